@@ -1,0 +1,58 @@
+#pragma once
+// What a refresh writes to: the board's elements, named by the window
+// components that show them. The window implements it with widgets; tests
+// and `pelmctl show` with a recording.
+
+#include <memory>
+#include <string>
+
+#include "sqlengine/result_set.h"
+
+namespace pelm {
+
+class Board {
+public:
+    virtual ~Board() = default;
+
+    virtual void setClockText(const std::string& text) = 0;         // Labtime
+    virtual void setPreviousRace(const std::string& title) = 0;     // Ed1
+    virtual void setCurtainVisible(bool visible) = 0;               // Panel6
+    virtual void showUpcoming(std::shared_ptr<const ResultSet>) = 0;  // DBGrid1 via DSmenu
+    virtual void setNoticeText(const std::string& text) = 0;        // DBMemo1
+    virtual void setNoticeShown(bool shown) = 0;                    // the notice-shown flag
+    virtual bool noticeShown() const = 0;
+    virtual int windowHeight() const = 0;                           // Form1's outer height
+    virtual void setUpperHeight(int height) = 0;                    // Panel10
+};
+
+/// The upper area's height for a window: outer height − 230 with a notice,
+/// − 34 without.
+constexpr int upperHeight(int windowHeight, bool noticeShown) {
+    return windowHeight - (noticeShown ? 230 : 34);
+}
+
+/// A board that remembers what it was last told; every element starts as
+/// the window's design state.
+class RecordingBoard : public Board {
+public:
+    std::string clockText = "10:15:25";
+    std::string previousRace;
+    bool curtainVisible = false;
+    std::shared_ptr<const ResultSet> upcoming;
+    std::string notice;
+    bool notice_shown = false;
+    int outerHeight = 710;
+    int upper_height = 676;
+
+    void setClockText(const std::string& text) override { clockText = text; }
+    void setPreviousRace(const std::string& title) override { previousRace = title; }
+    void setCurtainVisible(bool visible) override { curtainVisible = visible; }
+    void showUpcoming(std::shared_ptr<const ResultSet> rows) override { upcoming = std::move(rows); }
+    void setNoticeText(const std::string& text) override { notice = text; }
+    void setNoticeShown(bool shown) override { notice_shown = shown; }
+    bool noticeShown() const override { return notice_shown; }
+    int windowHeight() const override { return outerHeight; }
+    void setUpperHeight(int height) override { upper_height = height; }
+};
+
+}  // namespace pelm

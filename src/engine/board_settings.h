@@ -1,0 +1,49 @@
+#pragma once
+// The board settings record and the settings file "PelmDp.ini" it is
+// loaded from and saved to.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelm {
+
+/// The seven settings; texts are CP932 bytes. Members hold the defaults.
+struct BoardSettings {
+    std::string dataDir;   // Env/DataDir: "C:\Program Files\Norvek\Pelm"
+    std::string logo;      // Env/Logo: "on"
+    std::string setuzoku;  // Env/Setuzoku: "未接続"
+    std::string taiki;     // Env/Taiki: "待機中"
+    std::string font;      // Font/Font: "ＭＳ Ｐ明朝"
+    int color = 15429970;  // Font/Color, 0x00BBGGRR
+    int size = 100;        // Font/Size, points
+
+    /// The record as it stands with every key missing.
+    static BoardSettings defaults();
+};
+
+/// The settings file's path: the directory (a board path) + "\PelmDp.ini".
+std::string settingsPath(std::string_view directory);
+
+/// What a load found: the values, and the keys (such as "DataDir") that took
+/// their default because the file, section or key is missing or unreadable.
+struct LoadedSettings {
+    BoardSettings settings;
+    std::vector<std::string> defaulted;
+};
+
+/// Reads the seven values in order, each with its default; never fails.
+LoadedSettings loadBoardSettings(const std::string& path);
+
+/// Writes the seven values (Env: DataDir, Logo, Setuzoku, Taiki; Font:
+/// Font, Size, Color), keeping every other line of the file, and replaces the
+/// file atomically. Throws pelm::Error "<path> に書き込めません" when it cannot;
+/// the old file is then left as it was.
+void saveBoardSettings(const std::string& path, const BoardSettings& settings);
+
+/// The profile integer rule: leading spaces, optional sign, then 0x, 0X, x,
+/// X or $ and at most 8 hexadecimal digits, or decimal digits; anything
+/// else, an empty text or an overflow gives `fallback`.
+int profileInt(std::string_view text, int fallback);
+
+}  // namespace pelm

@@ -1,0 +1,31 @@
+#pragma once
+// The statements the board sends about its race table `rmenutxt`, word for
+// word and line by line. Values of the schedule go in as SQL literals with
+// every single quote doubled, so no title can change a statement.
+
+#include <string>
+#include <string_view>
+
+#include "engine/schedule.h"
+#include "sqlengine/query.h"
+
+namespace pelm {
+
+/// "'" + value with each "'" doubled + "'".
+std::string sqlLiteral(std::string_view value);
+
+/// "delete from rmenutxt.db", executed on `work`.
+void emptyRaceTable(Query& work);
+/// The before-first-race row (kara "-", stime "0:00:00"), executed on `work`.
+void insertBeforeFirstRaceRow(Query& work);
+/// One race row (start, "-", end, title), executed on `work`.
+void insertRaceRow(Query& work, const RaceEntry& race);
+/// Opens the races not ended at `clockText`, the before-first-race row
+/// first, in start order, on `menu`.
+void openUpcomingRaces(Query& menu, std::string_view clockText);
+/// Opens the rows whose end equals `start`, on `work`.
+void openPreviousRace(Query& work, std::string_view start);
+/// Opens the whole table, on `work`.
+void openWholeTable(Query& work);
+
+}  // namespace pelm

@@ -1,0 +1,14 @@
+#include "engine/time_text.h"
+
+#include "platform/error.h"
+
+namespace pelm {
+
+std::string timeText(const Clock& clock) { return formatTimeOfDay(clock.now(), currentLocaleTime()); }
+
+TimeOfDay strToTime(std::string_view text) {
+    if (auto time = parseTimeOfDay(text, currentLocaleTime())) return *time;
+    throw Error(notATimeMessage(text));
+}
+
+}  // namespace pelm

@@ -1,0 +1,19 @@
+#pragma once
+// The clock text and the conversion of schedule times, in the process's
+// locale (currentLocaleTime()).
+
+#include <string>
+#include <string_view>
+
+#include "engine/clock.h"
+
+namespace pelm {
+
+/// The clock's current time in the long time format, read afresh.
+std::string timeText(const Clock& clock);
+
+/// The time of day a text names. Throws pelm::Error
+/// "'<text>' は時刻ではありません" when it names none.
+TimeOfDay strToTime(std::string_view text);
+
+}  // namespace pelm

@@ -1,0 +1,47 @@
+#pragma once
+// INI profile files with the semantics of the Windows private-profile
+// services: "[section]" headers and "key=value" lines; section and key names
+// match without regard to case; blanks around names and values are not part
+// of them; values are bytes (CP932), at most 2047 of them when read.
+// Writing keeps every other line of the file as it was.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pelm {
+
+class IniFile {
+public:
+    /// The file at a native path; a missing or unreadable file is empty.
+    static IniFile load(const std::string& nativePath);
+
+    /// The value of a key, or nothing when the section or key is missing.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    std::string value(std::string_view section, std::string_view key,
+                      std::string_view fallback) const;
+
+    /// The key=value pairs of a section, in file order (first of duplicates).
+    std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
+    std::vector<std::string> sections() const;
+
+    /// Replaces the value in place, or appends the key to its section, or
+    /// appends the section.
+    void setValue(std::string_view section, std::string_view key, std::string_view value);
+
+    /// The whole file as text.
+    std::string text() const;
+
+    /// Writes the file beside the old one, flushes it and renames it over
+    /// the old one, so a crash leaves either file whole. Returns false when
+    /// any step fails; the old file is then untouched.
+    bool saveAtomically(const std::string& nativePath) const;
+
+private:
+    std::vector<std::string> lines_;
+    std::string lineBreak_ = "\r\n";
+};
+
+}  // namespace pelm

@@ -1,0 +1,36 @@
+#include "platform/paths.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/codepage.h"
+
+namespace pelm {
+
+std::string nativePath(std::string_view boardPath) {
+    std::string slashed;
+    slashed.reserve(boardPath.size());
+    for (size_t i = 0; i < boardPath.size(); ++i) {
+        unsigned char byte = static_cast<unsigned char>(boardPath[i]);
+        if (isLeadByte(byte) && i + 1 < boardPath.size()) {
+            slashed.append(boardPath.substr(i, 2));
+            ++i;
+        } else {
+            slashed.push_back(byte == '\\' ? '/' : static_cast<char>(byte));
+        }
+    }
+    return cp932ToUtf8(slashed);
+}
+
+std::string currentDirectory() {
+    std::vector<char> buffer(4096);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return ".";
+        buffer.resize(buffer.size() * 2);
+    }
+    return utf8ToCp932(buffer.data());
+}
+
+}  // namespace pelm

@@ -1,0 +1,178 @@
+#include "platform/time_of_day.h"
+
+#include <QRegularExpression>
+
+#include "platform/codepage.h"
+
+namespace pelm {
+namespace {
+
+LocaleTime& processLocaleTime() {
+    static LocaleTime localeTime;
+    return localeTime;
+}
+
+std::string twoDigits(long value) {
+    return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
+}
+
+bool isAsciiText(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Reads a time text left to right; every scan either consumes what it looks
+// for and answers true, or leaves the position where it was.
+class TimeScanner {
+public:
+    TimeScanner(std::string_view text, const LocaleTime& locale) : text_(text), locale_(locale) {}
+
+    void skipSpaces() {
+        while (at_ < text_.size() && text_[at_] == ' ') ++at_;
+    }
+
+    bool scanText(std::string_view word) {
+        if (word.empty()) return false;
+        skipSpaces();
+        if (text_.size() - at_ < word.size()) return false;
+        std::string_view here = text_.substr(at_, word.size());
+        // Case folding is for ASCII words only: in a double-byte word it
+        // could fold a trail byte and match a different character.
+        bool same = isAsciiText(word) ? equalsIgnoringAsciiCase(here, word) : here == word;
+        if (same) at_ += word.size();
+        return same;
+    }
+
+    bool scanNumber(int& value) {
+        skipSpaces();
+        size_t start = at_;
+        value = 0;
+        while (at_ < text_.size() && at_ - start < 4 && text_[at_] >= '0' && text_[at_] <= '9') {
+            value = value * 10 + (text_[at_] - '0');
+            ++at_;
+        }
+        return at_ > start;
+    }
+
+    // 0 for none, 1 for AM, 2 for PM.
+    int scanMarker() {
+        if (scanText(locale_.amWord) || scanText("AM")) return 1;
+        if (scanText(locale_.pmWord) || scanText("PM")) return 2;
+        return 0;
+    }
+
+    bool atEnd() {
+        skipSpaces();
+        return at_ == text_.size();
+    }
+
+private:
+    static bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+        }
+        return true;
+    }
+
+    std::string_view text_;
+    const LocaleTime& locale_;
+    size_t at_ = 0;
+};
+
+std::optional<TimeOfDay> composeTime(int hour, int minute, int second, int millisecond,
+                                     int marker) {
+    if (marker != 0) {
+        if (hour < 1 || hour > 12) return std::nullopt;
+        hour = hour % 12 + (marker == 2 ? 12 : 0);
+    }
+    if (hour > 23 || minute > 59 || second > 59 || millisecond > 999) return std::nullopt;
+    return TimeOfDay(((hour * 60 + minute) * 60 + second) * 1000 + millisecond);
+}
+
+// Where in Qt's format the hour stands, and how it is written.
+struct HourField {
+    qsizetype at = -1;
+    qsizetype length = 0;
+    QChar letter;
+};
+
+HourField findHour(const QString& format) {
+    HourField field;
+    field.at = format.indexOf(QRegularExpression("[Hh]"));
+    if (field.at < 0) return field;
+    field.letter = format[field.at];
+    while (field.at + field.length < format.size() && format[field.at + field.length] == field.letter)
+        ++field.length;
+    return field;
+}
+
+}  // namespace
+
+LocaleTime LocaleTime::fromLocale(const QLocale& locale) {
+    LocaleTime result;
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    const HourField hour = findHour(format);
+    if (hour.at >= 0) {
+        result.twelveHour = hour.letter == 'h';
+        result.leadingZero = hour.length >= 2;
+        qsizetype end = hour.at + hour.length;
+        qsizetype next = end;
+        while (next < format.size() && !format[next].isLetter()) ++next;
+        // Quoted literals ('時') and blanks are no separator of ours.
+        QString separator = format.mid(end, next - end).remove('\'').trimmed();
+        if (!separator.isEmpty()) result.separator = toCp932(separator);
+    }
+    const qsizetype marker = format.indexOf(QRegularExpression("[Aa]"));
+    if (marker >= 0 && hour.at >= 0) result.markerBefore = marker < hour.at;
+    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText());
+    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText());
+    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint());
+    return result;
+}
+
+const LocaleTime& currentLocaleTime() { return processLocaleTime(); }
+
+void setCurrentLocaleTime(LocaleTime localeTime) { processLocaleTime() = std::move(localeTime); }
+
+std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
+    long seconds = static_cast<long>(time.count() / 1000 % 86400);
+    long hour = seconds / 3600;
+    std::string marker;
+    if (locale.twelveHour) {
+        marker = hour < 12 ? locale.amWord : locale.pmWord;
+        hour = hour % 12 == 0 ? 12 : hour % 12;
+    }
+    std::string text = locale.leadingZero ? twoDigits(hour) : std::to_string(hour);
+    text += locale.separator + twoDigits(seconds / 60 % 60) + locale.separator +
+            twoDigits(seconds % 60);
+    if (marker.empty()) return text;
+    return locale.markerBefore ? marker + " " + text : text + " " + marker;
+}
+
+std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale) {
+    TimeScanner scanner(text, locale);
+    int marker = scanner.scanMarker();
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+    if (!scanner.scanNumber(hour)) return std::nullopt;
+    if (scanner.scanText(locale.separator)) {
+        if (!scanner.scanNumber(minute)) return std::nullopt;
+        if (scanner.scanText(locale.separator)) {
+            if (!scanner.scanNumber(second)) return std::nullopt;
+            if (scanner.scanText(locale.decimalSeparator) && !scanner.scanNumber(millisecond))
+                return std::nullopt;
+        }
+    }
+    if (marker == 0) marker = scanner.scanMarker();
+    if (!scanner.atEnd()) return std::nullopt;
+    return composeTime(hour, minute, second, millisecond, marker);
+}
+
+std::string notATimeMessage(std::string_view text) {
+    return "'" + std::string(text) + "'" + utf8ToCp932(" は時刻ではありません");
+}
+
+}  // namespace pelm

@@ -1,0 +1,47 @@
+#pragma once
+// A database opened through an alias of the engine configuration
+// ("dbengine.ini"), as the board's desktop database engine offered it.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace pelm {
+
+class Database {
+public:
+    /// Opens the alias `alias` with `parameters` ("NAME=value" lines): each
+    /// replaces the alias parameter of the same name, names the alias lacks
+    /// are dropped, and the merged "DEFAULT DRIVER" picks the driver.
+    /// Throws pelm::Error with a clear message when the configuration or the
+    /// alias is missing, the driver is unknown, PATH is missing or not a
+    /// usable folder, or a table file cannot be opened.
+    Database(const std::string& alias, const std::vector<std::string>& parameters);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    /// Groups the statements that follow into one transaction until
+    /// commit(), so a refresh writes its table once. Statements already
+    /// executed stay in effect if commit() is never reached: the
+    /// destructor of Transaction commits too.
+    class Transaction {
+    public:
+        explicit Transaction(Database& database);
+        ~Transaction();
+        void commit();
+
+    private:
+        Database& database_;
+        bool open_ = false;
+    };
+
+    sqlite3* handle() const { return handle_; }
+
+private:
+    sqlite3* handle_ = nullptr;
+};
+
+}  // namespace pelm

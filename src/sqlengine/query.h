@@ -1,0 +1,61 @@
+#pragma once
+// A statement object on a database: its text is built from lines, it is
+// executed or opened as a result set, and fields of the current row are
+// read by name as text.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "sqlengine/result_set.h"
+
+namespace pelm {
+
+class Database;
+
+class Query {
+public:
+    Query(Database& database, std::string name);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    /// Changing the text closes the query and drops its prepared statement.
+    void clear();
+    void addLine(std::string_view line);  // appends line + CR LF
+    const std::string& text() const { return text_; }
+
+    /// Prepares, runs once and frees a statement without result.
+    /// Throws pelm::Error with the engine's message when it is rejected.
+    void execute();
+
+    /// Runs a selection and keeps its whole result, positioned on the first
+    /// row. Throws pelm::Error with the engine's message.
+    void open();
+    void close();
+    bool isOpen() const { return result_ != nullptr; }
+
+    /// Moves to the last row (stays put on an empty result).
+    void last();
+
+    /// The text of a field of the current row, by name, case-insensitive:
+    /// "" for NULL and for any field of an empty result. Throws pelm::Error
+    /// "<query name>: 項目 '<field>' が見つかりません" for an unknown field
+    /// and when the query is not open.
+    std::string fieldText(std::string_view field) const;
+
+    /// The open result set, shared so a view may keep showing it; null when
+    /// the query is closed.
+    std::shared_ptr<const ResultSet> result() const { return result_; }
+
+private:
+    Database& database_;
+    std::string name_;
+    std::string text_;
+    std::shared_ptr<const ResultSet> result_;
+    std::size_t currentRow_ = 0;
+};
+
+}  // namespace pelm

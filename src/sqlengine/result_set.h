@@ -1,0 +1,25 @@
+#pragma once
+// A materialised, read-only result of a selection: every row is copied out
+// when the query opens, so it stays readable while other statements change
+// the table, and the grid can hold on to it after the query moves on.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelm {
+
+struct ResultSet {
+    using Row = std::vector<std::optional<std::string>>;  // nullopt is NULL
+
+    std::vector<std::string> columns;  // names as the statement gave them
+    std::vector<Row> rows;
+
+    /// Index of the column named `name` (ASCII case-insensitive), or -1.
+    int columnIndex(std::string_view name) const;
+    /// Text of a field: the stored text, or "" for NULL.
+    std::string text(std::size_t row, std::size_t column) const;
+};
+
+}  // namespace pelm

@@ -68,6 +68,17 @@ Converter& encoder() {
     return converter;
 }
 
+constexpr bool isTrailByte(unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
+// An unassigned pair is one bad character, not a bad byte and a good one.
+size_t cp932CharacterLength(std::string_view rest) {
+    bool pair = rest.size() >= 2 && isLeadByte(static_cast<unsigned char>(rest[0])) &&
+                isTrailByte(static_cast<unsigned char>(rest[1]));
+    return pair ? 2 : 1;
+}
+
 size_t utf8SequenceLength(std::string_view rest) {
     unsigned char first = static_cast<unsigned char>(rest.front());
     size_t length = first < 0xC0 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
@@ -121,7 +132,7 @@ bool cutSplitsCharacter(std::string_view cp932, std::size_t length) {
 std::string cp932ToUtf8(std::string_view cp932) {
     cp932 = withoutDanglingLeadByte(cp932);
     if (isAscii(cp932)) return std::string(cp932);
-    return decoder().convert(cp932, kReplacementUtf8, [](std::string_view) { return size_t{1}; });
+    return decoder().convert(cp932, kReplacementUtf8, cp932CharacterLength);
 }
 
 QString fromCp932(std::string_view cp932) {

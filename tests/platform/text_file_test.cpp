@@ -1,0 +1,76 @@
+#include "platform/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::fixturePath;
+
+TEST(SplitLines, BreaksAtCrLfLoneCrAndLoneLf) {
+    EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\n\rb"), (Lines{"a", "", "b"}));  // LF CR is two breaks
+    EXPECT_EQ(splitLines("a\r\n\r\nb"), (Lines{"a", "", "b"}));
+}
+
+TEST(SplitLines, BreakAtTheEndAddsNoLineAndEmptyTextHasNone) {
+    EXPECT_EQ(splitLines("a\r\n"), (Lines{"a"}));
+    EXPECT_EQ(splitLines("a\r"), (Lines{"a"}));
+    EXPECT_EQ(splitLines(""), Lines{});
+    EXPECT_EQ(splitLines("\r\n"), (Lines{""}));
+    EXPECT_EQ(splitLines("\n\n"), (Lines{"", ""}));
+}
+
+TEST(SplitLines, NulEndsTheText) {
+    EXPECT_EQ(splitLines(std::string_view("a\r\nb\0c\r\nd", 10)), (Lines{"a", "b"}));
+    EXPECT_EQ(splitLines(std::string_view("\0a", 2)), Lines{});
+}
+
+TEST(ReadLines, ReadsTheFixturesByteForByte) {
+    EXPECT_EQ(readLines(fixturePath("empty.txt")), Lines{});
+    EXPECT_EQ(readLines(fixturePath("one_break.txt")), (Lines{""}));
+    EXPECT_EQ(readLines(fixturePath("cr_only.txt")), (Lines{"one", "two", "", "four"}));
+    EXPECT_EQ(readLines(fixturePath("mixed_breaks.txt")), (Lines{"crlf", "lf", "cr", "", "last"}));
+    EXPECT_EQ(readLines(fixturePath("nul_in_middle.txt")),
+              (Lines{"10:00:00,10:30:00,A", "10:30:00,11:00:00,B"}));
+    Lines schedule = readLines(fixturePath("schedule_ja.txt"));
+    ASSERT_EQ(schedule.size(), 3u);
+    EXPECT_EQ(schedule[0], utf8ToCp932("10:00:00,10:30:00,第１レース　新馬戦"));
+}
+
+TEST(ReadLines, ABoardPathWithBackslashesOpens) {
+    testing::TempFolder folder;
+    folder.write("RInfo.txt", "x\r\n");
+    const std::string boardPath = utf8ToCp932(folder.path().string()) + "\\RInfo.txt";
+    EXPECT_EQ(readLines(boardPath), (Lines{"x"}));
+    // A data folder written with a trailing backslash doubles it; harmless here.
+    EXPECT_EQ(readLines(utf8ToCp932(folder.path().string()) + "\\\\RInfo.txt"), (Lines{"x"}));
+}
+
+TEST(ReadLines, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
+    testing::TempFolder folder;
+    const std::string missing = folder / "RInfo.txt";
+    try {
+        readLines(missing);
+        FAIL() << "no error for a missing file";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
+    }
+    EXPECT_THROW(readLines(folder.path().string()), Error);  // a folder is no file
+}
+
+TEST(NativePath, TurnsBackslashCharactersIntoSlashesOnly) {
+    EXPECT_EQ(nativePath("/srv/pelm\\RInfo.txt"), "/srv/pelm/RInfo.txt");
+    // "表" ends in the byte 0x5C; it is a character, not a separator.
+    EXPECT_EQ(nativePath(utf8ToCp932("/srv/表\\RInfo.txt")), "/srv/表/RInfo.txt");
+    EXPECT_EQ(nativePath(utf8ToCp932("/データ\\x")), "/データ/x");
+}
+
+}  // namespace
+}  // namespace pelm

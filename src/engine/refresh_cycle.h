@@ -39,7 +39,7 @@ public:
     Query& Qmenu() { return menu_; }
 
 private:
-    bool rebuildRaceTable(const std::vector<std::string>& lines);
+    void rebuildRaceTable(const std::vector<std::string>& lines);
     void showPreviousRace();
     void showNotice();
 

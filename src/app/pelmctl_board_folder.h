@@ -1,0 +1,19 @@
+#pragma once
+// What `show` and `check` share: finding the data folder and the settings
+// as the board would.
+
+#include <string>
+
+#include "app/pelmctl_command.h"
+#include "engine/board_settings.h"
+
+namespace pelmctl {
+
+/// The board settings of ./PelmDp.ini, with the data folder replaced by
+/// `--data DIR` when given.
+pelm::BoardSettings boardSettingsFor(const Arguments& arguments);
+
+/// Sets the process's time format from the system locale, as the board does.
+void useSystemLocale();
+
+}  // namespace pelmctl

@@ -1,0 +1,54 @@
+// pelmctl check: the schedule as the board will read it, line by line.
+
+#include <iostream>
+
+#include "app/pelmctl_board_folder.h"
+#include "engine/schedule.h"
+#include "engine/schedule_check.h"
+#include "platform/error.h"
+#include "platform/text_file.h"
+
+namespace pelmctl {
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage: pelmctl check [--data DIR]\n\n"
+    "Reads the schedule RInfo.txt of the data folder as the board does and reports,\n"
+    "one line each as RInfo.txt:LINE: error|warning: text, every line the board\n"
+    "would skip, every time the board would reject, an end not after its start,\n"
+    "fields the board will cut, bytes that are no Shift-JIS text, races out of\n"
+    "start order, overlapping races and duplicates.\n\n"
+    "Options:\n"
+    "  --data DIR   check this data folder instead of DataDir of ./PelmDp.ini\n\n"
+    "Exit status: 0 no errors (warnings allowed), 1 errors found or the schedule\n"
+    "cannot be read, 2 wrong arguments.\n\n"
+    "Example:\n  pelmctl check --data /srv/pelm/data\n";
+
+int run(const Arguments& arguments) {
+    if (!arguments.positional.empty()) return usageError("check takes no words, only options");
+    useSystemLocale();
+    const pelm::BoardSettings settings = boardSettingsFor(arguments);
+    std::vector<std::string> lines;
+    try {
+        lines = pelm::readLines(pelm::schedulePath(settings.dataDir));
+    } catch (const pelm::Error& error) {
+        std::cout << "RInfo.txt: error: " << terminalText(error.what()) << "\n";
+        return kExitFailed;
+    }
+    int errors = 0, warnings = 0;
+    for (const pelm::Finding& finding : pelm::checkSchedule(lines, pelm::currentLocaleTime())) {
+        bool error = finding.severity == pelm::Finding::Severity::Error;
+        (error ? errors : warnings)++;
+        std::cout << "RInfo.txt:" << finding.line << ": " << (error ? "error" : "warning") << ": "
+                  << finding.message << "\n";
+    }
+    if (lines.empty()) std::cout << "RInfo.txt: the schedule is empty; the board waits\n";
+    std::cout << lines.size() << " lines, " << errors << " errors, " << warnings << " warnings\n";
+    return errors > 0 ? kExitFailed : kExitOk;
+}
+
+const CommandRegistration registration({"check", "check the schedule before a race day", kHelp,
+                                        {"--data"}, {}, run});
+
+}  // namespace
+}  // namespace pelmctl

@@ -1,0 +1,145 @@
+// pelmctl show: one refresh exactly as the board runs it, printed.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <iostream>
+#include <memory>
+
+#include "app/pelmctl_board_folder.h"
+#include "engine/refresh_cycle.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+
+namespace pelmctl {
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage: pelmctl show [--data DIR] [--at TIME] [--json]\n\n"
+    "Runs one refresh of the board, without a window, against the data folder\n"
+    "of ./PelmDp.ini and prints what the board would show.\n\n"
+    "Options:\n"
+    "  --data DIR   use this data folder instead of DataDir of ./PelmDp.ini\n"
+    "  --at TIME    refresh as if the clock showed TIME (for example 10:40:00)\n"
+    "  --json       print one JSON object: state, clock, previous, curtain, rows,\n"
+    "               notice, notice_shown, upper_height (for a 710-pixel window), error\n\n"
+    "Exit status: 0 the refresh completed, 1 the schedule could not be read or the\n"
+    "refresh failed, 2 the database could not be opened or the arguments are wrong.\n\n"
+    "Example:\n  pelmctl show --data /srv/pelm/data --at 10:40:00\n";
+
+// The row labels beside the grid's nine visible rows.
+constexpr const char* kRowLabels[] = {"Now =>", "次", "２", "３", "４", "５", "６", "７", "８"};
+
+struct ShowResult {
+    std::string state;
+    std::string error;
+    pelm::RecordingBoard board;
+};
+
+QString text(std::string_view cp932) { return pelm::fromCp932(cp932); }
+
+QJsonArray rowsJson(const pelm::ResultSet* rows) {
+    QJsonArray array;
+    if (!rows) return array;
+    for (std::size_t row = 0; row < rows->rows.size(); ++row) {
+        QJsonObject object;
+        for (const char* field : {"btime", "kara", "etime", "rmenu", "stime"}) {
+            int column = rows->columnIndex(field);
+            object[field] = column < 0 ? QString() : text(rows->text(row, column));
+        }
+        array.append(object);
+    }
+    return array;
+}
+
+void printJson(const ShowResult& result) {
+    const pelm::RecordingBoard& board = result.board;
+    QJsonObject object{{"state", QString::fromStdString(result.state)},
+                       {"clock", text(board.clockText)},
+                       {"previous", text(board.previousRace)},
+                       {"curtain", board.curtainVisible},
+                       {"rows", rowsJson(board.upcoming.get())},
+                       {"notice", text(board.notice)},
+                       {"notice_shown", board.notice_shown},
+                       {"upper_height", board.upper_height}};
+    if (result.state == "error") object["error"] = text(result.error);
+    std::cout << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
+}
+
+void printRows(const pelm::ResultSet& rows) {
+    auto field = [&](std::size_t row, const char* name) {
+        int column = rows.columnIndex(name);
+        return column < 0 ? std::string() : terminalText(rows.text(row, column));
+    };
+    for (std::size_t row = 0; row < rows.rows.size() && row < std::size(kRowLabels); ++row) {
+        std::cout << "  " << kRowLabels[row] << "\t" << field(row, "btime") << " "
+                  << field(row, "kara") << " " << field(row, "etime") << "  " << field(row, "rmenu")
+                  << "\n";
+    }
+    if (rows.rows.size() > std::size(kRowLabels))
+        std::cout << "  (" << rows.rows.size() - std::size(kRowLabels) << " more below the screen)\n";
+}
+
+void printPicture(const ShowResult& result) {
+    const pelm::RecordingBoard& board = result.board;
+    std::cout << "Clock     " << terminalText(board.clockText) << "\n"
+              << "Previous  " << terminalText(board.previousRace) << "\n";
+    if (board.curtainVisible) {
+        std::cout << "  (waiting: the grid is behind the curtain)\n";
+    } else if (board.upcoming) {
+        printRows(*board.upcoming);
+    }
+    if (board.notice_shown) std::cout << "Notice\n" << terminalText(board.notice);
+    if (result.state == "error") std::cout << "Error     " << terminalText(result.error) << "\n";
+}
+
+std::string stateName(pelm::TickState state) {
+    switch (state) {
+        case pelm::TickState::Running: return "running";
+        case pelm::TickState::Waiting: return "waiting";
+        case pelm::TickState::NotConnected: return "not_connected";
+    }
+    return "error";
+}
+
+std::unique_ptr<pelm::Clock> clockFor(const Arguments& arguments) {
+    auto at = arguments.option("--at");
+    if (!at) return std::make_unique<pelm::SystemClock>();
+    auto time = pelm::parseTimeOfDay(pelm::utf8ToCp932(*at), pelm::currentLocaleTime());
+    if (!time) return nullptr;
+    return std::make_unique<pelm::FixedClock>(*time);
+}
+
+int run(const Arguments& arguments) {
+    if (!arguments.positional.empty()) return usageError("show takes no words, only options");
+    useSystemLocale();
+    std::unique_ptr<pelm::Clock> clock = clockFor(arguments);
+    if (!clock) return usageError("--at " + *arguments.option("--at") + " is no time of day");
+    pelm::BoardSettings settings = boardSettingsFor(arguments);
+
+    std::unique_ptr<pelm::Database> database;
+    try {
+        database = std::make_unique<pelm::Database>(
+            "Pelm", std::vector<std::string>{"PATH=" + settings.dataDir, "ENABLE BCD=FALSE",
+                                             "DEFAULT DRIVER=PARADOX"});
+    } catch (const pelm::Error& error) {
+        return usageError("cannot open the database: " + terminalText(error.what()));
+    }
+    ShowResult result;
+    result.board.curtainVisible = true;  // as the window shows it before its first refresh
+    pelm::RefreshCycle cycle(*database, settings, *clock, result.board);
+    try {
+        result.state = stateName(cycle.Timer1Timer());
+    } catch (const pelm::Error& error) {
+        result.state = "error";
+        result.error = error.what();
+    }
+    arguments.flag("--json") ? printJson(result) : printPicture(result);
+    return result.state == "running" || result.state == "waiting" ? kExitOk : kExitFailed;
+}
+
+const CommandRegistration registration({"show", "run one refresh without a window and print the board",
+                                        kHelp, {"--data", "--at"}, {"--json"}, run});
+
+}  // namespace
+}  // namespace pelmctl

@@ -1,0 +1,121 @@
+// pelmctl show and check, end to end: the built tool against a prepared
+// working folder.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "support/board_folder.h"
+
+namespace pelm {
+namespace {
+
+struct Outcome {
+    int status;
+    std::string output;
+};
+
+Outcome pelmctl(const std::string& arguments) {
+    std::string command = std::string(PELMCTL_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    Outcome outcome{-1, {}};
+    std::array<char, 4096> buffer;
+    while (size_t got = fread(buffer.data(), 1, buffer.size(), pipe)) outcome.output.append(buffer.data(), got);
+    int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+QJsonObject json(const Outcome& outcome) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(outcome.output)).object();
+}
+
+class PelmctlShow : public ::testing::Test {
+protected:
+    PelmctlShow() {
+        folder.root().write("PelmDp.ini", "[Env]\r\nDataDir=" + folder.dataDir() + "\r\n");
+        setenv("LANG", "ja_JP.UTF-8", 1);
+    }
+    testing::BoardFolder folder;
+};
+
+TEST_F(PelmctlShow, PrintsTheBoardAsJson) {
+    folder.writeSchedule(utf8ToCp932("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
+    folder.writeNotice(utf8ToCp932("お知らせ\r\n"));
+    Outcome outcome = pelmctl("show --at 10:40:00 --json");
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    QJsonObject board = json(outcome);
+    EXPECT_EQ(board["state"].toString(), "running");
+    EXPECT_EQ(board["clock"].toString(), "10:40:00");
+    EXPECT_EQ(board["previous"].toString(), QString::fromUtf8("第１レース"));
+    EXPECT_FALSE(board["curtain"].toBool());
+    EXPECT_TRUE(board["notice_shown"].toBool());
+    EXPECT_EQ(board["notice"].toString(), QString::fromUtf8("お知らせ\r\n"));
+    EXPECT_EQ(board["upper_height"].toInt(), 480);
+    EXPECT_FALSE(board.contains("error"));
+    QJsonArray rows = board["rows"].toArray();
+    ASSERT_EQ(rows.size(), 1);
+    QJsonObject row = rows[0].toObject();
+    EXPECT_EQ(row["btime"].toString(), "10:30:00");
+    EXPECT_EQ(row["kara"].toString(), "-");
+    EXPECT_EQ(row["etime"].toString(), "11:00:00");
+    EXPECT_EQ(row["rmenu"].toString(), QString::fromUtf8("第２レース"));
+    EXPECT_EQ(row["stime"].toString(), "");
+}
+
+TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
+    folder.writeSchedule("");
+    Outcome waiting = pelmctl("show --json");
+    EXPECT_EQ(waiting.status, 0);
+    EXPECT_EQ(json(waiting)["state"].toString(), "waiting");
+    EXPECT_TRUE(json(waiting)["curtain"].toBool());
+
+    folder.writeSchedule("xx,10:30:00,A\r\n");
+    Outcome failed = pelmctl("show --json");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(json(failed)["state"].toString(), "error");
+    EXPECT_EQ(json(failed)["error"].toString(), QString::fromUtf8("'xx' は時刻ではありません"));
+
+    folder.removeSchedule();
+    Outcome offline = pelmctl("show --json");
+    EXPECT_EQ(offline.status, 1);
+    EXPECT_EQ(json(offline)["state"].toString(), "not_connected");
+    EXPECT_EQ(json(offline)["clock"].toString(), QString::fromUtf8("未接続"));
+
+    EXPECT_EQ(pelmctl("show --at 25:00").status, 2);
+    EXPECT_EQ(pelmctl("show --data /nonexistent/folder").status, 2);
+    EXPECT_EQ(pelmctl("show --bogus").status, 2);
+}
+
+TEST_F(PelmctlShow, PrintsAReadablePicture) {
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n");
+    Outcome outcome = pelmctl("show --at 10:40:00");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_NE(outcome.output.find("Clock     10:40:00"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("10:30:00 - 11:00:00  Race B"), std::string::npos);
+}
+
+TEST_F(PelmctlShow, CheckReportsLinesCompilerStyle) {
+    folder.writeSchedule("10:00:00,10:30:00,A\r\nxx,11:00:00,B\r\n10:00:00\r\n");
+    Outcome outcome = pelmctl("check");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.output.find("RInfo.txt:2: error: start 'xx' is no time of day"),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("RInfo.txt:3: warning:"), std::string::npos);
+
+    folder.writeSchedule("10:00:00,10:30:00,A\r\n");
+    EXPECT_EQ(pelmctl("check").status, 0);
+    folder.removeSchedule();
+    EXPECT_EQ(pelmctl("check").status, 1);
+}
+
+}  // namespace
+}  // namespace pelm

@@ -1,0 +1,213 @@
+#include "engine/refresh_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/race_table.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "support/board_folder.h"
+
+namespace pelm {
+namespace {
+
+using namespace std::chrono_literals;
+
+TimeOfDay at(int hour, int minute, int second) {
+    return TimeOfDay(((hour * 60 + minute) * 60 + second) * 1000);
+}
+
+// Two races: A from 10:00 to 10:30 and B from 10:30 to 11:00.
+constexpr std::string_view kTwoRaces = "10:00:00,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n";
+
+class RefreshCycleTest : public ::testing::Test {
+protected:
+    RefreshCycleTest() {
+        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
+        settings.dataDir = folder.dataDir();
+        database = folder.connect();
+        cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
+    }
+
+    /// The titles of the upcoming rows the board was given ("" for NULL).
+    std::vector<std::string> upcomingTitles() const {
+        std::vector<std::string> titles;
+        if (!board.upcoming) return titles;
+        int column = board.upcoming->columnIndex("rmenu");
+        for (size_t row = 0; row < board.upcoming->rows.size(); ++row)
+            titles.push_back(board.upcoming->text(row, column));
+        return titles;
+    }
+
+    /// How many rows the race table holds now.
+    size_t tableRows() {
+        Query all(*database, "check");
+        openWholeTable(all);
+        return all.result()->rows.size();
+    }
+
+    testing::BoardFolder folder;
+    BoardSettings settings = BoardSettings::defaults();
+    FixedClock clock{at(10, 40, 0)};
+    RecordingBoard board;
+    std::unique_ptr<Database> database;
+    std::unique_ptr<RefreshCycle> cycle;
+};
+
+TEST_F(RefreshCycleTest, ShowsTheRaceUpcomingAndThePreviousRace) {
+    folder.writeSchedule(kTwoRaces);
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
+    EXPECT_EQ(board.previousRace, "Race A");
+    EXPECT_FALSE(board.curtainVisible);
+}
+
+TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
+    folder.writeSchedule(kTwoRaces);
+    board.previousRace = "stale";
+    clock.set(at(9, 59, 59));
+    cycle->Timer1Timer();
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Race A", "Race B"}));
+    EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("stime")), "0:00:00");
+    EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("kara")), "-");
+    EXPECT_EQ(board.previousRace, "");
+}
+
+TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) {
+    folder.writeSchedule(kTwoRaces);
+    cycle->Timer1Timer();
+    ASSERT_EQ(board.previousRace, "Race A");
+    clock.set(at(11, 30, 0));
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_TRUE(upcomingTitles().empty());
+    EXPECT_EQ(board.previousRace, "Race A");
+    EXPECT_EQ(board.clockText, "11:30:00");
+}
+
+TEST_F(RefreshCycleTest, ARaceEndingNowIsNoLongerUpcoming) {
+    folder.writeSchedule(kTwoRaces);
+    clock.set(at(10, 30, 0));
+    cycle->Timer1Timer();
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
+}
+
+TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
+    folder.writeSchedule(kTwoRaces);
+    cycle->Timer1Timer();
+    auto shown = board.upcoming;
+    folder.writeSchedule("");
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::Waiting);
+    EXPECT_EQ(board.clockText, utf8ToCp932("待機中"));
+    EXPECT_TRUE(board.curtainVisible);
+    EXPECT_EQ(board.previousRace, "");
+    EXPECT_EQ(board.upcoming, shown);  // the grid is left as it was
+    EXPECT_EQ(tableRows(), 2u);        // and so is the table
+}
+
+TEST_F(RefreshCycleTest, AScheduleOfOneBlankLineIsAnEmptyDayNotWaiting) {
+    folder.writeSchedule("\r\n");
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_FALSE(board.curtainVisible);
+    EXPECT_TRUE(upcomingTitles().empty());
+}
+
+TEST_F(RefreshCycleTest, AMissingScheduleShowsNotConnectedAndRecoversWhenItReturns) {
+    folder.writeSchedule(kTwoRaces);
+    cycle->Timer1Timer();
+    folder.removeSchedule();
+    settings.setuzoku = "offline";
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::NotConnected);
+    EXPECT_EQ(board.clockText, "offline");
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));  // nothing else changes
+    EXPECT_EQ(board.previousRace, "Race A");
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::NotConnected);
+
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
+    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B", "Race C"}));
+}
+
+TEST_F(RefreshCycleTest, AFirstStartThatIsNoTimeFailsEveryRefreshAfterEmptyingTheTable) {
+    folder.writeSchedule(kTwoRaces);
+    cycle->Timer1Timer();
+    folder.writeSchedule("xx,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n");
+    for (int refresh = 0; refresh < 2; ++refresh) {
+        try {
+            cycle->Timer1Timer();
+            FAIL() << "no error for a start that is no time";
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()), notATimeMessage("xx"));
+        }
+        EXPECT_EQ(tableRows(), 0u);
+        EXPECT_EQ(board.clockText, "10:40:00");  // the board keeps what it showed
+        EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
+    }
+}
+
+TEST_F(RefreshCycleTest, RowsBeforeARejectedLineStayUntilTheNextRefresh) {
+    folder.writeSchedule("10:00:00,10:30:00,Race A\r\n10:30:00,late,Race B\r\n");
+    EXPECT_THROW(cycle->Timer1Timer(), Error);
+    EXPECT_EQ(tableRows(), 1u);
+    folder.writeSchedule(kTwoRaces);
+    cycle->Timer1Timer();
+    EXPECT_EQ(tableRows(), 2u);
+}
+
+TEST_F(RefreshCycleTest, OnlyTheFirstLineDecidesTheWaitingRow) {
+    // The first line is skipped, so no later line is compared with the clock.
+    folder.writeSchedule("10:00:00,10:30:00\r\n11:00:00,11:30:00,Later\r\n");
+    cycle->Timer1Timer();
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Later"}));
+}
+
+TEST_F(RefreshCycleTest, TitlesWithQuotesAndSqlShowAsWritten) {
+    folder.writeSchedule(
+        "10:30:00,11:00:00,O'Brien Cup\r\n"
+        "10:35:00,11:05:00,x'); delete from rmenutxt; --\r\n");
+    cycle->Timer1Timer();
+    EXPECT_EQ(upcomingTitles(),
+              (std::vector<std::string>{"O'Brien Cup", "x'); delete from rmenutxt; --"}));
+}
+
+TEST_F(RefreshCycleTest, StartsAreOrderedAsTimesOfDay) {
+    folder.writeSchedule(
+        "10:30:00,11:00:00,Ten thirty\r\n9:45:00,12:00:00,Nine forty-five\r\n");
+    clock.set(at(9, 0, 0));
+    cycle->Timer1Timer();
+    EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Nine forty-five", "Ten thirty"}));
+}
+
+TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
+    folder.writeSchedule(kTwoRaces);
+    folder.removeNotice();
+    cycle->Timer1Timer();
+    EXPECT_FALSE(board.notice_shown);  // an unreadable notice changes nothing
+    EXPECT_EQ(board.upper_height, 676);
+    board.upper_height = 123;
+    cycle->Timer1Timer();
+    EXPECT_EQ(board.upper_height, 123);
+
+    folder.writeNotice(utf8ToCp932("本日は晴天なり\r\n二行目"));
+    cycle->Timer1Timer();
+    EXPECT_TRUE(board.notice_shown);
+    EXPECT_EQ(board.upper_height, 480);
+    EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));
+
+    folder.writeNotice("");
+    cycle->Timer1Timer();
+    EXPECT_FALSE(board.notice_shown);
+    EXPECT_EQ(board.upper_height, 676);
+    EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
+}
+
+TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {
+    folder.writeSchedule(kTwoRaces);
+    folder.writeNotice("note");
+    board.outerHeight = 1080;
+    cycle->Timer1Timer();
+    EXPECT_EQ(board.upper_height, 850);
+}
+
+}  // namespace
+}  // namespace pelm

@@ -1,0 +1,70 @@
+#include "engine/schedule_check.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+
+namespace pelm {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Field;
+using ::testing::HasSubstr;
+using Severity = Finding::Severity;
+
+std::vector<Finding> check(std::vector<std::string> lines) {
+    return checkSchedule(lines, LocaleTime::fromLocale(QLocale("ja_JP")));
+}
+
+auto finding(std::size_t line, Severity severity, const char* words) {
+    return ::testing::AllOf(Field(&Finding::line, line), Field(&Finding::severity, severity),
+                            Field(&Finding::message, HasSubstr(words)));
+}
+
+TEST(CheckSchedule, AGoodDayHasNothingToSay) {
+    EXPECT_TRUE(check({"10:00:00,10:30:00,A", "10:30:00,11:00:00,B,extra"}).empty());
+    EXPECT_TRUE(check({}).empty());
+}
+
+TEST(CheckSchedule, ReportsLinesTheBoardSkips) {
+    EXPECT_THAT(check({"", "10:00:00,10:30:00"}),
+                ElementsAre(finding(1, Severity::Warning, "empty line"),
+                            finding(2, Severity::Warning, "fewer than three fields")));
+}
+
+TEST(CheckSchedule, ReportsTimesTheBoardRejectsAndEndsNotAfterStarts) {
+    EXPECT_THAT(check({"xx,10:30:00,A", "10:30:00,,B", "11:00:00,11:00:00,C",
+                       "12:00:00,11:30:00,D"}),
+                ElementsAre(finding(1, Severity::Error, "start 'xx' is no time"),
+                            finding(2, Severity::Error, "end '' is no time"),
+                            finding(3, Severity::Error, "not after its start"),
+                            finding(4, Severity::Error, "not after its start")));
+}
+
+TEST(CheckSchedule, ReportsCutsAndSplitCharacters) {
+    const std::string title41 = "a" + utf8ToCp932("表表表表表表表表表表表表表表表表表表表表");
+    EXPECT_THAT(check({"10:00:00.000,10:30:00,A", "10:30:00,11:00:00," + title41}),
+                ElementsAre(finding(1, Severity::Warning, "start is 12 bytes"),
+                            finding(2, Severity::Warning, "splitting a double-byte character")));
+    // A start cut to a valid time is no error.
+    EXPECT_THAT(check({"10:00:00.000,10:30:00,A"}),
+                ElementsAre(Field(&Finding::severity, Severity::Warning)));
+}
+
+TEST(CheckSchedule, ReportsUndecodableBytes) {
+    EXPECT_THAT(check({"10:00:00,10:30:00,bad\xFF"}),
+                ElementsAre(finding(1, Severity::Warning, "no Shift-JIS")));
+}
+
+TEST(CheckSchedule, ReportsOrderOverlapsAndDuplicates) {
+    EXPECT_THAT(check({"10:30:00,11:00:00,B", "10:00:00,10:30:00,A"}),
+                ElementsAre(finding(2, Severity::Warning, "starts before the race of line 1")));
+    EXPECT_THAT(check({"10:00:00,10:40:00,A", "10:30:00,11:00:00,B"}),
+                ElementsAre(finding(2, Severity::Warning, "overlaps the race of line 1")));
+    EXPECT_THAT(check({"10:00:00,10:30:00,A", "10:00:00,10:30:00,A"}),
+                ElementsAre(finding(2, Severity::Warning, "the same race as line 1")));
+}
+
+}  // namespace
+}  // namespace pelm

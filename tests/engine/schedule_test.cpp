@@ -1,0 +1,83 @@
+#include "engine/schedule.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+#include "platform/text_file.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+Fields split(std::string_view line) {
+    Fields fields;
+    CsvToStringList(line, fields);
+    return fields;
+}
+
+TEST(CsvToStringList, SplitsAtEveryCommaWithoutQuotingOrTrimming) {
+    EXPECT_EQ(split("a,,b"), (Fields{"a", "", "b"}));
+    EXPECT_EQ(split("a,b,"), (Fields{"a", "b", ""}));
+    EXPECT_EQ(split("no comma"), (Fields{"no comma"}));
+    EXPECT_EQ(split(""), (Fields{""}));
+    EXPECT_EQ(split(" a , \"b,c\" "), (Fields{" a ", " \"b", "c\" "}));
+}
+
+TEST(CsvToStringList, AppendsToWhatTheListHolds) {
+    Fields fields{"kept"};
+    CsvToStringList("x,y", fields);
+    EXPECT_EQ(fields, (Fields{"kept", "x", "y"}));
+}
+
+TEST(CutRaceEntry, KeepsTheFirstThreeFieldsCutToTheirLimits) {
+    Fields scratch{"left over"};
+    EXPECT_EQ(cutRaceEntry("10:00:00,10:05:00,Race 1,extra", scratch),
+              (RaceEntry{"10:00:00", "10:05:00", "Race 1"}));
+    EXPECT_EQ(cutRaceEntry("10:00:00.000,10:05:00.000,T", scratch),
+              (RaceEntry{"10:00:00", "10:05:00", "T"}));
+    EXPECT_EQ(cutRaceEntry(" 9:00, 9:30 , title ", scratch),
+              (RaceEntry{" 9:00", " 9:30 ", " title "}));
+    EXPECT_EQ(cutRaceEntry(",,", scratch), (RaceEntry{"", "", ""}));
+}
+
+TEST(CutRaceEntry, SkipsLinesOfFewerThanThreeFields) {
+    Fields scratch;
+    EXPECT_EQ(cutRaceEntry("10:00:00,10:05:00", scratch), std::nullopt);
+    EXPECT_EQ(cutRaceEntry("", scratch), std::nullopt);
+    EXPECT_EQ(cutRaceEntry("one", scratch), std::nullopt);
+}
+
+TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
+    std::vector<std::string> lines = readLines(testing::fixturePath("title_41_bytes.txt"));
+    ASSERT_EQ(lines.size(), 1u);
+    Fields scratch;
+    std::optional<RaceEntry> race = cutRaceEntry(lines[0], scratch);
+    ASSERT_TRUE(race);
+    EXPECT_EQ(race->title.size(), kTitleLength);
+    EXPECT_EQ(race->title, lines[0].substr(16, 40));
+    EXPECT_EQ(static_cast<unsigned char>(race->title.back()), 0x95);  // a lead byte left alone
+    EXPECT_EQ(fromCp932(race->title), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
+}
+
+TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
+    std::vector<std::string> lines = readLines(testing::fixturePath("schedule_ja.txt"));
+    Fields scratch;
+    std::optional<RaceEntry> race = cutRaceEntry(lines[1], scratch);
+    ASSERT_TRUE(race);
+    EXPECT_EQ(race->title, utf8ToCp932("第２レース　未勝利戦"));
+}
+
+TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {
+    EXPECT_EQ(schedulePath("C:\\Pelm"), "C:\\Pelm\\RInfo.txt");
+    EXPECT_EQ(noticePath("C:\\Pelm\\"), "C:\\Pelm\\\\RInfomem.txt");
+}
+
+TEST(NoticeText, EndsEveryLineWithCrLf) {
+    EXPECT_EQ(noticeText({"a", "", "b"}), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(noticeText({}), "");
+}
+
+}  // namespace
+}  // namespace pelm

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sqlengine/folder_driver.h"
+
 struct sqlite3;
 
 namespace pelm {
@@ -19,6 +21,13 @@ public:
     /// alias is missing, the driver is unknown, PATH is missing or not a
     /// usable folder, or a table file cannot be opened.
     Database(const std::string& alias, const std::vector<std::string>& parameters);
+    /// As above, with the configuration looked for among `configPaths`
+    /// (native paths, first existing wins) instead of the usual places.
+    Database(const std::string& alias, const std::vector<std::string>& parameters,
+             const std::vector<std::string>& configPaths);
+    /// A database of no folder, held in memory, with the engine's time
+    /// collation and check function: a baseline for measurements.
+    static Database inMemory();
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -39,9 +48,18 @@ public:
     };
 
     sqlite3* handle() const { return handle_; }
+    /// The data folder (native path; empty in memory) and its table files.
+    const std::string& folder() const { return folder_; }
+    const std::vector<TableFile>& tableFiles() const { return tables_; }
+    const TableNames& tableNames() const { return tableNames_; }
 
 private:
+    Database();
+
     sqlite3* handle_ = nullptr;
+    std::string folder_;
+    std::vector<TableFile> tables_;
+    TableNames tableNames_;
 };
 
 }  // namespace pelm

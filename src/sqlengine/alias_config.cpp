@@ -1,0 +1,82 @@
+#include "sqlengine/alias_config.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/ini_file.h"
+#include "sqlengine/ascii_case.h"
+
+namespace pelm {
+namespace {
+
+std::string joined(const std::vector<std::string>& paths) {
+    std::string text;
+    for (const std::string& path : paths) text += (text.empty() ? "" : ", ") + path;
+    return utf8ToCp932(text);
+}
+
+IniFile loadConfig(const std::string& path) {
+    std::optional<IniFile> file = IniFile::loadForUpdate(path);
+    if (!file) throw Error(utf8ToCp932("エンジン設定ファイル '" + path + "' を読めません"));
+    return std::move(*file);
+}
+
+bool hasSection(const IniFile& file, std::string_view name) {
+    const std::vector<std::string> sections = file.sections();
+    return std::any_of(sections.begin(), sections.end(),
+                       [&](const std::string& section) { return sameAsciiName(section, name); });
+}
+
+}  // namespace
+
+const std::vector<std::string>& defaultAliasConfigPaths() {
+    static const std::vector<std::string> paths{"dbengine.ini", "/etc/pelm/dbengine.ini"};
+    return paths;
+}
+
+std::optional<std::string> findAliasConfig(const std::vector<std::string>& candidates) {
+    for (const std::string& path : candidates) {
+        std::error_code ignored;
+        if (std::filesystem::exists(path, ignored)) return path;
+    }
+    return std::nullopt;
+}
+
+AliasParameters readAlias(std::string_view alias, const std::vector<std::string>& candidates) {
+    const std::optional<std::string> path = findAliasConfig(candidates);
+    if (!path) {
+        throw Error(utf8ToCp932("エンジン設定ファイルが見つかりません: ") + joined(candidates));
+    }
+    const IniFile file = loadConfig(*path);
+    if (!hasSection(file, alias)) {
+        throw Error(utf8ToCp932("エイリアス '") + std::string(alias) +
+                    utf8ToCp932("' が見つかりません (" + *path + ")"));
+    }
+    return file.entries(alias);
+}
+
+AliasParameters mergeParameters(const AliasParameters& alias,
+                                const std::vector<std::string>& given) {
+    AliasParameters merged = alias;
+    for (const std::string& line : given) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string_view name = std::string_view(line).substr(0, equals);
+        for (auto& [key, value] : merged) {
+            if (sameAsciiName(key, name)) value = line.substr(equals + 1);
+        }
+    }
+    return merged;
+}
+
+std::optional<std::string> parameterValue(const AliasParameters& parameters,
+                                          std::string_view name) {
+    for (const auto& [key, value] : parameters) {
+        if (sameAsciiName(key, name)) return value;
+    }
+    return std::nullopt;
+}
+
+}  // namespace pelm

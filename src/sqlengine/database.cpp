@@ -1,0 +1,111 @@
+#include "sqlengine/database.h"
+
+#include <sqlite3.h>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/alias_config.h"
+#include "sqlengine/ascii_case.h"
+#include "sqlengine/engine_error.h"
+#include "sqlengine/time_of_day_sql.h"
+
+namespace pelm {
+namespace {
+
+// A second process on the same folder (pelmctl) waits this long for a lock.
+constexpr int kBusyTimeoutMs = 2000;
+
+std::string aliasMessage(const std::string& alias, std::string_view problem) {
+    return utf8ToCp932("エイリアス '") + alias + utf8ToCp932(problem);
+}
+
+void requireFolderDriver(const std::string& alias, const AliasParameters& parameters) {
+    const std::optional<std::string> driver = parameterValue(parameters, "DEFAULT DRIVER");
+    if (!driver || driver->empty())
+        throw Error(aliasMessage(alias, "' にドライバ (DEFAULT DRIVER) がありません"));
+    if (!sameAsciiName(*driver, kFolderDriver)) {
+        throw Error(utf8ToCp932("ドライバ '") + *driver +
+                    utf8ToCp932("' はありません (エイリアス '") + alias + "')");
+    }
+}
+
+std::string dataFolder(const std::string& alias, const AliasParameters& parameters) {
+    const std::optional<std::string> path = parameterValue(parameters, "PATH");
+    if (!path || path->empty()) throw Error(aliasMessage(alias, "' に PATH がありません"));
+    return usableFolder(*path);
+}
+
+sqlite3* openConnection() {
+    sqlite3* handle = nullptr;
+    int result = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE, nullptr);
+    if (result == SQLITE_OK) result = registerTimeOfDay(handle);
+    if (result == SQLITE_OK) result = sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    if (result == SQLITE_OK) return handle;
+    const std::string text = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(result);
+    sqlite3_close_v2(handle);
+    throw Error(engineErrorMessage({text}, result));
+}
+
+}  // namespace
+
+Database::Database(const std::string& alias, const std::vector<std::string>& parameters)
+    : Database(alias, parameters, defaultAliasConfigPaths()) {}
+
+Database::Database(const std::string& alias, const std::vector<std::string>& parameters,
+                   const std::vector<std::string>& configPaths) {
+    const AliasParameters merged = mergeParameters(readAlias(alias, configPaths), parameters);
+    requireFolderDriver(alias, merged);
+    folder_ = dataFolder(alias, merged);
+    tables_ = tableFilesIn(folder_);
+    tableNames_ = namesOf(tables_);
+    handle_ = openConnection();
+    try {
+        attachTableFiles(handle_, tables_);
+    } catch (...) {
+        sqlite3_close_v2(handle_);
+        throw;
+    }
+}
+
+Database::Database() : handle_(openConnection()) {}
+
+Database Database::inMemory() {
+    return Database();
+}
+
+Database::~Database() {
+    sqlite3_close_v2(handle_);
+}
+
+Database::Transaction::Transaction(Database& database) : database_(database) {
+    // Inside a transaction already open, the statements simply join it.
+    if (!sqlite3_get_autocommit(database_.handle_)) return;
+    if (sqlite3_exec(database_.handle_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throwEngineError(database_);
+    open_ = true;
+}
+
+Database::Transaction::~Transaction() {
+    try {
+        commit();
+    } catch (...) {
+        // What a failed refresh did is kept when possible; a destructor
+        // has no one to report to.
+    }
+}
+
+// A failed COMMIT would leave the transaction open and make every later
+// BEGIN fail, so it is rolled back before the error is raised.
+void Database::Transaction::commit() {
+    if (!open_) return;
+    open_ = false;
+    sqlite3* handle = database_.handle_;
+    if (sqlite3_get_autocommit(handle)) return;  // the engine already rolled back
+    if (sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
+    const int code = sqlite3_extended_errcode(handle);
+    const std::string text = sqlite3_errmsg(handle);
+    sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw Error(engineErrorMessage({text}, code));
+}
+
+}  // namespace pelm

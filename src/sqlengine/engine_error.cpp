@@ -1,0 +1,66 @@
+#include "sqlengine/engine_error.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/ascii_case.h"
+#include "sqlengine/database.h"
+
+namespace pelm {
+namespace {
+
+constexpr std::string_view kNoSuchTable = "no such table: ";
+
+std::string tableFileText(const std::string& path, std::string_view problem) {
+    return utf8ToCp932("テーブル ファイル '" + path + "' " + std::string(problem));
+}
+
+// SQLite names the table as the statement wrote it, maybe as "<table>.db".
+std::string missingTableText(const Database& database, std::string_view message) {
+    std::string table(message.substr(kNoSuchTable.size()));
+    if (table.size() > 3 && sameAsciiName(table.substr(table.size() - 3), ".db"))
+        table.resize(table.size() - 3);
+    return tableFileText(database.folder() + "/" + cp932ToUtf8(table) + ".db", "が見つかりません");
+}
+
+void addReadOnlyTexts(const Database& database, std::vector<std::string>& texts) {
+    for (const TableFile& table : database.tableFiles()) {
+        if (sqlite3_db_readonly(database.handle(), table.name.c_str()) == 1)
+            texts.push_back(tableFileText(table.path, "は読み取り専用です"));
+    }
+}
+
+std::vector<std::string> errorTexts(const Database& database, int code) {
+    std::vector<std::string> texts;
+    const std::string message = sqlite3_errmsg(database.handle());
+    if (message.empty()) return texts;
+    texts.push_back(message);
+    if (message.starts_with(kNoSuchTable)) texts.push_back(missingTableText(database, message));
+    if ((code & 0xff) == SQLITE_READONLY) addReadOnlyTexts(database, texts);
+    return texts;
+}
+
+}  // namespace
+
+std::string engineErrorMessage(const std::vector<std::string>& texts, int code) {
+    std::string message;
+    for (const std::string& text : texts) {
+        if (!text.empty()) message += (message.empty() ? "" : "\r\n") + text;
+    }
+    if (message.empty()) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "$%.4x", static_cast<unsigned>(code) & 0xffffu);
+        return utf8ToCp932("BDEエラー ") + digits;
+    }
+    return message;
+}
+
+void throwEngineError(const Database& database) {
+    const int code = sqlite3_extended_errcode(database.handle());
+    throw Error(engineErrorMessage(errorTexts(database, code), code));
+}
+
+}  // namespace pelm

@@ -1,0 +1,100 @@
+#include "sqlengine/folder_driver.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "sqlengine/ascii_case.h"
+
+namespace fs = std::filesystem;
+
+namespace pelm {
+namespace {
+
+std::string folderMessage(std::string_view boardPath, std::string_view problem) {
+    return utf8ToCp932("データ フォルダ '") + std::string(boardPath) + utf8ToCp932(problem);
+}
+
+bool isTableFileName(const std::string& name) {
+    return name.size() > 3 && sameAsciiName(std::string_view(name).substr(name.size() - 3), ".db");
+}
+
+std::string quotedIdentifier(std::string_view name) {
+    std::string quoted = "\"";
+    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+[[noreturn]] void throwCannotOpen(sqlite3* handle, const TableFile& table) {
+    throw Error(utf8ToCp932("テーブル ファイル '" + table.path + "' を開けません: ") +
+                sqlite3_errmsg(handle));
+}
+
+void attach(sqlite3* handle, const TableFile& table) {
+    sqlite3_stmt* statement = nullptr;
+    int result = sqlite3_prepare_v2(handle, "ATTACH DATABASE ?1 AS ?2", -1, &statement, nullptr);
+    if (result == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, table.path.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, 2, table.name.c_str(), -1, SQLITE_TRANSIENT);
+        result = sqlite3_step(statement);
+    }
+    sqlite3_finalize(statement);
+    if (result != SQLITE_OK && result != SQLITE_DONE) throwCannotOpen(handle, table);
+}
+
+// Secure delete (on in Debian's build) would zero every page a tick frees.
+void configure(sqlite3* handle, const TableFile& table) {
+    const std::string schema = quotedIdentifier(table.name);
+    const std::string pragmas = "PRAGMA " + schema + ".journal_mode=MEMORY;PRAGMA " + schema +
+                                ".synchronous=OFF;PRAGMA " + schema + ".secure_delete=OFF;";
+    if (sqlite3_exec(handle, pragmas.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throwCannotOpen(handle, table);
+}
+
+}  // namespace
+
+std::string usableFolder(std::string_view boardPath) {
+    const std::string path = nativePath(boardPath);
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) throw Error(folderMessage(boardPath, "' が見つかりません"));
+    if (!fs::is_directory(status))
+        throw Error(folderMessage(boardPath, "' はフォルダではありません"));
+    if (access(path.c_str(), R_OK | X_OK) != 0)
+        throw Error(folderMessage(boardPath, "' を読めません"));
+    return path;
+}
+
+std::vector<TableFile> tableFilesIn(const std::string& folder) {
+    std::vector<TableFile> tables;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!isTableFileName(name) || !entry.is_regular_file(error)) continue;
+        tables.push_back({utf8ToCp932(name.substr(0, name.size() - 3)), entry.path().string()});
+    }
+    std::sort(tables.begin(), tables.end(),
+              [](const TableFile& a, const TableFile& b) { return a.path < b.path; });
+    return tables;
+}
+
+TableNames namesOf(const std::vector<TableFile>& tables) {
+    TableNames names;
+    for (const TableFile& table : tables) names.insert(table.name);
+    return names;
+}
+
+void attachTableFiles(sqlite3* handle, const std::vector<TableFile>& tables) {
+    sqlite3_limit(handle, SQLITE_LIMIT_ATTACHED, 125);
+    for (const TableFile& table : tables) {
+        attach(handle, table);
+        configure(handle, table);
+    }
+}
+
+}  // namespace pelm

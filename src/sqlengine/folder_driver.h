@@ -1,0 +1,39 @@
+#pragma once
+// The PARADOX driver: a data folder whose tables are SQLite files
+// "<table>.db", each holding the table <table>. Every table file is
+// attached under its table name, so statements reach it by that name.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sqlengine/table_names.h"
+
+struct sqlite3;
+
+namespace pelm {
+
+constexpr std::string_view kFolderDriver = "PARADOX";
+
+struct TableFile {
+    std::string name;  // CP932, as statements write it
+    std::string path;  // native
+};
+
+/// The native path of a usable data folder given as a board path (CP932,
+/// backslashes). Throws pelm::Error naming the folder when it is missing,
+/// is no folder, or cannot be read.
+std::string usableFolder(std::string_view boardPath);
+
+/// Every regular file "<table>.db" (".db" in any case) of `folder`, by name.
+std::vector<TableFile> tableFilesIn(const std::string& folder);
+
+TableNames namesOf(const std::vector<TableFile>& tables);
+
+/// Attaches each table file under its name, with its journal in memory and
+/// without syncing: the board rebuilds its table four times a second and
+/// the disk must not feel it. Throws pelm::Error naming the file that
+/// SQLite cannot open.
+void attachTableFiles(sqlite3* handle, const std::vector<TableFile>& tables);
+
+}  // namespace pelm

@@ -1,0 +1,55 @@
+#include "sqlengine/query.h"
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/statement.h"
+
+namespace pelm {
+
+Query::Query(Database& database, std::string name) : database_(database), name_(std::move(name)) {}
+
+Query::~Query() = default;
+
+void Query::clear() {
+    close();
+    text_.clear();
+}
+
+void Query::addLine(std::string_view line) {
+    close();
+    text_.append(line);
+    text_.append("\r\n");
+}
+
+void Query::execute() {
+    close();
+    Statement(database_, text_).run();
+}
+
+void Query::open() {
+    close();
+    Statement statement(database_, text_);
+    if (!statement.readOnly()) throw Error(name_ + utf8ToCp932(": 表を変える文は開けません"));
+    result_ = std::make_shared<const ResultSet>(statement.readAll());
+}
+
+void Query::close() {
+    result_.reset();
+    currentRow_ = 0;
+}
+
+void Query::last() {
+    if (result_ && !result_->rows.empty()) currentRow_ = result_->rows.size() - 1;
+}
+
+std::string Query::fieldText(std::string_view field) const {
+    const int column = result_ ? result_->columnIndex(field) : -1;
+    if (column < 0) {
+        throw Error(name_ + utf8ToCp932(": 項目 '") + std::string(field) +
+                    utf8ToCp932("' が見つかりません"));
+    }
+    if (result_->rows.empty()) return std::string();
+    return result_->text(currentRow_, static_cast<size_t>(column));
+}
+
+}  // namespace pelm

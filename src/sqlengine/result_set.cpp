@@ -1,0 +1,18 @@
+#include "sqlengine/result_set.h"
+
+#include "sqlengine/ascii_case.h"
+
+namespace pelm {
+
+int ResultSet::columnIndex(std::string_view name) const {
+    for (size_t column = 0; column < columns.size(); ++column) {
+        if (sameAsciiName(columns[column], name)) return static_cast<int>(column);
+    }
+    return -1;
+}
+
+std::string ResultSet::text(std::size_t row, std::size_t column) const {
+    return rows.at(row).at(column).value_or(std::string());
+}
+
+}  // namespace pelm

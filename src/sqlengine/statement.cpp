@@ -1,0 +1,86 @@
+#include "sqlengine/statement.h"
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/database.h"
+#include "sqlengine/engine_error.h"
+#include "sqlengine/table_names.h"
+
+namespace pelm {
+namespace {
+
+sqlite3_stmt* prepare(Database& database, std::string_view text, const char** tail) {
+    sqlite3_stmt* statement = nullptr;
+    const int result = sqlite3_prepare_v2(database.handle(), text.data(),
+                                          static_cast<int>(text.size()), &statement, tail);
+    if (result != SQLITE_OK) throwEngineError(database);
+    return statement;
+}
+
+// Only what follows the first statement is looked at: blanks and comments
+// are fine, a second statement would silently not run.
+bool holdsStatement(Database& database, std::string_view rest) {
+    const char* tail = nullptr;
+    sqlite3_stmt* statement = prepare(database, rest, &tail);
+    sqlite3_finalize(statement);
+    return statement != nullptr;
+}
+
+}  // namespace
+
+Statement::Statement(Database& database, std::string_view text) : database_(database) {
+    const std::string plain = withPlainTableNames(text, database.tableNames());
+    const char* tail = nullptr;
+    statement_.reset(prepare(database, plain, &tail));
+    const std::string_view rest(tail, plain.data() + plain.size() - tail);
+    if (!statement_) throw Error(utf8ToCp932("SQL 文がありません"));
+    if (holdsStatement(database, rest)) throw Error(utf8ToCp932("SQL 文は一度に一つだけ送れます"));
+}
+
+void Statement::Finalize::operator()(sqlite3_stmt* statement) const {
+    sqlite3_finalize(statement);
+}
+
+bool Statement::readOnly() const {
+    return sqlite3_stmt_readonly(statement_.get()) != 0;
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+}
+
+ResultSet Statement::readAll() {
+    ResultSet result;
+    const int columns = sqlite3_column_count(statement_.get());
+    for (int column = 0; column < columns; ++column)
+        result.columns.emplace_back(sqlite3_column_name(statement_.get(), column));
+    while (step()) result.rows.push_back(currentRow());
+    return result;
+}
+
+bool Statement::step() {
+    const int result = sqlite3_step(statement_.get());
+    if (result == SQLITE_ROW) return true;
+    if (result == SQLITE_DONE) return false;
+    throwEngineError(database_);
+}
+
+ResultSet::Row Statement::currentRow() const {
+    const int columns = sqlite3_column_count(statement_.get());
+    ResultSet::Row row(static_cast<size_t>(columns));
+    for (int column = 0; column < columns; ++column) {
+        if (sqlite3_column_type(statement_.get(), column) == SQLITE_NULL) continue;
+        const auto* bytes =
+            reinterpret_cast<const char*>(sqlite3_column_text(statement_.get(), column));
+        const int length = sqlite3_column_bytes(statement_.get(), column);
+        row[static_cast<size_t>(column)] = bytes ? std::string(bytes, length) : std::string();
+    }
+    return row;
+}
+
+}  // namespace pelm

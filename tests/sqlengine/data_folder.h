@@ -1,0 +1,77 @@
+#pragma once
+// A data folder with one table file and an engine configuration naming it,
+// all inside a temporary folder of the test's own.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/database.h"
+#include "sqlengine/query.h"
+#include "sqlengine/table_file.h"
+#include "support/temp_folder.h"
+
+namespace pelm::testing {
+
+// A small table with a time column, enough to exercise the engine.
+inline constexpr std::string_view kRacesDefinition =
+    "CREATE TABLE races (start TEXT COLLATE TIMEOFDAY CHECK (is_time_of_day(start)), title TEXT)";
+
+class DataFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory(data);
+        writeConfig("[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + data + "\r\n");
+        createTableFile(data, "races", kRacesDefinition);
+    }
+
+    void writeConfig(std::string_view text) const { temp.write("dbengine.ini", text); }
+
+    std::vector<std::string> boardParameters(const std::string& path) const {
+        return {"PATH=" + path, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"};
+    }
+
+    std::unique_ptr<Database> open() const { return open(boardParameters(data)); }
+    std::unique_ptr<Database> open(const std::vector<std::string>& parameters) const {
+        return std::make_unique<Database>("Pelm", parameters, std::vector<std::string>{config});
+    }
+
+    /// The message of the failed open, or "opened".
+    std::string openError(const std::vector<std::string>& parameters) const {
+        try {
+            open(parameters);
+        } catch (const Error& error) {
+            return error.what();
+        }
+        return "opened";
+    }
+
+    /// Runs one statement on `database`, returning the engine's message or "done".
+    static std::string runError(Database& database, std::string_view statement) {
+        Query query(database, "Q");
+        query.addLine(statement);
+        try {
+            query.execute();
+        } catch (const Error& error) {
+            return error.what();
+        }
+        return "done";
+    }
+
+    TempFolder temp;
+    const std::string data = temp / "data";
+    const std::string config = temp / "dbengine.ini";
+};
+
+/// The text in CP932, as the engine's messages are.
+inline std::string cp932(std::string_view utf8) {
+    return utf8ToCp932(utf8);
+}
+
+}  // namespace pelm::testing

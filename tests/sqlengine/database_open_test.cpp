@@ -1,0 +1,133 @@
+// Opening a database by alias: where the configuration is found, how the
+// board's parameters merge with the alias, and the message of each
+// failure, naming what is wrong.
+
+#include <unistd.h>
+
+#include "data_folder.h"
+#include "sqlengine/alias_config.h"
+
+namespace pelm::testing {
+namespace {
+
+using OpenTest = DataFolderTest;
+
+TEST_F(OpenTest, GivenParametersReplaceTheAliasOnesAndUnknownNamesAreDropped) {
+    const AliasParameters alias{{"DEFAULT DRIVER", "DBASE"}, {"path", "/old"}, {"LANGDRIVER", "x"}};
+    const AliasParameters merged = mergeParameters(
+        alias, {"PATH=/new", "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX", "broken line"});
+    const AliasParameters expected{
+        {"DEFAULT DRIVER", "PARADOX"}, {"path", "/new"}, {"LANGDRIVER", "x"}};
+    EXPECT_EQ(merged, expected);
+}
+
+TEST_F(OpenTest, TheGivenPathChoosesTheFolder) {
+    writeConfig("[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + temp.path().string() + "\r\n");
+    auto database = open();
+    EXPECT_EQ(database->folder(), data);
+    EXPECT_EQ(runError(*database, "insert into races.db (start) values ('9:00')"), "done");
+}
+
+TEST_F(OpenTest, TheGivenDriverReplacesTheAliasDriver) {
+    writeConfig("[pelm]\r\ndefault driver=DBASE\r\npath=/nowhere\r\n");
+    EXPECT_EQ(openError(boardParameters(data)), "opened");
+    EXPECT_EQ(openError({"PATH=" + data}),
+              cp932("ドライバ 'DBASE' はありません (エイリアス 'Pelm')"));
+}
+
+TEST_F(OpenTest, ADriverOrPathTheAliasLacksIsNotTakenFromTheBoard) {
+    writeConfig("[Pelm]\r\nPATH=" + data + "\r\n");
+    EXPECT_EQ(openError(boardParameters(data)),
+              cp932("エイリアス 'Pelm' にドライバ (DEFAULT DRIVER) がありません"));
+    writeConfig("[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\n");
+    EXPECT_EQ(openError(boardParameters(data)), cp932("エイリアス 'Pelm' に PATH がありません"));
+}
+
+TEST_F(OpenTest, TheConfigurationIsLookedForInTheCurrentDirectoryFirst) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(temp.path());
+    std::string outcome = "opened";
+    try {
+        Database database("Pelm", boardParameters(data));
+    } catch (const Error& error) {
+        outcome = error.what();
+    }
+    std::filesystem::current_path(before);
+    EXPECT_EQ(outcome, "opened");
+}
+
+TEST_F(OpenTest, EachMissingPieceHasItsOwnMessage) {
+    const std::string missing = temp / "missing.ini";
+    try {
+        Database("Pelm", boardParameters(data), {missing, "/nowhere/dbengine.ini"});
+        FAIL() << "opened without a configuration";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.what(), cp932("エンジン設定ファイルが見つかりません: " + missing +
+                                      ", /nowhere/dbengine.ini"));
+    }
+    writeConfig("[Other]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + data + "\r\n");
+    EXPECT_EQ(openError(boardParameters(data)),
+              cp932("エイリアス 'Pelm' が見つかりません (" + config + ")"));
+}
+
+TEST_F(OpenTest, AnUnusableDataFolderIsNamed) {
+    const std::string gone = temp / "gone";
+    EXPECT_EQ(openError(boardParameters(gone)),
+              cp932("データ フォルダ '" + gone + "' が見つかりません"));
+    EXPECT_EQ(openError(boardParameters(config)),
+              cp932("データ フォルダ '" + config + "' はフォルダではありません"));
+}
+
+TEST_F(OpenTest, ABoardPathWithBackslashesReachesTheFolder) {
+    EXPECT_EQ(openError(boardParameters(temp.path().string() + "\\data\\")), "opened");
+}
+
+TEST_F(OpenTest, ATableFileThatIsNoDatabaseFailsTheOpenNamingIt) {
+    temp.write("data/notes.db", "these are notes, not a table");
+    EXPECT_EQ(openError(boardParameters(data)),
+              cp932("テーブル ファイル '" + data + "/notes.db' を開けません: ") +
+                  "file is not a database");
+}
+
+TEST_F(OpenTest, AMissingTableFileIsNamedAtTheFirstStatement) {
+    auto database = open();
+    EXPECT_EQ(runError(*database, "delete from rmenutxt.db"),
+              "no such table: rmenutxt.db\r\n" +
+                  cp932("テーブル ファイル '" + data + "/rmenutxt.db' が見つかりません"));
+    EXPECT_EQ(runError(*database, "delete from rmenutxt"),
+              "no such table: rmenutxt\r\n" +
+                  cp932("テーブル ファイル '" + data + "/rmenutxt.db' が見つかりません"));
+}
+
+// Root writes to any file, so the check runs as an ordinary user then.
+void runAsOrdinaryUser() {
+    if (geteuid() != 0) return;
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+}
+
+TEST_F(OpenTest, AReadOnlyTableFileIsNamedAtTheFirstChange) {
+    namespace fs = std::filesystem;
+    fs::permissions(temp.path(),
+                    fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+    fs::permissions(data, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(config, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string table = data + "/races.db";
+    fs::permissions(table, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string expected = "attempt to write a readonly database\r\n" +
+                                 cp932("テーブル ファイル '" + table + "' は読み取り専用です");
+    auto check = [&] {
+        runAsOrdinaryUser();
+        auto database = open();
+        Query query(*database, "Q");
+        query.addLine("select * from races");
+        query.open();  // reading still works
+        std::string message = runError(*database, "insert into races.db (start) values ('9:00')");
+        if (message != expected) std::fprintf(stderr, "got: %s\n", cp932ToUtf8(message).c_str());
+        std::exit(message == expected ? 0 : 1);
+    };
+    EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace pelm::testing

@@ -1,0 +1,193 @@
+// Queries on a real table file: statement text, result sets read by field
+// name, and the messages of what the engine rejects.
+
+#include "data_folder.h"
+
+namespace pelm::testing {
+namespace {
+
+class QueryTest : public DataFolderTest {
+protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        database = open();
+    }
+
+    void insert(std::string_view start, std::string_view title) {
+        Query query(*database, "Qwork");
+        query.addLine("insert into races.db (start, title) values ('" + std::string(start) +
+                      "', '" + std::string(title) + "')");
+        query.execute();
+    }
+
+    void select(Query& query, std::string_view statement) {
+        query.clear();
+        query.addLine(statement);
+        query.open();
+    }
+
+    std::unique_ptr<Database> database;
+};
+
+TEST_F(QueryTest, LinesEndInCrLfAndChangingTheTextClosesTheQuery) {
+    Query query(*database, "Qmenu");
+    query.addLine("select * from races");
+    query.addLine("order by start");
+    EXPECT_EQ(query.text(), "select * from races\r\norder by start\r\n");
+    query.open();
+    EXPECT_TRUE(query.isOpen());
+    query.addLine("");
+    EXPECT_FALSE(query.isOpen());
+    query.open();
+    query.clear();
+    EXPECT_FALSE(query.isOpen());
+    EXPECT_EQ(query.text(), "");
+}
+
+TEST_F(QueryTest, FieldsReadByNameAsStoredTextFromTheFirstRowOrTheLast) {
+    insert("9:00", " Opening  ");
+    insert("10:00", "Final");
+    Query query(*database, "Qmenu");
+    select(query, "select * from races order by start");
+    EXPECT_EQ(query.fieldText("TITLE"), " Opening  ");
+    EXPECT_EQ(query.fieldText("Start"), "9:00");
+    query.last();
+    EXPECT_EQ(query.fieldText("title"), "Final");
+}
+
+TEST_F(QueryTest, NullAndAnyFieldOfAnEmptyResultReadEmpty) {
+    insert("9:00", "x");
+    Query query(*database, "Q");
+    select(query, "select start, null as missing, 12 as number from races");
+    EXPECT_EQ(query.fieldText("missing"), "");
+    EXPECT_EQ(query.fieldText("number"), "12");
+    select(query, "select * from races where title = 'none'");
+    EXPECT_EQ(query.fieldText("start"), "");
+    query.last();
+    EXPECT_EQ(query.fieldText("title"), "");
+}
+
+TEST_F(QueryTest, AnUnknownFieldOrAClosedQueryNamesQueryAndField) {
+    Query query(*database, "Qmenu");
+    select(query, "select * from races");
+    try {
+        query.fieldText("btime");
+        FAIL() << "read a field the result lacks";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.what(), cp932("Qmenu: 項目 'btime' が見つかりません"));
+    }
+    query.close();
+    EXPECT_THROW(query.fieldText("start"), Error);
+}
+
+TEST_F(QueryTest, AnOpenResultStaysReadableWhileTheTableChanges) {
+    insert("9:00", "first");
+    insert("10:00", "second");
+    Query menu(*database, "Qmenu");
+    select(menu, "select * from races order by start");
+    auto shown = menu.result();
+    EXPECT_EQ(runError(*database, "delete from races.db"), "done");
+    insert("11:00", "later");
+    EXPECT_EQ(menu.fieldText("title"), "first");
+    menu.last();
+    EXPECT_EQ(menu.fieldText("title"), "second");
+    select(menu, "select * from races");
+    EXPECT_EQ(shown->rows.size(), 2u);  // a view holding the old result keeps it
+    EXPECT_EQ(menu.result()->rows.size(), 1u);
+}
+
+TEST_F(QueryTest, TheEnginesRejectionCarriesItsText) {
+    EXPECT_EQ(runError(*database, "delete form races"), "near \"form\": syntax error");
+    EXPECT_EQ(runError(*database, "insert into races (start) values ('xx')"),
+              cp932("'xx' は時刻ではありません"));
+}
+
+TEST_F(QueryTest, ARejectionWithoutTextGivesTheEngineCode) {
+    EXPECT_EQ(runError(*database,
+                       "create temp trigger refuse before insert on races "
+                       "begin select raise(abort, ''); end"),
+              "done");
+    // SQLITE_CONSTRAINT_TRIGGER is 0x0713.
+    EXPECT_EQ(runError(*database, "insert into races (start) values ('9:00')"),
+              cp932("BDEエラー $0713"));
+}
+
+TEST_F(QueryTest, OneStatementAtATime) {
+    EXPECT_EQ(runError(*database, "delete from races; drop table races"),
+              cp932("SQL 文は一度に一つだけ送れます"));
+    EXPECT_EQ(runError(*database, "delete from races; -- and a comment"), "done");
+    EXPECT_EQ(runError(*database, "  "), cp932("SQL 文がありません"));
+    Query query(*database, "Qmenu");
+    query.addLine("select * from races");
+    query.open();
+    EXPECT_EQ(runError(*database, "select * from races"), "done");  // selections may be executed
+}
+
+TEST_F(QueryTest, OnlySelectionsOpen) {
+    insert("9:00", "kept");
+    Query query(*database, "Qmenu");
+    query.addLine("delete from races");
+    EXPECT_THROW(query.open(), Error);
+    select(query, "select count(*) as n from races");
+    EXPECT_EQ(query.fieldText("n"), "1");
+}
+
+TEST_F(QueryTest, TimesCompareAndSortAsTimesOfDay) {
+    for (const char* start : {"23:00:00", "10:00:00", "9:05:07", "09:05:06", " 0:00:00", "9:5"})
+        insert(start, start);
+    Query query(*database, "Q");
+    select(query,
+           "select group_concat(title, '|') as titles from (select * from races order by start)");
+    EXPECT_EQ(query.fieldText("titles"), " 0:00:00|9:5|09:05:06|9:05:07|10:00:00|23:00:00");
+    select(query, "select count(*) as n from races where start > '9:05:06'");
+    EXPECT_EQ(query.fieldText("n"), "3");
+    select(query, "select title from races where start = '0:00'");
+    EXPECT_EQ(query.fieldText("title"), " 0:00:00");
+}
+
+TEST_F(QueryTest, NoTimeTextIsStoredInATimeColumnButNullIs) {
+    for (const char* notATime : {"", "24:00:00", "12:60", "noon", "9:00 x"}) {
+        EXPECT_EQ(runError(*database,
+                           "insert into races (start) values ('" + std::string(notATime) + "')"),
+                  "'" + std::string(notATime) + cp932("' は時刻ではありません"));
+    }
+    EXPECT_EQ(runError(*database, "insert into races (title) values ('no start')"), "done");
+}
+
+TEST_F(QueryTest, ATransactionCommitsWhatWasDoneEvenWhenARefreshFails) {
+    auto second = open();
+    Query count(*second, "Q");
+    {
+        Database::Transaction transaction(*database);
+        insert("9:00", "before the failure");
+        EXPECT_NE(runError(*database, "insert into races (start) values ('xx')"), "done");
+        Database::Transaction inner(*database);  // joins the open one
+        inner.commit();
+    }
+    select(count, "select count(*) as n from races");
+    EXPECT_EQ(count.fieldText("n"), "1");
+}
+
+TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
+    auto second = open();
+    Query count(*second, "Q");
+    Database::Transaction transaction(*database);
+    insert("9:00", "pending");
+    select(count, "select count(*) as n from races");
+    EXPECT_EQ(count.fieldText("n"), "0");
+    transaction.commit();
+    select(count, "select count(*) as n from races");
+    EXPECT_EQ(count.fieldText("n"), "1");
+}
+
+TEST_F(QueryTest, ARefreshWritesNoJournalBesideTheTable) {
+    Database::Transaction transaction(*database);
+    insert("9:00", "a");
+    EXPECT_EQ(runError(*database, "delete from races.db"), "done");
+    insert("10:00", "b");
+    for (const auto& entry : std::filesystem::directory_iterator(data))
+        EXPECT_EQ(entry.path().filename(), "races.db");
+}
+
+}  // namespace
+}  // namespace pelm::testing

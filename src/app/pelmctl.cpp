@@ -16,15 +16,21 @@ std::vector<Command>& commandTable() {
 }
 
 void printOverview() {
+    // The "or:" lines and the Options block follow the GNU layout, which
+    // help2man turns into the man page's synopsis and options.
     std::cout << "Usage: pelmctl COMMAND [OPTIONS]\n"
-                 "       pelmctl COMMAND --help\n"
-                 "       pelmctl --version\n\n"
+                 "  or:  pelmctl COMMAND --help\n"
+                 "  or:  pelmctl --help | --version\n\n"
                  "The race-day display board's companion tool.\n\nCommands:\n";
     for (const Command& command : registeredCommands()) {
         std::cout << "  " << command.name << std::string(10 - std::min<size_t>(9, command.name.size()), ' ')
                   << command.summary << "\n";
     }
-    std::cout << "\nExample:\n  pelmctl init /srv/pelm/data\n";
+    std::cout << "\nOptions:\n"
+                 "  -h, --help  this overview; after a command, that command's options\n"
+                 "  --version   the version of pelmctl\n"
+                 "\nExamples:\n"
+                 "  pelmctl init /srv/pelm/data\n";
 }
 
 bool isHelp(std::string_view word) { return word == "--help" || word == "-h"; }

@@ -1,0 +1,55 @@
+#include "engine/race_table.h"
+
+namespace pelm {
+
+std::string sqlLiteral(std::string_view value) {
+    std::string literal = "'";
+    for (char c : value) literal += c == '\'' ? std::string("''") : std::string(1, c);
+    return literal + "'";
+}
+
+void emptyRaceTable(Query& work) {
+    work.clear();
+    work.addLine("delete from rmenutxt.db");
+    work.execute();
+}
+
+void insertBeforeFirstRaceRow(Query& work) {
+    work.clear();
+    work.addLine("INSERT INTO rmenutxt (kara,stime)values(");
+    work.addLine("'-',");
+    work.addLine("'0:00:00')");
+    work.execute();
+}
+
+void insertRaceRow(Query& work, const RaceEntry& race) {
+    work.clear();
+    work.addLine("INSERT INTO rmenutxt (btime,kara,etime,rmenu)values(");
+    work.addLine(sqlLiteral(race.start) + ",");
+    work.addLine("'-',");
+    work.addLine(sqlLiteral(race.end) + ",");
+    work.addLine(sqlLiteral(race.title) + ")");
+    work.execute();
+}
+
+void openUpcomingRaces(Query& menu, std::string_view clockText) {
+    menu.clear();
+    menu.addLine("select * from rmenutxt where etime>" + sqlLiteral(clockText));
+    menu.addLine("or stime='0:00:00'");
+    menu.addLine("order by btime");
+    menu.open();
+}
+
+void openPreviousRace(Query& work, std::string_view start) {
+    work.clear();
+    work.addLine("select * from rmenutxt where etime=" + sqlLiteral(start));
+    work.open();
+}
+
+void openWholeTable(Query& work) {
+    work.clear();
+    work.addLine("select * from rmenutxt");
+    work.open();
+}
+
+}  // namespace pelm

@@ -1,0 +1,39 @@
+#include "sqlengine/table_file.h"
+#include "sqlengine/time_of_day_sql.h"
+
+namespace pelm {
+namespace {
+
+constexpr std::string_view kRaceTable = "rmenutxt";
+constexpr std::string_view kTitleColumn =
+    "rmenu TEXT CONSTRAINT rmenu_at_most_40_bytes CHECK (length(CAST(rmenu AS BLOB)) <= 40)";
+
+std::string timeColumn(std::string_view name) {
+    return std::string(name) + " TEXT COLLATE " + std::string(kTimeOfDayCollation) + " CHECK (" +
+           std::string(kTimeOfDayCheck) + "(" + std::string(name) + "))";
+}
+
+}  // namespace
+
+const std::string& raceTableDefinition() {
+    static const std::string definition =
+        "CREATE TABLE rmenutxt (" + timeColumn("btime") + ", kara TEXT, " + timeColumn("etime") +
+        ", " + std::string(kTitleColumn) + ", " + timeColumn("stime") + ")";
+    return definition;
+}
+
+std::string raceTableFilePath(const std::string& folder) {
+    return tableFilePath(folder, kRaceTable);
+}
+
+bool createRaceTableFile(const std::string& folder) {
+    return createTableFile(folder, kRaceTable, raceTableDefinition());
+}
+
+std::optional<std::string> raceTableFileProblem(const std::string& folder) {
+    return tableFileProblem(
+        folder, kRaceTable,
+        "select btime,kara,etime,rmenu,stime from rmenutxt where etime>'0:00:00'");
+}
+
+}  // namespace pelm

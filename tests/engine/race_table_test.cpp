@@ -1,0 +1,180 @@
+// The board's race table statements on a real table file, made as
+// `pelmctl init` makes it, opened with the board's own parameters.
+
+#include "engine/race_table.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/database.h"
+#include "sqlengine/table_file.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+using testing::TempFolder;
+
+class RaceTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory(data);
+        createRaceTableFile(data);
+        temp.write("dbengine.ini", "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + data + "\r\n");
+        database = std::make_unique<Database>(
+            "Pelm",
+            std::vector<std::string>{"PATH=" + data, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"},
+            std::vector<std::string>{temp / "dbengine.ini"});
+        work = std::make_unique<Query>(*database, "Qwork");
+        menu = std::make_unique<Query>(*database, "Qmenu");
+    }
+
+    void insertRaces(const std::vector<RaceEntry>& races) {
+        emptyRaceTable(*work);
+        for (const RaceEntry& race : races) insertRaceRow(*work, race);
+    }
+
+    // The titles of the upcoming races, with "*" for the before-first-race row.
+    std::vector<std::string> upcoming(std::string_view clock) {
+        openUpcomingRaces(*menu, clock);
+        std::vector<std::string> titles;
+        for (const auto& row : menu->result()->rows) {
+            const int stime = menu->result()->columnIndex("stime");
+            titles.push_back(row[stime] ? "*" : *row[menu->result()->columnIndex("rmenu")]);
+        }
+        return titles;
+    }
+
+    std::string previousRace(std::string_view start) {
+        openPreviousRace(*work, start);
+        return work->fieldText("rmenu");
+    }
+
+    static std::string errorOf(const std::function<void()>& statement) {
+        try {
+            statement();
+        } catch (const Error& error) {
+            return error.what();
+        }
+        return "done";
+    }
+
+    TempFolder temp;
+    const std::string data = temp / "data";
+    std::unique_ptr<Database> database;
+    std::unique_ptr<Query> work;
+    std::unique_ptr<Query> menu;
+};
+
+using Titles = std::vector<std::string>;
+
+TEST_F(RaceTableTest, StatementsAreTheBoardsWordForWordAndLineByLine) {
+    emptyRaceTable(*work);
+    EXPECT_EQ(work->text(), "delete from rmenutxt.db\r\n");
+    insertBeforeFirstRaceRow(*work);
+    EXPECT_EQ(work->text(), "INSERT INTO rmenutxt (kara,stime)values(\r\n'-',\r\n'0:00:00')\r\n");
+    insertRaceRow(*work, {"10:00:00", "10:30:00", "A"});
+    EXPECT_EQ(work->text(),
+              "INSERT INTO rmenutxt (btime,kara,etime,rmenu)values(\r\n'10:00:00',\r\n'-',\r\n"
+              "'10:30:00',\r\n'A')\r\n");
+    openUpcomingRaces(*menu, "9:05:07");
+    EXPECT_EQ(
+        menu->text(),
+        "select * from rmenutxt where etime>'9:05:07'\r\nor stime='0:00:00'\r\norder by btime\r\n");
+    openPreviousRace(*work, "10:00:00");
+    EXPECT_EQ(work->text(), "select * from rmenutxt where etime='10:00:00'\r\n");
+    openWholeTable(*work);
+    EXPECT_EQ(work->text(), "select * from rmenutxt\r\n");
+}
+
+TEST_F(RaceTableTest, ARaceEndingAtTheClockIsNoLongerUpcoming) {
+    insertRaces({{"11:00:00", "11:59:59", "a"},
+                 {"11:30:00", "12:00:00", "b"},
+                 {"11:45:00", "12:00:01", "c"}});
+    EXPECT_EQ(upcoming("12:00:00"), Titles{"c"});
+}
+
+TEST_F(RaceTableTest, BeforeTheFirstRaceItsMarkerRowComesFirst) {
+    insertRaces({{"10:30:00", "11:00:00", "B"}});
+    insertBeforeFirstRaceRow(*work);
+    insertRaceRow(*work, {"10:00:00", "10:30:00", "A"});
+    EXPECT_EQ(upcoming("9:59:59"), (Titles{"*", "A", "B"}));
+    EXPECT_EQ(menu->fieldText("btime"), "");
+    EXPECT_EQ(menu->fieldText("kara"), "-");
+    EXPECT_EQ(menu->fieldText("stime"), "0:00:00");
+    EXPECT_EQ(upcoming("23:59:59"), Titles{"*"});  // selected while it exists
+}
+
+TEST_F(RaceTableTest, AnEmptyTableGivesAnEmptySelection) {
+    insertRaces({});
+    EXPECT_EQ(upcoming("12:00:00"), Titles{});
+    EXPECT_EQ(menu->fieldText("btime"), "");
+    insertRaces({{"9:00:00", "9:30:00", "over"}});
+    EXPECT_EQ(upcoming("12:00:00"), Titles{});
+}
+
+TEST_F(RaceTableTest, StartsOrderAsTimesWithOrWithoutLeadingZero) {
+    insertRaces({{"10:00:00", "23:00:00", "ten"},
+                 {"9:05:07", "23:00:00", "nine"},
+                 {"13:00:00", "23:00:00", "one pm"},
+                 {"09:05:06", "23:00:00", "zero nine"}});
+    EXPECT_EQ(upcoming("9:00:00"), (Titles{"zero nine", "nine", "ten", "one pm"}));
+    // "9:30:00" sorts after "10:00:00" as text, yet the race has ended.
+    insertRaces({{"9:00:00", "9:30:00", "ended"}, {"9:30:00", "10:00:00", "running"}});
+    EXPECT_EQ(upcoming("9:45:00"), Titles{"running"});
+}
+
+TEST_F(RaceTableTest, ThePreviousRaceIsTheFirstRowEndingAtTheStart) {
+    insertRaces({{"10:00:00", "10:30:00", "A"},
+                 {"10:10:00", "10:30:00", "A2"},
+                 {"10:30:00", "11:00:00", "B"}});
+    EXPECT_EQ(upcoming("10:40:00"), Titles{"B"});
+    EXPECT_EQ(previousRace(menu->fieldText("btime")), "A");
+    EXPECT_EQ(previousRace("10:00:00"), "");
+    openWholeTable(*work);
+    work->last();
+    EXPECT_EQ(work->fieldText("rmenu"), "B");
+}
+
+TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
+    const std::string injection = "x'); delete from rmenutxt; --";
+    insertRaces({{"9:00:00", "9:30:00", "O'Brien Cup"}, {"9:30:00", "10:00:00", injection}});
+    EXPECT_EQ(upcoming("9:00:00"), (Titles{"O'Brien Cup", injection}));
+    EXPECT_EQ(upcoming("0:00:00' or '1'='1"), Titles{});
+    EXPECT_EQ(previousRace("9:30:00' or etime<>'"), "");
+    EXPECT_EQ(errorOf([&] {
+                  insertRaceRow(*work, {"9:00'", "9:30:00", "t"});
+              }),
+              utf8ToCp932("'9:00'' は時刻ではありません"));
+    EXPECT_EQ(errorOf([&] {
+                  insertRaceRow(*work, {"9:00:00", "9:30'); delete from rmenutxt; --", ""});
+              }),
+              "'9:30'); delete from rmenutxt; --" + utf8ToCp932("' は時刻ではありません"));
+    openWholeTable(*work);
+    EXPECT_EQ(work->result()->rows.size(), 2u);
+}
+
+TEST_F(RaceTableTest, ATitleHoldsFortyBytes) {
+    const std::string forty = utf8ToCp932("第一回全日本選手権大会決勝戦最終日特別賞");
+    ASSERT_EQ(forty.size(), 40u);
+    insertRaces({{"9:00:00", "9:30:00", forty}});
+    EXPECT_EQ(upcoming("9:00:00"), Titles{forty});
+    EXPECT_NE(errorOf([&] { insertRaceRow(*work, {"9:00:00", "9:30:00", forty + "x"}); }), "done");
+}
+
+TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {
+    EXPECT_FALSE(createRaceTableFile(data));
+    EXPECT_EQ(raceTableFileProblem(data), std::nullopt);
+    temp.write("data/rmenutxt.db", "not a table");
+    EXPECT_EQ(raceTableFileProblem(data), "file is not a database");
+    EXPECT_FALSE(createRaceTableFile(data));
+    EXPECT_EQ(temp.read("data/rmenutxt.db"), "not a table");  // never overwritten
+}
+
+}  // namespace
+}  // namespace pelm

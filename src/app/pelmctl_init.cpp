@@ -1,0 +1,156 @@
+// pelmctl init: prepares a data folder for the board and points the board's
+// configuration at it. Running it again changes nothing.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+#include "app/pelmctl_command.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/ini_file.h"
+#include "sqlengine/table_file.h"
+
+namespace fs = std::filesystem;
+
+namespace pelmctl {
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage: pelmctl init DIR [--system]\n\n"
+    "Prepares DIR as the board's data folder: creates the folder if needed, the\n"
+    "race table file rmenutxt.db, and empty RInfo.txt and RInfomem.txt when they\n"
+    "are missing (existing files are never overwritten). Adds or updates the\n"
+    "alias Pelm with PATH=DIR in ./dbengine.ini, and adds DataDir=DIR to\n"
+    "./PelmDp.ini when that file has no DataDir; every other line is kept.\n"
+    "Running it again changes nothing.\n\n"
+    "Options:\n"
+    "  --system   write the alias to /etc/pelm/dbengine.ini instead of\n"
+    "             ./dbengine.ini (for every board on this computer)\n\n"
+    "Exit status: 0 the folder is ready, 1 a file could not be made or\n"
+    "written, 2 the arguments are wrong.\n\n"
+    "Example:\n  pelmctl init /srv/pelm/data\n";
+
+constexpr std::string_view kAlias = "Pelm";
+
+/// Thrown for a step that cannot be done; the message is UTF-8.
+struct Failure {
+    std::string message;
+};
+
+void report(std::string_view line) {
+    std::cout << "  " << line << "\n";
+}
+
+void makeFolder(const std::string& dir) {
+    std::error_code error;
+    if (fs::is_directory(dir, error)) return report("data folder " + dir + " is there");
+    fs::create_directories(dir, error);
+    if (error) throw Failure{"cannot create the folder " + dir + ": " + error.message()};
+    report("created the data folder " + dir);
+}
+
+void makeRaceTable(const std::string& dir) {
+    const std::string path = pelm::raceTableFilePath(dir);
+    if (pelm::createRaceTableFile(dir)) return report("created the race table " + path);
+    if (auto problem = pelm::raceTableFileProblem(dir)) {
+        throw Failure{path + " is there but holds no race table (" + terminalText(*problem) +
+                      "); move it aside and run init again"};
+    }
+    report("race table " + path + " is there");
+}
+
+void makeEmptyFile(const std::string& path, std::string_view role) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        close(fd);
+        return report("created the empty " + std::string(role) + " file " + path);
+    }
+    if (errno != EEXIST) throw Failure{"cannot create " + path + ": " + std::strerror(errno)};
+    report(std::string(role) + " file " + path + " is there, left as it is");
+}
+
+pelm::IniFile loadForUpdate(const std::string& path) {
+    std::optional<pelm::IniFile> file = pelm::IniFile::loadForUpdate(path);
+    if (!file) throw Failure{"cannot read " + path};
+    return std::move(*file);
+}
+
+void save(const pelm::IniFile& file, const std::string& path) {
+    std::error_code ignored;
+    if (fs::path(path).has_parent_path())
+        fs::create_directories(fs::path(path).parent_path(), ignored);
+    if (!file.saveAtomically(path)) throw Failure{"cannot write " + path};
+}
+
+// The board's own DEFAULT DRIVER only counts when the alias has one.
+void pointAlias(const std::string& configPath, const std::string& dir) {
+    pelm::IniFile config = loadForUpdate(configPath);
+    const std::string path = pelm::utf8ToCp932(dir);
+    const std::optional<std::string> oldPath = config.value(kAlias, "PATH");
+    const bool hasDriver = config.value(kAlias, "DEFAULT DRIVER").has_value();
+    if (oldPath == path && hasDriver)
+        return report("alias Pelm in " + configPath + " already has PATH=" + dir);
+    config.setValue(kAlias, "PATH", path);
+    if (!hasDriver) config.setValue(kAlias, "DEFAULT DRIVER", "PARADOX");
+    save(config, configPath);
+    if (!oldPath) return report("added the alias Pelm (PATH=" + dir + ") to " + configPath);
+    report("set PATH=" + dir + " for the alias Pelm in " + configPath + " (it was " +
+           terminalText(*oldPath) + ")");
+}
+
+void pointSettings(const std::string& settingsPath, const std::string& dir) {
+    pelm::IniFile settings = loadForUpdate(settingsPath);
+    const std::optional<std::string> dataDir = settings.value("Env", "DataDir");
+    if (dataDir == pelm::utf8ToCp932(dir))
+        return report(settingsPath + " already has DataDir=" + dir);
+    if (dataDir) {
+        return report("note: " + settingsPath + " keeps DataDir=" + terminalText(*dataDir) +
+                      "; the board shows that folder, not " + dir);
+    }
+    settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir));
+    save(settings, settingsPath);
+    report("added DataDir=" + dir + " to " + settingsPath);
+}
+
+void printNextSteps(const std::string& dir) {
+    std::cout << "\nNext: write the day's races into " << dir
+              << "/RInfo.txt (Shift-JIS, one \"start,end,title\" line each,\n"
+                 "for example 10:00:00,10:30:00,Heat 1), then start PelmDp in "
+              << fs::current_path().string() << ".\n";
+}
+
+int run(const Arguments& arguments) {
+    if (arguments.positional.size() != 1)
+        return usageError("init takes one folder: pelmctl init DIR");
+    const std::string dir = arguments.positional[0];
+    const std::string configPath =
+        arguments.flag("--system") ? "/etc/pelm/dbengine.ini" : "./dbengine.ini";
+    std::cout << "pelmctl init " << dir << ":\n";
+    try {
+        makeFolder(dir);
+        makeRaceTable(dir);
+        makeEmptyFile((fs::path(dir) / "RInfo.txt").string(), "schedule");
+        makeEmptyFile((fs::path(dir) / "RInfomem.txt").string(), "notice");
+        pointAlias(configPath, dir);
+        pointSettings("./PelmDp.ini", dir);
+    } catch (const Failure& failure) {
+        std::cerr << "pelmctl: " << failure.message << "\n";
+        return kExitFailed;
+    } catch (const pelm::Error& error) {
+        std::cerr << "pelmctl: " << terminalText(error.what()) << "\n";
+        return kExitFailed;
+    }
+    printNextSteps(dir);
+    return kExitOk;
+}
+
+const CommandRegistration registration(
+    {"init", "prepare a data folder and point the board at it", kHelp, {}, {"--system"}, run});
+
+}  // namespace
+}  // namespace pelmctl

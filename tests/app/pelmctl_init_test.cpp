@@ -1,0 +1,146 @@
+// `pelmctl init`, run as the operator runs it, in a folder of its own: what
+// it makes, what it keeps, and that a second run changes nothing.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "engine/race_table.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/database.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempFolder;
+
+struct Outcome {
+    int status;
+    std::string output;  // stdout and stderr
+};
+
+Outcome init(const TempFolder& folder, const std::string& arguments) {
+    const std::string command =
+        "cd '" + folder.path().string() + "' && '" PELMCTL_PATH "' init " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+// Every file under the folder with its bytes and modification time.
+std::map<std::string, std::pair<std::string, long long>> snapshot(const TempFolder& folder) {
+    std::map<std::string, std::pair<std::string, long long>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
+        if (!entry.is_regular_file()) continue;
+        struct stat status;
+        stat(entry.path().c_str(), &status);
+        const std::string name = fs::relative(entry.path(), folder.path()).string();
+        files[name] = {folder.read(name),
+                       status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec};
+    }
+    return files;
+}
+
+// The board's connection and one refresh's statements, in `folder`.
+std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder.path());
+    std::string outcome;
+    try {
+        Database database("Pelm",
+                          {"PATH=" + dataDir, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"});
+        Query work(database, "Qwork"), menu(database, "Qmenu");
+        emptyRaceTable(work);
+        insertRaceRow(work, {"9:30:00", "10:00:00", "Heat 1"});
+        openUpcomingRaces(menu, "9:45:00");
+        outcome = menu.fieldText("rmenu");
+    } catch (const Error& error) {
+        outcome = cp932ToUtf8(error.what());
+    }
+    fs::current_path(before);
+    return outcome;
+}
+
+TEST(PelmctlInit, MakesAFolderTheBoardCanUseAndASecondRunChangesNothing) {
+    TempFolder folder;
+    const Outcome first = init(folder, "data");
+    ASSERT_EQ(first.status, 0) << first.output;
+    EXPECT_NE(first.output.find("Next:"), std::string::npos);
+    EXPECT_EQ(folder.read("data/RInfo.txt"), "");
+    EXPECT_EQ(folder.read("data/RInfomem.txt"), "");
+    EXPECT_EQ(folder.read("dbengine.ini"), "[Pelm]\r\nPATH=data\r\nDEFAULT DRIVER=PARADOX\r\n");
+    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=data\r\n");
+    EXPECT_EQ(boardRefresh(folder, "data"), "Heat 1");
+
+    const auto before = snapshot(folder);
+    const Outcome second = init(folder, "data");
+    EXPECT_EQ(second.status, 0) << second.output;
+    EXPECT_EQ(second.output.find("created"), std::string::npos) << second.output;
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST(PelmctlInit, KeepsEveryOtherLineAndEveryExistingFile) {
+    TempFolder folder;
+    fs::create_directory(folder.path() / "data");
+    folder.write("data/RInfo.txt", "10:00:00,10:30:00,Heat 1\r\n");
+    folder.write("dbengine.ini", "; venue PC\r\n[Other]\r\nPATH=/x\r\n[pelm]\r\npath=/old\r\n");
+    folder.write("PelmDp.ini", "[Env]\r\nLogo=off\r\n[Font]\r\nSize=80\r\n");
+    const Outcome outcome = init(folder, "data");
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(folder.read("data/RInfo.txt"), "10:00:00,10:30:00,Heat 1\r\n");
+    EXPECT_EQ(
+        folder.read("dbengine.ini"),
+        "; venue PC\r\n[Other]\r\nPATH=/x\r\n[pelm]\r\npath=data\r\nDEFAULT DRIVER=PARADOX\r\n");
+    EXPECT_EQ(folder.read("PelmDp.ini"),
+              "[Env]\r\nLogo=off\r\nDataDir=data\r\n[Font]\r\nSize=80\r\n");
+    EXPECT_NE(outcome.output.find("(it was /old)"), std::string::npos) << outcome.output;
+}
+
+TEST(PelmctlInit, LeavesADataDirOfTheSettingsAndSaysSo) {
+    TempFolder folder;
+    folder.write("PelmDp.ini", "[Env]\r\nDataDir=C:\\Pelm\r\n");
+    const Outcome outcome = init(folder, "data");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=C:\\Pelm\r\n");
+    EXPECT_NE(outcome.output.find("keeps DataDir=C:\\Pelm"), std::string::npos) << outcome.output;
+}
+
+TEST(PelmctlInit, AJapaneseFolderNameIsStoredInTheBoardsCodePage) {
+    TempFolder folder;
+    ASSERT_EQ(init(folder, "'レース'").status, 0);
+    EXPECT_TRUE(fs::is_regular_file(folder.path() / "レース" / "rmenutxt.db"));
+    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=" + utf8ToCp932("レース") + "\r\n");
+    EXPECT_EQ(boardRefresh(folder, utf8ToCp932("レース")), "Heat 1");
+}
+
+TEST(PelmctlInit, RefusesATableFileThatHoldsNoRaceTableAndLeavesIt) {
+    TempFolder folder;
+    fs::create_directory(folder.path() / "data");
+    folder.write("data/rmenutxt.db", "not a table");
+    const Outcome outcome = init(folder, "data");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.output.find("data/rmenutxt.db is there but holds no race table"),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(folder.read("data/rmenutxt.db"), "not a table");
+}
+
+TEST(PelmctlInit, WantsExactlyOneFolder) {
+    TempFolder folder;
+    EXPECT_EQ(init(folder, "").status, 2);
+    EXPECT_EQ(init(folder, "a b").status, 2);
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+}  // namespace
+}  // namespace pelm

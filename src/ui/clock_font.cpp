@@ -1,0 +1,45 @@
+#include "ui/clock_font.h"
+
+#include <QLabel>
+
+#include "engine/window_rules.h"
+#include "platform/codepage.h"
+#include "ui/color_ref.h"
+
+namespace pelm {
+
+namespace {
+constexpr int kDesignDpi = 96;
+constexpr int kPointsPerInch = 72;
+}  // namespace
+
+int clockPoints(const QFont& font) {
+    if (font.pointSize() > 0) return font.pointSize();
+    const int pixels = font.pixelSize();
+    return (pixels * kPointsPerInch + kDesignDpi / 2) / kDesignDpi;
+}
+
+QFont onDesignScreen(QFont font) {
+    font.setPixelSize(designPixels(clockPoints(font)));
+    return font;
+}
+
+QColor clockColor(const QLabel& clock) {
+    return clock.palette().color(QPalette::WindowText);
+}
+
+void showClockFont(QLabel& clock, const QFont& font, const QColor& color) {
+    clock.setFont(onDesignScreen(font));
+    QPalette palette = clock.palette();
+    palette.setColor(QPalette::WindowText, color);
+    clock.setPalette(palette);
+    clock.adjustSize();
+}
+
+void keepClockFont(BoardSettings& settings, const QFont& font, const QColor& color) {
+    settings.font = toCp932(font.family());
+    settings.size = clockPoints(font);
+    settings.color = colorRef(color);
+}
+
+}  // namespace pelm

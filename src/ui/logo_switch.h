@@ -1,0 +1,29 @@
+#pragma once
+// Which large logo the board shows at start, from the Logo setting.
+
+#include <QImage>
+#include <QString>
+#include <string_view>
+
+namespace pelm {
+
+enum class LogoKind {
+    BuiltIn,  // "on"
+    Picture,  // the setting names a picture file that reads
+    Hidden,   // anything else: the large logo panel is hidden
+};
+
+struct LogoChoice {
+    LogoKind kind;
+    QImage picture;  // what to show; null when hidden
+};
+
+/// The large logo for a Logo setting (CP932 bytes). "on", exactly, picks
+/// `builtIn`; a setting naming a readable picture picks that picture; any
+/// other value, an unreadable picture included, hides the logo.
+LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn);
+
+/// The picture at a path, or a null image when it cannot be read.
+QImage readLogoPicture(const QString& path);
+
+}  // namespace pelm

@@ -18,7 +18,12 @@ public:
     /// The file at a native path; a missing or unreadable file is empty.
     static IniFile load(const std::string& nativePath);
 
+    /// As load, but nothing when the file exists and cannot be read, so that
+    /// a writer never replaces a file whose contents it could not see.
+    static std::optional<IniFile> loadForUpdate(const std::string& nativePath);
+
     /// The value of a key, or nothing when the section or key is missing.
+    /// Only the first section of a name and its first key of a name count.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     std::string value(std::string_view section, std::string_view key,
                       std::string_view fallback) const;
@@ -28,7 +33,8 @@ public:
     std::vector<std::string> sections() const;
 
     /// Replaces the value in place, or appends the key to its section, or
-    /// appends the section.
+    /// appends the section. A value is cut at its first line break, which
+    /// would otherwise end the line and start a line of its own.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
     /// The whole file as text.
@@ -40,8 +46,21 @@ public:
     bool saveAtomically(const std::string& nativePath) const;
 
 private:
-    std::vector<std::string> lines_;
-    std::string lineBreak_ = "\r\n";
+    struct Line {
+        std::string text;       // without its line break
+        std::string lineBreak;  // "\r\n", "\n", "\r", or "" for a last line without one
+    };
+
+    static IniFile parse(std::string_view content);
+    std::optional<size_t> findSection(std::string_view section) const;
+    size_t sectionEnd(size_t header) const;
+    std::optional<size_t> findKey(size_t header, std::string_view key) const;
+    size_t keyInsertionPoint(size_t header) const;
+    void insertLine(size_t at, std::string text);
+    void appendSection(std::string_view section, std::string keyLine);
+
+    std::vector<Line> lines_;
+    std::string lineBreak_ = "\r\n";  // for new lines: the file's first break, else Windows'
 };
 
 }  // namespace pelm

@@ -2,13 +2,17 @@
 // The board settings record and the settings file "PelmDp.ini" it is
 // loaded from and saved to.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pelm {
 
-/// The seven settings; texts are CP932 bytes. Members hold the defaults.
+class IniFile;
+
+/// The seven settings; texts are CP932 bytes. The comments name the keys and
+/// their defaults; defaults() holds them all (a plain record has empty texts).
 struct BoardSettings {
     std::string dataDir;   // Env/DataDir: "C:\Program Files\Norvek\Pelm"
     std::string logo;      // Env/Logo: "on"
@@ -20,6 +24,9 @@ struct BoardSettings {
 
     /// The record as it stands with every key missing.
     static BoardSettings defaults();
+
+    /// Only the exact text "on" shows the large logo panel.
+    bool showsLogo() const { return logo == "on"; }
 };
 
 /// The settings file's path: the directory (a board path) + "\PelmDp.ini".
@@ -35,6 +42,9 @@ struct LoadedSettings {
 /// Reads the seven values in order, each with its default; never fails.
 LoadedSettings loadBoardSettings(const std::string& path);
 
+/// The same from a file already loaded (for tools given a native path).
+LoadedSettings readBoardSettings(const IniFile& file);
+
 /// Writes the seven values (Env: DataDir, Logo, Setuzoku, Taiki; Font:
 /// Font, Size, Color), keeping every other line of the file, and replaces the
 /// file atomically. Throws pelm::Error "<path> に書き込めません" when it cannot;
@@ -45,5 +55,8 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings);
 /// X or $ and at most 8 hexadecimal digits, or decimal digits; anything
 /// else, an empty text or an overflow gives `fallback`.
 int profileInt(std::string_view text, int fallback);
+
+/// The same rule, with nothing where profileInt gives the fallback.
+std::optional<int> readProfileInt(std::string_view text);
 
 }  // namespace pelm

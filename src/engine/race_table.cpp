@@ -3,9 +3,15 @@
 namespace pelm {
 
 std::string sqlLiteral(std::string_view value) {
-    std::string literal = "'";
-    for (char c : value) literal += c == '\'' ? std::string("''") : std::string(1, c);
-    return literal + "'";
+    std::string literal;
+    literal.reserve(value.size() + 2);
+    literal += '\'';
+    for (char c : value) {
+        literal += c;
+        if (c == '\'') literal += c;
+    }
+    literal += '\'';
+    return literal;
 }
 
 void emptyRaceTable(Query& work) {

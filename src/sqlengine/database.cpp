@@ -67,10 +67,11 @@ Database::Database(const std::string& alias, const std::vector<std::string>& par
     }
 }
 
-Database::Database() : handle_(openConnection()) {}
+Database::Database(const std::vector<std::string>& tables)
+    : handle_(openConnection()), tableNames_(tables.begin(), tables.end()) {}
 
-Database Database::inMemory() {
-    return Database();
+Database Database::inMemory(const std::vector<std::string>& tables) {
+    return Database(tables);
 }
 
 Database::~Database() {

@@ -26,8 +26,10 @@ public:
     Database(const std::string& alias, const std::vector<std::string>& parameters,
              const std::vector<std::string>& configPaths);
     /// A database of no folder, held in memory, with the engine's time
-    /// collation and check function: a baseline for measurements.
-    static Database inMemory();
+    /// collation and check function, where the tables named in `tables`
+    /// (created by the caller) may be written as file names too: a baseline
+    /// for measuring the folder driver.
+    static Database inMemory(const std::vector<std::string>& tables);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -54,7 +56,7 @@ public:
     const TableNames& tableNames() const { return tableNames_; }
 
 private:
-    Database();
+    explicit Database(const std::vector<std::string>& tables);
 
     sqlite3* handle_ = nullptr;
     std::string folder_;

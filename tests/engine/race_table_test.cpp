@@ -176,5 +176,19 @@ TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {
     EXPECT_EQ(temp.read("data/rmenutxt.db"), "not a table");  // never overwritten
 }
 
+// The baseline the refresh benchmark compares the table file with.
+TEST(InMemoryRaceTable, AnswersAsTheTableFileDoes) {
+    Database database = Database::inMemory({"rmenutxt"});
+    Query work(database, "Qwork"), menu(database, "Qmenu");
+    work.addLine(raceTableDefinition());
+    work.execute();
+    emptyRaceTable(work);
+    insertRaceRow(work, {"10:00:00", "10:30:00", "A"});
+    insertRaceRow(work, {"9:30:00", "10:00:00", "B"});
+    openUpcomingRaces(menu, "9:45:00");
+    EXPECT_EQ(menu.fieldText("rmenu"), "B");
+    EXPECT_EQ(database.folder(), "");
+}
+
 }  // namespace
 }  // namespace pelm

@@ -1,0 +1,178 @@
+// One board refresh's statements on the race table: empty it, insert N
+// races, select the upcoming ones, look up the previous race; all in one
+// transaction, as the refresh runs them. Measured on a table file in a
+// temporary folder (with the bytes the process wrote per refresh) and on an
+// in-memory database as the floor; the ratio at N = 100 should stay within 2.
+//
+// The folder is made under $TMPDIR (else /tmp); point TMPDIR at the disk
+// the board's data folder lives on to count what reaches that disk.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "engine/race_table.h"
+#include "platform/codepage.h"
+#include "sqlengine/database.h"
+#include "sqlengine/table_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace pelm;
+
+constexpr std::string_view kClock = "12:00:00";
+
+std::string timeText(int seconds) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d:%02d:%02d", seconds / 3600 % 24, seconds / 60 % 60,
+                  seconds % 60);
+    return text;
+}
+
+// N races spread over the day, so about half are upcoming at noon.
+std::vector<RaceEntry> racesOfTheDay(int count) {
+    std::vector<RaceEntry> races;
+    const int step = 86000 / count;
+    for (int i = 0; i < count; ++i) {
+        races.push_back({timeText(i * step), timeText(i * step + step),
+                         utf8ToCp932("第" + std::to_string(i + 1) + "競走 O'Brien Cup")});
+    }
+    return races;
+}
+
+void refresh(Database& database, Query& work, Query& menu, const std::vector<RaceEntry>& races) {
+    Database::Transaction transaction(database);
+    emptyRaceTable(work);
+    for (const RaceEntry& race : races) insertRaceRow(work, race);
+    openUpcomingRaces(menu, kClock);
+    const std::string start = menu.fieldText("btime");
+    if (!start.empty()) {
+        openPreviousRace(work, start);
+    } else {
+        openWholeTable(work);
+        work.last();
+    }
+    transaction.commit();
+}
+
+// What /proc/self/io says this process has written so far.
+struct WrittenBytes {
+    double toDisk = 0;   // write_bytes: reached the block layer
+    double anyFile = 0;  // wchar: passed to write() and the like
+};
+
+WrittenBytes writtenSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::map<std::string, double> values;
+    std::string key;
+    double value;
+    while (io >> key >> value) values[key] = value;
+    return {values["write_bytes:"], values["wchar:"]};
+}
+
+class DataFolder {
+public:
+    DataFolder() {
+        std::string pattern = (fs::temp_directory_path() / "pelm-bench-XXXXXX").string();
+        root_ = mkdtemp(pattern.data());
+        fs::create_directory(root_ / "data");
+        createRaceTableFile(data());
+        std::ofstream(root_ / "dbengine.ini")
+            << "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" << data() << "\r\n";
+    }
+    ~DataFolder() { fs::remove_all(root_); }
+
+    std::string data() const { return (root_ / "data").string(); }
+    std::unique_ptr<Database> open() const {
+        return std::make_unique<Database>(
+            "Pelm",
+            std::vector<std::string>{"PATH=" + data(), "ENABLE BCD=FALSE",
+                                     "DEFAULT DRIVER=PARADOX"},
+            std::vector<std::string>{(root_ / "dbengine.ini").string()});
+    }
+
+private:
+    fs::path root_;
+};
+
+void measureTicks(benchmark::State& state, Database& database) {
+    Query work(database, "Qwork"), menu(database, "Qmenu");
+    const std::vector<RaceEntry> races = racesOfTheDay(static_cast<int>(state.range(0)));
+    refresh(database, work, menu, races);  // the table reaches its size once
+    const WrittenBytes before = writtenSoFar();
+    for (auto _ : state) refresh(database, work, menu, races);
+    const WrittenBytes after = writtenSoFar();
+    using benchmark::Counter;
+    state.counters["disk_B/tick"] = Counter(after.toDisk - before.toDisk, Counter::kAvgIterations);
+    state.counters["wchar_B/tick"] =
+        Counter(after.anyFile - before.anyFile, Counter::kAvgIterations);
+}
+
+void BM_TableFileTick(benchmark::State& state) {
+    DataFolder folder;
+    std::unique_ptr<Database> database = folder.open();
+    measureTicks(state, *database);
+}
+
+void BM_InMemoryTick(benchmark::State& state) {
+    Database database = Database::inMemory({"rmenutxt"});
+    Query create(database, "Qcreate");
+    create.addLine(raceTableDefinition());
+    create.execute();
+    measureTicks(state, database);
+}
+
+BENCHMARK(BM_TableFileTick)
+    ->RangeMultiplier(10)
+    ->Range(10, 10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_InMemoryTick)
+    ->RangeMultiplier(10)
+    ->Range(10, 10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Keeps the median time of each benchmark and size for the closing ratio.
+class MedianKeeper : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.aggregate_name == "median")
+                medians[run.run_name.function_name + "/" + run.run_name.args] =
+                    run.GetAdjustedRealTime();
+        }
+    }
+    std::map<std::string, double> medians;
+};
+
+void printRatio(const MedianKeeper& keeper, const std::string& size) {
+    const auto file = keeper.medians.find("BM_TableFileTick/" + size);
+    const auto memory = keeper.medians.find("BM_InMemoryTick/" + size);
+    if (file == keeper.medians.end() || memory == keeper.medians.end()) return;
+    std::cout << "\nN=" << size << ": table file " << file->second << " us, in memory "
+              << memory->second << " us per tick; ratio " << file->second / memory->second
+              << " (target <= 2)\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    MedianKeeper keeper;
+    benchmark::RunSpecifiedBenchmarks(&keeper);
+    printRatio(keeper, "100");
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,146 @@
+// pelmctl settings: the seven values the board would take from its settings
+// file, marking those that are defaults, so an operator can see why the board
+// does what it does.
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "app/pelmctl_command.h"
+#include "engine/board_settings.h"
+#include "platform/ini_file.h"
+#include "platform/paths.h"
+
+namespace pelmctl {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: pelmctl settings [--ini FILE] [--json]
+
+Shows the seven values the board would use from its settings file, and marks
+each one that is a default because its key is missing or cannot be read.
+
+Options:
+  --ini FILE   the settings file to read (default: PelmDp.ini in the current
+               directory, where the board looks for it)
+  --json       print one JSON object instead: DataDir, Logo, Setuzoku, Taiki,
+               Font (texts), Color, Size (integers) and defaults (the keys that
+               took their default)
+
+Examples:
+  pelmctl settings
+  pelmctl settings --ini /srv/pelm/PelmDp.ini --json
+)";
+
+struct Field {
+    std::string_view key;
+    std::string text;  // UTF-8
+    bool isNumber;
+};
+
+std::vector<Field> fieldsOf(const pelm::BoardSettings& settings) {
+    return {{"DataDir", terminalText(settings.dataDir), false},
+            {"Logo", terminalText(settings.logo), false},
+            {"Setuzoku", terminalText(settings.setuzoku), false},
+            {"Taiki", terminalText(settings.taiki), false},
+            {"Font", terminalText(settings.font), false},
+            {"Color", std::to_string(settings.color), true},
+            {"Size", std::to_string(settings.size), true}};
+}
+
+bool isDefaulted(const pelm::LoadedSettings& loaded, std::string_view key) {
+    return std::find(loaded.defaulted.begin(), loaded.defaulted.end(), key) !=
+           loaded.defaulted.end();
+}
+
+std::string escaped(std::string_view utf8, const char* controlFormat) {
+    std::string out;
+    for (char c : utf8) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, controlFormat, byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string jsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return escaped(out, "\\u%04x") + "\"";
+}
+
+void printJson(const pelm::LoadedSettings& loaded) {
+    std::string json = "{";
+    for (const Field& field : fieldsOf(loaded.settings)) {
+        json += jsonString(field.key) + ":" +
+                (field.isNumber ? field.text : jsonString(field.text)) + ",";
+    }
+    json += "\"defaults\":[";
+    for (size_t i = 0; i < loaded.defaulted.size(); ++i) {
+        json += (i ? "," : "") + jsonString(loaded.defaulted[i]);
+    }
+    std::cout << json << "]}\n";
+}
+
+// What the value means on the board, where that is not plain to see.
+std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
+    if (key == "Logo") return settings.showsLogo() ? "large logo shown" : "large logo hidden";
+    if (key != "Color") return "";
+    unsigned bgr = static_cast<unsigned>(settings.color);
+    return "red " + std::to_string(bgr & 0xFF) + ", green " + std::to_string(bgr >> 8 & 0xFF) +
+           ", blue " + std::to_string(bgr >> 16 & 0xFF);
+}
+
+void printListing(const pelm::LoadedSettings& loaded, std::string_view fileState) {
+    std::cout << fileState << "\n";
+    for (const Field& field : fieldsOf(loaded.settings)) {
+        std::string line = std::string(field.key) + std::string(10 - field.key.size(), ' ') +
+                           escaped(field.text, "\\x%02x");
+        std::string notes = meaning(field.key, loaded.settings);
+        if (isDefaulted(loaded, field.key)) notes = notes.empty() ? "default" : "default; " + notes;
+        std::cout << line << (notes.empty() ? "" : "  (" + notes + ")") << "\n";
+    }
+}
+
+std::string fileState(const std::string& path, bool readable) {
+    std::error_code ignored;
+    if (!readable) return "Settings file " + path + " cannot be read: every value is a default";
+    if (!std::filesystem::exists(path, ignored)) {
+        return "Settings file " + path + " is missing: every value is a default";
+    }
+    return "Settings file " + path;
+}
+
+int run(const Arguments& arguments) {
+    if (!arguments.positional.empty()) return usageError("settings takes no arguments");
+    std::string path = arguments.option("--ini").value_or(
+        pelm::nativePath(pelm::settingsPath(pelm::currentDirectory())));
+    auto file = pelm::IniFile::loadForUpdate(path);
+    pelm::LoadedSettings loaded = pelm::readBoardSettings(file.value_or(pelm::IniFile{}));
+    if (arguments.flag("--json")) {
+        printJson(loaded);
+    } else {
+        printListing(loaded, fileState(path, file.has_value()));
+    }
+    return kExitOk;
+}
+
+const CommandRegistration registration(Command{
+    .name = "settings",
+    .summary = "show the settings the board would use, and which are defaults",
+    .help = kHelp,
+    .valueOptions = {"--ini"},
+    .flagOptions = {"--json"},
+    .run = run,
+});
+
+}  // namespace
+}  // namespace pelmctl

@@ -1,0 +1,106 @@
+// `pelmctl settings`, run as the operator runs it, in a folder of its own.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+using testing::TempFolder;
+
+struct Outcome {
+    int status;
+    std::string output;  // stdout and stderr
+};
+
+Outcome pelmctl(const TempFolder& folder, const std::string& arguments) {
+    std::string command =
+        "cd '" + folder.path().string() + "' && '" PELMCTL_PATH "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+QJsonObject jsonOf(const Outcome& outcome) {
+    QJsonParseError error;
+    QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(outcome.output), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << outcome.output;
+    return document.object();
+}
+
+QStringList defaultsOf(const QJsonObject& object) {
+    QStringList keys;
+    for (const QJsonValue& key : object["defaults"].toArray()) keys << key.toString();
+    return keys;
+}
+
+TEST(PelmctlSettings, WithoutAFileShowsEveryDefault) {
+    TempFolder folder;
+    Outcome outcome = pelmctl(folder, "settings --json");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(
+        outcome.output.starts_with("{\"DataDir\":\"C:\\\\Program Files\\\\Norvek\\\\Pelm\","));
+    QJsonObject json = jsonOf(outcome);
+    EXPECT_EQ(json.size(), 8);
+    EXPECT_EQ(json["Logo"].toString(), "on");
+    EXPECT_EQ(json["Setuzoku"].toString(), QString("未接続"));
+    EXPECT_EQ(json["Taiki"].toString(), QString("待機中"));
+    EXPECT_EQ(json["Font"].toString(), QString("ＭＳ Ｐ明朝"));
+    EXPECT_EQ(json["Color"].toInt(), 15429970);
+    EXPECT_EQ(json["Size"].toInt(), 100);
+    EXPECT_EQ(defaultsOf(json),
+              (QStringList{"DataDir", "Logo", "Setuzoku", "Taiki", "Font", "Color", "Size"}));
+}
+
+TEST(PelmctlSettings, DecodesShiftJisAndEscapesQuotesAndControlCharacters) {
+    TempFolder folder;
+    folder.write("PelmDp.ini", utf8ToCp932("[Env]\r\nSetuzoku=回線\"断\"\\\r\nTaiki=a\tb\x1b!\r\n"
+                                           "[Font]\r\nColor=0x0000FF\r\nSize=abc\r\n"));
+    QJsonObject json = jsonOf(pelmctl(folder, "settings --json"));
+    EXPECT_EQ(json["Setuzoku"].toString(), QString("回線\"断\"\\"));
+    EXPECT_EQ(json["Taiki"].toString(), QString("a\tb\x1b!"));
+    EXPECT_EQ(json["Color"].toInt(), 255);
+    EXPECT_EQ(json["Size"].toInt(), 100);
+    EXPECT_EQ(defaultsOf(json), (QStringList{"DataDir", "Logo", "Font", "Size"}));
+}
+
+TEST(PelmctlSettings, ListingReadsTheGivenFileAndMarksDefaults) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder.path() / "設定");
+    folder.write("設定/board.ini", "[Env]\r\nLogo=On\r\n[Font]\r\nColor=255\r\n");
+    Outcome outcome = pelmctl(folder, "settings --ini 設定/board.ini");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_NE(outcome.output.find("Settings file 設定/board.ini\n"), std::string::npos);
+    EXPECT_NE(outcome.output.find("\nLogo      On  (large logo hidden)\n"), std::string::npos);
+    EXPECT_NE(outcome.output.find("\nColor     255  (red 255, green 0, blue 0)\n"),
+              std::string::npos);
+    EXPECT_NE(outcome.output.find("\nSize      100  (default)\n"), std::string::npos);
+    EXPECT_NE(pelmctl(folder, "settings").output.find("PelmDp.ini is missing"), std::string::npos);
+}
+
+TEST(PelmctlSettings, RejectsWrongArgumentsAndExplainsItsOptions) {
+    TempFolder folder;
+    EXPECT_EQ(pelmctl(folder, "settings extra").status, 2);
+    EXPECT_EQ(pelmctl(folder, "settings --ini").status, 2);
+    EXPECT_EQ(pelmctl(folder, "settings --verbose").status, 2);
+    Outcome help = pelmctl(folder, "settings --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("--ini FILE"), std::string::npos);
+    EXPECT_NE(help.output.find("--json"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pelm

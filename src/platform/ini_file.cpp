@@ -44,10 +44,6 @@ FileContent readFile(const std::string& nativePath) {
     return content;
 }
 
-std::string cutAtLineBreak(std::string_view value) {
-    return std::string(value.substr(0, value.find_first_of("\r\n")));
-}
-
 bool isBlankLine(std::string_view line) {
     return line.find_first_not_of(" \t\v\f") == std::string_view::npos;
 }
@@ -142,13 +138,13 @@ std::vector<std::string> IniFile::sections() const {
 }
 
 void IniFile::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    std::string keyText = std::string(key) + "=" + cutAtLineBreak(value);
+    std::string keyText = std::string(key) + "=" + ini::writtenValue(value);
     auto header = findSection(section);
     if (!header) return appendSection(section, std::move(keyText));
     auto at = findKey(*header, key);
     if (!at) return insertLine(keyInsertionPoint(*header), std::move(keyText));
     std::string& text = lines_[*at].text;
-    text = text.substr(0, ini::keyLine(text)->valueStart) + cutAtLineBreak(value);
+    text = text.substr(0, ini::keyLine(text)->valueStart) + ini::writtenValue(value);
 }
 
 // After the section's last key line, so blank lines and comments that lead

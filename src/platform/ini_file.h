@@ -34,7 +34,8 @@ public:
 
     /// Replaces the value in place, or appends the key to its section, or
     /// appends the section. A value is cut at its first line break, which
-    /// would otherwise end the line and start a line of its own.
+    /// would otherwise start a line of its own, and is quoted where reading
+    /// would drop blanks or quotes at its ends, so it reads back as given.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
     /// The whole file as text.

@@ -60,6 +60,13 @@ std::string readValue(std::string_view rawValue) {
     return std::string(value);
 }
 
+std::string writtenValue(std::string_view value) {
+    value = value.substr(0, value.find_first_of("\r\n"));
+    bool changedByReading = !value.empty() && (trimmed(value).size() != value.size() ||
+                                               withoutEnclosingQuotes(value) != value);
+    return changedByReading ? "\"" + std::string(value) + "\"" : std::string(value);
+}
+
 std::string foldedName(std::string_view name) {
     std::string folded(name);
     for (size_t i = 0; i < folded.size(); ++i) {

@@ -32,6 +32,11 @@ std::optional<KeyLine> keyLine(std::string_view line);
 /// double) dropped, then cut to kMaxValueBytes without splitting a character.
 std::string readValue(std::string_view rawValue);
 
+/// The value as a key line holds it so that readValue gives it back: cut at
+/// its first line break, which would end the line, and put in double quotes
+/// when its ends are blanks or quotes that reading would drop.
+std::string writtenValue(std::string_view value);
+
 /// Names compare with ASCII letters folded, byte for byte otherwise.
 bool sameName(std::string_view a, std::string_view b);
 

@@ -130,12 +130,16 @@ TEST(IniFileSetValue, ChangesOnlyWhatItMust) {
         {"first of duplicate sections", "[Env]\nA=1\n[Env]\nB=2\n", "Env", "B", "3",
          "[Env]\nA=1\nB=3\n[Env]\nB=2\n"},
         {"line break in the value cut", "", "Env", "A", "x\r\n[Bad]", "[Env]\r\nA=x\r\n"},
+        {"blanks at the ends quoted", "[Env]\nA=1\n", "Env", "A", " a ", "[Env]\nA=\" a \"\n"},
+        {"enclosing quotes quoted", "[Env]\nA=1\n", "Env", "A", "'a'", "[Env]\nA=\"'a'\"\n"},
+        {"inner quotes kept", "[Env]\nA=1\n", "Env", "A", "a\"b", "[Env]\nA=a\"b\n"},
     };
     TempFolder folder;
     for (const WriteCase& c : cases) {
         IniFile file = iniOf(folder, c.before);
         file.setValue(c.section, c.key, c.value);
         EXPECT_EQ(file.text(), c.after) << c.what;
+        EXPECT_EQ(file.value(c.section, c.key), c.value.substr(0, c.value.find('\r'))) << c.what;
     }
 }
 

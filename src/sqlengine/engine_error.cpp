@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -23,7 +24,9 @@ std::string missingTableText(const Database& database, std::string_view message)
     std::string table(message.substr(kNoSuchTable.size()));
     if (table.size() > 3 && sameAsciiName(table.substr(table.size() - 3), ".db"))
         table.resize(table.size() - 3);
-    return tableFileText(database.folder() + "/" + cp932ToUtf8(table) + ".db", "が見つかりません");
+    const std::string path = database.folder() + "/" + cp932ToUtf8(table) + ".db";
+    if (!std::filesystem::exists(path)) return tableFileText(path, "が見つかりません");
+    return tableFileText(path, "にテーブル '" + cp932ToUtf8(table) + "' がありません");
 }
 
 void addReadOnlyTexts(const Database& database, std::vector<std::string>& texts) {

@@ -14,8 +14,8 @@ class Database;
 std::string engineErrorMessage(const std::vector<std::string>& texts, int code);
 
 /// Throws pelm::Error for the last failure on `database`: SQLite's text,
-/// then a line naming the table file when a table file is missing or
-/// read-only.
+/// then a line naming the table file when a table file is missing, lacks
+/// its table, or is read-only.
 [[noreturn]] void throwEngineError(const Database& database);
 
 }  // namespace pelm

@@ -97,6 +97,12 @@ TEST_F(OpenTest, AMissingTableFileIsNamedAtTheFirstStatement) {
     EXPECT_EQ(runError(*database, "delete from rmenutxt"),
               "no such table: rmenutxt\r\n" +
                   cp932("テーブル ファイル '" + data + "/rmenutxt.db' が見つかりません"));
+    temp.write("data/rmenutxt.db", "");  // SQLite takes an empty file for an empty database
+    database = open();
+    EXPECT_EQ(
+        runError(*database, "delete from rmenutxt.db"),
+        "no such table: rmenutxt\r\n" + cp932("テーブル ファイル '" + data +
+                                              "/rmenutxt.db' にテーブル 'rmenutxt' がありません"));
 }
 
 // Root writes to any file, so the check runs as an ordinary user then.

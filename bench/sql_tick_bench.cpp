@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -145,6 +146,8 @@ BENCHMARK(BM_InMemoryTick)
 // Keeps the median time of each benchmark and size for the closing ratio.
 class MedianKeeper : public benchmark::ConsoleReporter {
 public:
+    MedianKeeper() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {

@@ -166,6 +166,9 @@ void ClockFontDialog::prepare(const QFont& font, const QColor& color) {
     chooseFamily(font_.family());
     chooseStyle(styleOf(font_));
     choosePointSize(font_.pointSize());
+    // Typing a face replaces the one shown, as a search.
+    faceEdit_->setFocus();
+    faceEdit_->selectAll();
 }
 
 void ClockFontDialog::fillColors() {

@@ -40,10 +40,14 @@ protected:
     }
     // The lists in the order shown: faces, styles, sizes.
     QListWidget* list(int column) { return dialog_.findChildren<QListWidget*>().value(column); }
+    QLineEdit* faceEdit() { return dialog_.findChildren<QLineEdit*>().value(0); }
     QLineEdit* sizeEdit() { return dialog_.findChildren<QLineEdit*>().value(2); }
 
     void type(QLineEdit* edit, const QString& text) {
         edit->clear();
+        typeOver(edit, text);
+    }
+    void typeOver(QLineEdit* edit, const QString& text) {
         for (QChar c : text) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
             QApplication::sendEvent(edit, &press);
@@ -120,6 +124,13 @@ TEST_F(FontDialog, ASizeCanBeTyped) {
     EXPECT_EQ(dialog_.font().pointSize(), 37);
     type(sizeEdit(), QStringLiteral("72"));
     EXPECT_EQ(list(2)->currentItem()->text(), QStringLiteral("72"));
+}
+
+TEST_F(FontDialog, TypingAFaceReplacesTheOneShownAndFindsItInTheList) {
+    typeOver(faceEdit(), QStringLiteral("ipapg"));
+    EXPECT_EQ(dialog_.font().family(), QStringLiteral("IPAPGothic"));
+    EXPECT_EQ(list(0)->currentItem()->text(), QStringLiteral("IPAPGothic"));
+    EXPECT_EQ(faceEdit()->text(), QStringLiteral("ipapg"));
 }
 
 TEST_F(FontDialog, APixelSizedFontIsOfferedInPoints) {

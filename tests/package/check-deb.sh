@@ -120,8 +120,12 @@ if [ -x "$pelmctl" ]; then
     grep -qE '^\.TH PELMCTL "?1' "$scratch/pelmctl.1" || fail "pelmctl.1 has no .TH header"
     grep -qF "$version" "$scratch/pelmctl.1" || fail "pelmctl.1 does not name version $version"
     commands=$("$pelmctl" --help | sed -n '/^Commands:$/,/^$/s/^  \([a-z][a-z0-9-]*\).*/\1/p')
+    [ -n "$commands" ] || fail "pelmctl --help lists no commands"
     for command in $commands; do
       grep -qF ".SS \"pelmctl $command\"" "$scratch/pelmctl.1" || fail "pelmctl.1 lacks command $command"
+      # An operator reading the page needs at least one line to copy.
+      "$pelmctl" "$command" --help | sed -n '/^Examples\{0,1\}:$/,$p' | grep -q "^  pelmctl $command" \
+        || fail "pelmctl $command --help shows no example"
     done
   fi
 fi

@@ -47,11 +47,20 @@ void attach(sqlite3* handle, const TableFile& table) {
     if (result != SQLITE_OK && result != SQLITE_DONE) throwCannotOpen(handle, table);
 }
 
-// Secure delete (on in Debian's build) would zero every page a tick frees.
+// The rollback journal lives on disk beside the table, so a board killed in
+// mid-commit leaves a journal that the next open rolls back; a journal in
+// memory would leave a corrupt table. Kept (PERSIST) and never synced, a
+// refresh rewrites the same few pages in the page cache and costs the disk
+// next to nothing. Secure delete (on in Debian's build) would zero every
+// page a refresh frees.
+// A read-only file keeps its journal mode: it can be read, and the first
+// change names it as read-only.
 void configure(sqlite3* handle, const TableFile& table) {
     const std::string schema = quotedIdentifier(table.name);
-    const std::string pragmas = "PRAGMA " + schema + ".journal_mode=MEMORY;PRAGMA " + schema +
-                                ".synchronous=OFF;PRAGMA " + schema + ".secure_delete=OFF;";
+    std::string pragmas = "PRAGMA " + schema + ".synchronous=OFF;PRAGMA " + schema +
+                          ".secure_delete=OFF;";
+    if (sqlite3_db_readonly(handle, table.name.c_str()) == 0)
+        pragmas = "PRAGMA " + schema + ".journal_mode=PERSIST;" + pragmas;
     if (sqlite3_exec(handle, pragmas.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throwCannotOpen(handle, table);
 }

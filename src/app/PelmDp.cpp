@@ -1,0 +1,23 @@
+// PelmDp: the race-day board. One window, Form1, shown until it is closed.
+
+#include <QApplication>
+#include <QLocale>
+
+#include "platform/time_of_day.h"
+#include "ui/Umain.h"
+#include "ui/fonts.h"
+#include "ui/quit_signals.h"
+
+int main(int argc, char** argv) {
+    pelm::registerFontSubstitutions();
+    QApplication application(argc, argv);
+    pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));
+
+    pelm::TForm1 Form1;
+    new pelm::QuitSignals(Form1);
+    // The board ends with its window, even while a message box is still up.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&Form1, &pelm::TForm1::closed, &application, &QApplication::quit);
+    Form1.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,331 @@
+#include "ui/Umain.h"
+
+#include <QCloseEvent>
+#include <QScreen>
+#include <algorithm>
+#include <iterator>
+
+#include "engine/window_rules.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "platform/time_of_day.h"
+#include "ui/clock_font.h"
+#include "ui/color_ref.h"
+#include "ui/fonts.h"
+#include "ui/layout.h"
+#include "ui/logo_pictures.h"
+#include "ui/logo_switch.h"
+#include "ui/row_labels.h"
+
+namespace pelm {
+namespace {
+
+constexpr char kConnectionFailed[] = "データベースに接続できませんでした。";
+
+QLabel* makePicture(const char* name, const QRect& box, const QPixmap& picture, QWidget* panel) {
+    auto* image = new QLabel(panel);
+    image->setObjectName(name);
+    image->setGeometry(box);
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // unscaled, clipped to the box
+    image->setPixmap(picture);
+    return image;
+}
+
+QLineEdit* makeEdit(const char* name, const QRect& box, const layout::FontSpec& font, QRgb colour,
+                    QWidget* panel) {
+    auto* edit = new QLineEdit(panel);
+    edit->setObjectName(name);
+    edit->setGeometry(box);
+    edit->setFrame(false);
+    edit->setFont(boardFont(font));
+    QPalette colours = edit->palette();
+    colours.setColor(QPalette::Base, QColor(layout::kBlack));
+    colours.setColor(QPalette::Text, QColor(colour));
+    edit->setPalette(colours);
+    return edit;
+}
+
+}  // namespace
+
+TForm1::TForm1(const Clock& clock) : clock_(clock) {
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    cycle_.reset();  // its queries go before the connection they run on
+}
+
+const Clock& TForm1::systemClock() {
+    static const SystemClock clock;
+    return clock;
+}
+
+// ---- Window events ---------------------------------------------------------
+
+void TForm1::FormCreate() {
+    errors_ = new ErrorReporter(this);
+    createWindow();
+    createClockAndLogos();
+    createGridAndCovers();
+    createRowLabels();
+    createPreviousRace();
+    createNoticeArea();
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(layout::kTimerIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    setTabOrder(Ed1, Edt);
+    setTabOrder(Edt, DBMemo1);
+    Ed1->setFocus();
+    Panel6->hide();
+    FormResize();
+}
+
+void TForm1::FormShow() {
+    try {
+        settingsPath_ = settingsPath(currentDirectory());
+        settings_ = loadBoardSettings(settingsPath_).settings;
+        if (!connectDatabase()) return;
+        cycle_->emptyRaceTable();
+        applyLogoSwitch();
+        setCurtainVisible(true);
+        Timer1->start();
+        applyClockFont();
+    } catch (const std::exception& error) {
+        errors_->report(error.what());
+    }
+}
+
+void TForm1::FormResize() {
+    setUpperHeight(upperHeight(windowHeight(), noticeShown_));
+}
+
+bool TForm1::FormClose() {
+    if (settingsPath_.empty()) return true;  // never shown: nothing was loaded
+    try {
+        saveBoardSettings(settingsPath_, settings_);
+        return true;
+    } catch (const std::exception& error) {
+        errors_->report(error.what());
+        return false;
+    }
+}
+
+void TForm1::Timer1Timer() {
+    if (!cycle_) return;
+    try {
+        cycle_->Timer1Timer();
+    } catch (const std::exception& error) {
+        errors_->report(error.what());
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_ || event->spontaneous()) return;
+    shown_ = true;
+    FormShow();
+    centreOnScreen();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!FormClose()) {
+        event->ignore();
+        return;
+    }
+    Timer1->stop();
+    event->accept();
+    emit closed();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LocaleChange) {
+        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale::system()));
+    }
+}
+
+// ---- What a refresh writes -------------------------------------------------
+
+void TForm1::setClockText(const std::string& text) {
+    const QString caption = fromCp932(text);
+    if (caption == Labtime->text()) return;
+    Labtime->setText(caption);
+    Labtime->adjustSize();
+}
+
+void TForm1::setPreviousRace(const std::string& title) {
+    const QString text = fromCp932(title);
+    if (text == Ed1->text()) return;
+    Ed1->setText(text);
+    Ed1->setCursorPosition(0);  // a title longer than the box shows its start
+}
+
+void TForm1::setCurtainVisible(bool visible) {
+    Panel6->setVisible(visible);
+}
+
+void TForm1::showUpcoming(std::shared_ptr<const ResultSet> rows) {
+    DSmenu->setResultSet(std::move(rows));
+}
+
+void TForm1::setNoticeText(const std::string& text) {
+    if (text == noticeText_) return;  // unchanged: keep the box as the reader left it
+    noticeText_ = text;
+    DBMemo1->setPlainText(fromCp932(text).replace("\r\n", "\n"));
+}
+
+void TForm1::setNoticeShown(bool shown) {
+    noticeShown_ = shown;
+}
+
+// The outer height is the client height plus the frame of the desktop the
+// layout was made for, not the frame of whatever window manager runs now:
+// the height rule's 34 and 230 pixels only leave the notice area closed, or
+// about 190 pixels high, against that frame, and real frames range from none
+// (kiosk, no window manager) through the offscreen platform's 2-pixel fake to
+// 40-pixel title bars.
+int TForm1::windowHeight() const {
+    return height() + layout::kNominalFrame.height();
+}
+
+void TForm1::setUpperHeight(int height) {
+    Panel10->resize(width(), std::max(0, height));
+    placeRegions();
+}
+
+// ---- Start-up steps ---------------------------------------------------------
+
+bool TForm1::connectDatabase() {
+    cycle_.reset();
+    DB1.reset();
+    try {
+        DB1 = std::make_unique<Database>(
+            "Pelm", std::vector<std::string>{"PATH=" + settings_.dataDir, "ENABLE BCD=FALSE",
+                                             "DEFAULT DRIVER=PARADOX"});
+    } catch (const std::exception&) {
+        errors_->inform(kConnectionFailed);
+        return false;
+    }
+    cycle_ = std::make_unique<RefreshCycle>(*DB1, settings_, clock_, *this);
+    return true;
+}
+
+void TForm1::applyLogoSwitch() {
+    const LogoChoice logo = chooseLogo(settings_.logo, Image2->pixmap().toImage());
+    Panel7->setVisible(logo.kind != LogoKind::Hidden);
+    if (logo.kind == LogoKind::Picture) Image2->setPixmap(QPixmap::fromImage(logo.picture));
+    if (logo.kind == LogoKind::Hidden) Panel9->move(layout::kPanel9LeftAlone, Panel9->y());
+}
+
+void TForm1::applyClockFont() {
+    showClockFont(*Labtime, clockFont(settings_), colorFromRef(settings_.color));
+}
+
+void TForm1::centreOnScreen() {
+    const QRect screenArea = screen()->geometry();
+    move(screenArea.left() + centredOffset(screenArea.width(), layout::kOuterSize.width()),
+         screenArea.top() + centredOffset(screenArea.height(), layout::kOuterSize.height()));
+}
+
+// ---- Layout -------------------------------------------------------------------
+
+// The three regions stack from the top: the upper area at its height, the
+// splitter under it, the notice area filling what is left (nothing, when
+// the upper area takes it all).
+void TForm1::placeRegions() {
+    const int upper = Panel10->height();
+    Panel10->setGeometry(0, 0, width(), upper);
+    Splitter1->setGeometry(0, upper, width(), kSplitterHeight);
+    const int noticeTop = upper + kSplitterHeight;
+    Panel11->setGeometry(0, noticeTop, width(), std::max(0, height() - noticeTop));
+}
+
+void TForm1::createWindow() {
+    setObjectName("Form1");
+    setWindowTitle(layout::kCaption);
+    paintBackground(*this, layout::kBlack);
+    setFont(boardFont(layout::kWindowFont));
+    resize(layout::kOuterSize - layout::kNominalFrame);
+    Panel10 = new Panel("Panel10", layout::kBlack, this);
+    Panel10->resize(width(), 0);
+}
+
+void TForm1::createClockAndLogos() {
+    Labtime = new QLabel(layout::kDesignClockText, Panel10);
+    Labtime->setObjectName("Labtime");
+    Labtime->setAlignment(Qt::AlignCenter);
+    paintBackground(*Labtime, layout::kBlack);
+    Labtime->move(layout::kLabtime);
+    applyClockFont();
+    Panel7 = new Panel("Panel7", layout::kBlack, Panel10);
+    Panel7->setGeometry(layout::kPanel7);
+    Image2 = makePicture("Image2", layout::kImage2, largeLogo(), Panel7);
+}
+
+void TForm1::createGridAndCovers() {
+    DSmenu = new RaceGridModel(this);
+    DSmenu->setObjectName("DSmenu");
+    DBGrid1 = new ScheduleGrid(DSmenu, Panel10);
+    DBGrid1->setGeometry(layout::kDBGrid1);
+    Panel1 = new Panel("Panel1", layout::kBlack, Panel10, layout::kPanel1Caption);
+    Panel1->setGeometry(layout::kPanel1);
+    Panel2 = new Panel("Panel2", layout::kBlack, Panel10, layout::kPanel2Caption);
+    Panel2->setGeometry(layout::kPanel2);
+    Panel4 = new Panel("Panel4", layout::kWhite, Panel10);
+    Panel4->setGeometry(layout::kPanel4);
+    Panel5 = new Panel("Panel5", layout::kBlack, Panel10, layout::kPanel5Caption);
+    Panel5->setGeometry(layout::kPanel5);
+    Panel6 = new Panel("Panel6", layout::kBlack, Panel10, layout::kPanel6Caption);
+    Panel6->setGeometry(layout::kPanel6);
+    Panel9 = new Panel("Panel9", layout::kBlack, Panel10, layout::kPanel9Caption);
+    Panel9->setGeometry(layout::kPanel9);
+    Image1 = makePicture("Image1", layout::kImage1, smallLogo(), Panel9);
+}
+
+void TForm1::createRowLabels() {
+    Panel3 = new Panel("Panel3", layout::kBlack, Panel10);
+    Panel3->setGeometry(layout::kPanel3);
+    // In the order of the layout's table.
+    QLabel** labels[] = {&Label2, &Label5, &Label3, &Label4,  &Label1,
+                         &Label6, &Label7, &Label9, &Label10, &Label11};
+    static_assert(std::size(labels) == std::size(layout::kRowLabels));
+    for (std::size_t i = 0; i < std::size(labels); ++i) {
+        *labels[i] = makeRowLabel(Panel3, layout::kRowLabels[i]);
+    }
+}
+
+void TForm1::createPreviousRace() {
+    Ed1 = makeEdit("Ed1", layout::kEd1, layout::kEd1Font, layout::kRed, Panel10);
+    Edt = makeEdit("Edt", layout::kEdt, layout::kEdtFont, layout::kSilver, Panel10);
+    Edt->setText(layout::kEdtText);
+}
+
+void TForm1::createNoticeArea() {
+    Splitter1 = new TopSplitter(this);
+    connect(Splitter1, &TopSplitter::moved, this, &TForm1::setUpperHeight);
+    Panel11 = new Panel("Panel11", layout::kBlack, this);
+    Panel11->setRaisedBevel();
+    DBMemo1 = new QPlainTextEdit(Panel11);
+    DBMemo1->setObjectName("DBMemo1");
+    DBMemo1->setGeometry(layout::kDBMemo1);
+    DBMemo1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    DBMemo1->setFont(boardFont(layout::kNoticeFont));
+    DBMemo1->setReadOnly(true);
+    DBMemo1->setFocusPolicy(Qt::StrongFocus);
+    DBMemo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette colours = DBMemo1->palette();
+    colours.setColor(QPalette::Base, QColor(layout::kWhite));
+    colours.setColor(QPalette::Text, QColor(layout::kNoticeBlue));
+    DBMemo1->setPalette(colours);
+}
+
+}  // namespace pelm

@@ -1,0 +1,119 @@
+#pragma once
+// Form1: the board's one window. It builds the fixed layout, runs the
+// refresh cycle on its timer and shows what the cycle writes; failures of
+// its handlers end in the error box. The components carry the board's names.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "engine/board.h"
+#include "engine/board_settings.h"
+#include "engine/clock.h"
+#include "engine/refresh_cycle.h"
+#include "sqlengine/database.h"
+#include "ui/error_reporter.h"
+#include "ui/panel.h"
+#include "ui/race_grid_model.h"
+#include "ui/schedule_grid.h"
+#include "ui/top_splitter.h"
+
+namespace pelm {
+
+class TForm1 : public QWidget, public Board {
+    Q_OBJECT
+
+public:
+    /// The board on `clock`, which must outlive the window.
+    explicit TForm1(const Clock& clock = systemClock());
+    ~TForm1() override;
+
+    static const Clock& systemClock();
+
+    // What a refresh writes.
+    void setClockText(const std::string& text) override;
+    void setPreviousRace(const std::string& title) override;
+    void setCurtainVisible(bool visible) override;
+    void showUpcoming(std::shared_ptr<const ResultSet> rows) override;
+    void setNoticeText(const std::string& text) override;
+    void setNoticeShown(bool shown) override;
+    bool noticeShown() const override { return noticeShown_; }
+    int windowHeight() const override;
+    void setUpperHeight(int height) override;
+
+    BoardSettings& settings() { return settings_; }
+    ErrorReporter& errors() { return *errors_; }
+    /// The clock's face, size and colour from the settings.
+    void applyClockFont();
+
+    // Upper area, in stacking order.
+    Panel* Panel10;
+    QLabel* Labtime;
+    Panel* Panel7;
+    QLabel* Image2;
+    RaceGridModel* DSmenu;
+    ScheduleGrid* DBGrid1;
+    Panel* Panel1;
+    Panel* Panel2;
+    Panel* Panel4;
+    Panel* Panel5;
+    Panel* Panel6;
+    Panel* Panel9;
+    QLabel* Image1;
+    Panel* Panel3;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label9, *Label10,
+        *Label11;
+    QLineEdit* Ed1;
+    QLineEdit* Edt;
+    // Splitter and notice area.
+    TopSplitter* Splitter1;
+    Panel* Panel11;
+    QPlainTextEdit* DBMemo1;
+    QTimer* Timer1;
+
+public slots:
+    void Timer1Timer();
+
+signals:
+    /// The window has closed for good; the program ends.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    bool FormClose();
+
+    void createWindow();
+    void createClockAndLogos();
+    void createGridAndCovers();
+    void createRowLabels();
+    void createPreviousRace();
+    void createNoticeArea();
+    bool connectDatabase();
+    void applyLogoSwitch();
+    void centreOnScreen();
+    void placeRegions();
+
+    const Clock& clock_;
+    BoardSettings settings_ = BoardSettings::defaults();
+    std::string settingsPath_;  // captured at the first showing
+    std::unique_ptr<Database> DB1;
+    std::unique_ptr<RefreshCycle> cycle_;
+    ErrorReporter* errors_;
+    std::string noticeText_;
+    bool noticeShown_ = false;
+    bool shown_ = false;
+};
+
+}  // namespace pelm

@@ -1,0 +1,43 @@
+#pragma once
+// The board's message boxes: the error box that every handler's failure
+// ends in, and the plain notice of a failed connection. Both are modal yet
+// opened without a nested event loop, so the refresh timer keeps ticking
+// while they are up.
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <string>
+
+namespace pelm {
+
+class ErrorReporter : public QObject {
+    Q_OBJECT
+
+public:
+    /// Boxes belong to `window` and are captioned with the program's title.
+    explicit ErrorReporter(QWidget* window);
+
+    /// Shows a failure's message (CP932) with the stop icon and one OK. While
+    /// a box is open, further failures only add to the count it shows, so an
+    /// error repeating every refresh leaves one box, not a pile.
+    void report(const std::string& cp932Message);
+
+    /// Shows a notice without icon, centred on the screen, with one OK that
+    /// answers Enter and Esc.
+    void inform(const QString& text);
+
+    QMessageBox* openBox() const { return box_; }
+    int repeats() const { return repeats_; }
+
+private:
+    QMessageBox* makeBox(QMessageBox::Icon icon, const QString& text);
+    void showRepeats();
+
+    QWidget* window_;
+    QString title_;
+    QPointer<QMessageBox> box_;
+    int repeats_ = 0;
+};
+
+}  // namespace pelm

@@ -1,0 +1,58 @@
+#include "ui/fonts.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/codepage.h"
+
+namespace pelm {
+namespace {
+
+const layout::DesignMeasure* designMeasure(const QString& family) {
+    for (const layout::DesignMeasure& measure : layout::kDesignMeasures) {
+        if (family == QString::fromUtf8(measure.family)) return &measure;
+    }
+    return nullptr;
+}
+
+// The stretch that writes the measure text no wider than the design did,
+// measured once per face.
+int designStretch(const layout::DesignMeasure& measure) {
+    static QHash<const layout::DesignMeasure*, int> measured;
+    if (auto found = measured.constFind(&measure); found != measured.constEnd()) return *found;
+    QFont probe(QString::fromUtf8(measure.family));
+    probe.setPixelSize(measure.pixels);
+    const qreal width = QFontMetricsF(probe).horizontalAdvance(layout::kMeasureText);
+    const int stretch = width > 0 ? static_cast<int>(100 * measure.width / width) : 100;
+    return measured[&measure] = std::clamp(stretch, 50, 150);
+}
+
+}  // namespace
+
+void registerFontSubstitutions() {
+    QFont::insertSubstitution(layout::kGothic, "IPAPGothic");
+    QFont::insertSubstitution(layout::kMincho, "IPAPMincho");
+}
+
+QFont atDesignMeasure(QFont font) {
+    if (const layout::DesignMeasure* measure = designMeasure(font.family())) {
+        font.setStretch(designStretch(*measure));
+    }
+    return font;
+}
+
+QFont boardFont(const layout::FontSpec& spec) {
+    QFont font(QString::fromUtf8(spec.family));
+    font.setPixelSize(spec.pixels);
+    return atDesignMeasure(font);
+}
+
+QFont clockFont(const BoardSettings& settings) {
+    QFont font(fromCp932(settings.font));
+    font.setPointSize(std::max(1, std::abs(settings.size)));
+    return atDesignMeasure(font);
+}
+
+}  // namespace pelm

@@ -1,0 +1,79 @@
+#include "ui/logo_pictures.h"
+
+#include <QFont>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include "ui/layout.h"
+
+namespace pelm {
+namespace {
+
+constexpr QRgb kNavy = qRgb(16, 32, 96);
+constexpr QRgb kSky = qRgb(40, 110, 200);
+constexpr QRgb kGold = qRgb(240, 200, 40);
+
+QFont logoFont(int pixels, bool bold) {
+    QFont font("DejaVu Sans");
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void fillBackdrop(QPainter& painter, const QRect& area) {
+    QLinearGradient sky(area.topLeft(), area.bottomLeft());
+    sky.setColorAt(0, QColor(kSky));
+    sky.setColorAt(1, QColor(kNavy));
+    painter.fillRect(area, sky);
+}
+
+// A chequered flag of `cells` × `cells` squares.
+void drawFlag(QPainter& painter, const QRect& area, int cells) {
+    const int side = area.width() / cells;
+    for (int row = 0; row < cells; ++row) {
+        for (int column = 0; column < cells; ++column) {
+            const QRgb colour = (row + column) % 2 ? layout::kBlack : layout::kWhite;
+            painter.fillRect(area.left() + column * side, area.top() + row * side, side, side,
+                             QColor(colour));
+        }
+    }
+}
+
+QImage canvas(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(kNavy));
+    return image;
+}
+
+}  // namespace
+
+QPixmap largeLogo() {
+    QImage image = canvas(layout::kLargeLogo);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    fillBackdrop(painter, image.rect());
+    drawFlag(painter, QRect(12, 14, 48, 48), 6);
+    painter.fillRect(QRect(0, 76, 220, 4), QColor(kGold));
+    painter.setPen(QColor(layout::kWhite));
+    painter.setFont(logoFont(44, true));
+    painter.drawText(QRect(68, 8, 148, 60), Qt::AlignLeft | Qt::AlignVCenter, "PELM");
+    painter.setFont(logoFont(15, false));
+    painter.drawText(QRect(0, 82, 220, 22), Qt::AlignCenter, "RACE DAY BOARD");
+    return QPixmap::fromImage(image);
+}
+
+QPixmap smallLogo() {
+    QImage image = canvas(layout::kSmallLogo);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    fillBackdrop(painter, image.rect());
+    drawFlag(painter, QRect(4, 4, 16, 16), 4);
+    painter.setPen(QColor(layout::kWhite));
+    painter.setFont(logoFont(16, true));
+    painter.drawText(QRect(26, 0, 90, 24), Qt::AlignLeft | Qt::AlignVCenter, "PELM");
+    painter.fillRect(QRect(26, 21, 88, 2), QColor(kGold));
+    return QPixmap::fromImage(image);
+}
+
+}  // namespace pelm

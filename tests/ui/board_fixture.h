@@ -1,0 +1,81 @@
+#pragma once
+// A board on a working folder, at a fixed time: the settings file, the
+// schedule and the notice are written in CP932, the window is created and
+// shown, and refreshes are run by hand.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMessageBox>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "engine/clock.h"
+#include "platform/codepage.h"
+#include "support/board_folder.h"
+#include "ui/Umain.h"
+
+namespace pelm::testing {
+
+inline TimeOfDay at(int hours, int minutes, int seconds) {
+    using namespace std::chrono;
+    return duration_cast<TimeOfDay>(hours * 1h + minutes * 1min + seconds * 1s);
+}
+
+/// The message boxes on screen.
+inline QList<QMessageBox*> openBoxes() {
+    QList<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->isVisible()) boxes.append(box);
+    }
+    return boxes;
+}
+
+/// Lets queued work (deferred deletes, socket notifiers) run.
+inline void settle() {
+    for (int round = 0; round < 5; ++round) QApplication::processEvents();
+}
+
+class BoardTest : public ::testing::Test {
+protected:
+    /// PelmDp.ini naming the data folder, followed by more lines (UTF-8).
+    void writeSettings(const std::string& moreLines = "Logo=on\r\n") {
+        folder.root().write(
+            "PelmDp.ini", "[Env]\r\nDataDir=" + folder.dataDir() + "\r\n" + utf8ToCp932(moreLines));
+    }
+    void writeSchedule(const std::string& utf8Lines) {
+        folder.writeSchedule(utf8ToCp932(utf8Lines));
+    }
+    void writeNotice(const std::string& utf8Lines) { folder.writeNotice(utf8ToCp932(utf8Lines)); }
+
+    /// Creates Form1 and shows it, which runs its first showing.
+    TForm1& showBoard() {
+        form = std::make_unique<TForm1>(clock);
+        form->show();
+        return *form;
+    }
+
+    /// Shows the board and runs one refresh.
+    TForm1& showAndRefresh() {
+        showBoard();
+        form->Timer1Timer();
+        return *form;
+    }
+
+    /// The upper area as the screen shows it.
+    QImage upperArea() const { return form->Panel10->grab().toImage(); }
+
+    void TearDown() override {
+        form.reset();
+        settle();
+    }
+
+    BoardFolder folder;
+    FixedClock clock{at(10, 40, 0)};
+    std::unique_ptr<TForm1> form;
+};
+
+}  // namespace pelm::testing

@@ -1,0 +1,56 @@
+// The error box: what it shows, and that an error repeating on every
+// refresh leaves one box with a count instead of a pile, while the
+// refreshes go on.
+
+#include "board_fixture.h"
+#include "engine/error_text.h"
+
+namespace pelm::testing {
+namespace {
+
+class ErrorBox : public BoardTest {};
+
+TEST_F(ErrorBox, FailingRefreshRepeatedAHundredTimesOpensOneBox) {
+    writeSettings();
+    writeSchedule("xx,10:00:00,A\r\n");
+    TForm1& board = showBoard();
+    for (int tick = 0; tick < 100; ++tick) board.Timer1Timer();
+
+    ASSERT_EQ(openBoxes().size(), 1);
+    QMessageBox& box = *openBoxes().front();
+    EXPECT_EQ(box.icon(), QMessageBox::Critical);
+    EXPECT_EQ(box.windowTitle(), programTitle(QCoreApplication::applicationFilePath()));
+    EXPECT_EQ(box.text(), "'xx' は時刻ではありません.");
+    EXPECT_EQ(box.buttons().size(), 1);
+    EXPECT_TRUE(box.informativeText().contains("99")) << box.informativeText().toStdString();
+    EXPECT_EQ(board.errors().repeats(), 99);
+    EXPECT_TRUE(board.Timer1->isActive());
+}
+
+TEST_F(ErrorBox, ClosingTheBoxLetsTheNextFailureOpenAFreshOne) {
+    writeSettings();
+    writeSchedule("xx,10:00:00,A\r\n");
+    TForm1& board = showBoard();
+    board.Timer1Timer();
+    board.Timer1Timer();
+    openBoxes().front()->accept();
+    settle();
+    EXPECT_TRUE(openBoxes().isEmpty());
+
+    board.Timer1Timer();
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(board.errors().repeats(), 0);
+    EXPECT_TRUE(openBoxes().front()->informativeText().isEmpty());
+}
+
+TEST(ErrorReporter, ShowsTheMessageDecodedWithItsPeriod) {
+    QWidget window;
+    ErrorReporter reporter(&window);
+    reporter.report(utf8ToCp932("接続が切れました"));
+    ASSERT_NE(reporter.openBox(), nullptr);
+    EXPECT_EQ(reporter.openBox()->text(), "接続が切れました.");
+    EXPECT_TRUE(reporter.openBox()->isModal());
+}
+
+}  // namespace
+}  // namespace pelm::testing

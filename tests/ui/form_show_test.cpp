@@ -1,0 +1,128 @@
+// The first showing (settings, connection, empty table, curtain, timer) and
+// the closing (settings saved, or the window kept open when they cannot be).
+
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <filesystem>
+
+#include "board_fixture.h"
+#include "engine/error_text.h"
+
+namespace pelm::testing {
+namespace {
+
+class FormShow : public BoardTest {};
+
+TEST_F(FormShow, WithoutTheAliasShowsTheConnectionNoticeAndStaysIdle) {
+    writeSettings();
+    folder.root().write("dbengine.ini",
+                        "[Other]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + folder.dataPath() + "\r\n");
+    TForm1& board = showBoard();
+    ASSERT_EQ(openBoxes().size(), 1);
+    QMessageBox& box = *openBoxes().front();
+    EXPECT_EQ(box.text(), "データベースに接続できませんでした。");
+    EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(box.windowTitle(), programTitle(QCoreApplication::applicationFilePath()));
+    ASSERT_EQ(box.buttons().size(), 1);
+    EXPECT_EQ(box.buttons().front()->text(), "OK");
+    EXPECT_FALSE(board.Timer1->isActive());
+    EXPECT_EQ(board.Labtime->text(), "10:15:25");
+    EXPECT_TRUE(board.Panel6->isHidden());
+    board.Timer1Timer();  // a stray refresh does nothing without a connection
+    EXPECT_EQ(board.Labtime->text(), "10:15:25");
+}
+
+TEST_F(FormShow, ConnectionNoticeAnswersEnterAndEscape) {
+    folder.root().write("PelmDp.ini", "[Env]\r\nDataDir=/nonexistent/pelm\r\n");
+    showBoard();
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        ASSERT_EQ(openBoxes().size(), 1);
+        QMessageBox* box = openBoxes().front();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(box, &press);
+        settle();
+        EXPECT_TRUE(openBoxes().isEmpty()) << key;
+        form->errors().inform("again");
+    }
+}
+
+TEST_F(FormShow, MissingRaceTableIsReportedAndLeavesTheBoardIdle) {
+    writeSettings();
+    std::filesystem::remove(raceTableFilePath(folder.dataPath()));
+    TForm1& board = showBoard();
+    ASSERT_EQ(openBoxes().size(), 1);
+    QMessageBox& box = *openBoxes().front();
+    EXPECT_EQ(box.icon(), QMessageBox::Critical);
+    EXPECT_NE(box.text(), "データベースに接続できませんでした。");
+    EXPECT_TRUE(box.text().contains("rmenutxt")) << box.text().toStdString();
+    EXPECT_FALSE(board.Timer1->isActive());
+    EXPECT_TRUE(board.Panel6->isHidden());  // the curtain step never ran
+}
+
+TEST_F(FormShow, GoodFolderStartsTheTimerBehindTheCurtainUntilTheFirstRefresh) {
+    writeSettings();
+    writeSchedule("10:30:00,11:00:00,第1レース\r\n11:00:00,11:30:00,第2レース\r\n");
+    TForm1& board = showBoard();
+    EXPECT_TRUE(openBoxes().isEmpty());
+    EXPECT_TRUE(board.Timer1->isActive());
+    EXPECT_EQ(board.Timer1->interval(), 250);
+    EXPECT_FALSE(board.Panel6->isHidden());
+    board.Timer1Timer();
+    EXPECT_TRUE(board.Panel6->isHidden());
+    EXPECT_EQ(board.Labtime->text(), "10:40:00");
+    EXPECT_EQ(board.DSmenu->rowCount(), 2);
+}
+
+TEST_F(FormShow, EmptyScheduleShowsTheWaitingTextBehindTheCurtain) {
+    writeSettings();
+    writeSchedule("");
+    TForm1& board = showAndRefresh();
+    EXPECT_EQ(board.Labtime->text(), "待機中");
+    EXPECT_FALSE(board.Panel6->isHidden());
+    EXPECT_FALSE(board.Panel3->isHidden());
+}
+
+TEST_F(FormShow, NoticeEnlargesTheNoticeAreaAndItsRemovalShrinksIt) {
+    writeSettings();
+    writeSchedule("10:30:00,11:00:00,A\r\n");
+    writeNotice("お知らせ\r\n");
+    TForm1& board = showAndRefresh();
+    EXPECT_EQ(board.Panel10->height(), 480);
+    EXPECT_EQ(board.DBMemo1->toPlainText(), "お知らせ\n");
+    writeNotice("");
+    board.Timer1Timer();
+    EXPECT_EQ(board.Panel10->height(), 676);
+}
+
+class FormClose : public BoardTest {};
+
+TEST_F(FormClose, UnwritableSettingsKeepTheWindowOpenUntilTheyCanBeSaved) {
+    writeSettings("Logo=off\r\n");
+    TForm1& board = showBoard();
+    // A folder in the file's place defeats every writer, the superuser too.
+    const std::filesystem::path settings = folder.root().path() / "PelmDp.ini";
+    std::filesystem::remove(settings);
+    std::filesystem::create_directory(settings);
+    bool closed = false;
+    QObject::connect(&board, &TForm1::closed, [&] { closed = true; });
+
+    EXPECT_FALSE(board.close());
+    EXPECT_TRUE(board.isVisible());
+    EXPECT_FALSE(closed);
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_TRUE(openBoxes().front()->text().endsWith("に書き込めません."));
+    openBoxes().front()->accept();
+    settle();
+
+    std::filesystem::remove(settings);
+    EXPECT_TRUE(board.close());
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(board.Timer1->isActive());
+    const std::string saved = folder.root().read("PelmDp.ini");
+    EXPECT_NE(saved.find("DataDir=" + folder.dataDir()), std::string::npos);
+    EXPECT_NE(saved.find("Logo=off"), std::string::npos);
+    EXPECT_NE(saved.find("Size=100"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pelm::testing

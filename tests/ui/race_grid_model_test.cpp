@@ -1,0 +1,101 @@
+// The grid's model over result sets: columns by field name, one blank row
+// when there is nothing to show, stateless decoding per field, and sound
+// model behaviour while a new result set arrives at every refresh.
+
+#include "ui/race_grid_model.h"
+
+#include <QAbstractItemModelTester>
+#include <QScrollBar>
+
+#include "board_fixture.h"
+
+namespace pelm::testing {
+namespace {
+
+std::shared_ptr<const ResultSet> races(int count) {
+    auto result = std::make_shared<ResultSet>();
+    result->columns = {"btime", "kara", "etime", "rmenu", "stime"};
+    for (int race = 0; race < count; ++race) {
+        result->rows.push_back(
+            {std::to_string(10 + race) + ":00:00", "-", std::to_string(10 + race) + ":30:00",
+             utf8ToCp932("第" + std::to_string(race + 1) + "レース"), std::nullopt});
+    }
+    return result;
+}
+
+TEST(RaceGridModel, BeforeTheFirstRefreshShowsTitlesAndOneBlankRow) {
+    TForm1 form;
+    const RaceGridModel& model = *form.DSmenu;
+    EXPECT_FALSE(model.isOpen());
+    ASSERT_EQ(model.rowCount(), 1);
+    ASSERT_EQ(model.columnCount(), 5);
+    const char* titles[] = {"btime", "kara", "etime", "", "rmenu"};
+    for (int column = 0; column < 5; ++column) {
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                  titles[column]);
+        EXPECT_EQ(model.index(0, column).data().toString(), "");
+    }
+    EXPECT_EQ(form.DBGrid1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    form.showUpcoming(races(0));
+    EXPECT_EQ(model.rowCount(), 1);  // an empty selection keeps the blank row
+    EXPECT_EQ(form.DBGrid1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+TEST(RaceGridModel, TimesAlignRightAndTheRestLeft) {
+    RaceGridModel model;
+    model.setResultSet(races(1));
+    const auto alignment = [&](int column) {
+        return Qt::Alignment(model.index(0, column).data(Qt::TextAlignmentRole).toInt());
+    };
+    EXPECT_TRUE(alignment(0).testFlag(Qt::AlignRight));
+    EXPECT_TRUE(alignment(1).testFlag(Qt::AlignLeft));
+    EXPECT_TRUE(alignment(2).testFlag(Qt::AlignRight));
+    EXPECT_TRUE(alignment(4).testFlag(Qt::AlignLeft));
+    EXPECT_FALSE(model.flags(model.index(0, 4)).testFlag(Qt::ItemIsEditable));
+}
+
+TEST(RaceGridModel, FindsFieldsByNameAndDecodesEachOnItsOwn) {
+    auto result = std::make_shared<ResultSet>();
+    result->columns = {"RMENU", "etime", "kara"};  // no btime, another order
+    // A title cut inside a double-byte character, then a clean field.
+    result->rows.push_back({std::string("\x82\xa0\x82", 3), "9:05:07", "-"});
+    result->rows.push_back({std::nullopt, "9:30:00", "-"});
+    RaceGridModel model;
+    model.setResultSet(result);
+    EXPECT_EQ(model.index(0, 4).data().toString(), "あ");
+    EXPECT_EQ(model.index(0, 2).data().toString(), "9:05:07");
+    EXPECT_EQ(model.index(0, 1).data().toString(), "-");
+    EXPECT_EQ(model.index(0, 0).data().toString(), "");
+    EXPECT_EQ(model.index(1, 4).data().toString(), "");
+}
+
+QStringList* capturedWarnings = nullptr;
+
+void captureWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtDebugMsg && capturedWarnings) capturedWarnings->append(message);
+}
+
+TEST(RaceGridModel, StaysASoundModelWhileEveryRefreshReplacesItsRows) {
+    QStringList warnings;
+    capturedWarnings = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
+    {
+        TForm1 form;
+        QAbstractItemModelTester tester(form.DSmenu,
+                                        QAbstractItemModelTester::FailureReportingMode::Warning);
+        const int sizes[] = {3, 3, 10, 0, 1, 12, 2, 0, 9};
+        for (int size : sizes) {
+            form.showUpcoming(races(size));
+            EXPECT_EQ(form.DSmenu->rowCount(), std::max(1, size));
+            if (size > 0)
+                EXPECT_EQ(form.DSmenu->index(size - 1, 0).data().toString().toStdString(),
+                          std::to_string(9 + size) + ":00:00");
+        }
+    }
+    qInstallMessageHandler(previous);
+    capturedWarnings = nullptr;
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join("\n").toStdString();
+}
+
+}  // namespace
+}  // namespace pelm::testing

@@ -1,0 +1,74 @@
+// Dragging the border between the upper area and the notice area.
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "board_fixture.h"
+
+namespace pelm::testing {
+namespace {
+
+class Splitter : public BoardTest {
+protected:
+    void SetUp() override {
+        writeSettings();
+        showBoard();
+        form->setNoticeShown(true);  // as a refresh that finds a notice does
+        form->setUpperHeight(upperHeight(form->windowHeight(), true));
+        ASSERT_EQ(form->height(), 679);
+        ASSERT_EQ(form->Panel10->height(), 480);
+    }
+
+    void mouse(QEvent::Type type, int dy) {
+        const QPoint at(40, 2 + dy);
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, form->Splitter1->mapToGlobal(at), Qt::LeftButton, held,
+                          Qt::NoModifier);
+        QApplication::sendEvent(form->Splitter1, &event);
+    }
+
+    int dragBy(int dy) {
+        mouse(QEvent::MouseButtonPress, 0);
+        mouse(QEvent::MouseMove, dy);
+        mouse(QEvent::MouseButtonRelease, dy);
+        return form->Panel10->height();
+    }
+};
+
+TEST_F(Splitter, DragMovesTheBorderAndTheRegionsFollow) {
+    EXPECT_EQ(dragBy(-100), 380);
+    EXPECT_EQ(form->Splitter1->y(), 380);
+    EXPECT_EQ(form->Panel11->y(), 385);
+    EXPECT_EQ(form->Panel11->height(), 679 - 385);
+}
+
+TEST_F(Splitter, NoticeAreaKeepsTenPixels) {
+    EXPECT_EQ(dragBy(400), 679 - 15);
+}
+
+TEST_F(Splitter, UpperAreaOfTenPixelsOrLessCollapses) {
+    EXPECT_EQ(dragBy(-469), 11);
+    EXPECT_EQ(dragBy(-1), 0);
+}
+
+TEST_F(Splitter, ShowsAHatchedLineWhileDraggingAndEscapeCancels) {
+    mouse(QEvent::MouseButtonPress, 0);
+    mouse(QEvent::MouseMove, -200);
+    ASSERT_TRUE(form->Splitter1->isDragging());
+    EXPECT_EQ(form->Panel10->height(), 480);  // the border moves only on release
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(form->Splitter1, &escape);
+    EXPECT_FALSE(form->Splitter1->isDragging());
+    mouse(QEvent::MouseButtonRelease, -200);
+    EXPECT_EQ(form->Panel10->height(), 480);
+}
+
+TEST_F(Splitter, NextResizeAppliesTheHeightRuleAgain) {
+    dragBy(-200);
+    form->resize(form->width() + 10, form->height());
+    EXPECT_EQ(form->Panel10->height(), 480);
+}
+
+}  // namespace
+}  // namespace pelm::testing

@@ -5,6 +5,7 @@
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
 #include "ui/color_ref.h"
+#include "ui/fonts.h"
 
 namespace pelm {
 
@@ -24,12 +25,14 @@ QFont onDesignScreen(QFont font) {
     return font;
 }
 
+QFont shownOnClock(const QFont& font) { return atDesignMeasure(onDesignScreen(font)); }
+
 QColor clockColor(const QLabel& clock) {
     return clock.palette().color(QPalette::WindowText);
 }
 
 void showClockFont(QLabel& clock, const QFont& font, const QColor& color) {
-    clock.setFont(onDesignScreen(font));
+    clock.setFont(shownOnClock(font));
     QPalette palette = clock.palette();
     palette.setColor(QPalette::WindowText, color);
     clock.setPalette(palette);

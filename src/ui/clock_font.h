@@ -18,6 +18,10 @@ int clockPoints(const QFont& font);
 /// The font with its size in pixels at 96 dpi, as the clock shows it.
 QFont onDesignScreen(QFont font);
 
+/// The font as the clock draws it: at 96 dpi, and narrowed to the design's
+/// measure when its face is one the layout was drawn with.
+QFont shownOnClock(const QFont& font);
+
 /// The clock's text colour.
 QColor clockColor(const QLabel& clock);
 

@@ -161,6 +161,9 @@ QStringList ClockFontDialog::previewTexts() const {
 void ClockFontDialog::prepare(const QFont& font, const QColor& color) {
     font_ = font;
     font_.setPointSize(clockPoints(font));
+    // The clock's narrowing belongs to its face; a new face must not inherit
+    // it, and the clock narrows whatever comes back as it needs.
+    font_.setStretch(QFont::AnyStretch);
     color_ = preparedColor_ = color.toRgb();
     fillColors();
     chooseFamily(font_.family());
@@ -261,7 +264,7 @@ void ClockFontDialog::updatePreview() {
     for (int i = 0; i < previewLines_->count(); ++i) {
         auto* line = qobject_cast<QLabel*>(previewLines_->itemAt(i)->widget());
         if (!line) continue;
-        line->setFont(onDesignScreen(font_));
+        line->setFont(shownOnClock(font_));
         QPalette palette = line->palette();
         palette.setColor(QPalette::WindowText, color_);
         line->setPalette(palette);

@@ -133,11 +133,13 @@ TEST_F(FontDialog, TypingAFaceReplacesTheOneShownAndFindsItInTheList) {
     EXPECT_EQ(faceEdit()->text(), QStringLiteral("ipapg"));
 }
 
-TEST_F(FontDialog, APixelSizedFontIsOfferedInPoints) {
+TEST_F(FontDialog, TheClocksPixelSizeAndNarrowingAreNotCarriedOver) {
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(133);
+    font.setStretch(80);
     dialog_.prepare(font, kClockBlue);
     EXPECT_EQ(dialog_.font().pointSize(), 100);
+    EXPECT_EQ(dialog_.font().stretch(), QFont::AnyStretch);
     EXPECT_EQ(sizeEdit()->text(), QStringLiteral("100"));
 }
 

@@ -61,6 +61,13 @@ TEST(ClockFont, TheLabelGrowsFromItsTopLeft) {
     EXPECT_EQ(clockColor(clock), QColor(255, 0, 0));
 }
 
+TEST(ClockFont, TheBoardsFaceKeepsTheDesignWidth) {
+    QWidget panel;
+    QLabel clock(QStringLiteral("10:15:25"), &panel);
+    showClockFont(clock, QFont(QStringLiteral("ＭＳ Ｐ明朝"), 100), QColor(0, 0, 255));
+    EXPECT_NEAR(clock.width(), 484, 8);  // the design's width of the clock
+}
+
 TEST(ClockFont, TheLabelShrinksWithASmallerFont) {
     QWidget panel;
     QLabel clock(QStringLiteral("10:15:25"), &panel);

@@ -25,7 +25,9 @@ QFont onDesignScreen(QFont font) {
     return font;
 }
 
-QFont shownOnClock(const QFont& font) { return atDesignMeasure(onDesignScreen(font)); }
+QFont shownOnClock(const QFont& font) {
+    return atDesignMeasure(onDesignScreen(font));
+}
 
 QColor clockColor(const QLabel& clock) {
     return clock.palette().color(QPalette::WindowText);

@@ -17,7 +17,7 @@ const layout::DesignMeasure* designMeasure(const QString& family) {
     return nullptr;
 }
 
-// The stretch that writes the measure text no wider than the design did,
+// The stretch that writes the measure text as wide as the design did,
 // measured once per face.
 int designStretch(const layout::DesignMeasure& measure) {
     static QHash<const layout::DesignMeasure*, int> measured;
@@ -25,7 +25,7 @@ int designStretch(const layout::DesignMeasure& measure) {
     QFont probe(QString::fromUtf8(measure.family));
     probe.setPixelSize(measure.pixels);
     const qreal width = QFontMetricsF(probe).horizontalAdvance(layout::kMeasureText);
-    const int stretch = width > 0 ? static_cast<int>(100 * measure.width / width) : 100;
+    const int stretch = width > 0 ? qRound(100 * measure.width / width) : 100;
     return measured[&measure] = std::clamp(stretch, 50, 150);
 }
 

@@ -96,7 +96,7 @@ void TForm1::Timer1Timer() {
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (shown_ || event->spontaneous()) return;
+    if (shown_) return;  // later showings (after minimising) run nothing
     shown_ = true;
     FormShow();
     centreOnScreen();

@@ -26,7 +26,11 @@ QFont onDesignScreen(QFont font) {
 }
 
 QFont shownOnClock(const QFont& font) {
-    return atDesignMeasure(onDesignScreen(font));
+    // Set even when plain: a stretch left unset is taken from the window's
+    // own font, which is narrowed for its face, not the clock's.
+    QFont shown = onDesignScreen(font);
+    shown.setStretch(QFont::Unstretched);
+    return atDesignMeasure(shown);
 }
 
 QColor clockColor(const QLabel& clock) {

@@ -19,7 +19,7 @@ int clockPoints(const QFont& font);
 QFont onDesignScreen(QFont font);
 
 /// The font as the clock draws it: at 96 dpi, and narrowed to the design's
-/// measure when its face is one the layout was drawn with.
+/// measure only when its face is one the layout was drawn with.
 QFont shownOnClock(const QFont& font);
 
 /// The clock's text colour.

@@ -44,6 +44,7 @@ void TForm1::FormCreate() {
     createRowLabels();
     createPreviousRace();
     createNoticeArea();
+    createPopupMenus();
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(layout::kTimerIntervalMs);

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QWidget>
@@ -16,6 +17,7 @@
 #include "engine/clock.h"
 #include "engine/refresh_cycle.h"
 #include "sqlengine/database.h"
+#include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
 #include "ui/race_grid_model.h"
@@ -74,9 +76,21 @@ public:
     Panel* Panel11;
     QPlainTextEdit* DBMemo1;
     QTimer* Timer1;
+    // The clock's font choice and the large logo's picture command.
+    QMenu* PopupMenu2;
+    QAction* N1;
+    ClockFontDialog* FD1;
+    QMenu* PopupMenu1;
+    QAction* chimg;
+
+    /// Shows the picture at `path` as the large logo and keeps the path as
+    /// the Logo setting; reports a picture that cannot be read.
+    bool loadLargeLogo(const QString& path);
 
 public slots:
     void Timer1Timer();
+    void N1Click();
+    void chimgClick();
 
 signals:
     /// The window has closed for good; the program ends.
@@ -100,6 +114,7 @@ private:
     void createRowLabels();
     void createPreviousRace();
     void createNoticeArea();
+    void createPopupMenus();
     bool connectDatabase();
     void applyLogoSwitch();
     void centreOnScreen();

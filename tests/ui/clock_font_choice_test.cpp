@@ -1,0 +1,175 @@
+// The clock's pop-up menu and font choice on the running board, and the
+// large logo: its switch at start and its picture command. The font dialog
+// is driven from inside its own modal loop, as the operator would.
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+#include <functional>
+
+#include "board_fixture.h"
+#include "ui/clock_font.h"
+#include "ui/color_ref.h"
+#include "ui/logo_pictures.h"
+
+namespace pelm::testing {
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kClockBlue = colorFromRef(15429970);
+
+class ClockFontChoice : public BoardTest {
+protected:
+    void SetUp() override {
+        writeSettings("Logo=on\r\nSetuzoku=接続なし\r\nTaiki=準備中\r\n");
+        showBoard();
+    }
+
+    /// Picks the clock menu's one item while `operate` works the dialog.
+    void chooseFont(const std::function<void(ClockFontDialog&)>& operate) {
+        QTimer::singleShot(0, form.get(), [this, operate] { operate(*form->FD1); });
+        ASSERT_EQ(form->PopupMenu2->actions(), QList<QAction*>{form->N1});
+        form->N1->trigger();
+    }
+};
+
+TEST_F(ClockFontChoice, TheClockOffersTheDialogStartingFromItsOwnFont) {
+    EXPECT_EQ(form->N1->text(), QStringLiteral("フォント"));
+    emit form->Labtime->customContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(form->PopupMenu2->isVisible());
+    form->PopupMenu2->hide();
+    chooseFont([](ClockFontDialog& dialog) {
+        EXPECT_EQ(dialog.font().family(), QStringLiteral("ＭＳ Ｐ明朝"));
+        EXPECT_EQ(dialog.font().pointSize(), 100);
+        EXPECT_EQ(dialog.color(), kClockBlue);
+        EXPECT_EQ(dialog.previewTexts(),
+                  QStringList({QStringLiteral("10:40:00"), QStringLiteral("接続なし"),
+                               QStringLiteral("準備中")}));
+        dialog.reject();
+    });
+}
+
+TEST_F(ClockFontChoice, CancelLeavesClockAndSettingsUnchanged) {
+    const QFont font = form->Labtime->font();
+    const QRect place = form->Labtime->geometry();
+    chooseFont([](ClockFontDialog& dialog) {
+        dialog.chooseFamily(QStringLiteral("IPAPGothic"));
+        dialog.choosePointSize(72);
+        dialog.chooseColor(kRed);
+        dialog.reject();
+    });
+    EXPECT_EQ(form->Labtime->font(), font);
+    EXPECT_EQ(clockColor(*form->Labtime), kClockBlue);
+    EXPECT_EQ(form->Labtime->geometry(), place);
+    EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")));
+    EXPECT_EQ(form->settings().size, 100);
+    EXPECT_EQ(form->settings().color, 15429970);
+}
+
+TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
+    chooseFont([](ClockFontDialog& dialog) {
+        dialog.chooseFamily(QStringLiteral("IPAPGothic"));
+        dialog.chooseStyle(FontStyle::Bold);
+        dialog.choosePointSize(72);
+        dialog.chooseColor(kRed);
+        dialog.accept();
+    });
+    const int liveStretch = form->Labtime->font().stretch();
+    for (bool restarted : {false, true}) {
+        if (restarted) {
+            ASSERT_TRUE(form->close());
+            form.reset();
+            showBoard();
+        }
+        const QLabel& clock = *form->Labtime;
+        EXPECT_EQ(clock.font().family(), QStringLiteral("IPAPGothic")) << restarted;
+        EXPECT_EQ(clockPoints(clock.font()), 72) << restarted;
+        EXPECT_EQ(clockColor(clock), kRed) << restarted;
+        EXPECT_EQ(clock.font().stretch(), liveStretch) << restarted;
+        // The style shows until the board closes; the settings do not keep it.
+        EXPECT_EQ(clock.font().bold(), !restarted);
+    }
+}
+
+TEST_F(ClockFontChoice, ASizeAloneMovesOnlyTheClocksRightAndBottomEdges) {
+    const QSize before = form->Labtime->size();
+    for (int points : {144, 36}) {
+        chooseFont([points](ClockFontDialog& dialog) {
+            dialog.choosePointSize(points);
+            dialog.accept();
+        });
+        EXPECT_EQ(form->Labtime->pos(), QPoint(232, 0)) << points;
+        EXPECT_EQ(form->Labtime->width() > before.width(), points > 100) << points;
+        EXPECT_EQ(form->Labtime->height() > before.height(), points > 100) << points;
+        EXPECT_EQ(clockColor(*form->Labtime), kClockBlue) << points;
+        EXPECT_EQ(form->settings().color, 15429970) << points;
+    }
+}
+
+class LargeLogo : public BoardTest {
+protected:
+    // A picture unlike the built-in logo, so the two cannot be confused.
+    std::string writePicture(const char* name, const char* format) {
+        QImage picture(60, 30, QImage::Format_RGB32);
+        picture.fill(Qt::green);
+        const std::string path = folder.root() / name;
+        EXPECT_TRUE(picture.save(QString::fromStdString(path), format));
+        return path;
+    }
+    void showWithLogo(const std::string& value) {
+        form.reset();
+        writeSettings("Logo=" + value + "\r\n");
+        showBoard();
+    }
+    QSize largeLogoShown() const {
+        return form->Panel7->isHidden() ? QSize() : form->Image2->pixmap().size();
+    }
+};
+
+TEST_F(LargeLogo, TheSettingChoosesTheLargeLogoAtStart) {
+    const struct {
+        std::string value;
+        QSize shown;  // invalid: hidden
+    } cases[] = {
+        {"on", largeLogo().size()},
+        {"off", {}},
+        {"On", {}},
+        {writePicture("ロゴ.jpg", "JPG"), {60, 30}},
+        {folder.root() / "gone.bmp", {}},
+    };
+    for (const auto& test : cases) {
+        showWithLogo(test.value);
+        EXPECT_EQ(largeLogoShown(), test.shown) << test.value;
+        EXPECT_EQ(form->Panel9->x(), test.shown.isValid() ? 776 : 8) << test.value;
+        EXPECT_TRUE(openBoxes().isEmpty()) << test.value;
+    }
+}
+
+TEST_F(LargeLogo, APictureChosenFromItsMenuShowsAtOnceAndAfterARestart) {
+    showWithLogo("on");
+    ASSERT_EQ(form->PopupMenu1->actions(), QList<QAction*>{form->chimg});
+    EXPECT_EQ(form->chimg->text(), QStringLiteral("選択"));
+    emit form->Image2->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
+    form->PopupMenu1->hide();
+    const std::string path = writePicture("logo.bmp", "BMP");
+    ASSERT_TRUE(form->loadLargeLogo(QString::fromStdString(path)));
+    EXPECT_EQ(largeLogoShown(), QSize(60, 30));
+    EXPECT_EQ(form->settings().logo, utf8ToCp932(path));
+    ASSERT_TRUE(form->close());
+    form.reset();
+    showBoard();
+    EXPECT_EQ(largeLogoShown(), QSize(60, 30));
+}
+
+TEST_F(LargeLogo, AnUnreadablePictureIsReportedAndChangesNothing) {
+    showWithLogo("on");
+    folder.root().write("broken.bmp", "BM but no picture");
+    EXPECT_FALSE(form->loadLargeLogo(QString::fromStdString(folder.root() / "broken.bmp")));
+    EXPECT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(largeLogoShown(), largeLogo().size());
+    EXPECT_EQ(form->settings().logo, "on");
+}
+
+}  // namespace
+}  // namespace pelm::testing

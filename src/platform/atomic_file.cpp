@@ -70,10 +70,19 @@ void syncFolder(const std::string& folder) {
     close(fd);
 }
 
+// Renaming over a file ignores its mode, so a settings file the operator made
+// read-only would be replaced all the same; it is left alone instead, as a
+// plain write would have been refused.
+bool isReadOnly(const std::string& target) {
+    struct stat status;
+    return stat(target.c_str(), &status) == 0 && (status.st_mode & 0222) == 0;
+}
+
 }  // namespace
 
 bool replaceFileAtomically(const std::string& nativePath, std::string_view bytes) {
     std::string target = linkTarget(nativePath);
+    if (isReadOnly(target)) return false;
     std::string temporary;
     int fd = createTemporary(target, temporary);
     if (fd < 0) return false;

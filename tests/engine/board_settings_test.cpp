@@ -112,6 +112,16 @@ TEST_F(BoardSettingsFile, FailedSaveNamesTheFileAndLeavesWhatWasThere) {
     EXPECT_TRUE(fs::is_directory(folder.path() / "PelmDp.ini"));
 }
 
+TEST_F(BoardSettingsFile, AReadOnlySettingsFileIsNotReplaced) {
+    writeIni("[Env]\r\nLogo=off\r\n");
+    fs::permissions(folder.path() / "PelmDp.ini", fs::perms::owner_read | fs::perms::group_read);
+    expectCannotWrite(boardPath());
+    EXPECT_EQ(ini(), "[Env]\r\nLogo=off\r\n");
+    fs::permissions(folder.path() / "PelmDp.ini", fs::perms::owner_write, fs::perm_options::add);
+    saveBoardSettings(boardPath(), BoardSettings::defaults());
+    EXPECT_EQ(load().defaulted, std::vector<std::string>{});
+}
+
 TEST_F(BoardSettingsFile, SaveCutOffByAFullDiskLeavesTheOldFile) {
     writeIni("[Env]\r\nLogo=off\r\n");
     GTEST_FLAG_SET(death_test_style, "fast");  // the child must see this folder

@@ -99,10 +99,9 @@ class FormClose : public BoardTest {};
 TEST_F(FormClose, UnwritableSettingsKeepTheWindowOpenUntilTheyCanBeSaved) {
     writeSettings("Logo=off\r\n");
     TForm1& board = showBoard();
-    // A folder in the file's place defeats every writer, the superuser too.
-    const std::filesystem::path settings = folder.root().path() / "PelmDp.ini";
-    std::filesystem::remove(settings);
-    std::filesystem::create_directory(settings);
+    namespace fs = std::filesystem;
+    const fs::path settings = folder.root().path() / "PelmDp.ini";
+    fs::permissions(settings, fs::perms::owner_read | fs::perms::group_read);
     bool closed = false;
     QObject::connect(&board, &TForm1::closed, [&] { closed = true; });
 
@@ -114,7 +113,7 @@ TEST_F(FormClose, UnwritableSettingsKeepTheWindowOpenUntilTheyCanBeSaved) {
     openBoxes().front()->accept();
     settle();
 
-    std::filesystem::remove(settings);
+    fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(board.close());
     EXPECT_TRUE(closed);
     EXPECT_FALSE(board.Timer1->isActive());

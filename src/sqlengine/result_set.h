@@ -20,6 +20,8 @@ struct ResultSet {
     int columnIndex(std::string_view name) const;
     /// Text of a field: the stored text, or "" for NULL.
     std::string text(std::size_t row, std::size_t column) const;
+
+    bool operator==(const ResultSet&) const = default;
 };
 
 }  // namespace pelm

@@ -9,6 +9,13 @@
 namespace pelm {
 
 void RaceGridModel::setResultSet(std::shared_ptr<const ResultSet> rows) {
+    // Most refreshes select the very rows shown already; resetting the model
+    // for them would repaint the whole grid four times a second for nothing.
+    if (rows_ && rows && *rows_ == *rows) {
+        rows_ = std::move(rows);
+        emit reopened();
+        return;
+    }
     beginResetModel();
     rows_ = std::move(rows);
     fieldColumns_.clear();
@@ -17,6 +24,7 @@ void RaceGridModel::setResultSet(std::shared_ptr<const ResultSet> rows) {
         fieldColumns_.push_back(rows_ && named ? rows_->columnIndex(column.field) : -1);
     }
     endResetModel();
+    emit reopened();
 }
 
 int RaceGridModel::rowCount(const QModelIndex& parent) const {

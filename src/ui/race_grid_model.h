@@ -29,6 +29,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    /// A result set was given: the grid goes back to its first row.
+    void reopened();
+
 private:
     std::shared_ptr<const ResultSet> rows_;
     std::vector<int> fieldColumns_;  // per grid column: the result's column, or -1

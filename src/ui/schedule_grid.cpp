@@ -18,7 +18,7 @@ ScheduleGrid::ScheduleGrid(RaceGridModel* model, QWidget* parent)
     setItemDelegate(new GridCellDelegate(this));
     setUpHeaders();
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &ScheduleGrid::rememberColumn);
-    connect(model, &QAbstractItemModel::modelReset, this, &ScheduleGrid::showFromFirstRow);
+    connect(model, &RaceGridModel::reopened, this, &ScheduleGrid::showFromFirstRow);
 }
 
 void ScheduleGrid::setUpLook() {
@@ -59,6 +59,7 @@ void ScheduleGrid::rememberColumn() {
 }
 
 void ScheduleGrid::showFromFirstRow() {
+    rememberColumn();
     setVerticalScrollBarPolicy(model_->isOpen() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     selectionModel()->setCurrentIndex(model_->index(0, currentColumn_),
                                       QItemSelectionModel::NoUpdate);

@@ -97,5 +97,19 @@ TEST(RaceGridModel, StaysASoundModelWhileEveryRefreshReplacesItsRows) {
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join("\n").toStdString();
 }
 
+TEST(RaceGridModel, TheSameRowsAgainGoBackToRowOneWithoutARepaintOfEverything) {
+    RaceGridModel model;
+    int resets = 0, reopenings = 0;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    QObject::connect(&model, &RaceGridModel::reopened, [&] { ++reopenings; });
+    model.setResultSet(races(3));
+    model.setResultSet(races(3));  // a new result set of the same rows
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(reopenings, 2);
+    model.setResultSet(races(4));
+    EXPECT_EQ(resets, 2);
+    EXPECT_EQ(model.rowCount(), 4);
+}
+
 }  // namespace
 }  // namespace pelm::testing

@@ -1,0 +1,143 @@
+// What the schedule writer may leave behind, and what the board makes of
+// it: every case ends in a board that runs, shows an error the operator can
+// read, or waits; none crashes, hangs, or changes the files.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/refresh_cycle.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "support/board_folder.h"
+
+namespace pelm {
+namespace {
+
+TimeOfDay at(int hour, int minute) { return TimeOfDay((hour * 60 + minute) * 60 * 1000); }
+
+class BadInput : public ::testing::Test {
+protected:
+    BadInput() {
+        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
+        settings.dataDir = folder.dataDir();
+        database = folder.connect();
+        cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
+    }
+
+    /// One refresh over `schedule`: the error's message, or "" when none.
+    std::string refreshWith(const std::string& schedule) {
+        folder.writeSchedule(schedule);
+        std::string message;
+        try {
+            cycle->Timer1Timer();
+        } catch (const Error& error) {
+            message = error.what();
+        }
+        EXPECT_EQ(folder.root().read("data/RInfo.txt"), schedule) << "the board changed the file";
+        return message;
+    }
+
+    std::size_t rowsShown() const { return board.upcoming ? board.upcoming->rows.size() : 0; }
+
+    testing::BoardFolder folder;
+    BoardSettings settings = BoardSettings::defaults();
+    FixedClock clock{at(10, 0)};
+    RecordingBoard board;
+    std::unique_ptr<Database> database;
+    std::unique_ptr<RefreshCycle> cycle;
+};
+
+TEST_F(BadInput, BinaryGarbageEndsInAReadableErrorOrAnEmptyDay) {
+    std::mt19937 random(7);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        std::string garbage(4096, '\0');
+        for (char& byte : garbage) byte = static_cast<char>(random() % 256);
+        std::string message = refreshWith(garbage);
+        if (!message.empty()) EXPECT_NE(message.find(utf8ToCp932("時刻ではありません")), std::string::npos);
+    }
+}
+
+TEST_F(BadInput, AOneMegabyteLineIsCutLikeAnyOther) {
+    const std::string title(1 << 20, 'T');
+    EXPECT_EQ(refreshWith("10:30:00,11:00:00," + title + "\r\n"), "");
+    ASSERT_EQ(rowsShown(), 2u);
+    EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")), std::string(40, 'T'));
+    EXPECT_EQ(refreshWith(std::string(1 << 20, '9') + ",11:00:00,x\r\n"),
+              notATimeMessage("99999999"));
+}
+
+TEST_F(BadInput, AHundredThousandRacesAllReachTheTable) {
+    std::string schedule;
+    for (int race = 0; race < 100000; ++race) {
+        int second = race % 3600;
+        schedule += "11:" + std::to_string(second / 60 / 10) + std::to_string(second / 60 % 10) +
+                    ":" + std::to_string(second % 60 / 10) + std::to_string(second % 10) +
+                    ",12:00:00,Race " + std::to_string(race) + "\r\n";
+    }
+    EXPECT_EQ(refreshWith(schedule), "");
+    EXPECT_EQ(rowsShown(), 100001u);  // and the before-first-race row
+}
+
+TEST_F(BadInput, InvalidShiftJisAndQuotesAreStoredAsWritten) {
+    const std::string title = "bad\x82\xFF\x81" "O'Brien'); --";
+    EXPECT_EQ(refreshWith("10:30:00,11:00:00," + title + "\r\n"), "");
+    ASSERT_EQ(rowsShown(), 2u);
+    EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")), title);
+}
+
+TEST_F(BadInput, ANulInTheFirstLineEndsTheSchedule) {
+    // What is left of the first line has two fields: skipped, an empty day.
+    EXPECT_EQ(refreshWith(std::string("10:30:00,11:00\0:00,A\r\n11:00:00,11:30:00,B\r\n", 41)), "");
+    EXPECT_FALSE(board.curtainVisible);
+    EXPECT_EQ(rowsShown(), 0u);
+    EXPECT_EQ(refreshWith(std::string("\0" "10:30:00,11:00:00,A\r\n", 22)), "");
+    EXPECT_TRUE(board.curtainVisible);  // nothing before the NUL: the board waits
+}
+
+TEST_F(BadInput, CrOnlyBreaksStartsAfterEndsAndShortFirstLines) {
+    EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r11:00:00,11:30:00,B\r"), "");
+    EXPECT_EQ(rowsShown(), 3u);
+    // A race ending before it starts is stored; its end decides whether it shows.
+    EXPECT_EQ(refreshWith("11:00:00,10:30:00,Backwards\r\n"), "");
+    EXPECT_EQ(rowsShown(), 2u);
+    EXPECT_EQ(refreshWith("10:30:00,11:00:00\r\n10:45:00,11:15:00,Second\r\n"), "");
+    EXPECT_EQ(rowsShown(), 1u);  // no before-first-race row: the first line was skipped
+}
+
+TEST_F(BadInput, AHugeOrUndecodableNoticeShowsWhole) {
+    const std::string notice = std::string(1 << 20, 'n') + "\r\n\x82\xFF\xFD\r\n";
+    folder.writeNotice(notice);
+    EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r\n"), "");
+    EXPECT_TRUE(board.notice_shown);
+    EXPECT_EQ(board.notice, notice);
+    EXPECT_EQ(folder.root().read("data/RInfomem.txt"), notice);
+}
+
+TEST(BadEngineConfiguration, EachFailsTheOpenWithItsOwnMessage) {
+    testing::TempFolder folder;
+    std::filesystem::create_directory(folder.path() / "data");
+    const std::vector<std::string> parameters{"PATH=" + folder / "data", "ENABLE BCD=FALSE",
+                                              "DEFAULT DRIVER=PARADOX"};
+    const std::string config = folder / "dbengine.ini";
+    auto openMessage = [&] {
+        try {
+            Database database("Pelm", parameters, {config});
+        } catch (const Error& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    const std::string missing = openMessage();
+    folder.write("dbengine.ini", std::string("\xFF\x00[[[\r\n=\xFE", 9));
+    const std::string garbage = openMessage();
+    folder.write("dbengine.ini", "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\n");
+    const std::string withoutPath = openMessage();
+    for (const std::string& message : {missing, garbage, withoutPath}) EXPECT_FALSE(message.empty());
+    EXPECT_NE(missing, garbage);
+    EXPECT_NE(garbage, withoutPath);
+    EXPECT_NE(withoutPath.find("PATH"), std::string::npos) << cp932ToUtf8(withoutPath);
+}
+
+}  // namespace
+}  // namespace pelm

@@ -33,7 +33,8 @@ constexpr std::string_view kHelp =
     "             ./dbengine.ini (for every board on this computer)\n\n"
     "Exit status: 0 the folder is ready, 1 a file could not be made or\n"
     "written, 2 the arguments are wrong.\n\n"
-    "Example:\n  pelmctl init /srv/pelm/data\n";
+    "Examples:\n  pelmctl init /srv/pelm/data\n"
+    "  sudo pelmctl init --system /srv/pelm/data   # the alias in /etc/pelm/dbengine.ini\n";
 
 constexpr std::string_view kAlias = "Pelm";
 

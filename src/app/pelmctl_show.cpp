@@ -25,7 +25,8 @@ constexpr std::string_view kHelp =
     "               notice, notice_shown, upper_height (for a 710-pixel window), error\n\n"
     "Exit status: 0 the refresh completed, 1 the schedule could not be read or the\n"
     "refresh failed, 2 the database could not be opened or the arguments are wrong.\n\n"
-    "Example:\n  pelmctl show --data /srv/pelm/data --at 10:40:00\n";
+    "Examples:\n  pelmctl show --data /srv/pelm/data --at 10:40:00\n"
+    "  pelmctl show --json | python3 -m json.tool\n";
 
 // The row labels beside the grid's nine visible rows.
 constexpr const char* kRowLabels[] = {"Now =>", "次", "２", "３", "４", "５", "６", "７", "８"};

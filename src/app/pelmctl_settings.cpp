@@ -5,11 +5,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <iostream>
 
 #include "app/pelmctl_command.h"
 #include "engine/board_settings.h"
 #include "platform/ini_file.h"
+#include "platform/codepage.h"
 #include "platform/paths.h"
 
 namespace pelmctl {
@@ -68,31 +73,27 @@ std::string escaped(std::string_view utf8, const char* controlFormat) {
     return out;
 }
 
-std::string jsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (char c : utf8) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return escaped(out, "\\u%04x") + "\"";
-}
-
 void printJson(const pelm::LoadedSettings& loaded) {
-    std::string json = "{";
+    QJsonObject object;
     for (const Field& field : fieldsOf(loaded.settings)) {
-        json += jsonString(field.key) + ":" +
-                (field.isNumber ? field.text : jsonString(field.text)) + ",";
+        const QString key = QString::fromUtf8(field.key.data(), field.key.size());
+        object[key] = field.isNumber ? QJsonValue(std::stoi(field.text))
+                                     : QJsonValue(QString::fromStdString(field.text));
     }
-    json += "\"defaults\":[";
-    for (size_t i = 0; i < loaded.defaulted.size(); ++i) {
-        json += (i ? "," : "") + jsonString(loaded.defaulted[i]);
-    }
-    std::cout << json << "]}\n";
+    QJsonArray defaults;
+    for (const std::string& key : loaded.defaulted) defaults.append(QString::fromStdString(key));
+    object["defaults"] = defaults;
+    std::cout << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
 }
 
 // What the value means on the board, where that is not plain to see.
 std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
-    if (key == "Logo") return settings.showsLogo() ? "large logo shown" : "large logo hidden";
+    if (key == "Logo") {
+        if (settings.logo == "on") return "the built-in large logo";
+        if (QFileInfo(pelm::fromCp932(pelm::nativePath(settings.logo))).isFile())
+            return "the large logo from this picture, if it reads as one";
+        return "large logo hidden";
+    }
     if (key != "Color") return "";
     unsigned bgr = static_cast<unsigned>(settings.color);
     return "red " + std::to_string(bgr & 0xFF) + ", green " + std::to_string(bgr >> 8 & 0xFF) +

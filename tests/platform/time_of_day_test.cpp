@@ -54,6 +54,8 @@ struct ParseCase {
     std::optional<TimeOfDay> expected;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+
 class ParseTimeOfDay : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseTimeOfDay, AcceptsExactlyTheTimeTexts) {

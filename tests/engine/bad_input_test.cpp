@@ -6,24 +6,16 @@
 
 #include <random>
 
-#include "engine/refresh_cycle.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "support/board_folder.h"
+#include "support/headless_board.h"
 
 namespace pelm {
 namespace {
 
-TimeOfDay at(int hour, int minute) { return TimeOfDay((hour * 60 + minute) * 60 * 1000); }
-
-class BadInput : public ::testing::Test {
+class BadInput : public testing::HeadlessBoard {
 protected:
-    BadInput() {
-        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
-        settings.dataDir = folder.dataDir();
-        database = folder.connect();
-        cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
-    }
+    BadInput() { clock.set(testing::at(10, 0)); }
 
     /// One refresh over `schedule`: the error's message, or "" when none.
     std::string refreshWith(const std::string& schedule) {
@@ -39,13 +31,6 @@ protected:
     }
 
     std::size_t rowsShown() const { return board.upcoming ? board.upcoming->rows.size() : 0; }
-
-    testing::BoardFolder folder;
-    BoardSettings settings = BoardSettings::defaults();
-    FixedClock clock{at(10, 0)};
-    RecordingBoard board;
-    std::unique_ptr<Database> database;
-    std::unique_ptr<RefreshCycle> cycle;
 };
 
 TEST_F(BadInput, BinaryGarbageEndsInAReadableErrorOrAnEmptyDay) {

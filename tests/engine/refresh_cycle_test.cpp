@@ -5,29 +5,18 @@
 #include "engine/race_table.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "support/board_folder.h"
+#include "support/headless_board.h"
 
 namespace pelm {
 namespace {
 
-using namespace std::chrono_literals;
-
-TimeOfDay at(int hour, int minute, int second) {
-    return TimeOfDay(((hour * 60 + minute) * 60 + second) * 1000);
-}
+using testing::at;
 
 // Two races: A from 10:00 to 10:30 and B from 10:30 to 11:00.
 constexpr std::string_view kTwoRaces = "10:00:00,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n";
 
-class RefreshCycleTest : public ::testing::Test {
+class RefreshCycleTest : public testing::HeadlessBoard {
 protected:
-    RefreshCycleTest() {
-        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
-        settings.dataDir = folder.dataDir();
-        database = folder.connect();
-        cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
-    }
-
     /// The titles of the upcoming rows the board was given ("" for NULL).
     std::vector<std::string> upcomingTitles() const {
         std::vector<std::string> titles;
@@ -44,13 +33,6 @@ protected:
         openWholeTable(all);
         return all.result()->rows.size();
     }
-
-    testing::BoardFolder folder;
-    BoardSettings settings = BoardSettings::defaults();
-    FixedClock clock{at(10, 40, 0)};
-    RecordingBoard board;
-    std::unique_ptr<Database> database;
-    std::unique_ptr<RefreshCycle> cycle;
 };
 
 TEST_F(RefreshCycleTest, ShowsTheRaceUpcomingAndThePreviousRace) {

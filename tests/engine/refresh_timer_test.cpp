@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include "support/board_folder.h"
+#include "support/headless_board.h"
 
 namespace pelm {
 namespace {
@@ -14,24 +14,14 @@ template <typename Done>
 bool runUntil(Done done) {
     QElapsedTimer waited;
     waited.start();
-    while (!done() && waited.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while (!done() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return done();
 }
 
-class RefreshTimerTest : public ::testing::Test {
+class RefreshTimerTest : public testing::HeadlessBoard {
 protected:
-    RefreshTimerTest() {
-        settings.dataDir = folder.dataDir();
-        database = folder.connect();
-        cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
-    }
-
-    testing::BoardFolder folder;
-    BoardSettings settings = BoardSettings::defaults();
-    FixedClock clock{TimeOfDay(10 * 3600 * 1000)};
-    RecordingBoard board;
-    std::unique_ptr<Database> database;
-    std::unique_ptr<RefreshCycle> cycle;
+    RefreshTimerTest() { clock.set(testing::at(10, 0)); }
 };
 
 TEST_F(RefreshTimerTest, RefreshesTheBoardWithoutAWindow) {

@@ -1,0 +1,37 @@
+#pragma once
+// A board without a window over a prepared working folder: settings pointing
+// at its data folder, the connection, a fixed clock, a recording board and
+// the refresh cycle between them; the Japanese time format, as at a venue.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/refresh_cycle.h"
+#include "support/board_folder.h"
+
+namespace pelm::testing {
+
+/// A time of day.
+inline TimeOfDay at(int hour, int minute, int second = 0) {
+    return TimeOfDay(((hour * 60 + minute) * 60 + second) * 1000);
+}
+
+class HeadlessBoard : public ::testing::Test {
+protected:
+    HeadlessBoard() {
+        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
+        settings.dataDir = folder.dataDir();
+        database = folder.connect();
+        cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
+    }
+
+    BoardFolder folder;
+    BoardSettings settings = BoardSettings::defaults();
+    FixedClock clock{at(10, 40)};
+    RecordingBoard board;
+    std::unique_ptr<Database> database;
+    std::unique_ptr<RefreshCycle> cycle;
+};
+
+}  // namespace pelm::testing

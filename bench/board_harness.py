@@ -23,9 +23,9 @@ CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def load_demo_day():
-    spec = importlib.util.spec_from_file_location("make_day", REPO / "demo" / "make-day.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    location = importlib.util.spec_from_file_location("make_day", REPO / "demo" / "make-day.py")
+    module = importlib.util.module_from_spec(location)
+    location.loader.exec_module(module)
     return module
 
 

@@ -43,9 +43,9 @@ QFont atDesignMeasure(QFont font) {
     return font;
 }
 
-QFont boardFont(const layout::FontSpec& spec) {
-    QFont font(QString::fromUtf8(spec.family));
-    font.setPixelSize(spec.pixels);
+QFont boardFont(const layout::FontSpec& design) {
+    QFont font(QString::fromUtf8(design.family));
+    font.setPixelSize(design.pixels);
     return atDesignMeasure(font);
 }
 

@@ -14,7 +14,7 @@ namespace pelm {
 void registerFontSubstitutions();
 
 /// A font of the layout, at its pixel height.
-QFont boardFont(const layout::FontSpec& spec);
+QFont boardFont(const layout::FontSpec& design);
 
 /// The clock's face from the settings, at their size in points (the clock
 /// shows points as on the 96-dpi design screen).

@@ -5,15 +5,15 @@
 
 namespace pelm {
 
-QLabel* makeRowLabel(QWidget* panel, const layout::RowLabel& spec) {
-    auto* label = new QLabel(QString::fromUtf8(spec.text), panel);
-    label->setObjectName(spec.name);
+QLabel* makeRowLabel(QWidget* panel, const layout::RowLabel& row) {
+    auto* label = new QLabel(QString::fromUtf8(row.text), panel);
+    label->setObjectName(row.name);
     label->setFont(boardFont(layout::kRowLabelFont));
     paintBackground(*label, layout::kBlack);
     QPalette colours = label->palette();
-    colours.setColor(QPalette::WindowText, QColor(spec.colour));
+    colours.setColor(QPalette::WindowText, QColor(row.colour));
     label->setPalette(colours);
-    label->move(spec.at);
+    label->move(row.at);
     label->adjustSize();
     return label;
 }

@@ -8,6 +8,6 @@
 namespace pelm {
 
 /// One row label on the row-label panel, at its place, sized to its text.
-QLabel* makeRowLabel(QWidget* panel, const layout::RowLabel& spec);
+QLabel* makeRowLabel(QWidget* panel, const layout::RowLabel& row);
 
 }  // namespace pelm

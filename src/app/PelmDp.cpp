@@ -1,5 +1,7 @@
 // PelmDp: the race-day board. One window, Form1, shown until it is closed.
 
+#include <malloc.h>
+
 #include <QApplication>
 #include <QLocale>
 
@@ -9,6 +11,12 @@
 #include "ui/quit_signals.h"
 
 int main(int argc, char** argv) {
+    // glibc raises its mmap threshold after freeing a large block, and from
+    // then on big buffers come from the heap: one outsized schedule could
+    // leave the board holding its peak memory for the rest of the day. A
+    // fixed threshold keeps big buffers in their own mappings, returned when
+    // freed, and the board's size flat from one refresh to the next.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     pelm::registerFontSubstitutions();
     QApplication application(argc, argv);
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));

@@ -4,9 +4,34 @@
 #include "engine/schedule.h"
 #include "engine/time_text.h"
 #include "platform/error.h"
+#include "platform/free_memory.h"
 #include "platform/text_file.h"
 
 namespace pelm {
+namespace {
+
+std::size_t totalBytes(const std::vector<std::string>& lines) {
+    std::size_t bytes = 0;
+    for (const std::string& line : lines) bytes += line.size();
+    return bytes;
+}
+
+// Hands the heap back when the refresh it guards ends, however it ends: by
+// then the lines are gone and the grid has let go of the rows it replaced.
+class HeapReleaseAtEnd {
+public:
+    explicit HeapReleaseAtEnd(bool due) : due_(due) {}
+    ~HeapReleaseAtEnd() {
+        if (due_) releaseFreeMemory();
+    }
+    HeapReleaseAtEnd(const HeapReleaseAtEnd&) = delete;
+    HeapReleaseAtEnd& operator=(const HeapReleaseAtEnd&) = delete;
+
+private:
+    bool due_;
+};
+
+}  // namespace
 
 RefreshCycle::RefreshCycle(Database& database, const BoardSettings& settings, const Clock& clock,
                            Board& board)
@@ -20,6 +45,9 @@ RefreshCycle::RefreshCycle(Database& database, const BoardSettings& settings, co
 void RefreshCycle::emptyRaceTable() { pelm::emptyRaceTable(work_); }
 
 TickState RefreshCycle::Timer1Timer() {
+    // The refresh after an outsized schedule drops its rows; then is the
+    // time to give their memory back.
+    const HeapReleaseAtEnd release(lastScheduleOutsized_);
     std::vector<std::string> lines;
     try {
         lines = readLines(schedulePath(settings_.dataDir));
@@ -29,6 +57,7 @@ TickState RefreshCycle::Timer1Timer() {
         board_.setClockText(settings_.setuzoku);
         return TickState::NotConnected;
     }
+    lastScheduleOutsized_ = totalBytes(lines) > kOutsizedSchedule;
     if (lines.empty()) {
         board_.setClockText(settings_.taiki);
         board_.setPreviousRace("");

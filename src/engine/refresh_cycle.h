@@ -43,12 +43,16 @@ private:
     void showPreviousRace();
     void showNotice();
 
+    /// A schedule this large leaves the heap full of holes once it is gone.
+    static constexpr std::size_t kOutsizedSchedule = 1 << 20;
+
     Database& database_;
     const BoardSettings& settings_;
     const Clock& clock_;
     Board& board_;
     Query work_;
     Query menu_;
+    bool lastScheduleOutsized_ = false;
 };
 
 }  // namespace pelm

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/pelmctl_board_folder.h"
+#include "engine/board_connection.h"
 #include "engine/refresh_cycle.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -120,9 +121,7 @@ int run(const Arguments& arguments) {
 
     std::unique_ptr<pelm::Database> database;
     try {
-        database = std::make_unique<pelm::Database>(
-            "Pelm", std::vector<std::string>{"PATH=" + settings.dataDir, "ENABLE BCD=FALSE",
-                                             "DEFAULT DRIVER=PARADOX"});
+        database = pelm::connectBoardDatabase(settings.dataDir);
     } catch (const pelm::Error& error) {
         return usageError("cannot open the database: " + terminalText(error.what()));
     }

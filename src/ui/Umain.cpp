@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "engine/board_connection.h"
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
@@ -180,9 +181,7 @@ bool TForm1::connectDatabase() {
     cycle_.reset();
     DB1.reset();
     try {
-        DB1 = std::make_unique<Database>(
-            "Pelm", std::vector<std::string>{"PATH=" + settings_.dataDir, "ENABLE BCD=FALSE",
-                                             "DEFAULT DRIVER=PARADOX"});
+        DB1 = connectBoardDatabase(settings_.dataDir);
     } catch (const std::exception&) {
         errors_->inform(kConnectionFailed);
         return false;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/board_connection.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
 #include "sqlengine/table_file.h"
@@ -38,9 +39,7 @@ public:
 
     /// The board's connection: the alias with its three parameter lines.
     std::unique_ptr<Database> connect() const {
-        return std::make_unique<Database>(
-            "Pelm", std::vector<std::string>{"PATH=" + dataDir(), "ENABLE BCD=FALSE",
-                                             "DEFAULT DRIVER=PARADOX"});
+        return connectBoardDatabase(dataDir());
     }
 
 private:

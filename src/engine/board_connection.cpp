@@ -1,0 +1,13 @@
+#include "engine/board_connection.h"
+
+namespace pelm {
+
+std::vector<std::string> boardConnectionParameters(std::string_view dataDir) {
+    return {"PATH=" + std::string(dataDir), "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"};
+}
+
+std::unique_ptr<Database> connectBoardDatabase(std::string_view dataDir) {
+    return std::make_unique<Database>("Pelm", boardConnectionParameters(dataDir));
+}
+
+}  // namespace pelm

@@ -1,0 +1,21 @@
+#pragma once
+// The board's one database connection: the alias "Pelm" with the three
+// parameter lines the board always sends.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sqlengine/database.h"
+
+namespace pelm {
+
+/// "PATH=" + the data folder, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX".
+std::vector<std::string> boardConnectionParameters(std::string_view dataDir);
+
+/// Opens the alias "Pelm" for the data folder (a board path). Throws
+/// pelm::Error saying why when it cannot.
+std::unique_ptr<Database> connectBoardDatabase(std::string_view dataDir);
+
+}  // namespace pelm

@@ -37,6 +37,17 @@ QLabel* buddyLabel(const QString& text, QWidget* buddy) {
     return label;
 }
 
+// A column of the classic dialog: its caption, the entry above, the list below.
+void stackColumn(QWidget* column, const QString& caption, QWidget* buddy, QLineEdit* entry,
+                 QListWidget* list) {
+    list->setMinimumHeight(kListHeight);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(buddyLabel(caption, buddy));
+    layout->addWidget(entry);
+    layout->addWidget(list);
+}
+
 }  // namespace
 
 ClockFontDialog::ClockFontDialog(QWidget* parent) : QDialog(parent) {
@@ -67,46 +78,31 @@ ClockFontDialog::ClockFontDialog(QWidget* parent) : QDialog(parent) {
 void ClockFontDialog::buildFaceColumn(QWidget* column) {
     faceEdit_ = new QLineEdit;
     faces_ = new QListWidget;
-    faces_->setMinimumHeight(kListHeight);
     faces_->addItems(QFontDatabase::families());
     connect(faceEdit_, &QLineEdit::textEdited, this, &ClockFontDialog::faceTyped);
     connect(faces_, &QListWidget::currentTextChanged, this, &ClockFontDialog::chooseFamily);
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(buddyLabel(QStringLiteral("フォント名(&F):"), faceEdit_));
-    layout->addWidget(faceEdit_);
-    layout->addWidget(faces_);
+    stackColumn(column, QStringLiteral("フォント名(&F):"), faceEdit_, faceEdit_, faces_);
 }
 
 void ClockFontDialog::buildStyleColumn(QWidget* column) {
     styleEdit_ = new QLineEdit;
     styleEdit_->setReadOnly(true);
     styles_ = new QListWidget;
-    styles_->setMinimumHeight(kListHeight);
     for (const auto& choice : styleChoices()) styles_->addItem(choice.name);
     connect(styles_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0) chooseStyle(styleChoices()[row].style);
     });
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(buddyLabel(QStringLiteral("スタイル(&Y):"), styles_));
-    layout->addWidget(styleEdit_);
-    layout->addWidget(styles_);
+    stackColumn(column, QStringLiteral("スタイル(&Y):"), styles_, styleEdit_, styles_);
 }
 
 void ClockFontDialog::buildSizeColumn(QWidget* column) {
     sizeEdit_ = new QLineEdit;
     sizeEdit_->setValidator(new QIntValidator(kMinFontSize, kMaxFontSize, sizeEdit_));
     sizes_ = new QListWidget;
-    sizes_->setMinimumHeight(kListHeight);
     for (int size : sizeChoices()) sizes_->addItem(QString::number(size));
     connect(sizeEdit_, &QLineEdit::textEdited, this, &ClockFontDialog::sizeTyped);
     connect(sizes_, &QListWidget::currentTextChanged, this, &ClockFontDialog::sizeTyped);
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(buddyLabel(QStringLiteral("サイズ(&S):"), sizeEdit_));
-    layout->addWidget(sizeEdit_);
-    layout->addWidget(sizes_);
+    stackColumn(column, QStringLiteral("サイズ(&S):"), sizeEdit_, sizeEdit_, sizes_);
 }
 
 QWidget* ClockFontDialog::buildColorRow() {

@@ -40,20 +40,23 @@ void drawFlag(QPainter& painter, const QRect& area, int cells) {
     }
 }
 
-QImage canvas(QSize size) {
+// The navy ground with its backdrop and the chequered flag, both logos' base.
+QImage flagOnNavy(QSize size, QRect flag, int squares) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(QColor(kNavy));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    fillBackdrop(painter, image.rect());
+    drawFlag(painter, flag, squares);
     return image;
 }
 
 }  // namespace
 
 QPixmap largeLogo() {
-    QImage image = canvas(layout::kLargeLogo);
+    QImage image = flagOnNavy(layout::kLargeLogo, QRect(12, 14, 48, 48), 6);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    fillBackdrop(painter, image.rect());
-    drawFlag(painter, QRect(12, 14, 48, 48), 6);
     painter.fillRect(QRect(0, 76, 220, 4), QColor(kGold));
     painter.setPen(QColor(layout::kWhite));
     painter.setFont(logoFont(44, true));
@@ -64,11 +67,9 @@ QPixmap largeLogo() {
 }
 
 QPixmap smallLogo() {
-    QImage image = canvas(layout::kSmallLogo);
+    QImage image = flagOnNavy(layout::kSmallLogo, QRect(4, 4, 16, 16), 4);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    fillBackdrop(painter, image.rect());
-    drawFlag(painter, QRect(4, 4, 16, 16), 4);
     painter.setPen(QColor(layout::kWhite));
     painter.setFont(logoFont(16, true));
     painter.drawText(QRect(26, 0, 90, 24), Qt::AlignLeft | Qt::AlignVCenter, "PELM");

@@ -39,7 +39,9 @@ TEST_F(BadInput, BinaryGarbageEndsInAReadableErrorOrAnEmptyDay) {
         std::string garbage(4096, '\0');
         for (char& byte : garbage) byte = static_cast<char>(random() % 256);
         std::string message = refreshWith(garbage);
-        if (!message.empty()) EXPECT_NE(message.find(utf8ToCp932("時刻ではありません")), std::string::npos);
+        if (!message.empty()) {
+            EXPECT_NE(message.find(utf8ToCp932("時刻ではありません")), std::string::npos);
+        }
     }
 }
 

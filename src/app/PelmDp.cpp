@@ -22,10 +22,10 @@ int main(int argc, char** argv) {
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));
 
     pelm::TForm1 Form1;
-    new pelm::QuitSignals(Form1);
+    new pelm::QuitSignals(&Form1, [&Form1] { Form1.closeBySignal(); });
     // The board ends with its window, even while a message box is still up.
     QApplication::setQuitOnLastWindowClosed(false);
-    QObject::connect(&Form1, &pelm::TForm1::closed, &application, &QApplication::quit);
+    QObject::connect(&Form1, &pelm::TForm1::closed, &application, &QApplication::exit);
     Form1.show();
     return QApplication::exec();
 }

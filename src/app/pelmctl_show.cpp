@@ -8,7 +8,7 @@
 
 #include "app/pelmctl_board_folder.h"
 #include "engine/board_connection.h"
-#include "engine/refresh_cycle.h"
+#include "engine/board_runner.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 
@@ -38,6 +38,40 @@ struct ShowResult {
     pelm::RecordingBoard board;
 };
 
+std::string stateName(pelm::TickState state) {
+    switch (state) {
+        case pelm::TickState::Running: return "running";
+        case pelm::TickState::Waiting: return "waiting";
+        case pelm::TickState::NotConnected: return "not_connected";
+    }
+    return "error";
+}
+
+// One start-up and one refresh, as the board runs them, noted down. A line
+// the refresh left out still leaves a running board; its message is the error.
+class ShowEvents : public pelm::RunnerEvents {
+public:
+    explicit ShowEvents(ShowResult& result) : result_(result) {}
+    void startFailed(const std::string& message, bool) override { startFailure = message; }
+    void started() override {}
+    void tableReplaced(const std::string&, const std::string&) override {}
+    void connectionLost(const std::string& message) override { fail(message); }
+    void refreshFailed(const std::string& message) override { fail(message); }
+    void refreshed(pelm::TickState state, const std::optional<std::string>& problem) override {
+        result_.state = stateName(state);
+        if (problem) result_.error = *problem;
+    }
+
+    std::string startFailure;
+
+private:
+    void fail(const std::string& message) {
+        result_.state = "error";
+        result_.error = message;
+    }
+    ShowResult& result_;
+};
+
 QString text(std::string_view cp932) { return pelm::fromCp932(cp932); }
 
 QJsonArray rowsJson(const pelm::ResultSet* rows) {
@@ -64,7 +98,7 @@ void printJson(const ShowResult& result) {
                        {"notice", text(board.notice)},
                        {"notice_shown", board.notice_shown},
                        {"upper_height", board.upper_height}};
-    if (result.state == "error") object["error"] = text(result.error);
+    if (!result.error.empty()) object["error"] = text(result.error);
     std::cout << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
 }
 
@@ -92,16 +126,7 @@ void printPicture(const ShowResult& result) {
         printRows(*board.upcoming);
     }
     if (board.notice_shown) std::cout << "Notice\n" << terminalText(board.notice);
-    if (result.state == "error") std::cout << "Error     " << terminalText(result.error) << "\n";
-}
-
-std::string stateName(pelm::TickState state) {
-    switch (state) {
-        case pelm::TickState::Running: return "running";
-        case pelm::TickState::Waiting: return "waiting";
-        case pelm::TickState::NotConnected: return "not_connected";
-    }
-    return "error";
+    if (!result.error.empty()) std::cout << "Error     " << terminalText(result.error) << "\n";
 }
 
 std::unique_ptr<pelm::Clock> clockFor(const Arguments& arguments) {
@@ -119,23 +144,15 @@ int run(const Arguments& arguments) {
     if (!clock) return usageError("--at " + *arguments.option("--at") + " is no time of day");
     pelm::BoardSettings settings = boardSettingsFor(arguments);
 
-    std::unique_ptr<pelm::Database> database;
-    try {
-        database = pelm::connectBoardDatabase(settings.dataDir);
-    } catch (const pelm::Error& error) {
-        return usageError("cannot open the database: " + terminalText(error.what()));
-    }
     ShowResult result;
-    result.board.curtainVisible = true;  // as the window shows it before its first refresh
-    pelm::RefreshCycle cycle(*database, settings, *clock, result.board);
-    try {
-        result.state = stateName(cycle.Timer1Timer());
-    } catch (const pelm::Error& error) {
-        result.state = "error";
-        result.error = error.what();
-    }
+    ShowEvents events(result);
+    pelm::BoardRunner runner(settings, *clock, result.board, events, pelm::connectBoardDatabase);
+    if (!runner.start())
+        return usageError("cannot open the database: " + terminalText(events.startFailure));
+    runner.tick();
     arguments.flag("--json") ? printJson(result) : printPicture(result);
-    return result.state == "running" || result.state == "waiting" ? kExitOk : kExitFailed;
+    const bool fine = result.error.empty() && result.state != "not_connected";
+    return fine ? kExitOk : kExitFailed;
 }
 
 const CommandRegistration registration({"show", "run one refresh without a window and print the board",

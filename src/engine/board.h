@@ -23,6 +23,9 @@ public:
     virtual bool noticeShown() const = 0;
     virtual int windowHeight() const = 0;                           // Form1's outer height
     virtual void setUpperHeight(int height) = 0;                    // Panel10
+    /// The start-up step succeeded: the window applies its logo switch and
+    /// the clock's font now, as at a first showing.
+    virtual void startShowing() {}
 };
 
 /// The upper area's height for a window: outer height − 230 with a notice,

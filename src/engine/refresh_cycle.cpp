@@ -6,6 +6,7 @@
 #include "platform/error.h"
 #include "platform/free_memory.h"
 #include "platform/text_file.h"
+#include "sqlengine/engine_error.h"
 
 namespace pelm {
 namespace {
@@ -44,10 +45,11 @@ RefreshCycle::RefreshCycle(Database& database, const BoardSettings& settings, co
 
 void RefreshCycle::emptyRaceTable() { pelm::emptyRaceTable(work_); }
 
-TickState RefreshCycle::Timer1Timer() {
+RefreshOutcome RefreshCycle::refresh() {
     // The refresh after an outsized schedule drops its rows; then is the
-    // time to give their memory back.
+    // time to give their memory and their pages back.
     const HeapReleaseAtEnd release(lastScheduleOutsized_);
+    const bool wasOutsized = lastScheduleOutsized_;
     std::vector<std::string> lines;
     try {
         lines = readLines(schedulePath(settings_.dataDir));
@@ -55,42 +57,83 @@ TickState RefreshCycle::Timer1Timer() {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
         board_.setClockText(settings_.setuzoku);
-        return TickState::NotConnected;
+        return {TickState::NotConnected, std::nullopt};
     }
     lastScheduleOutsized_ = totalBytes(lines) > kOutsizedSchedule;
     if (lines.empty()) {
         board_.setClockText(settings_.taiki);
         board_.setPreviousRace("");
         board_.setCurtainVisible(true);
-        return TickState::Waiting;
+        return {TickState::Waiting, std::nullopt};
     }
     board_.setCurtainVisible(false);
-    rebuildRaceTable(lines);
+    RefreshOutcome outcome{TickState::Running, rebuildRaceTable(lines)};
+    lines = {};
+    if (wasOutsized && !lastScheduleOutsized_) shrinkAfterOutsizedSchedule();
 
     openUpcomingRaces(menu_, timeText(clock_));
     board_.showUpcoming(menu_.result());
     board_.setClockText(timeText(clock_));
     showPreviousRace();
     showNotice();
-    return TickState::Running;
+    return outcome;
 }
 
-void RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines) {
+// The before-first-race decision belongs to the first line that has three
+// fields; when that line is left out, the next line that is kept takes it.
+// A short first line still settles it (no row), as it always has.
+std::optional<std::string> RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines) {
     // One transaction, so a refresh writes the table file once; whatever was
     // done before an error is committed all the same.
     Database::Transaction transaction(database_);
     pelm::emptyRaceTable(work_);
+    std::optional<std::string> problem;
     std::vector<std::string> fields;
+    bool decided = false;
     for (size_t index = 0; index < lines.size(); ++index) {
         std::optional<RaceEntry> race = cutRaceEntry(lines[index], fields);
-        if (!race) continue;
-        if (index == 0 && clock_.now() < strToTime(race->start)) {
+        if (!race) {
+            decided = decided || index == 0;
+            continue;
+        }
+        if (insertRace(*race, !decided, problem)) decided = true;
+    }
+    transaction.commit();
+    return problem;
+}
+
+// Inserts one race; true when the table took it. A refused value is kept
+// as the refresh's problem (the first one only) and the line left out.
+bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept,
+                              std::optional<std::string>& problem) {
+    try {
+        const std::optional<TimeOfDay> start =
+            firstKept ? std::optional(strToTime(race.start)) : std::nullopt;
+        insertRaceRow(work_, race);
+        if (start && clock_.now() < *start) {
             insertBeforeFirstRaceRow(work_);
             board_.setPreviousRace("");
         }
-        insertRaceRow(work_, *race);
+        return true;
+    } catch (const EngineError& error) {
+        if (!error.valueRejected()) throw;
+        if (!problem) problem = error.what();
+    } catch (const Error& error) {  // the start is no time
+        if (!problem) problem = error.what();
     }
-    transaction.commit();
+    return false;
+}
+
+// Freed pages stay in the file until a vacuum: without one, a day's table
+// file would keep the size of the largest schedule it ever held.
+void RefreshCycle::shrinkAfterOutsizedSchedule() {
+    work_.clear();
+    work_.addLine("VACUUM rmenutxt");
+    try {
+        work_.execute();
+    } catch (const Error&) {
+        // Only space is at stake; the next outsized schedule tries again.
+    }
 }
 
 void RefreshCycle::showPreviousRace() {

@@ -1,13 +1,15 @@
 #pragma once
-// The board's heart: one refresh (`Timer1Timer`) re-reads the schedule and
-// notice files, rebuilds the race table, selects the upcoming races, looks
-// up the previous race and writes everything into the board.
+// The board's heart: one refresh re-reads the schedule and notice files,
+// rebuilds the race table, selects the upcoming races, looks up the previous
+// race and writes everything into the board.
 
+#include <optional>
 #include <string>
 
 #include "engine/board.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
+#include "engine/schedule.h"
 #include "sqlengine/database.h"
 #include "sqlengine/query.h"
 
@@ -20,6 +22,15 @@ enum class TickState {
     NotConnected,  // the schedule file cannot be read
 };
 
+/// What a refresh that raised no error did.
+struct RefreshOutcome {
+    TickState state = TickState::Running;
+    /// The first schedule line the refresh had to leave out (a start or end
+    /// the table refused), as the error the operator is shown; nothing when
+    /// every line was taken.
+    std::optional<std::string> problem;
+};
+
 class RefreshCycle {
 public:
     /// `settings`, `clock` and `board` must outlive the cycle; the settings
@@ -27,10 +38,12 @@ public:
     RefreshCycle(Database& database, const BoardSettings& settings, const Clock& clock,
                  Board& board);
 
-    /// One refresh. Errors (a start that is no time, a statement the engine
-    /// rejects) leave it at the statement that raised them, as pelm::Error;
-    /// what the board showed stays.
-    TickState Timer1Timer();
+    /// One refresh. A line whose start or end is no time is left out and
+    /// named in the outcome, so one typo cannot freeze the clock; failures
+    /// of the table itself leave the refresh at the statement that raised
+    /// them, as pelm::Error (EngineError from the engine), and what the
+    /// board showed stays.
+    RefreshOutcome refresh();
 
     /// "delete from rmenutxt.db", as the first showing sends it.
     void emptyRaceTable();
@@ -39,7 +52,9 @@ public:
     Query& Qmenu() { return menu_; }
 
 private:
-    void rebuildRaceTable(const std::vector<std::string>& lines);
+    std::optional<std::string> rebuildRaceTable(const std::vector<std::string>& lines);
+    bool insertRace(const RaceEntry& race, bool firstKept, std::optional<std::string>& problem);
+    void shrinkAfterOutsizedSchedule();
     void showPreviousRace();
     void showNotice();
 

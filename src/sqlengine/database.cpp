@@ -12,8 +12,10 @@
 namespace pelm {
 namespace {
 
-// A second process on the same folder (pelmctl) waits this long for a lock.
-constexpr int kBusyTimeoutMs = 2000;
+// A second process on the same folder (pelmctl) waits this long for a lock;
+// the board's refresh holds one for milliseconds. Longer would freeze the
+// window of a board that finds its table locked at start-up.
+constexpr int kBusyTimeoutMs = 250;
 
 std::string aliasMessage(const std::string& alias, std::string_view problem) {
     return utf8ToCp932("エイリアス '") + alias + utf8ToCp932(problem);
@@ -74,6 +76,10 @@ Database Database::inMemory(const std::vector<std::string>& tables) {
     return Database(tables);
 }
 
+void Database::setBusyTimeout(int milliseconds) {
+    sqlite3_busy_timeout(handle_, milliseconds);
+}
+
 Database::~Database() {
     sqlite3_close_v2(handle_);
 }
@@ -106,7 +112,7 @@ void Database::Transaction::commit() {
     const int code = sqlite3_extended_errcode(handle);
     const std::string text = sqlite3_errmsg(handle);
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw Error(engineErrorMessage({text}, code));
+    throw EngineError(engineErrorMessage({text}, code), code);
 }
 
 }  // namespace pelm

@@ -49,6 +49,10 @@ public:
         bool open_ = false;
     };
 
+    /// How long a statement waits for another process's lock before it
+    /// fails with "database is locked" (250 ms unless set).
+    void setBusyTimeout(int milliseconds);
+
     sqlite3* handle() const { return handle_; }
     /// The data folder (native path; empty in memory) and its table files.
     const std::string& folder() const { return folder_; }

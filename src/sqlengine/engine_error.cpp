@@ -61,9 +61,28 @@ std::string engineErrorMessage(const std::vector<std::string>& texts, int code) 
     return message;
 }
 
+bool EngineError::valueRejected() const {
+    return (code_ & 0xff) == SQLITE_CONSTRAINT;
+}
+
+bool EngineError::tableFileBroken() const {
+    switch (code_ & 0xff) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN:
+            return true;
+        default:
+            // The file was deleted or renamed away while open: writes can
+            // only go to a file nobody reads any more.
+            return code_ == SQLITE_READONLY_DBMOVED;
+    }
+}
+
 void throwEngineError(const Database& database) {
     const int code = sqlite3_extended_errcode(database.handle());
-    throw Error(engineErrorMessage(errorTexts(database, code), code));
+    const bool missing = std::string_view(sqlite3_errmsg(database.handle())).starts_with(kNoSuchTable);
+    throw EngineError(engineErrorMessage(errorTexts(database, code), code), code, missing);
 }
 
 }  // namespace pelm

@@ -4,16 +4,44 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace pelm {
 
 class Database;
+
+/// A failure the engine reported, with SQLite's extended result code, so a
+/// caller can tell a value the table refused from a table file that can no
+/// longer be used.
+class EngineError : public Error {
+public:
+    EngineError(const std::string& cp932Message, int code, bool tableMissing = false)
+        : Error(cp932Message), code_(code), tableMissing_(tableMissing) {}
+
+    int code() const { return code_; }
+
+    /// A constraint (such as the time check) refused a value: the statement
+    /// changed nothing and the connection is as good as before.
+    bool valueRejected() const;
+
+    /// The table file is damaged, gone or replaced under the connection:
+    /// only a new connection (and maybe a new file) can go on.
+    bool tableFileBroken() const;
+
+    /// A statement named a table that the connection does not hold.
+    bool tableMissing() const { return tableMissing_; }
+
+private:
+    int code_;
+    bool tableMissing_;
+};
 
 /// The engine's texts joined by CR LF (empty ones left out), or
 /// "BDEエラー $%.4x" with `code` in four hexadecimal digits when there is
 /// no text. CP932.
 std::string engineErrorMessage(const std::vector<std::string>& texts, int code);
 
-/// Throws pelm::Error for the last failure on `database`: SQLite's text,
+/// Throws EngineError for the last failure on `database`: SQLite's text,
 /// then a line naming the table file when a table file is missing, lacks
 /// its table, or is read-only.
 [[noreturn]] void throwEngineError(const Database& database);

@@ -37,3 +37,17 @@ std::optional<std::string> raceTableFileProblem(const std::string& folder) {
 }
 
 }  // namespace pelm
+
+namespace pelm {
+
+std::optional<std::string> raceTableFileDamage(const std::string& folder) {
+    return tableFileDamage(folder, kRaceTable);
+}
+
+std::string replaceDamagedRaceTableFile(const std::string& folder) {
+    const std::string aside = moveTableFileAside(folder, kRaceTable);
+    createRaceTableFile(folder);
+    return aside;
+}
+
+}  // namespace pelm

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "platform/codepage.h"
@@ -35,6 +36,22 @@ public:
         sqlite3_finalize(statement);
         return ok();
     }
+    /// The first line of a quick check: "ok" for a sound file.
+    std::string quickCheck() { return firstText("PRAGMA quick_check(1)"); }
+    /// The first column of the first row of `sql`, or the engine's error.
+    std::string firstText(const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        result_ = sqlite3_prepare_v2(handle_, sql, -1, &statement, nullptr);
+        std::string verdict;
+        if (ok() && sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            verdict = text ? text : "";
+        }
+        if (ok()) result_ = sqlite3_finalize(statement);
+        else sqlite3_finalize(statement);
+        return ok() ? verdict : errorText();
+    }
+    int result() const { return result_; }
     std::string errorText() const {
         return handle_ ? sqlite3_errmsg(handle_) : sqlite3_errstr(result_);
     }
@@ -52,6 +69,18 @@ void writeTableFile(const std::string& path, std::string_view definition) {
     std::remove(path.c_str());
     Connection file(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (!file.ok() || !file.run(std::string(definition))) throwCannotCreate(path, file.errorText());
+}
+
+std::string damagedName(const std::string& path) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string name = path + ".damaged-" + stamp;
+    for (int extra = 2; std::filesystem::exists(name); ++extra)
+        name = path + ".damaged-" + stamp + "-" + std::to_string(extra);
+    return name;
 }
 
 }  // namespace
@@ -80,6 +109,39 @@ std::optional<std::string> tableFileProblem(const std::string& folder, std::stri
     Connection file(tableFilePath(folder, table), SQLITE_OPEN_READONLY);
     if (file.ok() && file.compiles(probe)) return std::nullopt;
     return file.errorText();
+}
+
+}  // namespace pelm
+
+namespace pelm {
+
+std::optional<std::string> tableFileDamage(const std::string& folder, std::string_view table) {
+    const std::string path = tableFilePath(folder, table);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    if (std::filesystem::file_size(path, error) == 0 && !error) return "empty file";
+    Connection file(path, SQLITE_OPEN_READONLY);
+    const std::string verdict = file.ok() ? file.quickCheck() : file.errorText();
+    const int code = file.result() & 0xff;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) return verdict;
+    if (!file.ok()) return std::nullopt;  // busy, no access: nothing said of the file
+    if (verdict != "ok") return verdict;
+    // A database without a single table is what a cut-off write can leave:
+    // it holds nothing anybody could miss.
+    if (file.firstText("select count(*) from sqlite_schema") == "0") return "no tables";
+    return std::nullopt;
+}
+
+std::string moveTableFileAside(const std::string& folder, std::string_view table) {
+    const std::string path = tableFilePath(folder, table);
+    const std::string aside = damagedName(path);
+    std::error_code error;
+    std::filesystem::rename(path, aside, error);
+    if (error) throwCannotCreate(path, error.message());
+    // A journal left beside the new file would be played back into it.
+    const std::string journal = path + "-journal";
+    if (std::filesystem::exists(journal, error)) std::filesystem::rename(journal, aside + "-journal", error);
+    return aside;
 }
 
 }  // namespace pelm

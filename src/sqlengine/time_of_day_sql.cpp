@@ -32,6 +32,9 @@ void checkTime(sqlite3_context* context, int, sqlite3_value** arguments) {
     if (timeOf(text)) return sqlite3_result_int(context, 1);
     const std::string message = notATimeMessage(text);
     sqlite3_result_error(context, message.data(), static_cast<int>(message.size()));
+    // A refused value, like any constraint: the caller leaves the row out
+    // and goes on, where a plain error would mean the statement is wrong.
+    sqlite3_result_error_code(context, SQLITE_CONSTRAINT_FUNCTION);
 }
 
 }  // namespace

@@ -26,9 +26,7 @@ TForm1::TForm1(const Clock& clock) : clock_(clock) {
     FormCreate();
 }
 
-TForm1::~TForm1() {
-    cycle_.reset();  // its queries go before the connection they run on
-}
+TForm1::~TForm1() = default;
 
 const Clock& TForm1::systemClock() {
     static const SystemClock clock;
@@ -57,19 +55,17 @@ void TForm1::FormCreate() {
     FormResize();
 }
 
+// What follows the settings is the runner's start-up step, tried again on
+// the timer until it succeeds: a share that mounts after login or a table
+// locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
-    try {
-        settingsPath_ = settingsPath(currentDirectory());
-        settings_ = loadBoardSettings(settingsPath_).settings;
-        if (!connectDatabase()) return;
-        cycle_->emptyRaceTable();
-        applyLogoSwitch();
-        setCurtainVisible(true);
-        Timer1->start();
-        applyClockFont();
-    } catch (const std::exception& error) {
-        errors_->report(error.what());
-    }
+    settingsPath_ = settingsPath(currentDirectory());
+    settings_ = loadBoardSettings(settingsPath_).settings;
+    applyClockFont();
+    RunnerEvents& events = *this;
+    runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, events, connectBoardDatabase);
+    Timer1->start();
+    if (!runner_->start()) setClockText(settings_.setuzoku);
 }
 
 void TForm1::FormResize() {
@@ -82,18 +78,22 @@ bool TForm1::FormClose() {
         saveBoardSettings(settingsPath_, settings_);
         return true;
     } catch (const std::exception& error) {
-        errors_->report(error.what());
+        if (closingBySignal_) {
+            qCritical("%s", cp932ToUtf8(error.what()).c_str());
+        } else {
+            errors_->report(error.what());
+        }
         return false;
     }
 }
 
 void TForm1::Timer1Timer() {
-    if (!cycle_) return;
-    try {
-        cycle_->Timer1Timer();
-    } catch (const std::exception& error) {
-        errors_->report(error.what());
-    }
+    if (runner_) runner_->tick();
+}
+
+void TForm1::closeBySignal() {
+    closingBySignal_ = true;
+    close();
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -110,13 +110,15 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!FormClose()) {
+    const bool saved = FormClose();
+    if (!saved && !closingBySignal_) {
         event->ignore();
         return;
     }
     Timer1->stop();
+    errors_->clear();
     event->accept();
-    emit closed();
+    emit closed(saved ? 0 : 1);
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -175,19 +177,36 @@ void TForm1::setUpperHeight(int height) {
     placeRegions();
 }
 
-// ---- Start-up steps ---------------------------------------------------------
+void TForm1::startShowing() {
+    applyLogoSwitch();
+    applyClockFont();
+}
 
-bool TForm1::connectDatabase() {
-    cycle_.reset();
-    DB1.reset();
-    try {
-        DB1 = connectBoardDatabase(settings_.dataDir);
-    } catch (const std::exception&) {
+// ---- What the runner reports ---------------------------------------------------
+
+void TForm1::startFailed(const std::string& message, bool connection) {
+    if (connection) {
         errors_->inform(kConnectionFailed);
-        return false;
+    } else {
+        errors_->report(message);
     }
-    cycle_ = std::make_unique<RefreshCycle>(*DB1, settings_, clock_, *this);
-    return true;
+}
+
+void TForm1::started() {
+    errors_->clear();
+}
+
+void TForm1::tableReplaced(const std::string&, const std::string&) {}
+
+void TForm1::connectionLost(const std::string&) {}
+
+void TForm1::refreshFailed(const std::string& message) {
+    errors_->report(message);
+}
+
+void TForm1::refreshed(TickState, const std::optional<std::string>& problem) {
+    if (problem) return errors_->report(*problem);
+    errors_->clear();
 }
 
 void TForm1::applyLogoSwitch() {

@@ -13,10 +13,9 @@
 #include <string>
 
 #include "engine/board.h"
+#include "engine/board_runner.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
-#include "engine/refresh_cycle.h"
-#include "sqlengine/database.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
@@ -26,7 +25,7 @@
 
 namespace pelm {
 
-class TForm1 : public QWidget, public Board {
+class TForm1 : public QWidget, public Board, private RunnerEvents {
     Q_OBJECT
 
 public:
@@ -46,8 +45,11 @@ public:
     bool noticeShown() const override { return noticeShown_; }
     int windowHeight() const override;
     void setUpperHeight(int height) override;
+    void startShowing() override;
 
     BoardSettings& settings() { return settings_; }
+    /// The start-up step and the refreshes; null before the first showing.
+    BoardRunner* runner() { return runner_.get(); }
     ErrorReporter& errors() { return *errors_; }
     /// The clock's face, size and colour from the settings.
     void applyClockFont();
@@ -87,14 +89,20 @@ public:
     /// the Logo setting; reports a picture that cannot be read.
     bool loadLargeLogo(const QString& path);
 
+    /// Closes as asked by SIGTERM, SIGINT or the session's end: the settings
+    /// are saved when they can be, and the window closes all the same, since
+    /// nobody is there to answer a box and the service manager is waiting.
+    void closeBySignal();
+
 public slots:
     void Timer1Timer();
     void N1Click();
     void chimgClick();
 
 signals:
-    /// The window has closed for good; the program ends.
-    void closed();
+    /// The window has closed for good; the program ends with `exitStatus`
+    /// (1 when a close by signal could not save the settings).
+    void closed(int exitStatus);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -115,20 +123,27 @@ private:
     void createPreviousRace();
     void createNoticeArea();
     void createPopupMenus();
-    bool connectDatabase();
     void applyLogoSwitch();
     void centreOnScreen();
     void placeRegions();
 
+    // What the runner reports, turned into boxes.
+    void startFailed(const std::string& message, bool connection) override;
+    void started() override;
+    void tableReplaced(const std::string& damage, const std::string& aside) override;
+    void connectionLost(const std::string& message) override;
+    void refreshFailed(const std::string& message) override;
+    void refreshed(TickState state, const std::optional<std::string>& problem) override;
+
     const Clock& clock_;
     BoardSettings settings_ = BoardSettings::defaults();
     std::string settingsPath_;  // captured at the first showing
-    std::unique_ptr<Database> DB1;
-    std::unique_ptr<RefreshCycle> cycle_;
+    std::unique_ptr<BoardRunner> runner_;
     ErrorReporter* errors_;
     std::string noticeText_;
     bool noticeShown_ = false;
     bool shown_ = false;
+    bool closingBySignal_ = false;
 };
 
 }  // namespace pelm

@@ -14,18 +14,34 @@ ErrorReporter::ErrorReporter(QWidget* window)
       title_(programTitle(QCoreApplication::applicationFilePath())) {}
 
 void ErrorReporter::report(const std::string& cp932Message) {
-    if (box_) {
+    const QString message = fromCp932(withPeriod(cp932Message));
+    if (box_ && message == shownMessage_) {
         ++repeats_;
         showRepeats();
         return;
     }
-    box_ = makeBox(QMessageBox::Critical, fromCp932(withPeriod(cp932Message)));
+    shownMessage_ = message;
+    repeats_ = 0;
+    if (box_) {
+        box_->setText(message);
+        box_->setInformativeText(QString());
+        return;
+    }
+    box_ = makeBox(QMessageBox::Critical, message);
     connect(box_, &QDialog::finished, this, [this] { repeats_ = 0; });
     box_->show();
 }
 
+void ErrorReporter::clear() {
+    if (box_) box_->done(QMessageBox::Ok);
+    if (notice_) notice_->done(QMessageBox::Ok);
+}
+
 void ErrorReporter::inform(const QString& text) {
+    if (notice_ && notice_->text() == text) return;
+    if (notice_) notice_->done(QMessageBox::Ok);
     QMessageBox* box = makeBox(QMessageBox::NoIcon, text);
+    notice_ = box;
     box->setEscapeButton(QMessageBox::Ok);
     box->adjustSize();
     QRect frame = box->frameGeometry();

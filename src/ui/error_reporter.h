@@ -19,13 +19,18 @@ public:
     explicit ErrorReporter(QWidget* window);
 
     /// Shows a failure's message (CP932) with the stop icon and one OK. While
-    /// a box is open, further failures only add to the count it shows, so an
-    /// error repeating every refresh leaves one box, not a pile.
+    /// a box is open, the same failure only adds to the count it shows, so an
+    /// error repeating every refresh leaves one box, not a pile; a different
+    /// failure takes over the box and starts its count afresh.
     void report(const std::string& cp932Message);
 
     /// Shows a notice without icon, centred on the screen, with one OK that
-    /// answers Enter and Esc.
+    /// answers Enter and Esc; the same notice again leaves the open one.
     void inform(const QString& text);
+
+    /// Closes whatever is open: its cause has gone, and nobody stands at an
+    /// unattended board to press OK.
+    void clear();
 
     QMessageBox* openBox() const { return box_; }
     int repeats() const { return repeats_; }
@@ -37,6 +42,8 @@ private:
     QWidget* window_;
     QString title_;
     QPointer<QMessageBox> box_;
+    QPointer<QMessageBox> notice_;
+    QString shownMessage_;
     int repeats_ = 0;
 };
 

@@ -30,7 +30,8 @@ void install(int signal, struct sigaction& previous) {
 
 }  // namespace
 
-QuitSignals::QuitSignals(QWidget& window) : QObject(&window), window_(window) {
+QuitSignals::QuitSignals(QObject* parent, std::function<void()> quit)
+    : QObject(parent), quit_(std::move(quit)) {
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) == 0) {
         notifier_ = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &QuitSignals::drainAndClose);
@@ -38,7 +39,7 @@ QuitSignals::QuitSignals(QWidget& window) : QObject(&window), window_(window) {
         install(SIGINT, previousInt_);
     }
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager&) { window_.close(); });
+            [this](QSessionManager&) { quit_(); });
 }
 
 QuitSignals::~QuitSignals() {
@@ -55,7 +56,7 @@ void QuitSignals::drainAndClose() {
     char bytes[64];
     while (::read(pipeEnds[0], bytes, sizeof bytes) > 0) {
     }
-    window_.close();
+    quit_();
 }
 
 }  // namespace pelm

@@ -5,8 +5,8 @@
 // window is closed from the event loop.
 
 #include <QObject>
-#include <QWidget>
 #include <csignal>
+#include <functional>
 
 class QSocketNotifier;
 
@@ -16,14 +16,15 @@ class QuitSignals : public QObject {
     Q_OBJECT
 
 public:
-    /// One at a time; the previous signal handlers return when it goes.
-    explicit QuitSignals(QWidget& window);
+    /// Calls `quit` from the event loop at each request to end; one at a
+    /// time; the previous signal handlers return when it goes.
+    QuitSignals(QObject* parent, std::function<void()> quit);
     ~QuitSignals() override;
 
 private:
     void drainAndClose();
 
-    QWidget& window_;
+    std::function<void()> quit_;
     QSocketNotifier* notifier_ = nullptr;
     struct sigaction previousTerm_ {};
     struct sigaction previousInt_ {};

@@ -77,10 +77,13 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
     EXPECT_EQ(json(waiting)["state"].toString(), "waiting");
     EXPECT_TRUE(json(waiting)["curtain"].toBool());
 
-    folder.writeSchedule("xx,10:30:00,A\r\n");
-    Outcome failed = pelmctl("show --json");
+    // A line the board leaves out: it runs on the good lines, and says why.
+    folder.writeSchedule("xx,10:30:00,A\r\n10:30:00,11:00:00,B\r\n");
+    Outcome failed = pelmctl("show --json --at 10:40:00");
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(json(failed)["state"].toString(), "error");
+    EXPECT_EQ(json(failed)["state"].toString(), "running");
+    EXPECT_EQ(json(failed)["rows"].toArray().size(), 1);
+    EXPECT_EQ(json(failed)["clock"].toString(), "10:40:00");
     EXPECT_EQ(json(failed)["error"].toString(), QString::fromUtf8("'xx' は時刻ではありません"));
 
     folder.removeSchedule();

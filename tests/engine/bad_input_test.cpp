@@ -17,12 +17,13 @@ class BadInput : public testing::HeadlessBoard {
 protected:
     BadInput() { clock.set(testing::at(10, 0)); }
 
-    /// One refresh over `schedule`: the error's message, or "" when none.
+    /// One refresh over `schedule`: the message of its error or of the line
+    /// it left out, or "" when none.
     std::string refreshWith(const std::string& schedule) {
         folder.writeSchedule(schedule);
         std::string message;
         try {
-            cycle->Timer1Timer();
+            message = cycle->refresh().problem.value_or("");
         } catch (const Error& error) {
             message = error.what();
         }

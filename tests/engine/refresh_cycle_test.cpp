@@ -37,7 +37,7 @@ protected:
 
 TEST_F(RefreshCycleTest, ShowsTheRaceUpcomingAndThePreviousRace) {
     folder.writeSchedule(kTwoRaces);
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, TickState::Running);
     EXPECT_EQ(board.clockText, "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
     EXPECT_EQ(board.previousRace, "Race A");
@@ -48,7 +48,7 @@ TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
     folder.writeSchedule(kTwoRaces);
     board.previousRace = "stale";
     clock.set(at(9, 59, 59));
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Race A", "Race B"}));
     EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("stime")), "0:00:00");
     EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("kara")), "-");
@@ -57,10 +57,10 @@ TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
 
 TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) {
     folder.writeSchedule(kTwoRaces);
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     ASSERT_EQ(board.previousRace, "Race A");
     clock.set(at(11, 30, 0));
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, TickState::Running);
     EXPECT_TRUE(upcomingTitles().empty());
     EXPECT_EQ(board.previousRace, "Race A");
     EXPECT_EQ(board.clockText, "11:30:00");
@@ -69,16 +69,16 @@ TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) 
 TEST_F(RefreshCycleTest, ARaceEndingNowIsNoLongerUpcoming) {
     folder.writeSchedule(kTwoRaces);
     clock.set(at(10, 30, 0));
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
 }
 
 TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
     folder.writeSchedule(kTwoRaces);
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     auto shown = board.upcoming;
     folder.writeSchedule("");
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::Waiting);
+    EXPECT_EQ(cycle->refresh().state, TickState::Waiting);
     EXPECT_EQ(board.clockText, utf8ToCp932("待機中"));
     EXPECT_TRUE(board.curtainVisible);
     EXPECT_EQ(board.previousRace, "");
@@ -88,58 +88,84 @@ TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
 
 TEST_F(RefreshCycleTest, AScheduleOfOneBlankLineIsAnEmptyDayNotWaiting) {
     folder.writeSchedule("\r\n");
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, TickState::Running);
     EXPECT_FALSE(board.curtainVisible);
     EXPECT_TRUE(upcomingTitles().empty());
 }
 
 TEST_F(RefreshCycleTest, AMissingScheduleShowsNotConnectedAndRecoversWhenItReturns) {
     folder.writeSchedule(kTwoRaces);
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     folder.removeSchedule();
     settings.setuzoku = "offline";
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::NotConnected);
+    EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
     EXPECT_EQ(board.clockText, "offline");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));  // nothing else changes
     EXPECT_EQ(board.previousRace, "Race A");
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::NotConnected);
+    EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
 
     folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
-    EXPECT_EQ(cycle->Timer1Timer(), TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, TickState::Running);
     EXPECT_EQ(board.clockText, "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B", "Race C"}));
 }
 
-TEST_F(RefreshCycleTest, AFirstStartThatIsNoTimeFailsEveryRefreshAfterEmptyingTheTable) {
-    folder.writeSchedule(kTwoRaces);
-    cycle->Timer1Timer();
-    folder.writeSchedule("xx,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n");
-    for (int refresh = 0; refresh < 2; ++refresh) {
-        try {
-            cycle->Timer1Timer();
-            FAIL() << "no error for a start that is no time";
-        } catch (const Error& error) {
-            EXPECT_EQ(std::string(error.what()), notATimeMessage("xx"));
-        }
-        EXPECT_EQ(tableRows(), 0u);
-        EXPECT_EQ(board.clockText, "10:40:00");  // the board keeps what it showed
-        EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
+// A line the table refuses is left out and named; everything else on the
+// board moves on, refresh after refresh, for as long as the line is there.
+struct LeftOutLine {
+    const char* name;
+    std::string schedule;
+    TimeOfDay clock;
+    std::string problemText;
+    std::vector<std::string> titles;  // upcoming, "" for the waiting row
+    std::string previous;
+};
+
+class LeftOutLines : public RefreshCycleTest, public ::testing::WithParamInterface<LeftOutLine> {};
+
+TEST_P(LeftOutLines, TheRestOfTheBoardRunsOn) {
+    const LeftOutLine& line = GetParam();
+    folder.writeSchedule(line.schedule);
+    for (int second = 0; second < 2; ++second) {
+        clock.set(line.clock + std::chrono::seconds(second));
+        const RefreshOutcome outcome = cycle->refresh();
+        EXPECT_EQ(outcome.state, TickState::Running);
+        EXPECT_EQ(outcome.problem, notATimeMessage(line.problemText));
+        EXPECT_EQ(board.clockText, formatTimeOfDay(clock.now(), currentLocaleTime()));
+        EXPECT_EQ(upcomingTitles(), line.titles);
+        EXPECT_EQ(board.previousRace, line.previous);
     }
 }
 
-TEST_F(RefreshCycleTest, RowsBeforeARejectedLineStayUntilTheNextRefresh) {
+INSTANTIATE_TEST_SUITE_P(
+    RefreshCycle, LeftOutLines,
+    ::testing::Values(
+        LeftOutLine{"BadFirstStart", "xx,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n",
+                    at(10, 40), "xx", {"Race B"}, ""},
+        LeftOutLine{"BadEnd", "10:00:00,10:30:00,Race A\r\n10:30:00,late,Race B\r\n"
+                    "10:35:00,11:00:00,Race C\r\n", at(10, 40), "late", {"Race C"}, ""},
+        LeftOutLine{"SpreadsheetHeader", "start,end,title\r\n10:00:00,10:30:00,Race A\r\n"
+                    "10:30:00,11:00:00,Race B\r\n", at(10, 40), "start", {"Race B"}, "Race A"},
+        // The first line kept takes over the before-first-race decision.
+        LeftOutLine{"WaitingRowFromTheNextLine", "xx,10:30:00,Race A\r\n10:00:00,11:00:00,B\r\n",
+                    at(9, 0), "xx", {"", "B"}, ""},
+        LeftOutLine{"OnlyTheFirstProblemIsNamed", "10:00:00,aa,A\r\n10:00:00,bb,B\r\n"
+                    "10:00:00,11:00:00,C\r\n", at(10, 40), "aa", {"C"}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RefreshCycleTest, AMendedLineEndsTheProblemAtTheNextRefresh) {
     folder.writeSchedule("10:00:00,10:30:00,Race A\r\n10:30:00,late,Race B\r\n");
-    EXPECT_THROW(cycle->Timer1Timer(), Error);
+    EXPECT_TRUE(cycle->refresh().problem);
     EXPECT_EQ(tableRows(), 1u);
     folder.writeSchedule(kTwoRaces);
-    cycle->Timer1Timer();
+    EXPECT_FALSE(cycle->refresh().problem);
     EXPECT_EQ(tableRows(), 2u);
 }
 
 TEST_F(RefreshCycleTest, OnlyTheFirstLineDecidesTheWaitingRow) {
     // The first line is skipped, so no later line is compared with the clock.
     folder.writeSchedule("10:00:00,10:30:00\r\n11:00:00,11:30:00,Later\r\n");
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Later"}));
 }
 
@@ -147,7 +173,7 @@ TEST_F(RefreshCycleTest, TitlesWithQuotesAndSqlShowAsWritten) {
     folder.writeSchedule(
         "10:30:00,11:00:00,O'Brien Cup\r\n"
         "10:35:00,11:05:00,x'); delete from rmenutxt; --\r\n");
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(),
               (std::vector<std::string>{"O'Brien Cup", "x'); delete from rmenutxt; --"}));
 }
@@ -156,28 +182,28 @@ TEST_F(RefreshCycleTest, StartsAreOrderedAsTimesOfDay) {
     folder.writeSchedule(
         "10:30:00,11:00:00,Ten thirty\r\n9:45:00,12:00:00,Nine forty-five\r\n");
     clock.set(at(9, 0, 0));
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Nine forty-five", "Ten thirty"}));
 }
 
 TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
     folder.writeSchedule(kTwoRaces);
     folder.removeNotice();
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_FALSE(board.notice_shown);  // an unreadable notice changes nothing
     EXPECT_EQ(board.upper_height, 676);
     board.upper_height = 123;
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(board.upper_height, 123);
 
     folder.writeNotice(utf8ToCp932("本日は晴天なり\r\n二行目"));
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_TRUE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 480);
     EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));
 
     folder.writeNotice("");
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_FALSE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 676);
     EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
@@ -187,7 +213,7 @@ TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {
     folder.writeSchedule(kTwoRaces);
     folder.writeNotice("note");
     board.outerHeight = 1080;
-    cycle->Timer1Timer();
+    cycle->refresh().state;
     EXPECT_EQ(board.upper_height, 850);
 }
 

@@ -43,6 +43,36 @@ TEST_F(ErrorBox, ClosingTheBoxLetsTheNextFailureOpenAFreshOne) {
     EXPECT_TRUE(openBoxes().front()->informativeText().isEmpty());
 }
 
+TEST_F(ErrorBox, ClosesItselfAtTheFirstCleanRefreshAfterTheFileIsMended) {
+    writeSettings();
+    writeSchedule("xx,10:00:00,A\r\n10:30:00,11:00:00,B\r\n");
+    TForm1& board = showBoard();
+    board.Timer1Timer();
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(board.Labtime->text(), "10:40:00") << "a left-out line does not stop the clock";
+    EXPECT_EQ(board.DSmenu->rowCount(), 1);
+
+    writeSchedule("10:30:00,11:00:00,B\r\n");
+    board.Timer1Timer();
+    settle();
+    EXPECT_TRUE(openBoxes().isEmpty());
+}
+
+TEST_F(ErrorBox, ADifferentErrorTakesOverTheBoxAndStartsItsCountAfresh) {
+    writeSettings();
+    writeSchedule("xx,10:00:00,A\r\n");
+    TForm1& board = showBoard();
+    board.Timer1Timer();
+    board.Timer1Timer();
+    EXPECT_EQ(board.errors().repeats(), 1);
+    writeSchedule("yy,10:00:00,A\r\n");
+    board.Timer1Timer();
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(openBoxes().front()->text(), "'yy' は時刻ではありません.");
+    EXPECT_EQ(board.errors().repeats(), 0);
+    EXPECT_TRUE(openBoxes().front()->informativeText().isEmpty());
+}
+
 TEST(ErrorReporter, ShowsTheMessageDecodedWithItsPeriod) {
     QWidget window;
     ErrorReporter reporter(&window);

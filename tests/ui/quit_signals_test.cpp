@@ -18,7 +18,7 @@ TEST_P(QuitSignalsTest, SignalClosesTheWindowAndSavesTheSettings) {
     bool closed = false;
     QObject::connect(&board, &TForm1::closed, [&] { closed = true; });
     {
-        QuitSignals quit(board);
+        QuitSignals quit(&board, [&board] { board.closeBySignal(); });
         std::raise(GetParam());
         for (int round = 0; round < 100 && !closed; ++round) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);

@@ -1,0 +1,117 @@
+#include "engine/board_runner.h"
+
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "sqlengine/engine_error.h"
+#include "sqlengine/folder_driver.h"
+#include "sqlengine/table_file.h"
+
+namespace pelm {
+namespace {
+
+// Raised by a start-up that could not open any database, so the window can
+// show its connection notice instead of the error box.
+class ConnectionFailure : public Error {
+public:
+    using Error::Error;
+};
+
+}  // namespace
+
+BoardRunner::BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
+                         RunnerEvents& events, Connect connect)
+    : settings_(settings),
+      clock_(clock),
+      board_(board),
+      events_(events),
+      connect_(std::move(connect)) {}
+
+BoardRunner::~BoardRunner() {
+    stop();
+}
+
+void BoardRunner::tick() {
+    if (running()) return refresh();
+    if (--beatsUntilRetry_ <= 0 && start()) return refresh();
+    board_.setClockText(settings_.setuzoku);
+}
+
+bool BoardRunner::start() {
+    beatsUntilRetry_ = kRetryBeats;
+    stop();
+    try {
+        healRaceTable();
+        connect();
+        cycle_->emptyRaceTable();
+    } catch (const ConnectionFailure& error) {
+        failStart(error.what(), true);
+        return false;
+    } catch (const Error& error) {
+        failStart(error.what(), false);
+        return false;
+    }
+    lastStartFailure_.clear();
+    board_.setCurtainVisible(true);
+    board_.startShowing();
+    events_.started();
+    return true;
+}
+
+void BoardRunner::refresh() {
+    try {
+        const RefreshOutcome outcome = cycle_->refresh();
+        events_.refreshed(outcome.state, outcome.problem);
+    } catch (const EngineError& error) {
+        if (!error.tableFileBroken() && !error.tableMissing())
+            return events_.refreshFailed(error.what());
+        // Whatever is behind the connection now is not the table the
+        // board opened (an emptied or replaced file): start again at the
+        // next beat, which heals or reports it.
+        stop();
+        beatsUntilRetry_ = 1;
+        board_.setClockText(settings_.setuzoku);
+        events_.connectionLost(error.what());
+    } catch (const Error& error) {
+        events_.refreshFailed(error.what());
+    }
+}
+
+void BoardRunner::connect() {
+    try {
+        database_ = connect_(settings_.dataDir);
+    } catch (const Error& error) {
+        throw ConnectionFailure(error.what());
+    }
+    database_->setBusyTimeout(kBusyTimeoutMs);
+    cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
+}
+
+// Checked before connecting: a file that is no database fails the open
+// itself. A folder that cannot be used is left to the open, which says why.
+void BoardRunner::healRaceTable() {
+    std::string folder;
+    try {
+        folder = usableFolder(settings_.dataDir);
+    } catch (const Error&) {
+        return;
+    }
+    const std::optional<std::string> damage = raceTableFileDamage(folder);
+    if (!damage) return;
+    const std::string aside = replaceDamagedRaceTableFile(folder);
+    events_.tableReplaced(*damage, aside);
+}
+
+void BoardRunner::failStart(const std::string& message, bool connection) {
+    stop();
+    if (message == lastStartFailure_) return;
+    lastStartFailure_ = message;
+    events_.startFailed(message, connection);
+}
+
+// The queries go before the connection they run on.
+void BoardRunner::stop() {
+    cycle_.reset();
+    database_.reset();
+}
+
+}  // namespace pelm

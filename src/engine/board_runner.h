@@ -1,0 +1,86 @@
+#pragma once
+// The board's life between its first showing and its close: the start-up
+// step (connect, heal a damaged race table, empty it, ready the board),
+// tried again every second until it succeeds, then a refresh on every beat
+// of the 250 ms timer. A failure never outlives its cause: a table file that
+// breaks under a running board sends it back through the start-up step.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/board.h"
+#include "engine/board_settings.h"
+#include "engine/clock.h"
+#include "engine/refresh_cycle.h"
+#include "sqlengine/database.h"
+
+namespace pelm {
+
+/// What the runner tells beyond the board: the window turns it into boxes,
+/// the journal into lines. Messages are CP932.
+class RunnerEvents {
+public:
+    virtual ~RunnerEvents() = default;
+    /// The start-up step failed; `connection` when no database could be
+    /// opened at all. Said once per distinct failure, not at every retry.
+    virtual void startFailed(const std::string& message, bool connection) = 0;
+    virtual void started() = 0;
+    /// The race table file was damaged; it went to `aside` and a fresh one
+    /// took its place.
+    virtual void tableReplaced(const std::string& damage, const std::string& aside) = 0;
+    /// The table file broke under a running board; it starts again.
+    virtual void connectionLost(const std::string& message) = 0;
+    /// A refresh ended at an error; what the board showed stays.
+    virtual void refreshFailed(const std::string& message) = 0;
+    /// A refresh completed; `problem` names a schedule line it left out.
+    virtual void refreshed(TickState state, const std::optional<std::string>& problem) = 0;
+};
+
+class BoardRunner {
+public:
+    using Connect = std::function<std::unique_ptr<Database>(std::string_view dataDir)>;
+
+    /// Beats between two start-up attempts: one second of the 250 ms timer.
+    static constexpr int kRetryBeats = 4;
+    /// How long a statement waits for another process's lock: short, since
+    /// the wait holds the window's thread and the next beat tries again.
+    static constexpr int kBusyTimeoutMs = 100;
+
+    /// Everything given must outlive the runner; the settings are read at
+    /// every start and refresh.
+    BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
+                RunnerEvents& events, Connect connect);
+    ~BoardRunner();
+
+    /// One beat of the refresh timer: a refresh while the board runs;
+    /// otherwise the not-connected text, and the start-up step once a second.
+    void tick();
+
+    /// The start-up step, now. True when the board runs.
+    bool start();
+
+    bool running() const { return cycle_ != nullptr; }
+    /// The refresh cycle while the board runs, else null.
+    RefreshCycle* cycle() { return cycle_.get(); }
+
+private:
+    void refresh();
+    void connect();
+    void healRaceTable();
+    void failStart(const std::string& message, bool connection);
+    void stop();
+
+    const BoardSettings& settings_;
+    const Clock& clock_;
+    Board& board_;
+    RunnerEvents& events_;
+    Connect connect_;
+    std::unique_ptr<Database> database_;
+    std::unique_ptr<RefreshCycle> cycle_;
+    int beatsUntilRetry_ = 0;
+    std::string lastStartFailure_;
+};
+
+}  // namespace pelm

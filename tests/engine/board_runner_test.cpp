@@ -1,0 +1,201 @@
+// The board heals itself: a start-up that fails is tried again every second
+// until its cause goes, and a race table file that breaks under a running
+// board is reopened, or replaced when it is damaged, without a restart.
+
+#include "engine/board_runner.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "platform/time_of_day.h"
+#include "sqlengine/table_file.h"
+#include "support/board_folder.h"
+
+namespace pelm {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::BoardFolder;
+
+constexpr std::string_view kTwoRaces = "10:00:00,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n";
+
+// What the runner said, in order, as one word each.
+class NotedEvents : public RunnerEvents {
+public:
+    void startFailed(const std::string& message, bool connection) override {
+        said.push_back(connection ? "no connection" : "start failed");
+        lastMessage = message;
+    }
+    void started() override { said.push_back("started"); }
+    void tableReplaced(const std::string&, const std::string& where) override {
+        said.push_back("table replaced");
+        aside = where;
+    }
+    void connectionLost(const std::string& message) override {
+        said.push_back("lost");
+        lastMessage = message;
+    }
+    void refreshFailed(const std::string& message) override {
+        said.push_back("refresh failed");
+        lastMessage = message;
+    }
+    void refreshed(TickState, const std::optional<std::string>& problem) override {
+        said.push_back(problem ? "left out" : "refreshed");
+    }
+
+    std::vector<std::string> said;
+    std::string lastMessage;
+    std::string aside;
+};
+
+class BoardRunnerTest : public ::testing::Test {
+protected:
+    BoardRunnerTest() {
+        setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
+        settings.dataDir = folder.dataDir();
+        folder.writeSchedule(kTwoRaces);
+    }
+
+    /// Beats of the timer until the board runs, at most `limit`.
+    int beatsUntilRunning(int limit = 12) {
+        for (int beat = 1; beat <= limit; ++beat) {
+            runner.tick();
+            if (runner.running()) return beat;
+        }
+        return -1;
+    }
+
+    std::size_t rowsShown() const { return board.upcoming ? board.upcoming->rows.size() : 0; }
+    std::string tablePath() const { return raceTableFilePath(folder.dataPath()); }
+
+    BoardFolder folder;
+    BoardSettings settings = BoardSettings::defaults();
+    FixedClock clock{TimeOfDay(10 * 3600 * 1000 + 40 * 60 * 1000)};
+    RecordingBoard board;
+    NotedEvents events;
+    BoardRunner runner{settings, clock, board, events, connectBoardDatabase};
+};
+
+TEST_F(BoardRunnerTest, StartsAtOnceOnAGoodFolderAndRefreshesOnEveryBeat) {
+    EXPECT_TRUE(runner.start());
+    EXPECT_TRUE(board.curtainVisible);
+    runner.tick();
+    runner.tick();
+    EXPECT_EQ(events.said, (std::vector<std::string>{"started", "refreshed", "refreshed"}));
+    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(rowsShown(), 1u);
+}
+
+TEST_F(BoardRunnerTest, ADataFolderThatAppearsLaterIsPickedUpWithinASecond) {
+    const fs::path data = folder.dataPath(), away = folder.root().path() / "not-mounted";
+    fs::rename(data, away);
+    EXPECT_FALSE(runner.start());
+    for (int beat = 0; beat < 9; ++beat) runner.tick();  // two more attempts, both failing
+    EXPECT_EQ(events.said, (std::vector<std::string>{"no connection"})) << "reported once";
+    EXPECT_EQ(board.clockText, settings.setuzoku) << "never the design's clock";
+
+    fs::rename(away, data);
+    const int beats = beatsUntilRunning();
+    EXPECT_GE(beats, 1);
+    EXPECT_LE(beats, BoardRunner::kRetryBeats);
+    EXPECT_EQ(events.said.back(), "refreshed");
+    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(rowsShown(), 1u);
+}
+
+TEST_F(BoardRunnerTest, ATableLockedByAnotherProgramDelaysTheStartOnly) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(tablePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(runner.start());
+    EXPECT_EQ(events.said.size(), 1u);
+    EXPECT_NE(events.lastMessage.find("locked"), std::string::npos) << events.lastMessage;
+
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_GT(beatsUntilRunning(), 0);
+    EXPECT_EQ(rowsShown(), 1u);
+}
+
+TEST_F(BoardRunnerTest, AMissingTableStaysAnErrorUntilItIsMadeAgain) {
+    fs::remove(tablePath());
+    EXPECT_FALSE(runner.start());
+    EXPECT_EQ(events.said, (std::vector<std::string>{"start failed"}));
+    EXPECT_NE(events.lastMessage.find("rmenutxt"), std::string::npos);
+    EXPECT_EQ(beatsUntilRunning(8), -1);
+    EXPECT_FALSE(fs::exists(tablePath())) << "the board creates no table of its own";
+
+    createRaceTableFile(folder.dataPath());
+    EXPECT_GT(beatsUntilRunning(), 0);
+}
+
+// How a table file goes wrong under a board at a venue.
+struct TableMishap {
+    const char* name;
+    void (*happen)(const std::string& table);
+    bool damaged;  // moved aside and made afresh, rather than reopened
+};
+
+class TableMishaps : public BoardRunnerTest, public ::testing::WithParamInterface<TableMishap> {};
+
+TEST_P(TableMishaps, TheBoardIsRightAgainWithinASecond) {
+    ASSERT_TRUE(runner.start());
+    runner.tick();
+    GetParam().happen(tablePath());
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
+
+    int beats = 0;
+    while (beats < 8 && (events.said.back() != "refreshed" || rowsShown() != 2)) {
+        runner.tick();
+        ++beats;
+    }
+    EXPECT_LE(beats, 3) << ::testing::PrintToString(events.said) << cp932ToUtf8(events.lastMessage);
+    EXPECT_EQ(rowsShown(), 2u);
+    EXPECT_EQ(raceTableFileProblem(folder.dataPath()), std::nullopt);
+    const bool replaced =
+        std::find(events.said.begin(), events.said.end(), "table replaced") != events.said.end();
+    EXPECT_EQ(replaced, GetParam().damaged);
+    if (replaced) EXPECT_TRUE(fs::exists(events.aside)) << "the damaged file is kept for a look";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BoardRunner, TableMishaps,
+    ::testing::Values(
+        TableMishap{"ReplacedByAFreshOne",
+                    [](const std::string& table) {
+                        const std::string folder = fs::path(table).parent_path().string();
+                        fs::rename(table, table + ".old");
+                        createRaceTableFile(folder);
+                    },
+                    false},
+        TableMishap{"OverwrittenWithGarbage",
+                    [](const std::string& table) {
+                        std::string garbage(8192, 'x');
+                        std::FILE* file = std::fopen(table.c_str(), "r+b");
+                        std::fwrite(garbage.data(), 1, garbage.size(), file);
+                        std::fclose(file);
+                    },
+                    true},
+        TableMishap{"TruncatedToNothing",
+                    [](const std::string& table) { fs::resize_file(table, 0); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RaceTableFileDamage, TellsDamageFromASoundMissingOrForeignFile) {
+    testing::TempFolder folder;
+    const std::string dir = folder.path().string();
+    EXPECT_EQ(raceTableFileDamage(dir), std::nullopt) << "missing is no damage";
+    createRaceTableFile(dir);
+    EXPECT_EQ(raceTableFileDamage(dir), std::nullopt);
+    folder.write("rmenutxt.db", "this is no database, just text that is long enough to matter");
+    EXPECT_TRUE(raceTableFileDamage(dir));
+    const std::string aside = replaceDamagedRaceTableFile(dir);
+    EXPECT_EQ(raceTableFileDamage(dir), std::nullopt);
+    EXPECT_EQ(raceTableFileProblem(dir), std::nullopt);
+    EXPECT_EQ(folder.read(fs::path(aside).filename().string()).substr(0, 12), "this is no d");
+}
+
+}  // namespace
+}  // namespace pelm

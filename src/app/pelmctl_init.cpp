@@ -55,9 +55,16 @@ void makeFolder(const std::string& dir) {
     report("created the data folder " + dir);
 }
 
+// A damaged table is replaced as the board replaces it: the table holds
+// nothing the schedule does not, and the old file stays beside for a look.
 void makeRaceTable(const std::string& dir) {
     const std::string path = pelm::raceTableFilePath(dir);
     if (pelm::createRaceTableFile(dir)) return report("created the race table " + path);
+    if (auto damage = pelm::raceTableFileDamage(dir)) {
+        const std::string aside = pelm::replaceDamagedRaceTableFile(dir);
+        return report("race table " + path + " was damaged (" + terminalText(*damage) +
+                      "): moved to " + aside + " and made afresh");
+    }
     if (auto problem = pelm::raceTableFileProblem(dir)) {
         throw Failure{path + " is there but holds no race table (" + terminalText(*problem) +
                       "); move it aside and run init again"};

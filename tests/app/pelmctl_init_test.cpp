@@ -123,16 +123,33 @@ TEST(PelmctlInit, AJapaneseFolderNameIsStoredInTheBoardsCodePage) {
     EXPECT_EQ(boardRefresh(folder, utf8ToCp932("レース")), "Heat 1");
 }
 
-TEST(PelmctlInit, RefusesATableFileThatHoldsNoRaceTableAndLeavesIt) {
+TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {
     TempFolder folder;
     fs::create_directory(folder.path() / "data");
     folder.write("data/rmenutxt.db", "not a table");
+    const Outcome outcome = init(folder, "data");
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("was damaged"), std::string::npos) << outcome.output;
+    EXPECT_EQ(boardRefresh(folder, "data"), "Heat 1");
+    int kept = 0;
+    for (const auto& entry : fs::directory_iterator(folder.path() / "data")) {
+        if (entry.path().filename().string().starts_with("rmenutxt.db.damaged-"))
+            kept += folder.read("data/" + entry.path().filename().string()) == "not a table";
+    }
+    EXPECT_EQ(kept, 1);
+}
+
+TEST(PelmctlInit, RefusesATableFileOfSomebodyElsesAndLeavesIt) {
+    TempFolder folder;
+    fs::create_directory(folder.path() / "data");
+    createTableFile((folder.path() / "data").string(), "rmenutxt", "CREATE TABLE other (x)");
+    const std::string before = folder.read("data/rmenutxt.db");
     const Outcome outcome = init(folder, "data");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.output.find("data/rmenutxt.db is there but holds no race table"),
               std::string::npos)
         << outcome.output;
-    EXPECT_EQ(folder.read("data/rmenutxt.db"), "not a table");
+    EXPECT_EQ(folder.read("data/rmenutxt.db"), before);
 }
 
 TEST(PelmctlInit, WantsExactlyOneFolder) {

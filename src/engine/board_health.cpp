@@ -50,10 +50,11 @@ BoardHealth::BoardHealth(const TimeSource& time, BoardHealthConfig config)
 }
 
 BoardHealth::~BoardHealth() {
-    if (state_ != BoardState::Stopped && startedMs_ != 0) stopped();
+    if (started_ && state_ != BoardState::Stopped) stopped();
 }
 
 void BoardHealth::started() {
+    started_ = true;
     startedMs_ = time_.nowMs();
     qCInfo(lcBoard).noquote() << QStringLiteral("board %1 in %2, pid %3, status file %4")
                                      .arg(config_.version, config_.workingFolder)

@@ -79,6 +79,7 @@ private:
     BoardStateJournal states_;
     RepeatedErrors errors_;
     BoardState state_ = BoardState::Starting;
+    bool started_ = false;
     qint64 startedMs_ = 0;
     std::optional<qint64> lastActivityMs_;
     std::deque<qint64> recentMs_;  // refreshes and attempts of the last minute

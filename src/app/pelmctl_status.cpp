@@ -1,0 +1,257 @@
+// pelmctl status: whether the boards of this user (or of a whole venue) run
+// and refresh, from the status files they keep.
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <iostream>
+
+#include "app/pelmctl_command.h"
+#include "engine/board_status.h"
+#include "platform/process_alive.h"
+#include "platform/status_folder.h"
+
+namespace pelmctl {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: pelmctl status [--json] [--all]
+  or:  pelmctl status --venue FOLDER [--json]
+
+Shows whether the board of the current folder runs: its state, process,
+start, how long ago it last refreshed and how often in the last minute, the
+race shown as "Now", the previous race and the current error. It reads the
+status file each running board keeps under $XDG_RUNTIME_DIR/pelm (or
+/tmp/pelm-<uid>).
+
+Options:
+  --all           every board of this user, not only that of this folder
+  --venue FOLDER  every board's status copy in FOLDER ([Env] StatusDir of the
+                  boards), from any host; a copy not refreshed for more than
+                  10 s shows as stale
+  --json          one JSON object instead of text
+
+Exit status: 0 the board runs, refreshed within the last 2 s, shows races or
+waits, and has no error; 1 it runs but is not refreshing, not connected or
+shows an error; 3 no board runs (no status file, a board that stopped, or a
+file left by a process that is gone). With --all: 0 when every running board
+is fine, 1 when any is not, 3 when none runs. With --venue: 0 when every
+board is fine, 1 when any is not and when the folder holds no status copy or
+cannot be read; 2 wrong arguments.
+
+Examples:
+  pelmctl status
+  pelmctl status --all --json
+  pelmctl status --venue /srv/share/pelm-status
+)";
+
+constexpr int kExitNotRunning = 3;
+constexpr qint64 kFreshLocalMs = 2000;
+constexpr qint64 kFreshVenueMs = 10000;
+
+enum class Verdict { Fine, NotRefreshing, Stale, NotConnected, Error, NotRunning };
+
+struct Board {
+    pelm::BoardStatus status;
+    std::optional<qint64> ageMs;  // since the last refresh
+    Verdict verdict;
+};
+
+QString verdictName(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Fine: return "fine";
+    case Verdict::NotRefreshing: return "not refreshing";
+    case Verdict::Stale: return "stale";
+    case Verdict::NotConnected: return "not connected";
+    case Verdict::Error: return "error";
+    case Verdict::NotRunning: return "not running";
+    }
+    return {};
+}
+
+// `alive` is what can be known of the process: on another host, nothing.
+Verdict judge(const pelm::BoardStatus& status, std::optional<qint64> ageMs, bool alive,
+              qint64 freshMs, Verdict late) {
+    using pelm::BoardState;
+    if (status.state == BoardState::Stopped || !alive) return Verdict::NotRunning;
+    if (!ageMs || *ageMs > freshMs || *ageMs < -freshMs) return late;
+    if (status.error) return Verdict::Error;
+    if (status.state == BoardState::Running || status.state == BoardState::Waiting) return Verdict::Fine;
+    return Verdict::NotConnected;
+}
+
+std::optional<qint64> ageOf(const pelm::BoardStatus& status) {
+    if (!status.lastRefreshAt.isValid()) return std::nullopt;
+    return status.lastRefreshAt.msecsTo(QDateTime::currentDateTimeUtc());
+}
+
+std::optional<pelm::BoardStatus> readStatus(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return pelm::parseStatus(file.read(1 << 20));
+}
+
+Board localBoard(pelm::BoardStatus status) {
+    const auto age = ageOf(status);
+    const bool alive = pelm::processRuns(static_cast<pid_t>(status.pid), status.pidStartTicks);
+    const Verdict verdict = judge(status, age, alive, kFreshLocalMs, Verdict::NotRefreshing);
+    return {std::move(status), age, verdict};
+}
+
+Board venueBoard(pelm::BoardStatus status) {
+    const auto age = ageOf(status);
+    const Verdict verdict = judge(status, age, true, kFreshVenueMs, Verdict::Stale);
+    return {std::move(status), age, verdict};
+}
+
+std::vector<pelm::BoardStatus> statusesIn(const QString& folder, const QString& pattern) {
+    std::vector<pelm::BoardStatus> statuses;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({pattern}, QDir::Files, QDir::Name)) {
+        if (auto status = readStatus(dir.filePath(name))) statuses.push_back(std::move(*status));
+    }
+    return statuses;
+}
+
+// --- output --------------------------------------------------------------
+
+std::string text(const QString& utf16) { return utf16.toStdString(); }
+
+QString ageText(std::optional<qint64> ageMs) {
+    if (!ageMs) return "never";
+    if (*ageMs < 0) return "in the future (clocks differ)";
+    if (*ageMs < 10000) return QString::number(*ageMs / 1000.0, 'f', 1) + " s ago";
+    if (*ageMs < 120000) return QString::number(*ageMs / 1000) + " s ago";
+    if (*ageMs < 7200000) return QString::number(*ageMs / 60000) + " min ago";
+    return QString::number(*ageMs / 3600000) + " h ago";
+}
+
+QString raceText(const pelm::ShownRace& race) {
+    return (race.start + "-" + race.end + " " + race.title).trimmed();
+}
+
+QString nowText(const pelm::BoardStatus& status) {
+    return status.rows.isEmpty() ? QString("-") : raceText(status.rows.first());
+}
+
+QString errorText(const pelm::BoardStatus& status) {
+    if (!status.error) return "none";
+    return *status.error + QString(" (%1 times)").arg(status.errorCount);
+}
+
+void printBoard(const Board& board) {
+    const pelm::BoardStatus& s = board.status;
+    std::cout << "Board in " << text(s.workingFolder) << ": " << text(verdictName(board.verdict)) << "\n"
+              << "  state          " << text(pelm::stateName(s.state)) << "\n"
+              << "  process        " << s.pid << " on " << text(s.host) << ", version "
+              << text(s.version) << "\n"
+              << "  started        " << text(s.startedAt.toString(Qt::ISODate)) << "\n"
+              << "  last refresh   " << text(ageText(board.ageMs)) << ", "
+              << s.refreshesLastMinute << " in the last minute\n"
+              << "  now            " << text(nowText(s)) << "\n"
+              << "  previous race  " << text(s.previousRace.isEmpty() ? "-" : s.previousRace) << "\n"
+              << "  error          " << text(errorText(s)) << "\n";
+}
+
+void printVenueLine(const Board& board) {
+    const pelm::BoardStatus& s = board.status;
+    std::cout << text(s.host) << " " << text(s.workingFolder) << ": "
+              << text(board.verdict == Verdict::Fine ? pelm::stateName(s.state) : verdictName(board.verdict))
+              << ", refreshed " << text(ageText(board.ageMs)) << ", now " << text(nowText(s)) << "\n";
+    if (s.error) std::cout << "  error: " << text(errorText(s)) << "\n";
+}
+
+QJsonObject boardJson(const Board& board) {
+    QJsonObject object = QJsonDocument::fromJson(pelm::statusJson(board.status)).object();
+    object["verdict"] = verdictName(board.verdict);
+    object["refreshAgeMs"] = board.ageMs ? QJsonValue(*board.ageMs) : QJsonValue();
+    return object;
+}
+
+void printJson(const QJsonObject& object) {
+    std::cout << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
+}
+
+QJsonObject boardsJson(const std::vector<Board>& boards) {
+    QJsonArray array;
+    for (const Board& board : boards) array.append(boardJson(board));
+    return QJsonObject{{"boards", array}};
+}
+
+// --- the three forms -----------------------------------------------------
+
+int exitFor(const std::vector<Board>& boards) {
+    bool anyRuns = false, allFine = true;
+    for (const Board& board : boards) {
+        if (board.verdict == Verdict::NotRunning) continue;
+        anyRuns = true;
+        allFine = allFine && board.verdict == Verdict::Fine;
+    }
+    if (!anyRuns) return kExitNotRunning;
+    return allFine ? kExitOk : kExitFailed;
+}
+
+int showThisFolder(bool json) {
+    const QString folder = pelm::canonicalFolder(QDir::currentPath());
+    const QString path = pelm::statusFolderPath() + "/" + pelm::localStatusName(pelm::boardKey(folder));
+    const auto status = readStatus(path);
+    if (!status) {
+        if (json) printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::NotRunning)}});
+        else std::cout << "No board runs in " << text(folder) << "\n";
+        return kExitNotRunning;
+    }
+    const Board board = localBoard(*status);
+    json ? printJson(boardJson(board)) : printBoard(board);
+    return exitFor({board});
+}
+
+int showAll(bool json) {
+    std::vector<Board> boards;
+    for (auto& status : statusesIn(pelm::statusFolderPath(), "board-*.json"))
+        boards.push_back(localBoard(std::move(status)));
+    if (json) printJson(boardsJson(boards));
+    else if (boards.empty()) std::cout << "No board runs\n";
+    for (const Board& board : boards) {
+        if (!json) printBoard(board);
+    }
+    return exitFor(boards);
+}
+
+int showVenue(const QString& folder, bool json) {
+    if (!QFileInfo(folder).isDir()) {
+        std::cerr << "pelmctl: venue folder " << text(folder) << " cannot be read\n";
+        return kExitFailed;
+    }
+    std::vector<Board> boards;
+    for (auto& status : statusesIn(folder, "*.json")) boards.push_back(venueBoard(std::move(status)));
+    if (json) printJson(boardsJson(boards));
+    if (boards.empty()) {
+        if (!json) std::cout << "No board status in " << text(folder) << "\n";
+        return kExitFailed;
+    }
+    for (const Board& board : boards) {
+        if (!json) printVenueLine(board);
+    }
+    const bool allFine = std::all_of(boards.begin(), boards.end(),
+                                     [](const Board& board) { return board.verdict == Verdict::Fine; });
+    return allFine ? kExitOk : kExitFailed;
+}
+
+int run(const Arguments& arguments) {
+    if (!arguments.positional.empty()) return usageError("status takes no words, only options");
+    const bool json = arguments.flag("--json");
+    if (auto venue = arguments.option("--venue")) {
+        if (arguments.flag("--all")) return usageError("--venue lists every board already; drop --all");
+        return showVenue(QString::fromStdString(*venue), json);
+    }
+    return arguments.flag("--all") ? showAll(json) : showThisFolder(json);
+}
+
+const CommandRegistration registration({"status", "whether the boards run and refresh", kHelp,
+                                        {"--venue"}, {"--json", "--all"}, run});
+
+}  // namespace
+}  // namespace pelmctl

@@ -1,0 +1,149 @@
+#include "engine/board_health.h"
+
+#include <unistd.h>
+
+#include <QFile>
+#include <QSysInfo>
+
+#include "platform/atomic_file.h"
+#include "platform/codepage.h"
+#include "platform/journal.h"
+#include "platform/process_alive.h"
+#include "platform/status_folder.h"
+
+namespace pelm {
+namespace {
+
+constexpr qint64 kMinuteMs = 60 * 1000;
+
+QString localStatusPath(const BoardHealthConfig& config, const QString& key) {
+    QString folder = config.statusFolder;
+    if (folder.isEmpty()) {
+        QString problem;
+        const auto prepared = prepareStatusFolder(&problem);
+        if (!prepared) {
+            qCWarning(lcBoard).noquote() << "no status file: " + problem;
+            return {};
+        }
+        folder = *prepared;
+    }
+    return folder + QLatin1Char('/') + localStatusName(key);
+}
+
+QDateTime utcOf(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC); }
+
+}  // namespace
+
+BoardHealth::BoardHealth(const TimeSource& time, BoardHealthConfig config)
+    : time_(time),
+      config_(std::move(config)),
+      key_(boardKey(config_.workingFolder)),
+      host_(QSysInfo::machineHostName()),
+      errors_(time, QtCriticalMsg),
+      localFailures_(time, QtWarningMsg) {
+    config_.workingFolder = canonicalFolder(config_.workingFolder);
+    localPath_ = localStatusPath(config_, key_);
+    if (!config_.venueFolder.isEmpty()) {
+        venue_ = std::make_unique<VenueStatusWriter>(
+            config_.venueFolder + QLatin1Char('/') + venueStatusName(host_, key_), time_);
+    }
+}
+
+BoardHealth::~BoardHealth() {
+    if (started_ && state_ != BoardState::Stopped) stopped();
+}
+
+void BoardHealth::started() {
+    started_ = true;
+    startedMs_ = time_.nowMs();
+    qCInfo(lcBoard).noquote() << QStringLiteral("board %1 in %2, pid %3, status file %4")
+                                     .arg(config_.version, config_.workingFolder)
+                                     .arg(getpid())
+                                     .arg(localPath_.isEmpty() ? QStringLiteral("none") : localPath_);
+    enter(BoardState::Starting);
+}
+
+void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
+                            const std::string& previousRace) {
+    markActivity(time_.nowMs());
+    upcoming_ = std::move(upcoming);
+    previousRace_ = previousRace;
+    const bool hadError = errors_.active();
+    errors_.cleared();
+    if (state != state_) return enter(state);
+    writeIfDue(hadError);
+}
+
+void BoardHealth::failed(std::string_view message) {
+    markActivity(time_.nowMs());
+    const bool wasActive = errors_.active();
+    errors_.occurredCp932(message);
+    writeIfDue(!wasActive);
+}
+
+void BoardHealth::cleared() {
+    const bool hadError = errors_.active();
+    errors_.cleared();
+    writeIfDue(hadError);
+}
+
+void BoardHealth::stopped() {
+    errors_.cleared();
+    enter(BoardState::Stopped);
+    waitForVenueCopy(VenueStatusWriter::kCloseWaitMs);
+}
+
+void BoardHealth::markActivity(qint64 now) {
+    lastActivityMs_ = now;
+    recentMs_.push_back(now);
+    while (!recentMs_.empty() && (now - recentMs_.front() >= kMinuteMs || recentMs_.front() > now))
+        recentMs_.pop_front();
+}
+
+void BoardHealth::enter(BoardState state) {
+    state_ = state;
+    states_.enter(state);
+    writeIfDue(true);
+}
+
+void BoardHealth::writeIfDue(bool urgent) {
+    const qint64 now = time_.nowMs();
+    // A clock set back counts as due, or the file would stand still until
+    // the clock caught up.
+    if (!urgent && lastWriteMs_ && now >= *lastWriteMs_ && now - *lastWriteMs_ < kWriteIntervalMs)
+        return;
+    lastWriteMs_ = now;
+    const QByteArray json = statusJson(snapshot());
+    if (!localPath_.isEmpty()) {
+        if (replaceFileAtomically(QFile::encodeName(localPath_).toStdString(),
+                                  std::string_view(json.constData(), json.size()))) {
+            localFailures_.cleared();
+        } else {
+            localFailures_.occurred(QStringLiteral("status file %1 cannot be written").arg(localPath_));
+        }
+    }
+    if (venue_) venue_->submit(json);
+}
+
+BoardStatus BoardHealth::snapshot() const {
+    BoardStatus status;
+    status.pid = getpid();
+    static const std::optional<std::uint64_t> startTicks = processStartTicks(getpid());
+    status.pidStartTicks = startTicks;
+    status.startedAt = utcOf(startedMs_ ? startedMs_ : time_.nowMs());
+    if (lastActivityMs_) status.lastRefreshAt = utcOf(*lastActivityMs_);
+    status.refreshesLastMinute = static_cast<int>(recentMs_.size());
+    status.state = state_;
+    if (upcoming_ && state_ == BoardState::Running) status.rows = shownRaces(*upcoming_);
+    if (state_ == BoardState::Running) status.previousRace = fromCp932(previousRace_);
+    if (errors_.active()) {
+        status.error = errors_.current();
+        status.errorCount = errors_.count();
+    }
+    status.host = host_;
+    status.workingFolder = config_.workingFolder;
+    status.version = config_.version;
+    return status;
+}
+
+}  // namespace pelm

@@ -1,0 +1,92 @@
+#pragma once
+// The board's health for operators: it journals state changes, errors (with
+// their repeats summarised) and recoveries, and keeps the status file that
+// `pelmctl status` reads, plus an optional copy in a venue folder.
+//
+// Called from the start-up step and from every refresh, four times a
+// second, so a call that changes nothing costs a few comparisons: the JSON
+// is formed only when a write is due (a change of state or of the current
+// error at once, otherwise at most once a second).
+
+#include <QString>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/board_state.h"
+#include "engine/board_status.h"
+#include "engine/repeated_errors.h"
+#include "engine/time_source.h"
+#include "engine/venue_status_writer.h"
+
+namespace pelm {
+
+struct BoardHealthConfig {
+    QString workingFolder;  // the board's folder; keys its status file
+    QString version;
+    QString venueFolder;   // [Env] StatusDir; empty: no venue copy
+    QString statusFolder;  // empty: the user's status folder, made private
+};
+
+class BoardHealth {
+public:
+    static constexpr qint64 kWriteIntervalMs = 1000;
+
+    /// `time` must outlive this object.
+    BoardHealth(const TimeSource& time, BoardHealthConfig config);
+    /// Marks the board stopped if stopped() was not called.
+    ~BoardHealth();
+    BoardHealth(const BoardHealth&) = delete;
+    BoardHealth& operator=(const BoardHealth&) = delete;
+
+    /// The board process has started; its start-up step is about to run.
+    void started();
+    /// A refresh completed without raising an error, leaving the board in
+    /// `state` with `upcoming` in the grid (may be null) and `previousRace`
+    /// (CP932) above it. Clears the current error.
+    void refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
+                   const std::string& previousRace);
+    /// A refresh or the start-up step raised `message` (CP932).
+    void failed(std::string_view message);
+    /// The current error has gone without a refresh (the start-up step got
+    /// through, say).
+    void cleared();
+    /// The board closes: the status files say "stopped".
+    void stopped();
+
+    /// The local status file ("" when the status folder was refused).
+    const QString& statusFilePath() const { return localPath_; }
+    /// The venue copy ("" without a venue folder).
+    QString venueFilePath() const { return venue_ ? venue_->filePath() : QString(); }
+    /// Waits up to `timeoutMs` for the venue copy's pending write.
+    bool waitForVenueCopy(int timeoutMs) { return !venue_ || venue_->waitIdle(timeoutMs); }
+
+private:
+    void markActivity(qint64 now);
+    void enter(BoardState state);
+    void writeIfDue(bool urgent);
+    BoardStatus snapshot() const;
+
+    const TimeSource& time_;
+    BoardHealthConfig config_;
+    QString key_;
+    QString host_;
+    QString localPath_;
+    std::unique_ptr<VenueStatusWriter> venue_;
+
+    BoardStateJournal states_;
+    RepeatedErrors errors_;
+    BoardState state_ = BoardState::Starting;
+    bool started_ = false;
+    qint64 startedMs_ = 0;
+    std::optional<qint64> lastActivityMs_;
+    std::deque<qint64> recentMs_;  // refreshes and attempts of the last minute
+    std::shared_ptr<const ResultSet> upcoming_;
+    std::string previousRace_;
+    std::optional<qint64> lastWriteMs_;
+    RepeatedErrors localFailures_;
+};
+
+}  // namespace pelm

@@ -1,0 +1,117 @@
+#include "engine/board_status.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "platform/codepage.h"
+
+namespace pelm {
+namespace {
+
+QString isoMs(const QDateTime& time) {
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+QDateTime timeOf(const QJsonValue& value) {
+    QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    return time.isValid() ? time.toUTC() : QDateTime();
+}
+
+QJsonValue optionalText(const std::optional<QString>& text) {
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonArray rowsJson(const QList<ShownRace>& rows) {
+    QJsonArray array;
+    for (const ShownRace& row : rows)
+        array.append(QJsonObject{{"start", row.start}, {"end", row.end}, {"title", row.title}});
+    return array;
+}
+
+QList<ShownRace> rowsOf(const QJsonArray& array) {
+    QList<ShownRace> rows;
+    for (const QJsonValue& value : array) {
+        const QJsonObject row = value.toObject();
+        rows.append({row["start"].toString(), row["end"].toString(), row["title"].toString()});
+    }
+    return rows;
+}
+
+std::optional<BoardStatus> refuse(QString* problem, const QString& why) {
+    if (problem) *problem = why;
+    return std::nullopt;
+}
+
+}  // namespace
+
+QList<ShownRace> shownRaces(const ResultSet& upcoming, int limit) {
+    const int start = upcoming.columnIndex("btime");
+    const int end = upcoming.columnIndex("etime");
+    const int title = upcoming.columnIndex("rmenu");
+    auto field = [&](size_t row, int column) {
+        return column < 0 ? QString() : fromCp932(upcoming.text(row, static_cast<size_t>(column)));
+    };
+    QList<ShownRace> rows;
+    for (size_t row = 0; row < upcoming.rows.size() && rows.size() < limit; ++row)
+        rows.append({field(row, start), field(row, end), field(row, title)});
+    return rows;
+}
+
+QByteArray statusJson(const BoardStatus& status) {
+    QJsonObject object{
+        {"pid", status.pid},
+        {"startedAt", status.startedAt.toUTC().toString(Qt::ISODate)},
+        {"lastRefreshAt", status.lastRefreshAt.isValid() ? QJsonValue(isoMs(status.lastRefreshAt))
+                                                         : QJsonValue(QJsonValue::Null)},
+        {"refreshesLastMinute", status.refreshesLastMinute},
+        {"state", stateName(status.state)},
+        {"rows", rowsJson(status.rows)},
+        {"previousRace", status.previousRace},
+        {"error", optionalText(status.error)},
+        {"errorCount", status.errorCount},
+        {"host", status.host},
+        {"workingFolder", status.workingFolder},
+        {"version", status.version},
+    };
+    // JSON numbers are doubles; the start time is kept as text so no digit is lost.
+    if (status.pidStartTicks) object["pidStartTicks"] = QString::number(*status.pidStartTicks);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + "\n";
+}
+
+std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError) return refuse(problem, error.errorString());
+    const QJsonObject object = document.object();
+    const auto state = stateNamed(object["state"].toString());
+    if (!document.isObject() || !state || !object["pid"].isDouble())
+        return refuse(problem, QStringLiteral("no board status"));
+    BoardStatus status;
+    status.pid = object["pid"].toInteger();
+    bool ticksRead = false;
+    const qulonglong ticks = object["pidStartTicks"].toString().toULongLong(&ticksRead);
+    if (ticksRead) status.pidStartTicks = ticks;
+    status.startedAt = timeOf(object["startedAt"]);
+    status.lastRefreshAt = timeOf(object["lastRefreshAt"]);
+    status.refreshesLastMinute = object["refreshesLastMinute"].toInt();
+    status.state = *state;
+    status.rows = rowsOf(object["rows"].toArray());
+    status.previousRace = object["previousRace"].toString();
+    if (object["error"].isString()) status.error = object["error"].toString();
+    status.errorCount = object["errorCount"].toInteger();
+    status.host = object["host"].toString();
+    status.workingFolder = object["workingFolder"].toString();
+    status.version = object["version"].toString();
+    return status;
+}
+
+QString localStatusName(const QString& key) { return QStringLiteral("board-%1.json").arg(key); }
+
+QString venueStatusName(const QString& host, const QString& key) {
+    QString safeHost = host.isEmpty() ? QStringLiteral("unknown-host") : host;
+    safeHost.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QStringLiteral("%1-%2.json").arg(safeHost, key);
+}
+
+}  // namespace pelm

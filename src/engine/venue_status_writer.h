@@ -1,0 +1,49 @@
+#pragma once
+// Copies the board's status into a venue folder, usually on a network
+// share, on a thread of its own: a share that is gone or stalls must never
+// hold up a refresh. Only the newest status waits to be written; older ones
+// are dropped. Failures are summarised in the journal as warnings.
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+#include "engine/repeated_errors.h"
+
+namespace pelm {
+
+class VenueStatusWriter {
+public:
+    /// Writes to `filePath` (atomically: temporary file beside it, then a
+    /// rename). `time` must outlive the writer.
+    VenueStatusWriter(QString filePath, const TimeSource& time);
+    /// Waits up to `kCloseWaitMs` for a write in progress; a write stuck on
+    /// a dead share is left to finish (or not) on its own.
+    ~VenueStatusWriter();
+    VenueStatusWriter(const VenueStatusWriter&) = delete;
+    VenueStatusWriter& operator=(const VenueStatusWriter&) = delete;
+
+    static constexpr int kCloseWaitMs = 1000;
+
+    /// Queues `json` for writing and journals the outcomes of earlier
+    /// writes. Never blocks on the share.
+    void submit(QByteArray json);
+    /// Waits until nothing is queued or being written, at most `timeoutMs`;
+    /// true when idle. Then journals the outcomes.
+    bool waitIdle(int timeoutMs);
+
+    const QString& filePath() const { return path_; }
+    /// The current write failure, as journalled; empty while writes succeed.
+    QString currentFailure() const { return failures_.active() ? failures_.current() : QString(); }
+
+    struct Shared;  // between the board's thread and the writing thread
+
+private:
+    void journalOutcomes();
+
+    QString path_;
+    std::shared_ptr<Shared> shared_;
+    RepeatedErrors failures_;
+};
+
+}  // namespace pelm

@@ -1,0 +1,28 @@
+#pragma once
+// Where running boards leave their status files: a folder only this user
+// can enter, so nobody else can plant or read a board's status.
+
+#include <QString>
+#include <optional>
+
+namespace pelm {
+
+/// "$XDG_RUNTIME_DIR/pelm", else "/tmp/pelm-<uid>". Only the name; nothing
+/// is created or checked.
+QString statusFolderPath();
+
+/// The status folder, created with mode 0700 when missing. Refuses (nullopt,
+/// with the reason in `problem`) a folder that is no directory, is owned by
+/// another user or that others may enter: under /tmp anyone could have made
+/// it first.
+std::optional<QString> prepareStatusFolder(QString* problem = nullptr);
+
+/// A short, stable key for a board's working folder: 16 hex digits of a
+/// hash of its absolute, symlink-free path. Same folder, same key.
+QString boardKey(const QString& workingFolder);
+
+/// The absolute, symlink-free form of a folder (as given when it does not
+/// exist), the form that goes into keys and status files.
+QString canonicalFolder(const QString& folder);
+
+}  // namespace pelm

@@ -1,0 +1,165 @@
+#include "engine/board_health.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <filesystem>
+
+#include "platform/codepage.h"
+#include "platform/status_folder.h"
+#include "support/journal_capture.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+using testing::JournalCapture;
+using testing::TempFolder;
+using Lines = std::vector<std::string>;
+using enum BoardState;
+
+std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
+    auto set = std::make_shared<ResultSet>();
+    set->columns = {"btime", "kara", "etime", "rmenu"};
+    for (const std::string& title : titles) set->rows.push_back({"10:40:00", "-", "10:45:00", utf8ToCp932(title)});
+    return set;
+}
+
+class BoardHealthTest : public ::testing::Test {
+protected:
+    BoardHealthConfig config(QString venue = {}) const {
+        return {QString::fromStdString(board.path().string()), "1.3.0", std::move(venue),
+                QString::fromStdString(statusFolder.path().string())};
+    }
+
+    BoardStatus fileStatus(const QString& path) const {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        auto status = parseStatus(file.readAll());
+        EXPECT_TRUE(status) << path.toStdString();
+        return status.value_or(BoardStatus{});
+    }
+    BoardStatus onFile() const { return fileStatus(health.statusFilePath()); }
+    qint64 lastRefreshOnFile() const { return onFile().lastRefreshAt.toMSecsSinceEpoch(); }
+
+    void refresh(BoardState state = Running) { health.refreshed(state, races({"1R", "2R"}), utf8ToCp932("開会式")); }
+
+    JournalCapture journal;
+    TempFolder board, statusFolder;
+    ManualTimeSource time;
+    BoardHealth health{time, config()};
+};
+
+TEST_F(BoardHealthTest, StartingWritesWhoWhereAndWhenAtOnce) {
+    health.started();
+    const BoardStatus status = onFile();
+    EXPECT_EQ(status.state, Starting);
+    EXPECT_EQ(status.pid, getpid());
+    EXPECT_EQ(status.startedAt.toMSecsSinceEpoch(), time.nowMs());
+    EXPECT_EQ(status.workingFolder, canonicalFolder(QString::fromStdString(board.path().string())));
+    EXPECT_EQ(status.version, "1.3.0");
+    EXPECT_FALSE(status.lastRefreshAt.isValid());
+    EXPECT_TRUE(health.statusFilePath().endsWith(localStatusName(boardKey(status.workingFolder))));
+}
+
+TEST_F(BoardHealthTest, RefreshesWithinASecondWriteOnceAStateChangeWritesAtOnce) {
+    health.started();
+    refresh();  // a change: written
+    const qint64 first = time.nowMs();
+    EXPECT_EQ(lastRefreshOnFile(), first);
+    time.advanceMs(250);
+    refresh();
+    time.advanceMs(250);
+    refresh();
+    EXPECT_EQ(lastRefreshOnFile(), first);  // throttled
+    time.advanceMs(500);
+    refresh();
+    EXPECT_EQ(lastRefreshOnFile(), first + 1000);
+    time.advanceMs(250);
+    health.refreshed(Waiting, nullptr, "");
+    EXPECT_EQ(onFile().state, Waiting);
+    EXPECT_EQ(lastRefreshOnFile(), first + 1250);
+}
+
+TEST_F(BoardHealthTest, TheFileHoldsTheRowsThePreviousRaceAndTheRefreshesOfTheLastMinute) {
+    health.started();
+    for (int tick = 0; tick < 8; ++tick, time.advanceMs(250)) refresh();
+    time.advanceMs(60'000);
+    refresh();
+    time.advanceMs(1000);
+    refresh();
+    const BoardStatus status = onFile();
+    EXPECT_EQ(status.refreshesLastMinute, 2);
+    ASSERT_EQ(status.rows.size(), 2);
+    EXPECT_EQ(status.rows[0], (ShownRace{"10:40:00", "10:45:00", "1R"}));
+    EXPECT_EQ(status.previousRace, QString::fromUtf8("開会式"));
+}
+
+TEST_F(BoardHealthTest, AnErrorIsWrittenAtOnceCountedAndClearedByTheNextCleanRefresh) {
+    health.started();
+    refresh();
+    journal.take();
+    for (int tick = 0; tick < 5; ++tick, time.advanceMs(250)) health.failed(utf8ToCp932("表が使用中です"));
+    EXPECT_EQ(onFile().error, QString::fromUtf8("表が使用中です"));
+    time.advanceMs(1000);
+    health.failed(utf8ToCp932("表が使用中です"));
+    EXPECT_EQ(onFile().errorCount, 6);
+    refresh();
+    EXPECT_EQ(onFile().error, std::nullopt);
+    EXPECT_EQ(journal.take(), (Lines{"<3>表が使用中です",
+                                     "<6>recovered after 2 s, occurred 6 times: 表が使用中です"}));
+}
+
+TEST_F(BoardHealthTest, EachWriteReplacesTheFileLeavingNothingElseBehind) {
+    health.started();
+    struct stat before {}, after {};
+    stat(QFile::encodeName(health.statusFilePath()).constData(), &before);
+    refresh();
+    stat(QFile::encodeName(health.statusFilePath()).constData(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino);  // a new file renamed over the old one
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(statusFolder.path()), {}), 1);
+}
+
+TEST_F(BoardHealthTest, StoppingMarksTheFileStoppedAndSaysSo) {
+    health.started();
+    refresh();
+    health.stopped();
+    EXPECT_EQ(onFile().state, Stopped);
+    EXPECT_EQ(journal.take().back(), "<6>stopped");
+}
+
+TEST_F(BoardHealthTest, AVenueCopyIsNamedByHostAndFolderAndMatchesTheLocalFile) {
+    TempFolder venue;
+    BoardHealth copied(time, config(QString::fromStdString(venue.path().string())));
+    copied.started();
+    copied.refreshed(Running, races({"1R"}), "");
+    ASSERT_TRUE(copied.waitForVenueCopy(5000));
+    EXPECT_TRUE(copied.venueFilePath().endsWith("-" + boardKey(QString::fromStdString(board.path().string())) + ".json"));
+    EXPECT_EQ(fileStatus(copied.venueFilePath()), fileStatus(copied.statusFilePath()));
+}
+
+TEST_F(BoardHealthTest, AVenueFolderThatIsGoneIsOneWarningNotAnErrorAndItsReturnIsNoted) {
+    TempFolder venue;
+    const QString gone = QString::fromStdString(venue / "share");
+    BoardHealth copied(time, config(gone));
+    copied.started();
+    for (int tick = 0; tick < 3; ++tick) {
+        time.advanceMs(1000);
+        EXPECT_NO_THROW(copied.refreshed(Running, races({"1R"}), ""));
+        ASSERT_TRUE(copied.waitForVenueCopy(5000));
+    }
+    std::filesystem::create_directory(venue / "share");
+    time.advanceMs(1000);
+    copied.refreshed(Running, races({"1R"}), "");
+    ASSERT_TRUE(copied.waitForVenueCopy(5000));
+    Lines warnings;
+    for (const std::string& line : journal.take())
+        if (line.find("status copy") != std::string::npos) warnings.push_back(line.substr(0, 13));
+    EXPECT_EQ(warnings, (Lines{"<4>status cop", "<6>recovered "}));
+    EXPECT_TRUE(QFile::exists(copied.venueFilePath()));
+}
+
+}  // namespace
+}  // namespace pelm

@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/database.h"
+#include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
 
 namespace pelm {

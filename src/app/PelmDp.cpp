@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "platform/journal.h"
 #include "platform/time_of_day.h"
 #include "ui/Umain.h"
 #include "ui/fonts.h"
@@ -17,8 +18,10 @@ int main(int argc, char** argv) {
     // fixed threshold keeps big buffers in their own mappings, returned when
     // freed, and the board's size flat from one refresh to the next.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    pelm::installJournal();
     pelm::registerFontSubstitutions();
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(PELM_VERSION);
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));
 
     pelm::TForm1 Form1;

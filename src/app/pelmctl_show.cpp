@@ -57,7 +57,8 @@ public:
     void tableReplaced(const std::string&, const std::string&) override {}
     void connectionLost(const std::string& message) override { fail(message); }
     void refreshFailed(const std::string& message) override { fail(message); }
-    void refreshed(pelm::TickState state, const std::optional<std::string>& problem) override {
+    void refreshed(const pelm::RefreshCycle&, pelm::TickState state,
+                   const std::optional<std::string>& problem) override {
         result_.state = stateName(state);
         if (problem) result_.error = *problem;
     }

@@ -60,7 +60,7 @@ bool BoardRunner::start() {
 void BoardRunner::refresh() {
     try {
         const RefreshOutcome outcome = cycle_->refresh();
-        events_.refreshed(outcome.state, outcome.problem);
+        events_.refreshed(*cycle_, outcome.state, outcome.problem);
     } catch (const EngineError& error) {
         if (!error.tableFileBroken() && !error.tableMissing())
             return events_.refreshFailed(error.what());

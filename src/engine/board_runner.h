@@ -34,8 +34,10 @@ public:
     virtual void connectionLost(const std::string& message) = 0;
     /// A refresh ended at an error; what the board showed stays.
     virtual void refreshFailed(const std::string& message) = 0;
-    /// A refresh completed; `problem` names a schedule line it left out.
-    virtual void refreshed(TickState state, const std::optional<std::string>& problem) = 0;
+    /// A refresh of `cycle` completed; `problem` names a schedule line it
+    /// left out.
+    virtual void refreshed(const RefreshCycle& cycle, TickState state,
+                           const std::optional<std::string>& problem) = 0;
 };
 
 class BoardRunner {
@@ -64,6 +66,7 @@ public:
     bool running() const { return cycle_ != nullptr; }
     /// The refresh cycle while the board runs, else null.
     RefreshCycle* cycle() { return cycle_.get(); }
+    const RefreshCycle* cycle() const { return cycle_.get(); }
 
 private:
     void refresh();

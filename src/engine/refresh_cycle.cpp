@@ -62,7 +62,7 @@ RefreshOutcome RefreshCycle::refresh() {
     lastScheduleOutsized_ = totalBytes(lines) > kOutsizedSchedule;
     if (lines.empty()) {
         board_.setClockText(settings_.taiki);
-        board_.setPreviousRace("");
+        setPreviousRace("");
         board_.setCurtainVisible(true);
         return {TickState::Waiting, std::nullopt};
     }
@@ -112,7 +112,7 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept,
         insertRaceRow(work_, race);
         if (start && clock_.now() < *start) {
             insertBeforeFirstRaceRow(work_);
-            board_.setPreviousRace("");
+            setPreviousRace("");
         }
         return true;
     } catch (const EngineError& error) {
@@ -144,7 +144,12 @@ void RefreshCycle::showPreviousRace() {
         return;
     }
     openPreviousRace(work_, start);
-    board_.setPreviousRace(work_.fieldText("rmenu"));
+    setPreviousRace(work_.fieldText("rmenu"));
+}
+
+void RefreshCycle::setPreviousRace(const std::string& title) {
+    previousRace_ = title;
+    board_.setPreviousRace(title);
 }
 
 void RefreshCycle::showNotice() {

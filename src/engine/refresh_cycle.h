@@ -50,11 +50,16 @@ public:
 
     Query& Qwork() { return work_; }
     Query& Qmenu() { return menu_; }
+    /// What the grid shows and the previous race above it (CP932), as the
+    /// last refresh left them.
+    std::shared_ptr<const ResultSet> upcoming() const { return menu_.result(); }
+    const std::string& previousRace() const { return previousRace_; }
 
 private:
     std::optional<std::string> rebuildRaceTable(const std::vector<std::string>& lines);
     bool insertRace(const RaceEntry& race, bool firstKept, std::optional<std::string>& problem);
     void shrinkAfterOutsizedSchedule();
+    void setPreviousRace(const std::string& title);
     void showPreviousRace();
     void showNotice();
 
@@ -68,6 +73,7 @@ private:
     Query work_;
     Query menu_;
     bool lastScheduleOutsized_ = false;
+    std::string previousRace_;
 };
 
 }  // namespace pelm

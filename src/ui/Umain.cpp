@@ -1,6 +1,8 @@
 #include "ui/Umain.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
 #include <QScreen>
 #include <algorithm>
 
@@ -62,8 +64,12 @@ void TForm1::FormShow() {
     settingsPath_ = settingsPath(currentDirectory());
     settings_ = loadBoardSettings(settingsPath_).settings;
     applyClockFont();
-    RunnerEvents& events = *this;
-    runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, events, connectBoardDatabase);
+    health_ = std::make_unique<BoardHealth>(
+        wallTime_, BoardHealthConfig{QDir::currentPath(), QCoreApplication::applicationVersion(),
+                                     {}, {}});
+    health_->started();
+    events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
+    runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);
     Timer1->start();
     if (!runner_->start()) setClockText(settings_.setuzoku);
 }
@@ -117,6 +123,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
     Timer1->stop();
     errors_->clear();
+    if (health_) health_->stopped();
     event->accept();
     emit closed(saved ? 0 : 1);
 }
@@ -204,7 +211,7 @@ void TForm1::refreshFailed(const std::string& message) {
     errors_->report(message);
 }
 
-void TForm1::refreshed(TickState, const std::optional<std::string>& problem) {
+void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<std::string>& problem) {
     if (problem) return errors_->report(*problem);
     errors_->clear();
 }

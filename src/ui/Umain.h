@@ -14,8 +14,10 @@
 
 #include "engine/board.h"
 #include "engine/board_runner.h"
+#include "engine/board_health.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
+#include "engine/health_events.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
@@ -133,11 +135,15 @@ private:
     void tableReplaced(const std::string& damage, const std::string& aside) override;
     void connectionLost(const std::string& message) override;
     void refreshFailed(const std::string& message) override;
-    void refreshed(TickState state, const std::optional<std::string>& problem) override;
+    void refreshed(const RefreshCycle& cycle, TickState state,
+                   const std::optional<std::string>& problem) override;
 
     const Clock& clock_;
     BoardSettings settings_ = BoardSettings::defaults();
     std::string settingsPath_;  // captured at the first showing
+    SystemTimeSource wallTime_;
+    std::unique_ptr<BoardHealth> health_;
+    std::unique_ptr<HealthEvents> events_;
     std::unique_ptr<BoardRunner> runner_;
     ErrorReporter* errors_;
     std::string noticeText_;

@@ -42,7 +42,8 @@ public:
         said.push_back("refresh failed");
         lastMessage = message;
     }
-    void refreshed(TickState, const std::optional<std::string>& problem) override {
+    void refreshed(const RefreshCycle&, TickState,
+                   const std::optional<std::string>& problem) override {
         said.push_back(problem ? "left out" : "refreshed");
     }
 
@@ -158,7 +159,9 @@ TEST_P(TableMishaps, TheBoardIsRightAgainWithinASecond) {
     const bool replaced =
         std::find(events.said.begin(), events.said.end(), "table replaced") != events.said.end();
     EXPECT_EQ(replaced, GetParam().damaged);
-    if (replaced) EXPECT_TRUE(fs::exists(events.aside)) << "the damaged file is kept for a look";
+    if (replaced) {
+        EXPECT_TRUE(fs::exists(events.aside)) << "the damaged file is kept for a look";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

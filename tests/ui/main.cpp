@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 #include "platform/time_of_day.h"
@@ -13,6 +14,10 @@
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The boards under test keep their status files here, not beside the
+    // user's own boards.
+    QTemporaryDir runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
     pelm::registerFontSubstitutions();
     QApplication application(argc, argv);
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale(QLocale::Japanese)));

@@ -1,0 +1,46 @@
+#include "engine/health_events.h"
+
+#include "platform/codepage.h"
+#include "platform/journal.h"
+
+namespace pelm {
+
+HealthEvents::HealthEvents(BoardHealth& health, RunnerEvents& screen)
+    : health_(health), screen_(screen) {}
+
+void HealthEvents::startFailed(const std::string& message, bool connection) {
+    health_.failed(message);
+    screen_.startFailed(message, connection);
+}
+
+void HealthEvents::started() {
+    health_.cleared();
+    screen_.started();
+}
+
+void HealthEvents::tableReplaced(const std::string& damage, const std::string& aside) {
+    qCWarning(lcBoard).noquote() << QStringLiteral(
+                                        "race table file damaged (%1): moved to %2, made afresh")
+                                        .arg(fromCp932(damage), QString::fromStdString(aside));
+    screen_.tableReplaced(damage, aside);
+}
+
+void HealthEvents::connectionLost(const std::string& message) {
+    qCWarning(lcBoard).noquote() << "race table file broke under the board, starting again: " +
+                                        fromCp932(message);
+    screen_.connectionLost(message);
+}
+
+void HealthEvents::refreshFailed(const std::string& message) {
+    health_.failed(message);
+    screen_.refreshFailed(message);
+}
+
+void HealthEvents::refreshed(const RefreshCycle& cycle, TickState state,
+                             const std::optional<std::string>& problem) {
+    health_.refreshed(boardStateOf(state), cycle.upcoming(), cycle.previousRace());
+    if (problem) health_.failed(*problem);
+    screen_.refreshed(cycle, state, problem);
+}
+
+}  // namespace pelm

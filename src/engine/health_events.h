@@ -1,0 +1,28 @@
+#pragma once
+// Everything the runner reports goes to the board's health first (the
+// journal and the status files), then on to whoever shows it on screen.
+
+#include "engine/board_health.h"
+#include "engine/board_runner.h"
+
+namespace pelm {
+
+class HealthEvents : public RunnerEvents {
+public:
+    /// Both must outlive this object.
+    HealthEvents(BoardHealth& health, RunnerEvents& screen);
+
+    void startFailed(const std::string& message, bool connection) override;
+    void started() override;
+    void tableReplaced(const std::string& damage, const std::string& aside) override;
+    void connectionLost(const std::string& message) override;
+    void refreshFailed(const std::string& message) override;
+    void refreshed(const RefreshCycle& cycle, TickState state,
+                   const std::optional<std::string>& problem) override;
+
+private:
+    BoardHealth& health_;
+    RunnerEvents& screen_;
+};
+
+}  // namespace pelm

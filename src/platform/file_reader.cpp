@@ -90,6 +90,20 @@ struct FileReader::State {
     pid_t process = 0;  // the process the thread runs in
 };
 
+namespace {
+
+// An exception (no memory for the bytes, say) must not end the thread.
+FileBytes readCaught(const FileReader::ReadFunction& readFile, const std::string& nativePath,
+                     std::size_t maxBytes) {
+    try {
+        return readFile(nativePath, maxBytes);
+    } catch (const std::exception&) {
+        return failed(FileBytes::Status::Unreadable);
+    }
+}
+
+}  // namespace
+
 FileReader::FileReader(std::chrono::milliseconds wait, ReadFunction read) {
     start(wait, std::move(read));
 }
@@ -119,7 +133,7 @@ void FileReader::serve(const std::shared_ptr<State>& state) {
         const State::Request request = std::move(*state->request);
         state->request.reset();
         lock.unlock();
-        FileBytes bytes = state->readFile(request.nativePath, request.maxBytes);
+        FileBytes bytes = readCaught(state->readFile, request.nativePath, request.maxBytes);
         lock.lock();
         state->inFlight = false;
         if (!state->abandoned) state->answer = std::move(bytes);

@@ -79,6 +79,8 @@ const BoardRun kRuns[] = {
                      "Size=100\r\nColor=15429970\r\n")},
 };
 
+void PrintTo(const BoardRun& run, std::ostream* out) { *out << run.name; }
+
 class SettingsKeeperRun : public ::testing::TestWithParam<BoardRun> {
 protected:
     void place(const std::optional<std::string>& text) const {

@@ -17,7 +17,8 @@ constexpr std::string_view kHelp =
     "one line each as RInfo.txt:LINE: error|warning: text, every line the board\n"
     "would skip, every time the board would reject, an end not after its start,\n"
     "fields the board will cut, bytes that are no Shift-JIS text, races out of\n"
-    "start order, overlapping races and duplicates.\n\n"
+    "start order, overlapping races and duplicates, a NUL byte that hides the lines\n"
+    "after it, and lines beyond what the board reads (10000 lines or 4 MB).\n\n"
     "Options:\n"
     "  --data DIR   check this data folder instead of DataDir of ./PelmDp.ini\n\n"
     "Exit status: 0 no errors (warnings allowed), 1 errors found or the schedule\n"
@@ -28,22 +29,24 @@ int run(const Arguments& arguments) {
     if (!arguments.positional.empty()) return usageError("check takes no words, only options");
     useSystemLocale();
     const pelm::BoardSettings settings = boardSettingsFor(arguments);
-    std::vector<std::string> lines;
+    std::string bytes;
     try {
-        lines = pelm::readLines(pelm::schedulePath(settings.dataDir));
+        bytes = pelm::readFileStart(pelm::schedulePath(settings.dataDir),
+                                    pelm::kScheduleLimits.maxBytes + 1);
     } catch (const pelm::Error& error) {
         std::cout << "RInfo.txt: error: " << terminalText(error.what()) << "\n";
         return kExitFailed;
     }
+    const pelm::ScheduleCheck check = pelm::checkScheduleBytes(bytes, pelm::currentLocaleTime());
     int errors = 0, warnings = 0;
-    for (const pelm::Finding& finding : pelm::checkSchedule(lines, pelm::currentLocaleTime())) {
+    for (const pelm::Finding& finding : check.findings) {
         bool error = finding.severity == pelm::Finding::Severity::Error;
         (error ? errors : warnings)++;
         std::cout << "RInfo.txt:" << finding.line << ": " << (error ? "error" : "warning") << ": "
                   << finding.message << "\n";
     }
-    if (lines.empty()) std::cout << "RInfo.txt: the schedule is empty; the board waits\n";
-    std::cout << lines.size() << " lines, " << errors << " errors, " << warnings << " warnings\n";
+    if (check.lines == 0) std::cout << "RInfo.txt: the schedule is empty; the board waits\n";
+    std::cout << check.lines << " lines, " << errors << " errors, " << warnings << " warnings\n";
     return errors > 0 ? kExitFailed : kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/board_settings.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/codepage.h"
@@ -13,26 +14,28 @@ namespace {
 // A key of the settings file and the member of the record it fills; exactly
 // one of `text` and `number` is set.
 struct Key {
+    SettingKey id;
     std::string_view section;
     std::string_view name;
     std::string BoardSettings::*text = nullptr;
     int BoardSettings::*number = nullptr;
 };
 
-constexpr Key kDataDir{"Env", "DataDir", &BoardSettings::dataDir};
-constexpr Key kLogo{"Env", "Logo", &BoardSettings::logo};
-constexpr Key kSetuzoku{"Env", "Setuzoku", &BoardSettings::setuzoku};
-constexpr Key kTaiki{"Env", "Taiki", &BoardSettings::taiki};
-constexpr Key kFont{"Font", "Font", &BoardSettings::font};
-constexpr Key kColor{"Font", "Color", nullptr, &BoardSettings::color};
-constexpr Key kSize{"Font", "Size", nullptr, &BoardSettings::size};
+constexpr Key kDataDir{SettingKey::DataDir, "Env", "DataDir", &BoardSettings::dataDir};
+constexpr Key kLogo{SettingKey::Logo, "Env", "Logo", &BoardSettings::logo};
+constexpr Key kSetuzoku{SettingKey::Setuzoku, "Env", "Setuzoku", &BoardSettings::setuzoku};
+constexpr Key kTaiki{SettingKey::Taiki, "Env", "Taiki", &BoardSettings::taiki};
+constexpr Key kFont{SettingKey::Font, "Font", "Font", &BoardSettings::font};
+constexpr Key kColor{SettingKey::Color, "Font", "Color", nullptr, &BoardSettings::color};
+constexpr Key kSize{SettingKey::Size, "Font", "Size", nullptr, &BoardSettings::size};
 
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};
 constexpr std::array kSaveOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kSize, kColor};
 
+std::size_t indexOf(SettingKey id) { return static_cast<std::size_t>(id); }
+
 // False when the key is missing or its integer cannot be read.
-bool readKey(const IniFile& file, const Key& key, BoardSettings& settings) {
-    auto value = file.value(key.section, key.name);
+bool readKey(const std::optional<std::string>& value, const Key& key, BoardSettings& settings) {
     if (!value) return false;
     if (key.text) {
         settings.*key.text = *value;
@@ -43,12 +46,39 @@ bool readKey(const IniFile& file, const Key& key, BoardSettings& settings) {
     return number.has_value();
 }
 
+// A size no screen can show would make the clock vanish or its font code
+// work with absurd numbers; it is brought into range, with a warning.
+void keepSizeInRange(LoadedSettings& loaded) {
+    const int size = loaded.settings.size;
+    if (size == clockPointsInRange(size)) return;
+    loaded.settings.size = clockPointsInRange(size);
+    loaded.warnings.push_back("Font/Size " + std::to_string(size) + " is outside " +
+                              std::to_string(kMinClockPoints) + ".." +
+                              std::to_string(kMaxClockPoints) + " points; using " +
+                              std::to_string(loaded.settings.size));
+}
+
 std::string valueText(const Key& key, const BoardSettings& settings) {
     return key.text ? settings.*key.text : std::to_string(settings.*key.number);
 }
 
 [[noreturn]] void cannotWrite(const std::string& path) {
     throw Error(path + utf8ToCp932(" に書き込めません"));
+}
+
+// Whether the save at close writes the board's value of `key` into the file
+// as it is on disk now (`onDisk`); see saveBoardSettings.
+bool writesBoardValue(const Key& key, const SettingsSnapshot& onDisk,
+                      const SettingsSnapshot& readAtStart, const std::set<SettingKey>& touched) {
+    if (touched.contains(key.id) || onDisk.holdsNone()) return true;
+    if (readAtStart.holdsNone()) return false;
+    return onDisk.text(key.id) == readAtStart.text(key.id);
+}
+
+SettingsSnapshot snapshotOf(const IniFile& file) {
+    SettingsSnapshot snapshot;
+    for (const Key& key : kLoadOrder) snapshot.texts[indexOf(key.id)] = file.value(key.section, key.name);
+    return snapshot;
 }
 
 }  // namespace
@@ -63,15 +93,23 @@ BoardSettings BoardSettings::defaults() {
     return settings;
 }
 
+int clockPointsInRange(int points) { return std::clamp(points, kMinClockPoints, kMaxClockPoints); }
+
+bool SettingsSnapshot::holdsNone() const {
+    return std::none_of(texts.begin(), texts.end(), [](const auto& text) { return text.has_value(); });
+}
+
 std::string settingsPath(std::string_view directory) {
     return std::string(directory) + "\\PelmDp.ini";
 }
 
 LoadedSettings readBoardSettings(const IniFile& file) {
-    LoadedSettings loaded{BoardSettings::defaults(), {}};
+    LoadedSettings loaded{BoardSettings::defaults(), {}, {}, snapshotOf(file)};
     for (const Key& key : kLoadOrder) {
-        if (!readKey(file, key, loaded.settings)) loaded.defaulted.emplace_back(key.name);
+        if (!readKey(loaded.snapshot.text(key.id), key, loaded.settings))
+            loaded.defaulted.emplace_back(key.name);
     }
+    keepSizeInRange(loaded);
     return loaded;
 }
 
@@ -88,6 +126,29 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
     for (const Key& key : kSaveOrder)
         file->setValue(key.section, key.name, valueText(key, settings));
     if (!file->saveAtomically(native)) cannotWrite(path);
+}
+
+void saveBoardSettings(const std::string& path, const BoardSettings& settings,
+                       const SettingsSnapshot& readAtStart,
+                       const std::set<SettingKey>& changedByOperator) {
+    const std::string native = nativePath(path);
+    auto file = IniFile::loadForUpdate(native);
+    if (!file) cannotWrite(path);
+    const std::string before = file->text();
+    const SettingsSnapshot onDisk = snapshotOf(*file);
+    for (const Key& key : kSaveOrder) {
+        if (writesBoardValue(key, onDisk, readAtStart, changedByOperator))
+            file->setValue(key.section, key.name, valueText(key, settings));
+    }
+    if (file->text() == before) return;
+    if (!file->saveAtomically(native)) cannotWrite(path);
+}
+
+SettingsKeeper::SettingsKeeper(std::string path)
+    : path_(std::move(path)), loaded_(loadBoardSettings(path_)) {}
+
+void SettingsKeeper::save(const BoardSettings& settings) const {
+    saveBoardSettings(path_, settings, loaded_.snapshot, touched_);
 }
 
 }  // namespace pelm

@@ -2,7 +2,9 @@
 // The board settings record and the settings file "PelmDp.ini" it is
 // loaded from and saved to.
 
+#include <array>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,14 +31,46 @@ struct BoardSettings {
     bool showsLogo() const { return logo == "on"; }
 };
 
+/// The clock sizes a screen can show, in points. 500 points are 667 pixels
+/// on the 96-dpi screen the layout was made for, the whole height of the
+/// board's client area (679 pixels): a larger clock cannot show one digit.
+constexpr int kMinClockPoints = 1;
+constexpr int kMaxClockPoints = 500;
+
+/// A clock size brought into kMinClockPoints..kMaxClockPoints.
+int clockPointsInRange(int points);
+
 /// The settings file's path: the directory (a board path) + "\PelmDp.ini".
 std::string settingsPath(std::string_view directory);
 
-/// What a load found: the values, and the keys (such as "DataDir") that took
-/// their default because the file, section or key is missing or unreadable.
+/// The seven keys, in the order a save writes them.
+enum class SettingKey { DataDir, Logo, Setuzoku, Taiki, Font, Size, Color };
+constexpr std::array kSettingKeys{SettingKey::DataDir, SettingKey::Logo, SettingKey::Setuzoku,
+                                  SettingKey::Taiki,   SettingKey::Font, SettingKey::Size,
+                                  SettingKey::Color};
+
+/// The texts of the seven keys as a load found them in the file (after the
+/// profile rules: blanks and quotes around the value dropped), nothing for a
+/// missing key, indexed by SettingKey.
+struct SettingsSnapshot {
+    std::array<std::optional<std::string>, kSettingKeys.size()> texts;
+
+    const std::optional<std::string>& text(SettingKey key) const {
+        return texts[static_cast<std::size_t>(key)];
+    }
+    /// True when the file held none of the seven keys (missing, unreadable or
+    /// about something else).
+    bool holdsNone() const;
+};
+
+/// What a load found: the values, the keys (such as "DataDir") that took
+/// their default because the file, section or key is missing or unreadable,
+/// warnings (UTF-8) about values brought into range, and the texts read.
 struct LoadedSettings {
     BoardSettings settings;
     std::vector<std::string> defaulted;
+    std::vector<std::string> warnings;
+    SettingsSnapshot snapshot;
 };
 
 /// Reads the seven values in order, each with its default; never fails.
@@ -50,6 +84,44 @@ LoadedSettings readBoardSettings(const IniFile& file);
 /// file atomically. Throws pelm::Error "<path> に書き込めません" when it cannot;
 /// the old file is then left as it was.
 void saveBoardSettings(const std::string& path, const BoardSettings& settings);
+
+/// The save at close, which keeps what was deployed while the board ran.
+/// Each key takes, in this order of precedence:
+///  - the value in `settings`, when the operator changed it through the
+///    board's own menus (`changedByOperator`), or when the file now holds
+///    none of the seven keys (missing at close: written whole, as ever);
+///  - nothing new, when the board read none of the keys at start and the file
+///    now holds some: a file deployed during the run is kept whole;
+///  - the file's value, when the file now holds a text for it that differs
+///    from `readAtStart` (a key removed from the file stays removed);
+///  - else the value in `settings`.
+/// Every other line is kept; the file is replaced atomically and only when
+/// its text changes. Throws as the plain save.
+void saveBoardSettings(const std::string& path, const BoardSettings& settings,
+                       const SettingsSnapshot& readAtStart,
+                       const std::set<SettingKey>& changedByOperator);
+
+/// The settings file of a running board: what it held at start, and which
+/// keys the operator changed through the board's menus since.
+class SettingsKeeper {
+public:
+    /// Loads the settings file at a board path (never fails).
+    explicit SettingsKeeper(std::string path);
+
+    const LoadedSettings& loaded() const { return loaded_; }
+
+    /// Marks a key as changed by the operator, so the save writes it even
+    /// over a change on disk.
+    void touch(SettingKey key) { touched_.insert(key); }
+
+    /// The save at close (see saveBoardSettings above).
+    void save(const BoardSettings& settings) const;
+
+private:
+    std::string path_;
+    LoadedSettings loaded_;
+    std::set<SettingKey> touched_;
+};
 
 /// The profile integer rule: leading spaces, optional sign, then 0x, 0X, x,
 /// X or $ and at most 8 hexadecimal digits, or decimal digits; anything

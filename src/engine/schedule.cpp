@@ -1,10 +1,27 @@
 #include "engine/schedule.h"
 
+#include "platform/codepage.h"
+
 namespace pelm {
 
 std::string schedulePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfo.txt"; }
 
 std::string noticePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfomem.txt"; }
+
+LimitedLines readScheduleLines(std::string_view dataDir) {
+    return readLinesWithin(schedulePath(dataDir), kScheduleLimits);
+}
+
+LimitedLines readNoticeLines(std::string_view dataDir) {
+    return readLinesWithin(noticePath(dataDir), kScheduleLimits);
+}
+
+std::string scheduleCutMessage(std::string_view dataDir) {
+    return schedulePath(dataDir) +
+           utf8ToCp932(" が大きすぎます: 先頭の " + std::to_string(kScheduleLimits.maxLines) +
+                       " 行、" + std::to_string(kScheduleLimits.maxBytes >> 20) +
+                       " MB までを使います");
+}
 
 void CsvToStringList(std::string_view line, std::vector<std::string>& fields) {
     for (;;) {

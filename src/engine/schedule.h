@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text_file.h"
+
 namespace pelm {
 
 constexpr std::size_t kStartLength = 8;
@@ -24,6 +26,26 @@ struct RaceEntry {
 /// Data folder + "\RInfo.txt" and + "\RInfomem.txt", concatenated as written.
 std::string schedulePath(std::string_view dataDir);
 std::string noticePath(std::string_view dataDir);
+
+/// How much of the schedule or notice one refresh takes in. Every refresh
+/// rebuilds the whole race table four times a second, so the work must stay
+/// bounded whatever a writer leaves behind: a race day has some hundreds of
+/// races, and the refresh is measured up to 10 000; 4 MB holds 10 000 lines
+/// of any sensible length (a line the board uses is at most 58 bytes) with
+/// room for long extra fields.
+constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
+
+/// The schedule's lines within kScheduleLimits; `cut` when there was more.
+/// Throws pelm::Error naming the file when it cannot be read (missing, no
+/// regular file, or the read stalls): the board is then not connected.
+LimitedLines readScheduleLines(std::string_view dataDir);
+
+/// The notice's lines within the same limits, cut silently: the notice area
+/// shows only its first lines anyway. Throws as readScheduleLines.
+LimitedLines readNoticeLines(std::string_view dataDir);
+
+/// The error a refresh reports when the schedule was cut, in CP932.
+std::string scheduleCutMessage(std::string_view dataDir);
 
 /// Appends the comma-separated fields of `line` to `fields`: no quoting, no
 /// trimming; "a,,b" gives a, "", b and an empty line one empty field.

@@ -110,7 +110,58 @@ private:
     std::map<std::string, std::size_t> firstLines_;
 };
 
+// Lines as splitLines counts them, but reading past NUL bytes.
+std::size_t countLines(std::string_view text) {
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < text.size(); ++lines) {
+        const std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) return lines + 1;
+        at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+    }
+    return lines;
+}
+
+// The lines after the one holding the byte at `offset`.
+std::size_t linesAfter(std::string_view text, std::size_t offset) {
+    const std::size_t end = text.find_first_of("\r\n", offset);
+    if (end == std::string_view::npos) return 0;
+    return countLines(text.substr(end + (text.substr(end, 2) == "\r\n" ? 2 : 1)));
+}
+
+std::string hiddenLines(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " more line after it is" : " more lines after it are") +
+           " ignored";
+}
+
+Finding cutFinding(std::size_t firstDropped) {
+    return {firstDropped, Finding::Severity::Warning,
+            "the schedule is larger than the board reads (" +
+                std::to_string(kScheduleLimits.maxLines) + " lines or " +
+                std::to_string(kScheduleLimits.maxBytes >> 20) +
+                " MB); this line and all after it are ignored"};
+}
+
 }  // namespace
+
+std::optional<Finding> checkNulByte(std::string_view bytes) {
+    const std::size_t nul = bytes.find('\0');
+    if (nul == std::string_view::npos) return std::nullopt;
+    const std::size_t line = countLines(bytes.substr(0, nul)) +
+                             (nul == 0 || bytes.find_last_of("\r\n", nul - 1) == nul - 1 ? 1 : 0);
+    return Finding{line, Finding::Severity::Warning,
+                   "NUL byte at offset " + std::to_string(nul) +
+                       ": the board reads no further; " + hiddenLines(linesAfter(bytes, nul))};
+}
+
+ScheduleCheck checkScheduleBytes(std::string_view bytes, const LocaleTime& locale) {
+    const LimitedLines schedule = splitLinesWithin(bytes, kScheduleLimits);
+    ScheduleCheck check{schedule.lines.size(), checkSchedule(schedule.lines, locale)};
+    if (std::optional<Finding> nul = checkNulByte(bytes)) check.findings.push_back(*nul);
+    if (schedule.cut) check.findings.push_back(cutFinding(schedule.lines.size() + 1));
+    std::stable_sort(check.findings.begin(), check.findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    return check;
+}
 
 std::vector<Finding> checkSchedule(const std::vector<std::string>& lines,
                                    const LocaleTime& locale) {

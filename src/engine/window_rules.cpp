@@ -1,7 +1,8 @@
 #include "engine/window_rules.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <climits>
+#include <cstdint>
 
 namespace pelm {
 namespace {
@@ -20,9 +21,12 @@ int droppedUpperHeight(int proposed, int clientHeight) {
     return height <= kMinimumRegion ? 0 : height;
 }
 
+// In 64 bits, so no int (INT_MIN's magnitude included) overflows on the way;
+// sizes beyond what an int holds in pixels end at INT_MAX.
 int designPixels(int points) {
-    const long scaled = std::labs(static_cast<long>(points)) * kDesignDpi;
-    return std::max(1L, (scaled + kPointsPerInch / 2) / kPointsPerInch);
+    const std::int64_t magnitude = points < 0 ? -static_cast<std::int64_t>(points) : points;
+    const std::int64_t pixels = (magnitude * kDesignDpi + kPointsPerInch / 2) / kPointsPerInch;
+    return static_cast<int>(std::clamp<std::int64_t>(pixels, 1, INT_MAX));
 }
 
 }  // namespace pelm

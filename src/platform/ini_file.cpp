@@ -1,48 +1,17 @@
 #include "platform/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <set>
 
 #include "platform/atomic_file.h"
 #include "platform/ini_line.h"
+#include "platform/text_file.h"
 
 namespace pelm {
 namespace {
 
-struct FileContent {
-    bool readable = false;
-    std::string bytes;  // empty for a missing file
-};
-
-bool readAll(int fd, std::string& bytes) {
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got == 0) return true;
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        bytes.append(buffer, static_cast<size_t>(got));
-    }
-}
-
-// O_NONBLOCK keeps a FIFO put in the file's place from hanging the reader.
-FileContent readFile(const std::string& nativePath) {
-    FileContent content;
-    int fd = open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        content.readable = errno == ENOENT || errno == ENOTDIR;
-        return content;
-    }
-    struct stat status;
-    content.readable =
-        fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && readAll(fd, content.bytes);
-    close(fd);
-    return content;
-}
+// A settings or engine configuration file this large is no such file; it is
+// refused whole rather than read, or rewritten, in part.
+constexpr std::size_t kIniFileLimit = std::size_t{4} << 20;
 
 bool isBlankLine(std::string_view line) {
     return line.find_first_not_of(" \t\v\f") == std::string_view::npos;
@@ -55,9 +24,12 @@ IniFile IniFile::load(const std::string& nativePath) {
 }
 
 std::optional<IniFile> IniFile::loadForUpdate(const std::string& nativePath) {
-    FileContent content = readFile(nativePath);
-    if (!content.readable) return std::nullopt;
-    return parse(content.bytes);
+    // Through the shared reader, so a FIFO or a stalled share in the file's
+    // place reads as unreadable instead of hanging the board or a tool.
+    const FileBytes file = readCompleteFile(nativePath, kIniFileLimit);
+    if (file.status == FileBytes::Status::Missing) return IniFile{};
+    if (!file.read()) return std::nullopt;
+    return parse(file.bytes);
 }
 
 IniFile IniFile::parse(std::string_view content) {

@@ -1,11 +1,5 @@
 #include "platform/text_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -17,19 +11,14 @@ namespace {
     throw Error(utf8ToCp932("ファイル ") + boardPath + utf8ToCp932(" を開けません"));
 }
 
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
+// How many bytes of `text` hold only whole lines when at most `maxBytes` may
+// be kept: up to the last break within them, or all of them when the byte
+// just beyond is a break.
+std::size_t wholeLinesWithin(std::string_view text, std::size_t maxBytes) {
+    const std::size_t lastBreak = text.find_last_of("\r\n", maxBytes);
+    if (lastBreak == std::string_view::npos) return 0;
+    return lastBreak == maxBytes ? maxBytes : lastBreak + 1;
+}
 
 }  // namespace
 
@@ -50,29 +39,41 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
+LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits) {
+    text = text.substr(0, text.find('\0'));
+    LimitedLines limited;
+    if (text.size() > limits.maxBytes) {
+        limited.cut = true;
+        text = text.substr(0, wholeLinesWithin(text, limits.maxBytes));
+    }
+    limited.lines = splitLines(text);
+    if (limited.lines.size() > limits.maxLines) {
+        limited.cut = true;
+        limited.lines.resize(limits.maxLines);
+    }
+    return limited;
+}
+
+std::string readFileStart(const std::string& boardPath, std::size_t maxBytes) {
+    FileBytes file = FileReader::shared().read(nativePath(boardPath), maxBytes);
+    if (!file.read()) cannotOpen(boardPath);
+    return std::move(file.bytes);
+}
+
+LimitedLines readLinesWithin(const std::string& boardPath, const TextLimits& limits) {
+    return splitLinesWithin(readFileStart(boardPath, limits.maxBytes + 1), limits);
+}
+
+FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) {
+    FileBytes file = FileReader::shared().read(nativePath, maxBytes + 1);
+    if (file.read() && file.bytes.size() > maxBytes) return FileBytes{};
+    return file;
+}
+
 std::string readWholeFile(const std::string& boardPath) {
-    FileHandle file(open(nativePath(boardPath).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    struct stat status;
-    if (file.fd() < 0 || fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        cannotOpen(boardPath);
-    }
-    // Read to the end rather than trusting the size: a writer may be
-    // growing or shrinking the file while we read it.
-    std::string content;
-    content.resize(static_cast<size_t>(status.st_size) + 1);
-    size_t filled = 0;
-    for (;;) {
-        if (filled == content.size()) content.resize(content.size() * 2);
-        ssize_t got = read(file.fd(), content.data() + filled, content.size() - filled);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            cannotOpen(boardPath);
-        }
-        filled += static_cast<size_t>(got);
-    }
-    content.resize(filled);
-    return content;
+    FileBytes file = readCompleteFile(nativePath(boardPath), kWholeFileLimit);
+    if (!file.read()) cannotOpen(boardPath);
+    return std::move(file.bytes);
 }
 
 std::vector<std::string> readLines(const std::string& boardPath) {

@@ -1,23 +1,64 @@
 #pragma once
-// Whole text files read into lines, byte for byte, as the board reads its
-// schedule and notice files.
+// Text files read into lines, byte for byte, as the board reads its schedule
+// and notice files; every read goes through the shared FileReader, so none
+// can block the board.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/file_reader.h"
+
 namespace pelm {
+
+/// The most a read of a "whole" file takes in. Far beyond any file the board
+/// reads; a file larger than this is treated as unreadable rather than let
+/// fill the memory.
+constexpr std::size_t kWholeFileLimit = std::size_t{64} << 20;
 
 /// Splits text at CR LF, lone CR or lone LF. A break at the very end adds
 /// no empty line, empty text has no lines, a NUL byte ends the text, and
 /// empty lines in the middle count.
 std::vector<std::string> splitLines(std::string_view text);
 
-/// Reads the existing file at a board path whole and splits it into lines.
-/// Throws pelm::Error naming the file when it cannot be opened or read.
+/// How much of a text file a reader takes in.
+struct TextLimits {
+    std::size_t maxBytes;
+    std::size_t maxLines;
+};
+
+/// Lines cut to limits, and whether anything was cut away.
+struct LimitedLines {
+    std::vector<std::string> lines;
+    bool cut = false;
+};
+
+/// The lines of `text` (as splitLines) within limits: a text longer than
+/// maxBytes keeps only its lines that end within them (a line whose break is
+/// the first byte beyond still counts), and only the first maxLines lines
+/// are kept. Text after a NUL is not part of the text, so it is never cut.
+LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits);
+
+/// At most `maxBytes` bytes from the start of the file at a board path.
+/// Throws pelm::Error naming the file when it is missing, no regular file,
+/// cannot be read, or the read stalls.
+std::string readFileStart(const std::string& boardPath, std::size_t maxBytes);
+
+/// The file at a board path within limits; reads no more than
+/// limits.maxBytes + 1 bytes. Throws as readFileStart.
+LimitedLines readLinesWithin(const std::string& boardPath, const TextLimits& limits);
+
+/// Reads the file at a board path whole and splits it into lines. Throws
+/// pelm::Error naming the file when it cannot be read (larger than
+/// kWholeFileLimit included).
 std::vector<std::string> readLines(const std::string& boardPath);
 
-/// Reads the existing file at a board path whole, bytes unchanged.
+/// Reads the file at a board path whole, bytes unchanged; throws as readLines.
 std::string readWholeFile(const std::string& boardPath);
+
+/// The file at a native path whole, through the shared reader: a file larger
+/// than `maxBytes` counts as Unreadable, so no caller works on part of it.
+FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes);
 
 }  // namespace pelm

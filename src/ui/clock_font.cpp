@@ -1,6 +1,9 @@
 #include "ui/clock_font.h"
 
 #include <QLabel>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
@@ -14,10 +17,12 @@ constexpr int kDesignDpi = 96;
 constexpr int kPointsPerInch = 72;
 }  // namespace
 
+// In 64 bits, so a huge pixel size cannot overflow the conversion.
 int clockPoints(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
-    const int pixels = font.pixelSize();
-    return (pixels * kPointsPerInch + kDesignDpi / 2) / kDesignDpi;
+    const std::int64_t pixels = font.pixelSize();
+    const std::int64_t points = (pixels * kPointsPerInch + kDesignDpi / 2) / kDesignDpi;
+    return static_cast<int>(std::clamp<std::int64_t>(points, INT_MIN, INT_MAX));
 }
 
 QFont onDesignScreen(QFont font) {
@@ -47,7 +52,7 @@ void showClockFont(QLabel& clock, const QFont& font, const QColor& color) {
 
 void keepClockFont(BoardSettings& settings, const QFont& font, const QColor& color) {
     settings.font = toCp932(font.family());
-    settings.size = clockPoints(font);
+    settings.size = clockPointsInRange(clockPoints(font));
     settings.color = colorRef(color);
 }
 

@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <algorithm>
-#include <cstdlib>
 
 #include "platform/codepage.h"
 
@@ -51,7 +50,7 @@ QFont boardFont(const layout::FontSpec& design) {
 
 QFont clockFont(const BoardSettings& settings) {
     QFont font(fromCp932(settings.font));
-    font.setPointSize(std::max(1, std::abs(settings.size)));
+    font.setPointSize(clockPointsInRange(settings.size));
     return atDesignMeasure(font);
 }
 

@@ -64,7 +64,7 @@ void TForm1::chimgClick() {
 bool TForm1::loadLargeLogo(const QString& path) {
     const QImage picture = readLogoPicture(path);
     if (picture.isNull()) {
-        errors_->report(toCp932(path) + " は画像として読めません");
+        errors_->report(unreadablePictureMessage(path));
         return false;
     }
     Image2->setPixmap(QPixmap::fromImage(picture));

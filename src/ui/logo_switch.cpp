@@ -1,10 +1,19 @@
 #include "ui/logo_switch.h"
 
-#include <QImageReader>
+#include <QByteArray>
 
+#include "platform/codepage.h"
 #include "platform/paths.h"
+#include "platform/text_file.h"
 
 namespace pelm {
+namespace {
+
+// Far beyond a logo for a 220 x 106 panel (a full-HD 32-bit BMP is 8 MB); a
+// file larger than this is refused rather than read into memory.
+constexpr std::size_t kLogoPictureLimit = std::size_t{32} << 20;
+
+}  // namespace
 
 LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn) {
     if (setting == "on") return {LogoKind::BuiltIn, builtIn};
@@ -15,10 +24,17 @@ LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn) {
 }
 
 QImage readLogoPicture(const QString& path) {
-    // The file's content decides, so a JPEG saved as .bmp still shows.
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    return reader.read();
+    // Read through the shared reader, so a FIFO or a stalled share in the
+    // picture's place cannot hang the board; the content decides the format,
+    // so a JPEG saved as .bmp still shows.
+    const FileBytes file = readCompleteFile(path.toStdString(), kLogoPictureLimit);
+    if (!file.read()) return {};
+    return QImage::fromData(QByteArray::fromRawData(file.bytes.data(),
+                                                    static_cast<qsizetype>(file.bytes.size())));
+}
+
+std::string unreadablePictureMessage(const QString& path) {
+    return toCp932(path + QStringLiteral(" は画像として読めません"));
 }
 
 }  // namespace pelm

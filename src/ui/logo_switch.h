@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QString>
+#include <string>
 #include <string_view>
 
 namespace pelm {
@@ -23,7 +24,12 @@ struct LogoChoice {
 /// other value, an unreadable picture included, hides the logo.
 LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn);
 
-/// The picture at a path, or a null image when it cannot be read.
+/// The picture at a path, or a null image when it cannot be read (no
+/// regular file, a read that stalls, or no picture in it).
 QImage readLogoPicture(const QString& path);
+
+/// The error for a picture chosen from the menu that cannot be read, in
+/// CP932: "<path> は画像として読めません" (the error box adds the period).
+std::string unreadablePictureMessage(const QString& path);
 
 }  // namespace pelm

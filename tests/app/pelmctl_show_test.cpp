@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -22,8 +23,8 @@ struct Outcome {
     std::string output;
 };
 
-Outcome pelmctl(const std::string& arguments) {
-    std::string command = std::string(PELMCTL_PATH) + " " + arguments + " 2>&1";
+Outcome run(const std::string& commandLine) {
+    std::string command = commandLine + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     Outcome outcome{-1, {}};
     std::array<char, 4096> buffer;
@@ -31,6 +32,16 @@ Outcome pelmctl(const std::string& arguments) {
     int status = pclose(pipe);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;
+}
+
+// The tool under a deadline: a hang ends it with status 124 instead of
+// stalling the suite.
+Outcome pelmctlWithin(const std::string& arguments) {
+    return run("timeout 10 " + std::string(PELMCTL_PATH) + " " + arguments);
+}
+
+Outcome pelmctl(const std::string& arguments) {
+    return run(std::string(PELMCTL_PATH) + " " + arguments);
 }
 
 QJsonObject json(const Outcome& outcome) {
@@ -118,6 +129,31 @@ TEST_F(PelmctlShow, CheckReportsLinesCompilerStyle) {
     EXPECT_EQ(pelmctl("check").status, 0);
     folder.removeSchedule();
     EXPECT_EQ(pelmctl("check").status, 1);
+}
+
+TEST_F(PelmctlShow, CheckWarnsOfANulByteAndCountsTheLinesItHides) {
+    folder.writeSchedule(std::string("10:00:00,10:30:00,A\r\n10:30:00,11:00:00,B\0junk\r\n"
+                                     "11:00:00,11:30:00,C\r\n11:30:00,12:00:00,D\r\n",
+                                     89));
+    Outcome outcome = pelmctl("check");
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("RInfo.txt:2: warning: NUL byte at offset 40: the board reads "
+                                  "no further; 2 more lines after it are ignored"),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("2 lines, 0 errors, 1 warnings"), std::string::npos)
+        << outcome.output;
+}
+
+TEST_F(PelmctlShow, AScheduleThatIsAFifoIsNotConnectedAtOnce) {
+    folder.removeSchedule();
+    ASSERT_EQ(mkfifo((folder.dataPath() + "/RInfo.txt").c_str(), 0644), 0);
+    Outcome shown = pelmctlWithin("show --json");
+    EXPECT_EQ(shown.status, 1) << shown.output;
+    EXPECT_EQ(json(shown)["state"].toString(), "not_connected");
+    Outcome checked = pelmctlWithin("check");
+    EXPECT_EQ(checked.status, 1) << checked.output;
+    EXPECT_NE(checked.output.find("RInfo.txt: error:"), std::string::npos) << checked.output;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/schedule.h"
 #include "platform/codepage.h"
 
 namespace pelm {
@@ -64,6 +65,45 @@ TEST(CheckSchedule, ReportsOrderOverlapsAndDuplicates) {
                 ElementsAre(finding(2, Severity::Warning, "overlaps the race of line 1")));
     EXPECT_THAT(check({"10:00:00,10:30:00,A", "10:00:00,10:30:00,A"}),
                 ElementsAre(finding(2, Severity::Warning, "the same race as line 1")));
+}
+
+TEST(CheckNulByte, NamesItsOffsetAndCountsTheLinesItHides) {
+    using namespace std::string_view_literals;
+    const struct {
+        std::string_view bytes;
+        std::size_t line;
+        const char* words;
+    } cases[] = {
+        {"a\r\nb\0c\r\nd\r\ne"sv, 2, "NUL byte at offset 4: the board reads no further; 2 more lines after it are ignored"},
+        {"a\n\0b\nc\n"sv, 2, "offset 2: the board reads no further; 1 more line after it is ignored"},
+        {"\0"sv, 1, "offset 0: the board reads no further; 0 more lines"},
+        {"a\r\0\r\n\r\n"sv, 2, "offset 2: the board reads no further; 1 more line after"},
+        {"a\0b\0c\nd"sv, 1, "offset 1: the board reads no further; 1 more line after"},
+    };
+    for (const auto& test : cases) {
+        const std::optional<Finding> nul = checkNulByte(test.bytes);
+        ASSERT_TRUE(nul.has_value());
+        EXPECT_THAT(*nul, finding(test.line, Severity::Warning, test.words));
+    }
+    EXPECT_FALSE(checkNulByte("a\r\nb\r\n").has_value());
+}
+
+TEST(CheckScheduleBytes, AddsTheNulAndTheCutToTheLineFindings) {
+    const LocaleTime japanese = LocaleTime::fromLocale(QLocale("ja_JP"));
+    const std::string nul("10:00:00,10:30:00,A\r\nxx,\0,B\r\n10:30:00,11:00:00,C\r\n", 50);
+    const ScheduleCheck withNul = checkScheduleBytes(nul, japanese);
+    EXPECT_EQ(withNul.lines, 2u);
+    EXPECT_THAT(withNul.findings,
+                ElementsAre(finding(2, Severity::Warning, "fewer than three fields"),
+                            finding(2, Severity::Warning, "NUL byte at offset 24")));
+
+    std::string longDay;
+    for (std::size_t i = 0; i <= kScheduleLimits.maxLines; ++i) longDay += "10:00:00,10:30:00,A\n";
+    const ScheduleCheck cut = checkScheduleBytes(longDay, japanese);
+    EXPECT_EQ(cut.lines, kScheduleLimits.maxLines);
+    ASSERT_FALSE(cut.findings.empty());
+    EXPECT_THAT(cut.findings.back(), finding(kScheduleLimits.maxLines + 1, Severity::Warning,
+                                             "this line and all after it are ignored"));
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include "engine/schedule.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/text_file.h"
 #include "support/temp_folder.h"
 
@@ -77,6 +82,33 @@ TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {
 TEST(NoticeText, EndsEveryLineWithCrLf) {
     EXPECT_EQ(noticeText({"a", "", "b"}), "a\r\n\r\nb\r\n");
     EXPECT_EQ(noticeText({}), "");
+}
+
+TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
+    testing::TempFolder folder;
+    const std::string dataDir = utf8ToCp932(folder.path().string());
+    std::string day;
+    for (std::size_t i = 0; i < kScheduleLimits.maxLines; ++i) day += "10:00:00,10:30:00,A\r\n";
+    folder.write("RInfo.txt", day);
+    EXPECT_FALSE(readScheduleLines(dataDir).cut);
+    folder.write("RInfo.txt", day + "10:30:00,11:00:00,B\r\n");
+    const LimitedLines cut = readScheduleLines(dataDir);
+    EXPECT_TRUE(cut.cut);
+    EXPECT_EQ(cut.lines.size(), kScheduleLimits.maxLines);
+    // One line as long as the byte limit: nothing of it is used.
+    folder.write("RInfo.txt", std::string(kScheduleLimits.maxBytes + 10, 'x'));
+    EXPECT_TRUE(readScheduleLines(dataDir).cut);
+    EXPECT_TRUE(readScheduleLines(dataDir).lines.empty());
+    EXPECT_NE(scheduleCutMessage(dataDir).find(schedulePath(dataDir)), std::string::npos);
+}
+
+TEST(ReadScheduleLines, AScheduleThatIsNoFileIsNotConnected) {
+    testing::TempFolder folder;
+    const std::string dataDir = utf8ToCp932(folder.path().string());
+    mkfifo((folder / "RInfo.txt").c_str(), 0644);
+    std::filesystem::create_directory(folder.path() / "RInfomem.txt");
+    EXPECT_THROW(readScheduleLines(dataDir), Error);
+    EXPECT_THROW(readNoticeLines(dataDir), Error);
 }
 
 }  // namespace

@@ -32,6 +32,47 @@ TEST(SplitLines, NulEndsTheText) {
     EXPECT_EQ(splitLines(std::string_view("\0a", 2)), Lines{});
 }
 
+TEST(SplitLinesWithin, CutsAtALineBoundaryAndSaysSo) {
+    struct Case {
+        const char* name;
+        std::string_view text;
+        TextLimits limits;
+        Lines lines;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"within both limits", "aa\nbb\n", {6, 2}, {"aa", "bb"}, false},
+        {"last line without a break, exactly at the limit", "aa\nbb", {5, 9}, {"aa", "bb"}, false},
+        {"limit inside a line drops it", "aa\nbbbb\ncc", {5, 9}, {"aa"}, true},
+        {"break just beyond the limit keeps the line", "aa\nbb\ncc", {5, 9}, {"aa", "bb"}, true},
+        {"CR LF split by the limit", "aa\r\nbb", {3, 9}, {"aa"}, true},
+        {"one line longer than the limit", "aaaaaaaa\nb", {4, 9}, {}, true},
+        {"too many lines", "a\nb\nc\n", {100, 2}, {"a", "b"}, true},
+        {"exactly as many lines as allowed", "a\nb\n", {100, 2}, {"a", "b"}, false},
+        {"a NUL before the limit ends the text uncut", std::string_view("a\n\0bbbbbbbbbbbb", 15),
+         {4, 9}, {"a"}, false},
+        {"empty text", "", {0, 0}, {}, false},
+    };
+    for (const Case& test : cases) {
+        const LimitedLines limited = splitLinesWithin(test.text, test.limits);
+        EXPECT_EQ(limited.lines, test.lines) << test.name;
+        EXPECT_EQ(limited.cut, test.cut) << test.name;
+    }
+}
+
+TEST(ReadLinesWithin, ReadsOnlyTheStartOfALargeFile) {
+    testing::TempFolder folder;
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += "10:00:00,10:30:00,race " + std::to_string(i) + "\r\n";
+    folder.write("RInfo.txt", text);
+    const LimitedLines limited = readLinesWithin(folder / "RInfo.txt", {100, 10'000});
+    EXPECT_TRUE(limited.cut);
+    EXPECT_EQ(limited.lines, (Lines{"10:00:00,10:30:00,race 0", "10:00:00,10:30:00,race 1",
+                                    "10:00:00,10:30:00,race 2"}));
+    EXPECT_FALSE(readLinesWithin(folder / "RInfo.txt", {text.size(), 1000}).cut);
+    EXPECT_TRUE(readLinesWithin(folder / "RInfo.txt", {text.size(), 999}).cut);
+}
+
 TEST(ReadLines, ReadsTheFixturesByteForByte) {
     EXPECT_EQ(readLines(fixturePath("empty.txt")), Lines{});
     EXPECT_EQ(readLines(fixturePath("one_break.txt")), (Lines{""}));

@@ -165,8 +165,11 @@ TEST_F(LargeLogo, APictureChosenFromItsMenuShowsAtOnceAndAfterARestart) {
 TEST_F(LargeLogo, AnUnreadablePictureIsReportedAndChangesNothing) {
     showWithLogo("on");
     folder.root().write("broken.bmp", "BM but no picture");
-    EXPECT_FALSE(form->loadLargeLogo(QString::fromStdString(folder.root() / "broken.bmp")));
-    EXPECT_EQ(openBoxes().size(), 1);
+    const QString broken = QString::fromStdString(folder.root() / "broken.bmp");
+    EXPECT_FALSE(form->loadLargeLogo(broken));
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(openBoxes().front()->text().toStdString(),
+              (broken + QStringLiteral(" は画像として読めません.")).toStdString());
     EXPECT_EQ(largeLogoShown(), largeLogo().size());
     EXPECT_EQ(form->settings().logo, "on");
 }

@@ -1,5 +1,7 @@
 #include "ui/logo_switch.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -66,12 +68,21 @@ TEST_F(LogoSwitch, AMissingOrUnreadablePictureHidesTheLogo) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("BM not a bitmap at all");
     file.close();
-    for (const QString& path :
-         {dir_.filePath("missing.bmp"), broken, dir_.path(), QStringLiteral("C:\\logo.bmp")}) {
+    // A FIFO must not hang the board waiting for a writer that never comes.
+    const QString fifo = dir_.filePath("fifo.bmp");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    for (const QString& path : {dir_.filePath("missing.bmp"), broken, dir_.path(),
+                                QStringLiteral("C:\\logo.bmp"), fifo}) {
         LogoChoice choice = chooseLogo(toCp932(path), builtIn_);
         EXPECT_EQ(choice.kind, LogoKind::Hidden) << path.toStdString();
         EXPECT_TRUE(choice.picture.isNull()) << path.toStdString();
     }
+}
+
+TEST(UnreadablePicture, TheMessageIsTheWholeSentenceInShiftJis) {
+    const QString path = QStringLiteral("/srv/ロゴ/broken.bmp");
+    EXPECT_EQ(fromCp932(unreadablePictureMessage(path)),
+              QStringLiteral("/srv/ロゴ/broken.bmp は画像として読めません"));
 }
 
 TEST_F(LogoSwitch, AJpegUnderAnotherSuffixStillReads) {

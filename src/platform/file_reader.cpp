@@ -1,0 +1,174 @@
+#include "platform/file_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace pelm {
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    ~FileHandle() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+FileBytes failed(FileBytes::Status status) { return FileBytes{status, {}}; }
+
+// Reads to the end or to `maxBytes` rather than trusting the size: a writer
+// may be growing or shrinking the file while we read it.
+bool readUpTo(int fd, std::size_t sizeHint, std::size_t maxBytes, std::string& bytes) {
+    bytes.resize(std::min(sizeHint + 1, maxBytes));
+    std::size_t filled = 0;
+    while (filled < maxBytes) {
+        if (filled == bytes.size()) bytes.resize(std::min(bytes.size() * 2 + 1, maxBytes));
+        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return true;
+}
+
+}  // namespace
+
+FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes) {
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer. It means
+    // nothing to a regular file, the only kind read below.
+    const FileHandle file(open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.fd() < 0) {
+        const bool missing = errno == ENOENT || errno == ENOTDIR;
+        return failed(missing ? FileBytes::Status::Missing : FileBytes::Status::Unreadable);
+    }
+    struct stat status;
+    if (fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return failed(FileBytes::Status::Unreadable);
+    }
+    FileBytes result{FileBytes::Status::Read, {}};
+    if (!readUpTo(file.fd(), static_cast<std::size_t>(status.st_size), maxBytes, result.bytes)) {
+        return failed(FileBytes::Status::Unreadable);
+    }
+    return result;
+}
+
+// Shared by the reader and its thread, so a thread left hanging in a read
+// after its reader is gone still has somewhere to put its answer.
+struct FileReader::State {
+    struct Request {
+        std::string nativePath;
+        std::size_t maxBytes;
+    };
+
+    std::chrono::milliseconds wait;
+    ReadFunction readFile;
+    std::mutex turn;  // held by the one caller whose read is under way
+
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<Request> request;  // handed over, not yet taken by the thread
+    std::optional<FileBytes> answer;
+    bool inFlight = false;   // a read was handed over and has not returned
+    bool abandoned = false;  // ... and its caller stopped waiting for it
+    bool stopping = false;
+    pid_t process = 0;  // the process the thread runs in
+};
+
+namespace {
+
+// An exception (no memory for the bytes, say) must not end the thread.
+FileBytes readCaught(const FileReader::ReadFunction& readFile, const std::string& nativePath,
+                     std::size_t maxBytes) {
+    try {
+        return readFile(nativePath, maxBytes);
+    } catch (const std::exception&) {
+        return failed(FileBytes::Status::Unreadable);
+    }
+}
+
+}  // namespace
+
+FileReader::FileReader(std::chrono::milliseconds wait, ReadFunction read) {
+    start(wait, std::move(read));
+}
+
+void FileReader::start(std::chrono::milliseconds wait, ReadFunction read) {
+    state_ = std::make_shared<State>();
+    state_->wait = wait;
+    state_->readFile = std::move(read);
+    state_->process = getpid();
+    std::thread(serve, state_).detach();
+}
+
+// Detached from the start: joining would hang a closing board behind a read
+// stuck in the kernel, and a thread that is not hanging ends by itself once
+// it sees `stopping`.
+FileReader::~FileReader() {
+    const std::lock_guard lock(state_->mutex);
+    state_->stopping = true;
+    state_->changed.notify_all();
+}
+
+void FileReader::serve(const std::shared_ptr<State>& state) {
+    std::unique_lock lock(state->mutex);
+    for (;;) {
+        state->changed.wait(lock, [&] { return state->request || state->stopping; });
+        if (!state->request) return;
+        const State::Request request = std::move(*state->request);
+        state->request.reset();
+        lock.unlock();
+        FileBytes bytes = readCaught(state->readFile, request.nativePath, request.maxBytes);
+        lock.lock();
+        state->inFlight = false;
+        if (!state->abandoned) state->answer = std::move(bytes);
+        state->abandoned = false;
+        state->changed.notify_all();
+    }
+}
+
+FileBytes FileReader::read(const std::string& nativePath, std::size_t maxBytes) {
+    // A forked child (a test's death test, say) has no copy of the thread.
+    if (state_->process != getpid()) start(state_->wait, state_->readFile);
+    const std::lock_guard turn(state_->turn);
+    std::unique_lock lock(state_->mutex);
+    if (state_->inFlight) return failed(FileBytes::Status::Stalled);
+    state_->request = State::Request{nativePath, maxBytes};
+    state_->answer.reset();
+    state_->inFlight = true;
+    state_->changed.notify_all();
+    if (!state_->changed.wait_for(lock, state_->wait, [&] { return state_->answer.has_value(); })) {
+        state_->abandoned = true;
+        return failed(FileBytes::Status::Stalled);
+    }
+    FileBytes answer = std::move(*state_->answer);
+    state_->answer.reset();
+    return answer;
+}
+
+bool FileReader::stuck() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->inFlight && state_->abandoned;
+}
+
+FileReader& FileReader::shared() {
+    static FileReader reader;
+    return reader;
+}
+
+}  // namespace pelm

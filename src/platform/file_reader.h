@@ -1,0 +1,76 @@
+#pragma once
+// Reading the files the board depends on without ever blocking it: a FIFO,
+// device or folder put in a file's place reads as unreadable at once, and a
+// read that hangs (a stalled network share) is given up after a bounded wait.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace pelm {
+
+/// What one read found.
+struct FileBytes {
+    enum class Status {
+        Read,        // `bytes` holds the file's start, at most the bytes asked for
+        Missing,     // no such file (or a path through something that is no folder)
+        Unreadable,  // exists but is no regular file, or open or read failed
+        Stalled,     // the read did not finish within the wait, or an earlier one still hangs
+    };
+    Status status = Status::Unreadable;
+    std::string bytes;
+
+    bool read() const { return status == Status::Read; }
+};
+
+/// Reads at most `maxBytes` bytes of the file at a native path in the
+/// calling thread. The open never waits for a writer (O_NONBLOCK) and only a
+/// regular file is read; a read can still hang inside the file system.
+FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes);
+
+/// Runs reads on a thread of its own and waits for each at most a deadline.
+///
+/// Why a thread: a stalled share hangs open() and read() in the kernel, and
+/// nothing in the calling thread can interrupt them, so the only way to keep
+/// the window alive is not to be the thread that hangs. One persistent thread
+/// per reader keeps the common case to a hand-over and a wake-up (the board
+/// reads twice per refresh, eight times a second); while a read the caller
+/// gave up on is still hanging, every further read fails at once instead of
+/// piling up threads behind it, and once it returns the next read works again.
+class FileReader {
+public:
+    using ReadFunction = std::function<FileBytes(const std::string& nativePath, std::size_t maxBytes)>;
+
+    static constexpr std::chrono::milliseconds kDefaultWait{1000};
+
+    /// `read` does the reading on the reader's thread (readRegularFile unless
+    /// a test puts in one that hangs); `wait` bounds each read.
+    explicit FileReader(std::chrono::milliseconds wait = kDefaultWait,
+                        ReadFunction read = readRegularFile);
+    /// Does not wait for a read that hangs: its thread is left to finish alone.
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    /// Reads at most `maxBytes` bytes of the file at a native path; Stalled
+    /// when that takes longer than the wait or an earlier read still hangs.
+    /// Callers from several threads take turns.
+    FileBytes read(const std::string& nativePath, std::size_t maxBytes);
+
+    /// True while a read that was given up on has not returned yet.
+    bool stuck() const;
+
+    /// The reader every file of the board and its tools goes through.
+    static FileReader& shared();
+
+private:
+    struct State;
+    void start(std::chrono::milliseconds wait, ReadFunction read);
+    static void serve(const std::shared_ptr<State>& state);
+
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace pelm

@@ -1,0 +1,162 @@
+// The save at close keeps what was deployed while the board ran, and the
+// load brings the clock size into range.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <optional>
+
+#include "engine/board_settings.h"
+#include "platform/codepage.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kAllSevenDefaults =
+    "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
+    utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
+                "Size=100\r\nColor=15429970\r\n");
+
+// One run of the board: the file at start (nothing: missing), what the
+// operator changed through the menus, the file on disk at close, and the
+// file the save must leave.
+struct BoardRun {
+    const char* name;
+    std::optional<std::string> atStart;
+    std::optional<std::string> atClose;
+    std::string expected;
+    int operatorSize = 0;         // the font dialog's size, 0: not used
+    const char* operatorLogo = nullptr;  // the picture menu's choice
+};
+
+const BoardRun kRuns[] = {
+    {"a key changed on disk keeps the disk's value",
+     "[Env]\r\nDataDir=D:\\a\r\n[Font]\r\nSize=80\r\n",
+     "[Env]\r\nDataDir=E:\\b\r\n[Font]\r\nSize=80\r\n",
+     "[Env]\r\nDataDir=E:\\b\r\nLogo=on\r\n" +
+         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n[Font]\r\nSize=80\r\nFont=ＭＳ Ｐ明朝\r\n") +
+         "Color=15429970\r\n"},
+    {"a key the operator changed wins over the disk",
+     "[Font]\r\nSize=80\r\n[Env]\r\nLogo=on\r\n",
+     "[Font]\r\nSize=50\r\n[Env]\r\nLogo=off\r\n",
+     "[Font]\r\nSize=72\r\n" + utf8ToCp932("Font=ＭＳ Ｐ明朝\r\n") + "Color=15429970\r\n" +
+         "[Env]\r\nLogo=/srv/logo.bmp\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\n" +
+         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n"),
+     72, "/srv/logo.bmp"},
+    {"a key removed on disk stays removed",
+     "[Env]\r\nDataDir=D:\\a\r\nTaiki=wait\r\n",
+     "[Env]\r\nDataDir=D:\\a\r\n",
+     "[Env]\r\nDataDir=D:\\a\r\nLogo=on\r\n" + utf8ToCp932("Setuzoku=未接続\r\n") +
+         "\r\n[Font]\r\n" + utf8ToCp932("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
+    {"every other line is kept, the disk's new ones included",
+     "; venue 1\r\n[Env]\r\nTaiki=wait\r\nExtra=1\r\n",
+     "; venue 1, deployed again\r\n[Env]\r\nTaiki=please wait\r\nExtra=2\r\n[Other]\r\nK=v\r\n",
+     "; venue 1, deployed again\r\n[Env]\r\nTaiki=please wait\r\nExtra=2\r\n"
+     "DataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
+         utf8ToCp932("Setuzoku=未接続\r\n") + "[Other]\r\nK=v\r\n\r\n[Font]\r\n" +
+         utf8ToCp932("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
+    {"a file deployed during the run is kept whole",
+     std::nullopt,
+     "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n",
+     "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n"},
+    {"a file deployed during the run takes only the operator's change",
+     std::nullopt,
+     "[Env]\r\nDataDir=D:\\race\r\n",
+     "[Env]\r\nDataDir=D:\\race\r\nLogo=off\r\n",
+     0, "off"},
+    {"a file missing at start and at close gets all seven keys",
+     std::nullopt, std::nullopt, kAllSevenDefaults},
+    {"a file gone during the run is written whole again",
+     "[Env]\r\nLogo=off\r\n", std::nullopt,
+     "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=off\r\n" +
+         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
+                     "Size=100\r\nColor=15429970\r\n")},
+};
+
+void PrintTo(const BoardRun& run, std::ostream* out) { *out << run.name; }
+
+class SettingsKeeperRun : public ::testing::TestWithParam<BoardRun> {
+protected:
+    void place(const std::optional<std::string>& text) const {
+        if (text) folder.write("PelmDp.ini", *text);
+        else fs::remove(folder.path() / "PelmDp.ini");
+    }
+    std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())); }
+
+    testing::TempFolder folder;
+};
+
+TEST_P(SettingsKeeperRun, LeavesTheFileExpected) {
+    const BoardRun& run = GetParam();
+    place(run.atStart);
+    SettingsKeeper keeper(path());
+    BoardSettings settings = keeper.loaded().settings;
+    if (run.operatorSize) {
+        settings.size = run.operatorSize;
+        for (SettingKey key : {SettingKey::Font, SettingKey::Size, SettingKey::Color})
+            keeper.touch(key);
+    }
+    if (run.operatorLogo) {
+        settings.logo = run.operatorLogo;
+        keeper.touch(SettingKey::Logo);
+    }
+    place(run.atClose);
+    keeper.save(settings);
+    EXPECT_EQ(folder.read("PelmDp.ini"), run.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtClose, SettingsKeeperRun, ::testing::ValuesIn(kRuns),
+                         [](const auto& info) { return "Run" + std::to_string(info.index); });
+
+ino_t inode(const fs::path& path) {
+    struct stat status {};
+    stat(path.c_str(), &status);
+    return status.st_ino;
+}
+
+// An atomic save puts a new file in place; a save with nothing to change
+// leaves the very file that was there.
+TEST(SettingsKeeper, AnUnchangedFileIsNotRewritten) {
+    testing::TempFolder folder;
+    folder.write("PelmDp.ini", kAllSevenDefaults);
+    const ino_t before = inode(folder.path() / "PelmDp.ini");
+    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())));
+    keeper.save(keeper.loaded().settings);
+    EXPECT_EQ(inode(folder.path() / "PelmDp.ini"), before);
+    BoardSettings changed = keeper.loaded().settings;
+    changed.size = 72;
+    keeper.touch(SettingKey::Size);
+    keeper.save(changed);
+    EXPECT_NE(inode(folder.path() / "PelmDp.ini"), before);
+}
+
+TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
+    const struct {
+        const char* text;
+        int size;
+        bool warned;
+    } cases[] = {
+        {"1", 1, false},     {"500", 500, false},        {"abc", 100, false},
+        {"0", 1, true},      {"-120", 1, true},          {"-2147483648", 1, true},
+        {"501", 500, true},  {"0x7FFFFFFF", 500, true},  {"0x80000000", 1, true},
+    };
+    testing::TempFolder folder;
+    for (const auto& test : cases) {
+        folder.write("PelmDp.ini", std::string("[Font]\r\nSize=") + test.text + "\r\n");
+        const LoadedSettings loaded =
+            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())));
+        EXPECT_EQ(loaded.settings.size, test.size) << test.text;
+        EXPECT_EQ(loaded.warnings.size(), test.warned ? 1u : 0u) << test.text;
+    }
+    EXPECT_EQ(clockPointsInRange(INT_MIN), kMinClockPoints);
+    EXPECT_EQ(clockPointsInRange(INT_MAX), kMaxClockPoints);
+}
+
+}  // namespace
+}  // namespace pelm

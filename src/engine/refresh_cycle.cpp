@@ -49,16 +49,16 @@ RefreshOutcome RefreshCycle::refresh() {
     // The refresh after an outsized schedule drops its rows; then is the
     // time to give their memory and their pages back.
     const HeapReleaseAtEnd release(lastScheduleOutsized_);
-    const bool wasOutsized = lastScheduleOutsized_;
-    std::vector<std::string> lines;
+    LimitedLines schedule;
     try {
-        lines = readLines(schedulePath(settings_.dataDir));
+        schedule = readScheduleLines(settings_.dataDir);
     } catch (const Error&) {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
         board_.setClockText(settings_.setuzoku);
         return {TickState::NotConnected, std::nullopt};
     }
+    std::vector<std::string> lines = std::move(schedule.lines);
     lastScheduleOutsized_ = totalBytes(lines) > kOutsizedSchedule;
     if (lines.empty()) {
         board_.setClockText(settings_.taiki);
@@ -67,9 +67,14 @@ RefreshOutcome RefreshCycle::refresh() {
         return {TickState::Waiting, std::nullopt};
     }
     board_.setCurtainVisible(false);
+    const std::size_t previousLines = lastScheduleLines_;
+    lastScheduleLines_ = lines.size();
     RefreshOutcome outcome{TickState::Running, rebuildRaceTable(lines)};
     lines = {};
-    if (wasOutsized && !lastScheduleOutsized_) shrinkAfterOutsizedSchedule();
+    // A writer that appends instead of replacing: the board shows the day's
+    // first part and says why it shows no more.
+    if (schedule.cut) outcome.problem = scheduleCutMessage(settings_.dataDir);
+    if (previousLines >= kLargeTable && lastScheduleLines_ * 4 < previousLines) shrinkTable();
 
     openUpcomingRaces(menu_, timeText(clock_));
     board_.showUpcoming(menu_.result());
@@ -126,7 +131,7 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept,
 
 // Freed pages stay in the file until a vacuum: without one, a day's table
 // file would keep the size of the largest schedule it ever held.
-void RefreshCycle::shrinkAfterOutsizedSchedule() {
+void RefreshCycle::shrinkTable() {
     work_.clear();
     work_.addLine("VACUUM rmenutxt");
     try {
@@ -155,7 +160,7 @@ void RefreshCycle::setPreviousRace(const std::string& title) {
 void RefreshCycle::showNotice() {
     std::vector<std::string> lines;
     try {
-        lines = readLines(noticePath(settings_.dataDir));
+        lines = readNoticeLines(settings_.dataDir).lines;
     } catch (const Error&) {
         return;  // tried again at the next refresh
     }

@@ -58,13 +58,16 @@ public:
 private:
     std::optional<std::string> rebuildRaceTable(const std::vector<std::string>& lines);
     bool insertRace(const RaceEntry& race, bool firstKept, std::optional<std::string>& problem);
-    void shrinkAfterOutsizedSchedule();
+    void shrinkTable();
     void setPreviousRace(const std::string& title);
     void showPreviousRace();
     void showNotice();
 
     /// A schedule this large leaves the heap full of holes once it is gone.
     static constexpr std::size_t kOutsizedSchedule = 1 << 20;
+    /// A table this large that then shrinks to a quarter is vacuumed, so its
+    /// file does not keep the size of the largest schedule of the day.
+    static constexpr std::size_t kLargeTable = 2000;
 
     Database& database_;
     const BoardSettings& settings_;
@@ -73,6 +76,7 @@ private:
     Query work_;
     Query menu_;
     bool lastScheduleOutsized_ = false;
+    std::size_t lastScheduleLines_ = 0;
     std::string previousRace_;
 };
 

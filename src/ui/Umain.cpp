@@ -62,7 +62,10 @@ void TForm1::FormCreate() {
 // locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
     settingsPath_ = settingsPath(currentDirectory());
-    settings_ = loadBoardSettings(settingsPath_).settings;
+    settingsKeeper_.emplace(settingsPath_);
+    settings_ = settingsKeeper_->loaded().settings;
+    for (const std::string& warning : settingsKeeper_->loaded().warnings)
+        qWarning("%s", warning.c_str());
     applyClockFont();
     health_ = std::make_unique<BoardHealth>(
         wallTime_, BoardHealthConfig{QDir::currentPath(), QCoreApplication::applicationVersion(),
@@ -81,7 +84,7 @@ void TForm1::FormResize() {
 bool TForm1::FormClose() {
     if (settingsPath_.empty()) return true;  // never shown: nothing was loaded
     try {
-        saveBoardSettings(settingsPath_, settings_);
+        settingsKeeper_->save(settings_);
         return true;
     } catch (const std::exception& error) {
         if (closingBySignal_) {

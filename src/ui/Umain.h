@@ -141,6 +141,7 @@ private:
     const Clock& clock_;
     BoardSettings settings_ = BoardSettings::defaults();
     std::string settingsPath_;  // captured at the first showing
+    std::optional<SettingsKeeper> settingsKeeper_;
     SystemTimeSource wallTime_;
     std::unique_ptr<BoardHealth> health_;
     std::unique_ptr<HealthEvents> events_;

@@ -54,6 +54,8 @@ void TForm1::N1Click() {
     const QColor color = FD1->colorChanged() ? FD1->color() : shown;
     showClockFont(*Labtime, FD1->font(), color);
     keepClockFont(settings_, FD1->font(), color);
+    for (SettingKey key : {SettingKey::Font, SettingKey::Size, SettingKey::Color})
+        if (settingsKeeper_) settingsKeeper_->touch(key);
 }
 
 void TForm1::chimgClick() {
@@ -69,6 +71,7 @@ bool TForm1::loadLargeLogo(const QString& path) {
     }
     Image2->setPixmap(QPixmap::fromImage(picture));
     settings_.logo = toCp932(path);
+    if (settingsKeeper_) settingsKeeper_->touch(SettingKey::Logo);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "engine/schedule.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "support/headless_board.h"
@@ -55,7 +56,9 @@ TEST_F(BadInput, AOneMegabyteLineIsCutLikeAnyOther) {
               notATimeMessage("99999999"));
 }
 
-TEST_F(BadInput, AHundredThousandRacesAllReachTheTable) {
+// A writer that appends instead of replacing: the board shows the first
+// part of the day, says why, and its table file shrinks back afterwards.
+TEST_F(BadInput, AnOutsizedScheduleShowsItsFirstPartAndTheTableShrinksAfter) {
     std::string schedule;
     for (int race = 0; race < 100000; ++race) {
         int second = race % 3600;
@@ -63,8 +66,14 @@ TEST_F(BadInput, AHundredThousandRacesAllReachTheTable) {
                     ":" + std::to_string(second % 60 / 10) + std::to_string(second % 10) +
                     ",12:00:00,Race " + std::to_string(race) + "\r\n";
     }
-    EXPECT_EQ(refreshWith(schedule), "");
-    EXPECT_EQ(rowsShown(), 100001u);  // and the before-first-race row
+    EXPECT_EQ(refreshWith(schedule), scheduleCutMessage(settings.dataDir));
+    EXPECT_EQ(rowsShown(), kScheduleLimits.maxLines + 1);  // and the before-first-race row
+    const auto table = std::filesystem::path(folder.dataPath()) / "rmenutxt.db";
+    const auto outsizedBytes = std::filesystem::file_size(table);
+
+    EXPECT_EQ(refreshWith("11:00:00,12:00:00,One race\r\n"), "");
+    EXPECT_EQ(rowsShown(), 2u);
+    EXPECT_LT(std::filesystem::file_size(table) * 10, outsizedBytes);
 }
 
 TEST_F(BadInput, InvalidShiftJisAndQuotesAreStoredAsWritten) {

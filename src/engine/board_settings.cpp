@@ -27,6 +27,8 @@ constexpr Key kFont{"Font", "Font", &BoardSettings::font};
 constexpr Key kColor{"Font", "Color", nullptr, &BoardSettings::color};
 constexpr Key kSize{"Font", "Size", nullptr, &BoardSettings::size};
 
+constexpr Key kFullScreen{"Env", "FullScreen", nullptr, &BoardSettings::fullScreen};
+
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};
 constexpr std::array kSaveOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kSize, kColor};
 
@@ -72,6 +74,10 @@ LoadedSettings readBoardSettings(const IniFile& file) {
     for (const Key& key : kLoadOrder) {
         if (!readKey(file, key, loaded.settings)) loaded.defaulted.emplace_back(key.name);
     }
+    const bool present = file.value(kFullScreen.section, kFullScreen.name).has_value();
+    if (present && !readKey(file, kFullScreen, loaded.settings)) {
+        loaded.defaulted.emplace_back(kFullScreen.name);
+    }
     return loaded;
 }
 
@@ -87,6 +93,9 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
     if (!file) cannotWrite(path);
     for (const Key& key : kSaveOrder)
         file->setValue(key.section, key.name, valueText(key, settings));
+    if (file->value(kFullScreen.section, kFullScreen.name)) {
+        file->setValue(kFullScreen.section, kFullScreen.name, valueText(kFullScreen, settings));
+    }
     if (!file->saveAtomically(native)) cannotWrite(path);
 }
 

@@ -62,7 +62,7 @@ class OpenCounter:
 class Board:
     """A PelmDp process in its own working folder on its own X display."""
 
-    def __init__(self, build, races=None, work=None):
+    def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800"):
         self.build = pathlib.Path(build).resolve()
         self.work = pathlib.Path(work or tempfile.mkdtemp(prefix="pelm-bench-"))
         self.data = self.work / "data"
@@ -71,6 +71,8 @@ class Board:
         self.xvfb = None
         self.process = None
         self.display = None
+        self.arguments = list(arguments)
+        self.screen = screen
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -81,14 +83,14 @@ class Board:
 
     def start(self):
         self.display = free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", "1280x800x24",
+        self.xvfb = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", f"{self.screen}x24",
                                       "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
         wait_for(lambda: pathlib.Path(f"/tmp/.X11-unix/X{self.display}").exists(), 10)
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
                    QT_QPA_PLATFORM="xcb")
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
-        self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")], cwd=self.work,
+        self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
         wait_for(lambda: self.window_id("Tovalen V1.3") is not None, 20)
 

@@ -5,13 +5,20 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "app/board_command_line.h"
+#include "engine/board_settings.h"
 #include "platform/journal.h"
+#include "platform/paths.h"
 #include "platform/time_of_day.h"
 #include "ui/Umain.h"
+#include "ui/board_screen.h"
 #include "ui/fonts.h"
+#include "ui/qt_translations.h"
 #include "ui/quit_signals.h"
 
 int main(int argc, char** argv) {
+    const pelm::BoardCommandLine command = pelm::readBoardCommandLine(argc, argv);
+    if (!command.run) return pelm::answerCommandLine(command);
     // glibc raises its mmap threshold after freeing a large block, and from
     // then on big buffers come from the heap: one outsized schedule could
     // leave the board holding its peak memory for the rest of the day. A
@@ -22,6 +29,7 @@ int main(int argc, char** argv) {
     pelm::registerFontSubstitutions();
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(PELM_VERSION);
+    pelm::installQtTranslations(QLocale::system());
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));
 
     pelm::TForm1 Form1;
@@ -29,6 +37,8 @@ int main(int argc, char** argv) {
     // The board ends with its window, even while a message box is still up.
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(&Form1, &pelm::TForm1::closed, &application, &QApplication::exit);
-    Form1.show();
+    const bool fullScreen = command.options.fullScreen.value_or(
+        pelm::loadBoardSettings(pelm::settingsPath(pelm::currentDirectory())).settings.coversScreen());
+    pelm::BoardScreen screen(Form1, fullScreen, command.options.screen);
     return QApplication::exec();
 }

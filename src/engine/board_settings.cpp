@@ -29,13 +29,29 @@ constexpr Key kFont{SettingKey::Font, "Font", "Font", &BoardSettings::font};
 constexpr Key kColor{SettingKey::Color, "Font", "Color", nullptr, &BoardSettings::color};
 constexpr Key kSize{SettingKey::Size, "Font", "Size", nullptr, &BoardSettings::size};
 
+// Keys a venue adds when it needs them. The board never changes them, so
+// the save leaves them as the file has them: a file without them keeps
+// exactly the seven keys above.
+struct OptionalKey {
+    std::string_view section;
+    std::string_view name;
+    std::string BoardSettings::*text = nullptr;
+    int BoardSettings::*number = nullptr;
+};
+
+constexpr std::array kOptionalKeys{
+    OptionalKey{"Env", "FullScreen", nullptr, &BoardSettings::fullScreen},
+};
+
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};
 constexpr std::array kSaveOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kSize, kColor};
 
 std::size_t indexOf(SettingKey id) { return static_cast<std::size_t>(id); }
 
-// False when the key is missing or its integer cannot be read.
-bool readKey(const std::optional<std::string>& value, const Key& key, BoardSettings& settings) {
+// False when the key is missing or its integer cannot be read. `KeyOf` is
+// Key or OptionalKey: what matters is the member it fills.
+template <class KeyOf>
+bool readKey(const std::optional<std::string>& value, const KeyOf& key, BoardSettings& settings) {
     if (!value) return false;
     if (key.text) {
         settings.*key.text = *value;
@@ -58,7 +74,8 @@ void keepSizeInRange(LoadedSettings& loaded) {
                               std::to_string(loaded.settings.size));
 }
 
-std::string valueText(const Key& key, const BoardSettings& settings) {
+template <class KeyOf>
+std::string valueText(const KeyOf& key, const BoardSettings& settings) {
     return key.text ? settings.*key.text : std::to_string(settings.*key.number);
 }
 
@@ -73,6 +90,15 @@ bool writesBoardValue(const Key& key, const SettingsSnapshot& onDisk,
     if (touched.contains(key.id) || onDisk.holdsNone()) return true;
     if (readAtStart.holdsNone()) return false;
     return onDisk.text(key.id) == readAtStart.text(key.id);
+}
+
+// A missing optional key is no defaulted one; an unreadable one is.
+void readOptionalKeys(const IniFile& file, LoadedSettings& loaded) {
+    for (const OptionalKey& key : kOptionalKeys) {
+        const std::optional<std::string> value = file.value(key.section, key.name);
+        if (!value) continue;
+        if (!readKey(value, key, loaded.settings)) loaded.defaulted.emplace_back(key.name);
+    }
 }
 
 SettingsSnapshot snapshotOf(const IniFile& file) {
@@ -110,6 +136,7 @@ LoadedSettings readBoardSettings(const IniFile& file) {
             loaded.defaulted.emplace_back(key.name);
     }
     keepSizeInRange(loaded);
+    readOptionalKeys(file, loaded);
     return loaded;
 }
 
@@ -125,6 +152,10 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
     if (!file) cannotWrite(path);
     for (const Key& key : kSaveOrder)
         file->setValue(key.section, key.name, valueText(key, settings));
+    for (const OptionalKey& key : kOptionalKeys) {
+        if (file->value(key.section, key.name))
+            file->setValue(key.section, key.name, valueText(key, settings));
+    }
     if (!file->saveAtomically(native)) cannotWrite(path);
 }
 

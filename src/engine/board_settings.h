@@ -23,6 +23,12 @@ struct BoardSettings {
     std::string font;      // Font/Font: "ＭＳ Ｐ明朝"
     int color = 15429970;  // Font/Color, 0x00BBGGRR
     int size = 100;        // Font/Size, points
+    // Env/FullScreen: 0. Optional: a missing key is no defaulted one, and the
+    // key is written back only into a file that has it.
+    int fullScreen = 0;
+
+    /// Anything but 0 scales the board to cover the screen.
+    bool coversScreen() const { return fullScreen != 0; }
 
     /// The record as it stands with every key missing.
     static BoardSettings defaults();

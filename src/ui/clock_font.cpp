@@ -32,9 +32,10 @@ QFont onDesignScreen(QFont font) {
 
 QFont shownOnClock(const QFont& font) {
     // Set even when plain: a stretch left unset is taken from the window's
-    // own font, which is narrowed for its face, not the clock's.
+    // own font, which may be narrowed for its face, not the clock's. "Any",
+    // not "100": a face condensed by design stays as it was drawn.
     QFont shown = onDesignScreen(font);
-    shown.setStretch(QFont::Unstretched);
+    shown.setStretch(QFont::AnyStretch);
     return atDesignMeasure(shown);
 }
 

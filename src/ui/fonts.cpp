@@ -16,8 +16,12 @@ const layout::DesignMeasure* designMeasure(const QString& family) {
     return nullptr;
 }
 
-// The stretch that writes the measure text as wide as the design did,
-// measured once per face.
+// The stretch that brings the measure text down to the design's width,
+// measured once per face. It only ever narrows: a stretch applies to every
+// face of the font, kanji and kana included, so with the narrow Latin faces
+// in place it stays at 100 and the Japanese keeps its design width; only
+// where those faces are missing does the whole font narrow, so that times
+// still fit their columns.
 int designStretch(const layout::DesignMeasure& measure) {
     static QHash<const layout::DesignMeasure*, int> measured;
     if (auto found = measured.constFind(&measure); found != measured.constEnd()) return *found;
@@ -25,19 +29,26 @@ int designStretch(const layout::DesignMeasure& measure) {
     probe.setPixelSize(measure.pixels);
     const qreal width = QFontMetricsF(probe).horizontalAdvance(layout::kMeasureText);
     const int stretch = width > 0 ? qRound(100 * measure.width / width) : 100;
-    return measured[&measure] = std::clamp(stretch, 50, 150);
+    return measured[&measure] = std::clamp(stretch, 50, 100);
 }
 
 }  // namespace
 
+// Each named face resolves to a narrow Latin face first, which draws the
+// digits, Latin letters and punctuation at the design's measure, and to the
+// IPA face for every character the Latin face lacks: kanji and kana keep
+// their full width.
 void registerFontSubstitutions() {
-    QFont::insertSubstitution(layout::kGothic, "IPAPGothic");
-    QFont::insertSubstitution(layout::kMincho, "IPAPMincho");
+    QFont::insertSubstitutions(layout::kGothic, {"Liberation Sans Narrow", "IPAPGothic"});
+    QFont::insertSubstitutions(layout::kMincho, {"Liberation Serif", "IPAPMincho"});
 }
 
 QFont atDesignMeasure(QFont font) {
     if (const layout::DesignMeasure* measure = designMeasure(font.family())) {
-        font.setStretch(designStretch(*measure));
+        // Not "100" when no narrowing is needed: Qt would widen a face whose
+        // own width is condensed (the narrow Latin face) up to normal width.
+        const int stretch = designStretch(*measure);
+        font.setStretch(stretch < 100 ? stretch : int(QFont::AnyStretch));
     }
     return font;
 }

@@ -9,8 +9,10 @@
 
 namespace pelm {
 
-/// Maps the faces the board names to the IPA fonts that stand in for them;
-/// fontconfig alone would pick a Latin font. Call before any widget exists.
+/// Maps the faces the board names to the fonts that stand in for them: a
+/// narrow Latin face for digits, letters and punctuation, then the IPA face
+/// for kanji and kana; fontconfig alone would pick a wide Latin font for
+/// all. Call before any widget exists.
 void registerFontSubstitutions();
 
 /// A font of the layout, at its pixel height.
@@ -20,10 +22,11 @@ QFont boardFont(const layout::FontSpec& design);
 /// shows points as on the 96-dpi design screen).
 QFont clockFont(const BoardSettings& settings);
 
-/// The IPA fonts are wider than the faces the layout was drawn with, so
-/// times would run out of their grid columns, the clock under the small
-/// logo and "Now" into "=>". A font of those faces is narrowed until a time
-/// is no wider than the layout wrote it; any other face is left as it is.
+/// Should the stand-in faces write a time wider than the layout did (the
+/// narrow Latin faces missing), times would run out of their grid columns,
+/// the clock under the small logo and "Now" into "=>". A font of those faces
+/// is then narrowed until a time is no wider than the layout wrote it; never
+/// widened, and any other face is left as it is.
 QFont atDesignMeasure(QFont font);
 
 }  // namespace pelm

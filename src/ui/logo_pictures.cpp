@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QImage>
+#include <QLabel>
+#include <QSet>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -40,21 +42,42 @@ void drawFlag(QPainter& painter, const QRect& area, int cells) {
     }
 }
 
-// The navy ground with its backdrop and the chequered flag, both logos' base.
-QImage flagOnNavy(QSize size, QRect flag, int squares) {
-    QImage image(size, QImage::Format_RGB32);
+// The navy ground with its backdrop and the chequered flag, both logos' base:
+// `size` in layout pixels, drawn with `scale` device pixels to each.
+QImage flagOnNavy(QSize size, qreal scale, QRect flag, int squares) {
+    QImage image((QSizeF(size) * scale).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(QColor(kNavy));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    fillBackdrop(painter, image.rect());
+    fillBackdrop(painter, QRect(QPoint(), size));
     drawFlag(painter, flag, squares);
     return image;
 }
 
+QSet<qint64>& builtInKeys() {
+    static QSet<qint64> keys;
+    return keys;
+}
+
+// Remembered, so a built-in logo can be told from a picture loaded in its place.
+QPixmap builtIn(const QImage& image) {
+    QPixmap picture = QPixmap::fromImage(image);
+    builtInKeys().insert(picture.cacheKey());
+    return picture;
+}
+
+// Draws `label`'s built-in logo again at `scale`; a loaded picture stays.
+void redraw(QLabel* label, QPixmap (*draw)(qreal), qreal scale) {
+    if (!label || !isBuiltInLogo(label->pixmap())) return;
+    if (qFuzzyCompare(label->pixmap().devicePixelRatio(), scale)) return;
+    label->setPixmap(draw(scale));
+}
+
 }  // namespace
 
-QPixmap largeLogo() {
-    QImage image = flagOnNavy(layout::kLargeLogo, QRect(12, 14, 48, 48), 6);
+QPixmap largeLogo(qreal scale) {
+    QImage image = flagOnNavy(layout::kLargeLogo, scale, QRect(12, 14, 48, 48), 6);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(QRect(0, 76, 220, 4), QColor(kGold));
@@ -63,18 +86,29 @@ QPixmap largeLogo() {
     painter.drawText(QRect(68, 8, 148, 60), Qt::AlignLeft | Qt::AlignVCenter, "PELM");
     painter.setFont(logoFont(15, false));
     painter.drawText(QRect(0, 82, 220, 22), Qt::AlignCenter, "RACE DAY BOARD");
-    return QPixmap::fromImage(image);
+    painter.end();
+    return builtIn(image);
 }
 
-QPixmap smallLogo() {
-    QImage image = flagOnNavy(layout::kSmallLogo, QRect(4, 4, 16, 16), 4);
+QPixmap smallLogo(qreal scale) {
+    QImage image = flagOnNavy(layout::kSmallLogo, scale, QRect(4, 4, 16, 16), 4);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(layout::kWhite));
     painter.setFont(logoFont(16, true));
     painter.drawText(QRect(26, 0, 90, 24), Qt::AlignLeft | Qt::AlignVCenter, "PELM");
     painter.fillRect(QRect(26, 21, 88, 2), QColor(kGold));
-    return QPixmap::fromImage(image);
+    painter.end();
+    return builtIn(image);
+}
+
+bool isBuiltInLogo(const QPixmap& picture) {
+    return !picture.isNull() && builtInKeys().contains(picture.cacheKey());
+}
+
+void drawBuiltInLogosAt(QWidget& board, qreal scale) {
+    redraw(board.findChild<QLabel*>("Image2"), largeLogo, scale);
+    redraw(board.findChild<QLabel*>("Image1"), smallLogo, scale);
 }
 
 }  // namespace pelm

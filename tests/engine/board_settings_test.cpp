@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 
@@ -83,6 +84,36 @@ TEST_F(BoardSettingsFile, SaveKeepsEveryOtherLineByteForByte) {
               "Extra=keep me\nLogo=on\n" +
                   utf8ToCp932("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
                               "Color=255\nSize=120\nFont=ＭＳ Ｐ明朝\n"));
+}
+
+// FullScreen is optional: absent it neither counts as defaulted nor appears
+// in the saved file; present it is read by the integer rule and kept.
+TEST_F(BoardSettingsFile, FullScreenIsReadWhenPresentAndWrittenOnlyWhereItWas) {
+    struct Case {
+        const char* lines;
+        int value;
+        bool defaulted;
+    };
+    for (const Case& c : {Case{"", 0, false}, Case{"FullScreen=1\r\n", 1, false},
+                          Case{"FullScreen=0\r\n", 0, false}, Case{"fullscreen= 2\r\n", 2, false},
+                          Case{"FullScreen=yes\r\n", 0, true}}) {
+        writeIni(std::string("[Env]\r\n") + c.lines);
+        const LoadedSettings loaded = load();
+        EXPECT_EQ(loaded.settings.fullScreen, c.value) << c.lines;
+        EXPECT_EQ(loaded.settings.coversScreen(), c.value != 0) << c.lines;
+        const bool listed = std::count(loaded.defaulted.begin(), loaded.defaulted.end(),
+                                       std::string("FullScreen")) > 0;
+        EXPECT_EQ(listed, c.defaulted) << c.lines;
+        saveBoardSettings(boardPath(), loaded.settings);
+        const bool written = ini().find("FullScreen=") != std::string::npos ||
+                             ini().find("fullscreen=") != std::string::npos;
+        EXPECT_EQ(written, *c.lines != '\0') << c.lines;
+    }
+    writeIni("[Env]\r\nFullScreen=1\r\n");
+    BoardSettings settings = load().settings;
+    settings.fullScreen = 0;
+    saveBoardSettings(boardPath(), settings);
+    EXPECT_EQ(load().settings.fullScreen, 0);
 }
 
 TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {

@@ -1,10 +1,14 @@
 # Builds pelmctl.1.gz from the tool's own help texts, so the man page can
 # never drift from what `pelmctl --help` says.
-#   cmake -DPELMCTL=path -DHELP2MAN=path -DWORK=dir -DOUTPUT=file.1.gz -P pelmctl-man.cmake
+#   cmake -DPELMCTL=path -DHELP2MAN=path -DWORK=dir -DOUTPUT=file.1.gz
+#         -DSECTIONS=pelmctl.h2m -P pelmctl-man.cmake
 # help2man turns the overview into the page; each command's `--help` text is
-# added as a section of its own through an include file.
+# added as a section of its own, and the hand-written sections of SECTIONS
+# (files, environment, exit status) after them, through an include file.
+# SECTIONS may name @FILES@ and @TEXT_FILES@: the FILES and file-format
+# texts shared with the PelmDp page, taken from beside it.
 
-foreach(variable PELMCTL HELP2MAN WORK OUTPUT)
+foreach(variable PELMCTL HELP2MAN WORK OUTPUT SECTIONS)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "pelmctl-man.cmake: ${variable} is not set")
   endif()
@@ -23,14 +27,21 @@ if(NOT status EQUAL 0)
 endif()
 
 # The command names are the first words of the indented lines under
-# "Commands:", up to the next line that is not indented.
+# "Commands:", up to the next line that is not indented. Line by line: a
+# regular expression over the whole block also matches words of the
+# summaries, since MATCHALL anchors ^ afresh after each match.
 set(commands)
 if(overview MATCHES "(^|\n)Commands:\n(( +[^\n]*\n)*)")
-  string(REGEX MATCHALL "(^|\n)  [a-z][a-z0-9-]*" names "${CMAKE_MATCH_2}")
-  foreach(name IN LISTS names)
-    string(STRIP "${name}" name)
-    list(APPEND commands "${name}")
+  string(REPLACE ";" "," block "${CMAKE_MATCH_2}")
+  string(REPLACE "\n" ";" lines "${block}")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^  ([a-z][a-z0-9-]*)")
+      list(APPEND commands "${CMAKE_MATCH_1}")
+    endif()
   endforeach()
+endif()
+if(NOT commands)
+  message(FATAL_ERROR "pelmctl --help lists no commands")
 endif()
 
 # Help text as troff: kept line for line, with backslashes, leading dots or
@@ -52,12 +63,12 @@ foreach(command IN LISTS commands)
   troff_verbatim("${help}" help)
   string(APPEND include ".SS \"pelmctl ${command}\"\n.nf\n${help}\n.fi\n")
 endforeach()
-string(APPEND include "[FILES]\n"
-  ".TP\n.I ./dbengine.ini\n.TQ\n.I /etc/pelm/dbengine.ini\n"
-  "The database engine's configuration with the board's alias \\fBPelm\\fR; "
-  "the one in the current directory comes first.\n"
-  ".TP\n.I ./PelmDp.ini\nThe board's settings file, holding the data folder.\n"
-  "[SEE ALSO]\n.BR PelmDp (1)\n")
+get_filename_component(here "${CMAKE_SCRIPT_MODE_FILE}" DIRECTORY)
+file(READ "${here}/files.man" FILES)
+file(READ "${here}/text-files.man" TEXT_FILES)
+file(READ "${SECTIONS}" sections)
+string(CONFIGURE "${sections}" sections @ONLY)
+string(APPEND include "${sections}")
 file(WRITE "${WORK}/pelmctl.h2m" "${include}")
 
 execute_process(COMMAND "${HELP2MAN}" --no-info --section=1

@@ -1,5 +1,6 @@
 #include "app/pelmctl_board_folder.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 #include "platform/codepage.h"
@@ -8,9 +9,14 @@
 
 namespace pelmctl {
 
-pelm::BoardSettings boardSettingsFor(const Arguments& arguments) {
-    pelm::BoardSettings settings =
-        pelm::loadBoardSettings(pelm::settingsPath(pelm::currentDirectory())).settings;
+std::optional<pelm::BoardSettings> boardSettingsFor(const Arguments& arguments) {
+    const std::string path = pelm::settingsPath(pelm::currentDirectory());
+    const bool hasSettings = QFileInfo(pelm::fromCp932(pelm::nativePath(path))).isFile();
+    if (!hasSettings && !arguments.option("--data")) {
+        usageError("no PelmDp.ini here (the board reads it from its working folder); give --data DIR");
+        return std::nullopt;
+    }
+    pelm::BoardSettings settings = pelm::loadBoardSettings(path).settings;
     if (auto data = arguments.option("--data")) settings.dataDir = pelm::utf8ToCp932(*data);
     return settings;
 }

@@ -22,16 +22,17 @@ constexpr std::string_view kHelp =
     "Options:\n"
     "  --data DIR   check this data folder instead of DataDir of ./PelmDp.ini\n\n"
     "Exit status: 0 no errors (warnings allowed), 1 errors found or the schedule\n"
-    "cannot be read, 2 wrong arguments.\n\n"
+    "cannot be read, 2 wrong arguments or no ./PelmDp.ini and no --data.\n\n"
     "Example:\n  pelmctl check --data /srv/pelm/data\n";
 
 int run(const Arguments& arguments) {
     if (!arguments.positional.empty()) return usageError("check takes no words, only options");
     useSystemLocale();
-    const pelm::BoardSettings settings = boardSettingsFor(arguments);
+    const std::optional<pelm::BoardSettings> settings = boardSettingsFor(arguments);
+    if (!settings) return kExitUsage;
     std::string bytes;
     try {
-        bytes = pelm::readFileStart(pelm::schedulePath(settings.dataDir),
+        bytes = pelm::readFileStart(pelm::schedulePath(settings->dataDir),
                                     pelm::kScheduleLimits.maxBytes + 1);
     } catch (const pelm::Error& error) {
         std::cout << "RInfo.txt: error: " << terminalText(error.what()) << "\n";

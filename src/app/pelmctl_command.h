@@ -1,5 +1,8 @@
 #pragma once
-// The commands of `pelmctl`: each file pelmctl_<name>.cpp registers one.
+// The commands of `pelmctl`: each file pelmctl_<name>.cpp registers one with
+// a static CommandRegistration; pelmctl.cpp parses the command line for it
+// (QCommandLineParser: --name VALUE, --name=VALUE, --, -h/--help) and calls
+// its run function with what it declared.
 
 #include <map>
 #include <optional>
@@ -9,13 +12,15 @@
 
 namespace pelmctl {
 
-/// Exit statuses shared by every command.
+/// Exit statuses shared by every command, so a script can tell a board in
+/// trouble from a mistyped command line.
 constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;  // the command ran and found a fault
-constexpr int kExitUsage = 2;   // wrong arguments or nothing to work on
+constexpr int kExitFailed = 1;     // the board would show a problem, or a check found errors
+constexpr int kExitUsage = 2;      // wrong arguments or no board folder to work on
+constexpr int kExitCannotRun = 3;  // no refresh can run: no engine configuration, no database
 
-/// A command's parsed arguments: positional words, "--name value" options
-/// and "--name" flags, as the command declared them.
+/// A command's parsed arguments (UTF-8): positional words, options with a
+/// value and flags, each under its declared name ("--data").
 struct Arguments {
     std::vector<std::string> positional;
     std::map<std::string, std::string, std::less<>> options;
@@ -31,6 +36,8 @@ struct Command {
     std::string_view help;                // the whole `pelmctl NAME --help` text
     std::vector<std::string_view> valueOptions;  // such as "--data"
     std::vector<std::string_view> flagOptions;   // such as "--json"
+    /// Returns the exit status. A pelm::Error that escapes is reported and
+    /// ends the tool with kExitFailed.
     int (*run)(const Arguments&);
 };
 

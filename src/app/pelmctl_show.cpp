@@ -24,8 +24,10 @@ constexpr std::string_view kHelp =
     "  --at TIME    refresh as if the clock showed TIME (for example 10:40:00)\n"
     "  --json       print one JSON object: state, clock, previous, curtain, rows,\n"
     "               notice, notice_shown, upper_height (for a 710-pixel window), error\n\n"
-    "Exit status: 0 the refresh completed, 1 the schedule could not be read or the\n"
-    "refresh failed, 2 the database could not be opened or the arguments are wrong.\n\n"
+    "Exit status: 0 the refresh completed, 1 the board would show a problem (the\n"
+    "schedule cannot be read, the refresh failed), 2 wrong arguments or no\n"
+    "./PelmDp.ini and no --data, 3 the engine configuration or the database\n"
+    "cannot be opened.\n\n"
     "Examples:\n  pelmctl show --data /srv/pelm/data --at 10:40:00\n"
     "  pelmctl show --json | python3 -m json.tool\n";
 
@@ -143,13 +145,17 @@ int run(const Arguments& arguments) {
     useSystemLocale();
     std::unique_ptr<pelm::Clock> clock = clockFor(arguments);
     if (!clock) return usageError("--at " + *arguments.option("--at") + " is no time of day");
-    pelm::BoardSettings settings = boardSettingsFor(arguments);
+    std::optional<pelm::BoardSettings> settings = boardSettingsFor(arguments);
+    if (!settings) return kExitUsage;
 
     ShowResult result;
     ShowEvents events(result);
-    pelm::BoardRunner runner(settings, *clock, result.board, events, pelm::connectBoardDatabase);
-    if (!runner.start())
-        return usageError("cannot open the database: " + terminalText(events.startFailure));
+    pelm::BoardRunner runner(*settings, *clock, result.board, events, pelm::connectBoardDatabase);
+    if (!runner.start()) {
+        std::cerr << "pelmctl: cannot open the database: " << terminalText(events.startFailure)
+                  << "\n";
+        return kExitCannotRun;
+    }
     runner.tick();
     arguments.flag("--json") ? printJson(result) : printPicture(result);
     const bool fine = result.error.empty() && result.state != "not_connected";

@@ -104,7 +104,7 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
     EXPECT_EQ(json(offline)["clock"].toString(), QString::fromUtf8("未接続"));
 
     EXPECT_EQ(pelmctl("show --at 25:00").status, 2);
-    EXPECT_EQ(pelmctl("show --data /nonexistent/folder").status, 2);
+    EXPECT_EQ(pelmctl("show --data /nonexistent/folder").status, 3);
     EXPECT_EQ(pelmctl("show --bogus").status, 2);
 }
 

@@ -194,7 +194,10 @@ void TForm1::startShowing() {
 
 // ---- What the runner reports ---------------------------------------------------
 
+// Each failure is said once; a different one replaces what was said, so
+// the connection notice and an error box never stand side by side.
 void TForm1::startFailed(const std::string& message, bool connection) {
+    errors_->clear();
     if (connection) {
         errors_->inform(kConnectionFailed);
     } else {

@@ -33,13 +33,22 @@ void ErrorReporter::report(const std::string& cp932Message) {
 }
 
 void ErrorReporter::clear() {
-    if (box_) box_->done(QMessageBox::Ok);
-    if (notice_) notice_->done(QMessageBox::Ok);
+    dismiss(box_);
+    dismiss(notice_);
+}
+
+// Forgotten at once, so a report that follows opens a box of its own
+// rather than counting into one on its way out.
+void ErrorReporter::dismiss(QPointer<QMessageBox>& box) {
+    if (!box) return;
+    box->done(QMessageBox::Ok);
+    box->deleteLater();
+    box = nullptr;
 }
 
 void ErrorReporter::inform(const QString& text) {
     if (notice_ && notice_->text() == text) return;
-    if (notice_) notice_->done(QMessageBox::Ok);
+    dismiss(notice_);
     QMessageBox* box = makeBox(QMessageBox::NoIcon, text);
     notice_ = box;
     box->setEscapeButton(QMessageBox::Ok);

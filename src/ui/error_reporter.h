@@ -38,6 +38,7 @@ public:
 private:
     QMessageBox* makeBox(QMessageBox::Icon icon, const QString& text);
     void showRepeats();
+    void dismiss(QPointer<QMessageBox>& box);
 
     QWidget* window_;
     QString title_;

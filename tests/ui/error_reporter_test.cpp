@@ -84,3 +84,28 @@ TEST(ErrorReporter, ShowsTheMessageDecodedWithItsPeriod) {
 
 }  // namespace
 }  // namespace pelm::testing
+
+namespace pelm::testing {
+namespace {
+
+// What is cleared is gone at once: the same notice or error said right
+// after opens afresh instead of counting into a box on its way out.
+TEST(ErrorReporter, ASayingAfterAClearOpensAFreshBox) {
+    QWidget window;
+    ErrorReporter reporter(&window);
+    reporter.inform("notice");
+    reporter.report("first");
+    reporter.clear();
+    reporter.inform("notice");
+    reporter.report("first");
+    settle();
+    ASSERT_EQ(openBoxes().size(), 2);
+    EXPECT_EQ(reporter.repeats(), 0);
+    EXPECT_TRUE(reporter.openBox()->informativeText().isEmpty());
+    reporter.clear();
+    settle();
+    EXPECT_TRUE(openBoxes().isEmpty());
+}
+
+}  // namespace
+}  // namespace pelm::testing

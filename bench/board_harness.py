@@ -9,6 +9,7 @@ through inotify) while the caller does its work.
 import ctypes
 import ctypes.util
 import importlib.util
+import json
 import os
 import pathlib
 import shutil
@@ -30,16 +31,19 @@ def load_demo_day():
 
 
 class OpenCounter:
-    """Counts opens of one file name in a folder (inotify IN_OPEN)."""
+    """Counts opens of one file name in a folder (inotify IN_OPEN), or other
+    events with `mask`; `times` keeps when each was seen (monotonic)."""
 
     IN_OPEN = 0x20
+    IN_MODIFY = 0x02
 
-    def __init__(self, folder, name):
+    def __init__(self, folder, name, mask=IN_OPEN):
         self.libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
         self.fd = self.libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
-        self.libc.inotify_add_watch(self.fd, str(folder).encode(), self.IN_OPEN)
+        self.libc.inotify_add_watch(self.fd, str(folder).encode(), mask)
         self.name = name.encode()
         self.count = 0
+        self.times = []
 
     def poll(self):
         while True:
@@ -53,19 +57,45 @@ class OpenCounter:
                 name = data[offset + 16: offset + 16 + length].rstrip(b"\0")
                 if name == self.name:
                     self.count += 1
+                    self.times.append(time.monotonic())
                 offset += 16 + length
 
     def close(self):
         os.close(self.fd)
 
 
-class Board:
-    """A PelmDp process in its own working folder on its own X display."""
+class VirtualScreen:
+    """One Xvfb display that several boards may share."""
 
-    def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800"):
+    def __init__(self, screen="1280x800"):
+        self.display = free_display()
+        self.process = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", f"{screen}x24",
+                                         "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        wait_for(lambda: pathlib.Path(f"/tmp/.X11-unix/X{self.display}").exists(), 10)
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(10)
+
+
+class Board:
+    """A PelmDp process in its own working folder on its own X display, or
+    on a shared one (`screen` a VirtualScreen).
+
+    `data` is the data folder (default: WORK/data, filled with a demo day);
+    a board of several on one shared folder passes it, with `table_dir` for a
+    race table of its own and `status_dir` for the venue's status copies."""
+
+    def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800",
+                 data=None, table_dir=None, status_dir=None):
         self.build = pathlib.Path(build).resolve()
-        self.work = pathlib.Path(work or tempfile.mkdtemp(prefix="pelm-bench-"))
-        self.data = self.work / "data"
+        self.work = pathlib.Path(work or tempfile.mkdtemp(prefix="pelm-bench-")).resolve()
+        self.work.mkdir(parents=True, exist_ok=True)
+        self.data = pathlib.Path(data) if data else self.work / "data"
+        self.demo_day = data is None
+        self.table_dir = pathlib.Path(table_dir) if table_dir else None
+        self.status_dir = status_dir
         self.demo = load_demo_day()
         self.races = races
         self.xvfb = None
@@ -76,23 +106,37 @@ class Board:
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
-        subprocess.run([str(self.build / "src/app/pelmctl"), "init", str(self.data)],
-                       cwd=self.work, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["python3", str(REPO / "demo/make-day.py"), str(self.data)],
-                       check=True, stdout=subprocess.DEVNULL)
+        init = [str(self.build / "src/app/pelmctl"), "init", str(self.data)]
+        if self.table_dir:
+            init += ["--table-dir", str(self.table_dir)]
+        subprocess.run(init, cwd=self.work, check=True, stdout=subprocess.DEVNULL)
+        if self.status_dir:
+            with open(self.work / "PelmDp.ini", "ab") as settings:
+                settings.write(f"StatusDir={self.status_dir}\r\n".encode())
+        if self.demo_day:
+            subprocess.run(["python3", str(REPO / "demo/make-day.py"), str(self.data)],
+                           check=True, stdout=subprocess.DEVNULL)
 
-    def start(self):
-        self.display = free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", f"{self.screen}x24",
-                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        wait_for(lambda: pathlib.Path(f"/tmp/.X11-unix/X{self.display}").exists(), 10)
+    def table_folder(self):
+        return self.table_dir or self.data
+
+    def start(self, wait=True):
+        if isinstance(self.screen, VirtualScreen):
+            self.display = self.screen.display
+        else:
+            self.xvfb = VirtualScreen(self.screen)
+            self.display = self.xvfb.display
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
                    QT_QPA_PLATFORM="xcb")
+        before = self.window_ids("Tovalen V1.3")
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
         self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
-        wait_for(lambda: self.window_id("Tovalen V1.3") is not None, 20)
+        if wait:
+            wait_for(lambda: self.window_ids("Tovalen V1.3") - before, 30)
+
+    def journal(self):
+        return (self.work / "PelmDp.stderr").read_bytes().decode("utf-8", "replace")
 
     # --- watching ----------------------------------------------------------
     def alive(self):
@@ -146,8 +190,10 @@ class Board:
         elif self.process is not None:
             status = self.process.returncode
         if self.xvfb:
-            self.xvfb.terminate()
-            self.xvfb.wait(10)
+            self.xvfb.stop()
+            self.xvfb = None
+        if getattr(self, "stderr", None):
+            self.stderr.close()
         return status
 
     def remove(self):
@@ -177,3 +223,60 @@ def read_ppm(path):
     parts = data.split(maxsplit=4)
     width, height = int(parts[1]), int(parts[2])
     return width, height, parts[4][-width * height * 3:]
+
+
+# --- a venue: several boards on one data folder --------------------------
+
+def schedule_text(races, generation):
+    """`races` back-to-back two-minute races from an hour ago, titled with
+    `generation` so each replacement differs; CP932, CR LF."""
+    now = time.localtime()
+    start = now.tm_hour * 3600 + now.tm_min * 60 + now.tm_sec - 3600
+    lines = []
+    for race in range(races):
+        begin = max(0, min(86398, start + race * 120))
+        end = min(86399, begin + 120)
+        stamp = lambda s: f"{s // 3600:02}:{s // 60 % 60:02}:{s % 60:02}"
+        lines.append(f"{stamp(begin)},{stamp(end)},Race {race + 1} g{generation}")
+    return ("\r\n".join(lines) + "\r\n").encode("cp932")
+
+
+def replace_schedule(data, races, generation):
+    """Replaces RInfo.txt as the venue's writer does: a new file renamed over
+    the old. Returns the time of the rename (monotonic)."""
+    temporary = pathlib.Path(data) / ".RInfo.txt.new"
+    temporary.write_bytes(schedule_text(races, generation))
+    os.rename(temporary, pathlib.Path(data) / "RInfo.txt")
+    return time.monotonic()
+
+
+def refresh_bursts(times, gap=0.06):
+    """Table writes grouped into refreshes: one refresh writes its table in a
+    burst of events; bursts are more than `gap` seconds apart."""
+    bursts = []
+    for moment in times:
+        if not bursts or moment - bursts[-1] > gap:
+            bursts.append(moment)
+    return bursts
+
+
+def venue_statuses(folder):
+    """The status copies in a venue folder, by working folder."""
+    statuses = {}
+    for path in pathlib.Path(folder).glob("*.json"):
+        try:
+            status = json.loads(path.read_text())
+        except (OSError, ValueError):
+            continue  # replaced while read; the next look sees it whole
+        statuses[status.get("workingFolder")] = status
+    return statuses
+
+
+def poll_for(counters, seconds, interval=0.02):
+    """Polls `counters` often for `seconds`, so each event's time is when it
+    happened, give or take `interval`."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        for counter in counters:
+            counter.poll()
+        time.sleep(interval)

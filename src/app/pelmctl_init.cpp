@@ -21,7 +21,7 @@ namespace pelmctl {
 namespace {
 
 constexpr std::string_view kHelp =
-    "Usage: pelmctl init DIR [--system]\n\n"
+    "Usage: pelmctl init DIR [--table-dir LOCAL] [--system]\n\n"
     "Prepares DIR as the board's data folder: creates the folder if needed, the\n"
     "race table file rmenutxt.db, and empty RInfo.txt and RInfomem.txt when they\n"
     "are missing (existing files are never overwritten). Adds or updates the\n"
@@ -29,11 +29,17 @@ constexpr std::string_view kHelp =
     "./PelmDp.ini when that file has no DataDir; every other line is kept.\n"
     "Running it again changes nothing.\n\n"
     "Options:\n"
-    "  --system   write the alias to /etc/pelm/dbengine.ini instead of\n"
-    "             ./dbengine.ini (for every board on this computer)\n\n"
+    "  --table-dir LOCAL  keep the race table in LOCAL instead of DIR, for a DIR\n"
+    "                     shared with other boards (a network share the writer\n"
+    "                     fills): the table file goes to LOCAL, the alias gets\n"
+    "                     PATH=LOCAL and ./PelmDp.ini TableDir=LOCAL; nothing is\n"
+    "                     written into DIR but missing empty RInfo.txt/RInfomem.txt\n"
+    "  --system           write the alias to /etc/pelm/dbengine.ini instead of\n"
+    "                     ./dbengine.ini (for every board on this computer)\n\n"
     "Exit status: 0 the folder is ready, 1 a file could not be made or\n"
     "written, 2 the arguments are wrong.\n\n"
     "Examples:\n  pelmctl init /srv/pelm/data\n"
+    "  pelmctl init /mnt/venue/pelm --table-dir /var/lib/pelm/table   # one of several screens\n"
     "  sudo pelmctl init --system /srv/pelm/data   # the alias in /etc/pelm/dbengine.ini\n";
 
 constexpr std::string_view kAlias = "Pelm";
@@ -47,12 +53,13 @@ void report(std::string_view line) {
     std::cout << "  " << line << "\n";
 }
 
-void makeFolder(const std::string& dir) {
+// `role` names the folder in the report: "data folder", "table folder".
+void makeFolder(const std::string& dir, std::string_view role) {
     std::error_code error;
-    if (fs::is_directory(dir, error)) return report("data folder " + dir + " is there");
+    if (fs::is_directory(dir, error)) return report(std::string(role) + " " + dir + " is there");
     fs::create_directories(dir, error);
     if (error) throw Failure{"cannot create the folder " + dir + ": " + error.message()};
-    report("created the data folder " + dir);
+    report("created the " + std::string(role) + " " + dir);
 }
 
 // A damaged table is replaced as the board replaces it: the table holds
@@ -125,6 +132,28 @@ void pointSettings(const std::string& settingsPath, const std::string& dir) {
     report("added DataDir=" + dir + " to " + settingsPath);
 }
 
+// The table folder is what this board alone writes; a TableDir already
+// there is replaced, since asking for one is asking for this one.
+void pointTableDir(const std::string& settingsPath, const std::string& tableDir) {
+    pelm::IniFile settings = loadForUpdate(settingsPath);
+    const std::optional<std::string> old = settings.value("Env", "TableDir");
+    if (old == pelm::utf8ToCp932(tableDir))
+        return report(settingsPath + " already has TableDir=" + tableDir);
+    settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir));
+    save(settings, settingsPath);
+    if (!old) return report("added TableDir=" + tableDir + " to " + settingsPath);
+    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " + terminalText(*old) + ")");
+}
+
+// Without --table-dir a TableDir already set still decides where the table
+// is: said, so nobody looks for it in the data folder.
+void noteTableDir(const std::string& settingsPath) {
+    const std::optional<std::string> tableDir = loadForUpdate(settingsPath).value("Env", "TableDir");
+    if (!tableDir) return;
+    report("note: " + settingsPath + " keeps TableDir=" + terminalText(*tableDir) +
+           "; the board uses the race table there");
+}
+
 void printNextSteps(const std::string& dir) {
     std::cout << "\nNext: write the day's races into " << dir
               << "/RInfo.txt (Shift-JIS, one \"start,end,title\" line each,\n"
@@ -132,20 +161,33 @@ void printNextSteps(const std::string& dir) {
               << fs::current_path().string() << ".\n";
 }
 
+void prepare(const std::string& dir, const std::optional<std::string>& tableDir,
+             const std::string& configPath) {
+    makeFolder(dir, "data folder");
+    if (tableDir) {
+        makeFolder(*tableDir, "table folder");
+        report("the race table is kept in " + *tableDir + "; nothing else is written into " + dir);
+    }
+    const std::string tableFolder = tableDir.value_or(dir);
+    makeRaceTable(tableFolder);
+    makeEmptyFile((fs::path(dir) / "RInfo.txt").string(), "schedule");
+    makeEmptyFile((fs::path(dir) / "RInfomem.txt").string(), "notice");
+    pointAlias(configPath, tableFolder);
+    pointSettings("./PelmDp.ini", dir);
+    tableDir ? pointTableDir("./PelmDp.ini", *tableDir) : noteTableDir("./PelmDp.ini");
+}
+
 int run(const Arguments& arguments) {
     if (arguments.positional.size() != 1)
         return usageError("init takes one folder: pelmctl init DIR");
     const std::string dir = arguments.positional[0];
+    const std::optional<std::string> tableDir = arguments.option("--table-dir");
+    if (tableDir && tableDir->empty()) return usageError("--table-dir needs a folder");
     const std::string configPath =
         arguments.flag("--system") ? "/etc/pelm/dbengine.ini" : "./dbengine.ini";
     std::cout << "pelmctl init " << dir << ":\n";
     try {
-        makeFolder(dir);
-        makeRaceTable(dir);
-        makeEmptyFile((fs::path(dir) / "RInfo.txt").string(), "schedule");
-        makeEmptyFile((fs::path(dir) / "RInfomem.txt").string(), "notice");
-        pointAlias(configPath, dir);
-        pointSettings("./PelmDp.ini", dir);
+        prepare(dir, tableDir, configPath);
     } catch (const Failure& failure) {
         std::cerr << "pelmctl: " << failure.message << "\n";
         return kExitFailed;
@@ -158,7 +200,7 @@ int run(const Arguments& arguments) {
 }
 
 const CommandRegistration registration(
-    {"init", "prepare a data folder and point the board at it", kHelp, {}, {"--system"}, run});
+    {"init", "prepare a data folder and point the board at it", kHelp, {"--table-dir"}, {"--system"}, run});
 
 }  // namespace
 }  // namespace pelmctl

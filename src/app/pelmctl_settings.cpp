@@ -24,13 +24,14 @@ constexpr std::string_view kHelp = R"(Usage: pelmctl settings [--ini FILE] [--js
 
 Shows the seven values the board would use from its settings file, and marks
 each one that is a default because its key is missing or cannot be read.
+The optional folders TableDir and StatusDir of [Env] follow when they are set.
 
 Options:
   --ini FILE   the settings file to read (default: PelmDp.ini in the current
                directory, where the board looks for it)
   --json       print one JSON object instead: DataDir, Logo, Setuzoku, Taiki,
                Font (texts), Color, Size (integers) and defaults (the keys that
-               took their default)
+               took their default); TableDir and StatusDir when set
 
 Examples:
   pelmctl settings
@@ -43,14 +44,20 @@ struct Field {
     bool isNumber;
 };
 
+// The seven keys, then the optional folders a venue set (shown only when set).
 std::vector<Field> fieldsOf(const pelm::BoardSettings& settings) {
-    return {{"DataDir", terminalText(settings.dataDir), false},
-            {"Logo", terminalText(settings.logo), false},
-            {"Setuzoku", terminalText(settings.setuzoku), false},
-            {"Taiki", terminalText(settings.taiki), false},
-            {"Font", terminalText(settings.font), false},
-            {"Color", std::to_string(settings.color), true},
-            {"Size", std::to_string(settings.size), true}};
+    std::vector<Field> fields{{"DataDir", terminalText(settings.dataDir), false},
+                              {"Logo", terminalText(settings.logo), false},
+                              {"Setuzoku", terminalText(settings.setuzoku), false},
+                              {"Taiki", terminalText(settings.taiki), false},
+                              {"Font", terminalText(settings.font), false},
+                              {"Color", std::to_string(settings.color), true},
+                              {"Size", std::to_string(settings.size), true}};
+    if (!settings.tableDir.empty())
+        fields.push_back({"TableDir", terminalText(settings.tableDir), false});
+    if (!settings.statusDir.empty())
+        fields.push_back({"StatusDir", terminalText(settings.statusDir), false});
+    return fields;
 }
 
 bool isDefaulted(const pelm::LoadedSettings& loaded, std::string_view key) {
@@ -94,6 +101,8 @@ std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
             return "the large logo from this picture, if it reads as one";
         return "large logo hidden";
     }
+    if (key == "TableDir") return "the race table file is kept here, not in DataDir";
+    if (key == "StatusDir") return "a copy of the board's status for the venue";
     if (key != "Color") return "";
     unsigned bgr = static_cast<unsigned>(settings.color);
     return "red " + std::to_string(bgr & 0xFF) + ", green " + std::to_string(bgr >> 8 & 0xFF) +

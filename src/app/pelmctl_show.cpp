@@ -1,8 +1,10 @@
 // pelmctl show: one refresh exactly as the board runs it, printed.
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <iostream>
 #include <memory>
 
@@ -11,6 +13,8 @@
 #include "engine/board_runner.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "sqlengine/folder_driver.h"
+#include "sqlengine/table_file.h"
 
 namespace pelmctl {
 namespace {
@@ -18,7 +22,9 @@ namespace {
 constexpr std::string_view kHelp =
     "Usage: pelmctl show [--data DIR] [--at TIME] [--json]\n\n"
     "Runs one refresh of the board, without a window, against the data folder\n"
-    "of ./PelmDp.ini and prints what the board would show.\n\n"
+    "of ./PelmDp.ini and prints what the board would show. The refresh fills a\n"
+    "race table of its own in a temporary folder: the table of a running board\n"
+    "is never written or locked.\n\n"
     "Options:\n"
     "  --data DIR   use this data folder instead of DataDir of ./PelmDp.ini\n"
     "  --at TIME    refresh as if the clock showed TIME (for example 10:40:00)\n"
@@ -73,6 +79,24 @@ private:
         result_.error = message;
     }
     ShowResult& result_;
+};
+
+// The race table show refreshes: a fresh one in a temporary folder, opened
+// through the board's own alias, so the answer is the board's while a board
+// using the real table is never disturbed.
+class PrivateTable {
+public:
+    std::unique_ptr<pelm::Database> connect(std::string_view tableFolder) {
+        pelm::usableFolder(tableFolder);  // a folder the board could not use fails as it would
+        if (!folder_.isValid())
+            throw pelm::Error("cannot make a temporary folder: " + folder_.errorString().toStdString());
+        const std::string path = QDir::toNativeSeparators(folder_.path()).toStdString();
+        pelm::createRaceTableFile(path);
+        return pelm::connectBoardDatabase(path);
+    }
+
+private:
+    QTemporaryDir folder_{QDir::tempPath() + "/pelmctl-show-XXXXXX"};
 };
 
 QString text(std::string_view cp932) { return pelm::fromCp932(cp932); }
@@ -150,7 +174,10 @@ int run(const Arguments& arguments) {
 
     ShowResult result;
     ShowEvents events(result);
-    pelm::BoardRunner runner(*settings, *clock, result.board, events, pelm::connectBoardDatabase);
+    PrivateTable table;
+    pelm::BoardRunner runner(
+        *settings, *clock, result.board, events,
+        [&table](std::string_view folder) { return table.connect(folder); }, pelm::TableUse::Private);
     if (!runner.start()) {
         std::cerr << "pelmctl: cannot open the database: " << terminalText(events.startFailure)
                   << "\n";

@@ -1,6 +1,8 @@
 #include "engine/board_runner.h"
 
+#include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/journal.h"
 #include "platform/paths.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/folder_driver.h"
@@ -16,15 +18,40 @@ public:
     using Error::Error;
 };
 
+// Raised when another board holds the table folder; `folder` is a board path.
+class TableHeldElsewhere : public Error {
+public:
+    TableHeldElsewhere(const std::string& folder, const LockHolder& holder)
+        : Error(messageFor(folder, holder)), folder(folder) {}
+    std::string folder;
+
+private:
+    static std::string messageFor(const std::string& folder, const LockHolder& holder) {
+        const std::string who = holder.pid ? "pid " + std::to_string(holder.pid) : "pid ?";
+        const std::string where = holder.host.empty() ? "" : ", " + holder.host;
+        return utf8ToCp932("フォルダ '") + folder +
+               utf8ToCp932("' のレース表は別のボードが使っています (" + who + where + ")");
+    }
+};
+
+// Said once per refusal, beside the box: what the venue should change.
+void journalTableHint(const TableHeldElsewhere& refusal) {
+    qCWarning(lcBoard).noquote()
+        << "another board uses the race table in" << fromCp932(refusal.folder)
+        << "; this board retries every second and takes over when it closes."
+        << "Give each board its own table: pelmctl init DATA_FOLDER --table-dir LOCAL_FOLDER";
+}
+
 }  // namespace
 
 BoardRunner::BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
-                         RunnerEvents& events, Connect connect)
+                         RunnerEvents& events, Connect connect, TableUse use)
     : settings_(settings),
       clock_(clock),
       board_(board),
       events_(events),
-      connect_(std::move(connect)) {}
+      connect_(std::move(connect)),
+      use_(use) {}
 
 BoardRunner::~BoardRunner() {
     stop();
@@ -40,9 +67,15 @@ bool BoardRunner::start() {
     beatsUntilRetry_ = kRetryBeats;
     stop();
     try {
+        holdTableFolder();
         healRaceTable();
         connect();
         cycle_->emptyRaceTable();
+    } catch (const TableHeldElsewhere& refusal) {
+        const bool told = refusal.what() == lastStartFailure_;
+        failStart(refusal.what(), false);
+        if (!told) journalTableHint(refusal);
+        return false;
     } catch (const ConnectionFailure& error) {
         failStart(error.what(), true);
         return false;
@@ -78,7 +111,7 @@ void BoardRunner::refresh() {
 
 void BoardRunner::connect() {
     try {
-        database_ = connect_(settings_.dataDir);
+        database_ = connect_(settings_.raceTableFolder());
     } catch (const Error& error) {
         throw ConnectionFailure(error.what());
     }
@@ -86,12 +119,29 @@ void BoardRunner::connect() {
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
 }
 
+// Taken before the table is healed or opened, so two boards never rebuild
+// one table file. A folder that cannot be used is left to the open, which
+// says why (the not-connected state).
+void BoardRunner::holdTableFolder() {
+    if (use_ != TableUse::Held) return;
+    std::string folder;
+    try {
+        folder = usableFolder(settings_.raceTableFolder());
+    } catch (const Error&) {
+        return;
+    }
+    LockHolder holder;
+    lock_ = FolderLock::tryTake(folder, &holder);
+    if (!lock_) throw TableHeldElsewhere(settings_.raceTableFolder(), holder);
+}
+
 // Checked before connecting: a file that is no database fails the open
 // itself. A folder that cannot be used is left to the open, which says why.
 void BoardRunner::healRaceTable() {
+    if (use_ != TableUse::Held) return;
     std::string folder;
     try {
-        folder = usableFolder(settings_.dataDir);
+        folder = usableFolder(settings_.raceTableFolder());
     } catch (const Error&) {
         return;
     }
@@ -108,10 +158,12 @@ void BoardRunner::failStart(const std::string& message, bool connection) {
     events_.startFailed(message, connection);
 }
 
-// The queries go before the connection they run on.
+// The queries go before the connection they run on, and the connection
+// before the lock that guards its file.
 void BoardRunner::stop() {
     cycle_.reset();
     database_.reset();
+    lock_.reset();
 }
 
 }  // namespace pelm

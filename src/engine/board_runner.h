@@ -14,6 +14,7 @@
 #include "engine/board_settings.h"
 #include "engine/clock.h"
 #include "engine/refresh_cycle.h"
+#include "platform/folder_lock.h"
 #include "sqlengine/database.h"
 
 namespace pelm {
@@ -40,9 +41,21 @@ public:
                            const std::optional<std::string>& problem) = 0;
 };
 
+/// Whether a runner owns the race table file of its table folder.
+enum class TableUse {
+    /// A board: it holds the folder's lock while it runs, so a second board
+    /// on the same table is refused, and replaces a damaged table file.
+    Held,
+    /// A look from outside (pelmctl show): the Connect function gives a
+    /// private database, and nothing in the table folder is touched.
+    Private,
+};
+
 class BoardRunner {
 public:
-    using Connect = std::function<std::unique_ptr<Database>(std::string_view dataDir)>;
+    /// Opens the database whose PATH is `tableFolder` (a board path: the
+    /// settings' raceTableFolder()).
+    using Connect = std::function<std::unique_ptr<Database>(std::string_view tableFolder)>;
 
     /// Beats between two start-up attempts: one second of the 250 ms timer.
     static constexpr int kRetryBeats = 4;
@@ -53,7 +66,7 @@ public:
     /// Everything given must outlive the runner; the settings are read at
     /// every start and refresh.
     BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
-                RunnerEvents& events, Connect connect);
+                RunnerEvents& events, Connect connect, TableUse use = TableUse::Held);
     ~BoardRunner();
 
     /// One beat of the refresh timer: a refresh while the board runs;
@@ -71,6 +84,7 @@ public:
 private:
     void refresh();
     void connect();
+    void holdTableFolder();
     void healRaceTable();
     void failStart(const std::string& message, bool connection);
     void stop();
@@ -80,6 +94,8 @@ private:
     Board& board_;
     RunnerEvents& events_;
     Connect connect_;
+    TableUse use_;
+    std::optional<FolderLock> lock_;
     std::unique_ptr<Database> database_;
     std::unique_ptr<RefreshCycle> cycle_;
     int beatsUntilRetry_ = 0;

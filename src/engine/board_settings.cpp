@@ -41,6 +41,8 @@ struct OptionalKey {
 
 constexpr std::array kOptionalKeys{
     OptionalKey{"Env", "FullScreen", nullptr, &BoardSettings::fullScreen},
+    OptionalKey{"Env", "TableDir", &BoardSettings::tableDir},
+    OptionalKey{"Env", "StatusDir", &BoardSettings::statusDir},
 };
 
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};

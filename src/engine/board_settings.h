@@ -26,6 +26,16 @@ struct BoardSettings {
     // Env/FullScreen: 0. Optional: a missing key is no defaulted one, and the
     // key is written back only into a file that has it.
     int fullScreen = 0;
+    // Env/TableDir: optional, as FullScreen. The folder of the race table
+    // file when it must not live beside the schedule (a shared data folder).
+    std::string tableDir;
+    // Env/StatusDir: optional, as FullScreen. Where the board also leaves its
+    // status file for the whole venue to see; empty: nowhere.
+    std::string statusDir;
+
+    /// The folder (a board path) the connection's PATH names: TableDir when
+    /// set, else the data folder.
+    const std::string& raceTableFolder() const { return tableDir.empty() ? dataDir : tableDir; }
 
     /// Anything but 0 scales the board to cover the screen.
     bool coversScreen() const { return fullScreen != 0; }

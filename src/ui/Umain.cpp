@@ -22,6 +22,12 @@ namespace {
 
 constexpr char kConnectionFailed[] = "データベースに接続できませんでした。";
 
+// [Env] StatusDir as the folder of the status copy; empty: no copy.
+QString venueFolder(const BoardSettings& settings) {
+    if (settings.statusDir.empty()) return {};
+    return QString::fromStdString(nativePath(settings.statusDir));
+}
+
 }  // namespace
 
 TForm1::TForm1(const Clock& clock) : clock_(clock) {
@@ -69,7 +75,7 @@ void TForm1::FormShow() {
     applyClockFont();
     health_ = std::make_unique<BoardHealth>(
         wallTime_, BoardHealthConfig{QDir::currentPath(), QCoreApplication::applicationVersion(),
-                                     {}, {}});
+                                     venueFolder(settings_), {}});
     health_->started();
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
     runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);

@@ -90,6 +90,36 @@ TEST(PelmctlInit, MakesAFolderTheBoardCanUseAndASecondRunChangesNothing) {
     EXPECT_EQ(snapshot(folder), before);
 }
 
+// A venue's shared folder already holds the writer's files: init keeps the
+// table out of it and adds nothing there but missing empty files.
+TEST(PelmctlInit, WithATableFolderLeavesTheSharedDataFolderAlone) {
+    TempFolder folder;
+    fs::create_directory(folder.path() / "share");
+    folder.write("share/RInfo.txt", "10:00:00,10:30:00,Heat 1\r\n");
+    folder.write("PelmDp.ini", "[Env]\r\nTableDir=old\r\n");
+    const Outcome outcome = init(folder, "share --table-dir local");
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    std::vector<std::string> shared;
+    for (const auto& entry : fs::directory_iterator(folder.path() / "share"))
+        shared.push_back(entry.path().filename().string());
+    std::sort(shared.begin(), shared.end());
+    EXPECT_EQ(shared, (std::vector<std::string>{"RInfo.txt", "RInfomem.txt"}));
+    EXPECT_EQ(folder.read("share/RInfo.txt"), "10:00:00,10:30:00,Heat 1\r\n");
+    EXPECT_TRUE(fs::is_regular_file(folder.path() / "local" / "rmenutxt.db"));
+    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nTableDir=local\r\nDataDir=share\r\n");
+    EXPECT_EQ(folder.read("dbengine.ini"), "[Pelm]\r\nPATH=local\r\nDEFAULT DRIVER=PARADOX\r\n");
+    EXPECT_NE(outcome.output.find("nothing else is written into share"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("(it was old)"), std::string::npos) << outcome.output;
+    EXPECT_EQ(boardRefresh(folder, "local"), "Heat 1");
+
+    const auto before = snapshot(folder);
+    EXPECT_EQ(init(folder, "share --table-dir local").status, 0);
+    EXPECT_EQ(snapshot(folder), before) << "a second run changes nothing";
+    const Outcome plain = init(folder, "share");
+    EXPECT_NE(plain.output.find("keeps TableDir=local"), std::string::npos) << plain.output;
+    EXPECT_EQ(init(folder, "share --table-dir ''").status, 2);
+}
+
 TEST(PelmctlInit, KeepsEveryOtherLineAndEveryExistingFile) {
     TempFolder folder;
     fs::create_directory(folder.path() / "data");

@@ -12,7 +12,9 @@
 
 #include <cstdio>
 
+#include "engine/board_runner.h"
 #include "platform/codepage.h"
+#include "platform/time_of_day.h"
 #include "support/board_folder.h"
 
 namespace pelm {
@@ -106,6 +108,49 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
     EXPECT_EQ(pelmctl("show --at 25:00").status, 2);
     EXPECT_EQ(pelmctl("show --data /nonexistent/folder").status, 3);
     EXPECT_EQ(pelmctl("show --bogus").status, 2);
+}
+
+// A board that runs on the folder while show looks: the same rows, and its
+// table file neither written nor locked by the look.
+struct QuietEvents : RunnerEvents {
+    void startFailed(const std::string& message, bool) override { failure = message; }
+    void started() override {}
+    void tableReplaced(const std::string&, const std::string&) override {}
+    void connectionLost(const std::string&) override {}
+    void refreshFailed(const std::string&) override {}
+    void refreshed(const RefreshCycle&, TickState, const std::optional<std::string>&) override {}
+    std::string failure;
+};
+
+TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
+    setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
+    BoardSettings settings = BoardSettings::defaults();
+    settings.dataDir = folder.dataDir();
+    FixedClock clock{TimeOfDay((10 * 3600 + 40 * 60) * 1000)};
+    RecordingBoard board;
+    QuietEvents events;
+    BoardRunner runner(settings, clock, board, events, connectBoardDatabase);
+    ASSERT_TRUE(runner.start()) << cp932ToUtf8(events.failure);
+    runner.tick();
+    ASSERT_TRUE(board.upcoming);
+
+    const std::string table = folder.dataPath() + "/rmenutxt.db";
+    struct stat before {}, after {};
+    stat(table.c_str(), &before);
+    const Outcome outcome = pelmctlWithin("show --json --at 10:40:00");
+    stat(table.c_str(), &after);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    QStringList shown, onBoard;
+    for (const QJsonValue& row : json(outcome)["rows"].toArray()) shown << row["rmenu"].toString();
+    const int title = board.upcoming->columnIndex("rmenu");
+    for (std::size_t row = 0; row < board.upcoming->rows.size(); ++row)
+        onBoard << fromCp932(board.upcoming->text(row, title));
+    EXPECT_EQ(shown, onBoard);
+    EXPECT_EQ(shown, (QStringList{"Race B", "Race C"}));
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_size, before.st_size);
 }
 
 TEST_F(PelmctlShow, PrintsAReadablePicture) {

@@ -162,6 +162,10 @@ TEST_F(PelmctlStatus, VenueListsEveryBoardAndCallsOldOnesStale) {
     EXPECT_NE(outcome.output.find("kiosk-c /home/pelm/kiosk-c: stale"), std::string::npos) << outcome.output;
     EXPECT_NE(outcome.output.find("kiosk-d /home/pelm/kiosk-d: error"), std::string::npos) << outcome.output;
     EXPECT_NE(outcome.output.find("  error: disk full (3 times)"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find(" s ago, now 10:40:00-10:45:00 第1レース\n"),
+              std::string::npos)
+        << outcome.output;
+    venue.write("kiosk-e-cut.json", "{\"pid\": 7, \"state\": ");  // a copy another host is writing
 
     QStringList verdicts;
     for (const QJsonValue& board : json(listing + " --json")["boards"].toArray())

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/codepage.h"
 #include "platform/time_of_day.h"
 #include "sqlengine/table_file.h"
 #include "support/board_folder.h"
+#include "support/journal_capture.h"
 
 namespace pelm {
 namespace {
@@ -198,6 +201,98 @@ TEST(RaceTableFileDamage, TellsDamageFromASoundMissingOrForeignFile) {
     EXPECT_EQ(raceTableFileDamage(dir), std::nullopt);
     EXPECT_EQ(raceTableFileProblem(dir), std::nullopt);
     EXPECT_EQ(folder.read(fs::path(aside).filename().string()).substr(0, 12), "this is no d");
+}
+
+// --- boards that share a data folder -------------------------------------
+
+// A second board on the fixture's folder, with its own window and events.
+struct OtherBoard {
+    OtherBoard(const BoardSettings& settings, const Clock& clock,
+               BoardRunner::Connect connect = connectBoardDatabase, TableUse use = TableUse::Held)
+        : runner(settings, clock, board, events, std::move(connect), use) {}
+    RecordingBoard board;
+    NotedEvents events;
+    BoardRunner runner;
+};
+
+std::size_t rowsOf(const RecordingBoard& board) { return board.upcoming ? board.upcoming->rows.size() : 0; }
+
+TEST_F(BoardRunnerTest, ASecondBoardOnTheSameTableIsRefusedUntilTheFirstCloses) {
+    testing::JournalCapture journal;
+    auto first = std::make_unique<OtherBoard>(settings, clock);
+    ASSERT_TRUE(first->runner.start());
+    auto second = std::make_unique<OtherBoard>(settings, clock);
+    EXPECT_FALSE(second->runner.start());
+    for (int beat = 0; beat < 3 * BoardRunner::kRetryBeats; ++beat) {
+        first->runner.tick();
+        second->runner.tick();
+    }
+    EXPECT_EQ(second->events.said, (std::vector<std::string>{"start failed"})) << "said once";
+    const std::string message = cp932ToUtf8(second->events.lastMessage);
+    EXPECT_NE(message.find(folder.dataPath()), std::string::npos) << message;
+    EXPECT_NE(message.find("pid " + std::to_string(getpid())), std::string::npos) << message;
+    EXPECT_EQ(second->board.clockText, settings.setuzoku);
+
+    std::size_t hints = 0;
+    for (const std::string& line : journal.take())
+        hints += line.find("--table-dir") != std::string::npos;
+    EXPECT_EQ(hints, 1u) << "the journal says once what to change";
+    const auto& said = first->events.said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), "refreshed"), 3 * BoardRunner::kRetryBeats)
+        << "the first board is undisturbed";
+
+    first.reset();  // the first board closes
+    int beats = 0;
+    while (!second->runner.running() && beats < 2 * BoardRunner::kRetryBeats) {
+        second->runner.tick();
+        ++beats;
+    }
+    EXPECT_LE(beats, BoardRunner::kRetryBeats) << "taken over within the retry period";
+    EXPECT_EQ(second->events.said.back(), "refreshed");
+    EXPECT_EQ(rowsOf(second->board), 1u);
+}
+
+TEST_F(BoardRunnerTest, BoardsWithTheirOwnTableFoldersShareTheScheduleOnly) {
+    const fs::path dataTable = tablePath();
+    const auto untouched = fs::last_write_time(dataTable);
+    std::vector<std::unique_ptr<OtherBoard>> boards;
+    std::vector<BoardSettings> own(3, settings);
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        const fs::path local = folder.root().path() / ("local-" + std::to_string(i));
+        fs::create_directory(local);
+        createRaceTableFile(local.string());
+        own[i].tableDir = local.string();
+        EXPECT_EQ(own[i].raceTableFolder(), local.string());
+    }
+    for (const BoardSettings& each : own) boards.push_back(std::make_unique<OtherBoard>(each, clock));
+    for (auto& other : boards) {
+        EXPECT_TRUE(other->runner.start()) << cp932ToUtf8(other->events.lastMessage);
+        other->runner.tick();
+        EXPECT_EQ(other->events.said.back(), "refreshed");
+        EXPECT_EQ(rowsOf(other->board), 1u) << "the schedule still comes from the data folder";
+    }
+    EXPECT_EQ(fs::last_write_time(dataTable), untouched);
+    EXPECT_FALSE(fs::exists(folder.root().path() / "data" / FolderLock::kFileName));
+}
+
+// pelmctl show's kind of runner: its own database, and the board's folder
+// left alone, even a damaged table file in it (which a board would replace).
+TEST_F(BoardRunnerTest, APrivateRunnerNeitherLocksNorHealsTheBoardsTable) {
+    ASSERT_TRUE(runner.start());
+    testing::TempFolder privateFolder;
+    createRaceTableFile(privateFolder.path().string());
+    auto privateConnect = [&](std::string_view) { return connectBoardDatabase(privateFolder.path().string()); };
+    OtherBoard look(settings, clock, privateConnect, TableUse::Private);
+    EXPECT_TRUE(look.runner.start()) << cp932ToUtf8(look.events.lastMessage);
+    look.runner.tick();
+    runner.tick();
+    ASSERT_TRUE(look.board.upcoming && board.upcoming);
+    EXPECT_EQ(look.board.upcoming->rows, board.upcoming->rows);
+
+    fs::resize_file(tablePath(), 0);
+    EXPECT_TRUE(look.runner.start());
+    EXPECT_EQ(fs::file_size(tablePath()), 0u);
+    EXPECT_EQ(std::count(look.events.said.begin(), look.events.said.end(), "table replaced"), 0);
 }
 
 }  // namespace

@@ -116,6 +116,32 @@ TEST_F(BoardSettingsFile, FullScreenIsReadWhenPresentAndWrittenOnlyWhereItWas) {
     EXPECT_EQ(load().settings.fullScreen, 0);
 }
 
+// The venue's folders are optional texts: absent they change nothing (the
+// table stays in the data folder, a save writes the seven keys only);
+// present they are read as they stand and kept through a save.
+TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTheyWere) {
+    const std::string table = utf8ToCp932("D:\\表示\\table"), status = "\\\\server\\status";
+    struct Case {
+        std::string lines;
+        std::string tableDir, statusDir;
+    };
+    for (const Case& c : {Case{"", "", ""}, Case{"TableDir=" + table + "\r\n", table, ""},
+                          Case{"StatusDir = " + status + "\r\n", "", status},
+                          Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status}}) {
+        writeIni("[Env]\r\nDataDir=D:\\share\r\n" + c.lines);
+        const LoadedSettings loaded = load();
+        EXPECT_EQ(loaded.settings.tableDir, c.tableDir) << c.lines;
+        EXPECT_EQ(loaded.settings.statusDir, c.statusDir) << c.lines;
+        EXPECT_EQ(loaded.settings.raceTableFolder(), c.tableDir.empty() ? "D:\\share" : c.tableDir);
+        EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "TableDir"), 0);
+        EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "StatusDir"), 0);
+        saveBoardSettings(boardPath(), loaded.settings);
+        EXPECT_EQ(ini().find("TableDir") != std::string::npos, !c.tableDir.empty()) << ini();
+        EXPECT_EQ(ini().find("StatusDir") != std::string::npos, !c.statusDir.empty()) << ini();
+        EXPECT_EQ(load().settings.tableDir, c.tableDir) << "kept through the save";
+    }
+}
+
 TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
     BoardSettings settings = BoardSettings::defaults();
     settings.dataDir = utf8ToCp932("D:\\表示\\ソフト");  // second bytes 0x5C, like "\"

@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
+#include "engine/board_connection.h"
 #include "sqlengine/table_file.h"
 
 namespace fs = std::filesystem;
@@ -42,7 +43,6 @@ constexpr std::string_view kHelp =
     "  pelmctl init /mnt/venue/pelm --table-dir /var/lib/pelm/table   # one of several screens\n"
     "  sudo pelmctl init --system /srv/pelm/data   # the alias in /etc/pelm/dbengine.ini\n";
 
-constexpr std::string_view kAlias = "Pelm";
 
 /// Thrown for a step that cannot be done; the message is UTF-8.
 struct Failure {
@@ -106,12 +106,12 @@ void save(const pelm::IniFile& file, const std::string& path) {
 void pointAlias(const std::string& configPath, const std::string& dir) {
     pelm::IniFile config = loadForUpdate(configPath);
     const std::string path = pelm::utf8ToCp932(dir);
-    const std::optional<std::string> oldPath = config.value(kAlias, "PATH");
-    const bool hasDriver = config.value(kAlias, "DEFAULT DRIVER").has_value();
+    const std::optional<std::string> oldPath = config.value(pelm::kBoardAlias, "PATH");
+    const bool hasDriver = config.value(pelm::kBoardAlias, "DEFAULT DRIVER").has_value();
     if (oldPath == path && hasDriver)
         return report("alias Pelm in " + configPath + " already has PATH=" + dir);
-    config.setValue(kAlias, "PATH", path);
-    if (!hasDriver) config.setValue(kAlias, "DEFAULT DRIVER", "PARADOX");
+    config.setValue(pelm::kBoardAlias, "PATH", path);
+    if (!hasDriver) config.setValue(pelm::kBoardAlias, "DEFAULT DRIVER", pelm::kBoardDriver);
     save(config, configPath);
     if (!oldPath) return report("added the alias Pelm (PATH=" + dir + ") to " + configPath);
     report("set PATH=" + dir + " for the alias Pelm in " + configPath + " (it was " +

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "app/pelmctl_command.h"
+#include "engine/board_rules.h"
 #include "engine/board_settings.h"
 #include "platform/ini_file.h"
 #include "platform/codepage.h"
@@ -96,17 +97,18 @@ void printJson(const pelm::LoadedSettings& loaded) {
 // What the value means on the board, where that is not plain to see.
 std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
     if (key == "Logo") {
-        if (settings.logo == "on") return "the built-in large logo";
-        if (QFileInfo(pelm::fromCp932(pelm::nativePath(settings.logo))).isFile())
+        const pelm::LogoRequest logo = pelm::logoRequest(settings.logo);
+        if (logo.kind == pelm::LogoRequest::BuiltIn) return "the built-in large logo";
+        if (logo.kind == pelm::LogoRequest::Picture && QFileInfo(logo.picturePath).isFile())
             return "the large logo from this picture, if it reads as one";
         return "large logo hidden";
     }
     if (key == "TableDir") return "the race table file is kept here, not in DataDir";
     if (key == "StatusDir") return "a copy of the board's status for the venue";
     if (key != "Color") return "";
-    unsigned bgr = static_cast<unsigned>(settings.color);
-    return "red " + std::to_string(bgr & 0xFF) + ", green " + std::to_string(bgr >> 8 & 0xFF) +
-           ", blue " + std::to_string(bgr >> 16 & 0xFF);
+    const pelm::Rgb rgb = pelm::rgbOf(settings.color);
+    return "red " + std::to_string(rgb.red) + ", green " + std::to_string(rgb.green) + ", blue " +
+           std::to_string(rgb.blue);
 }
 
 void printListing(const pelm::LoadedSettings& loaded, std::string_view fileState) {

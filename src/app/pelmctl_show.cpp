@@ -10,6 +10,7 @@
 
 #include "app/pelmctl_board_folder.h"
 #include "engine/board_connection.h"
+#include "engine/board_rules.h"
 #include "engine/board_runner.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -37,8 +38,6 @@ constexpr std::string_view kHelp =
     "Examples:\n  pelmctl show --data /srv/pelm/data --at 10:40:00\n"
     "  pelmctl show --json | python3 -m json.tool\n";
 
-// The row labels beside the grid's nine visible rows.
-constexpr const char* kRowLabels[] = {"Now =>", "次", "２", "３", "４", "５", "６", "７", "８"};
 
 struct ShowResult {
     std::string state;
@@ -134,13 +133,13 @@ void printRows(const pelm::ResultSet& rows) {
         int column = rows.columnIndex(name);
         return column < 0 ? std::string() : terminalText(rows.text(row, column));
     };
-    for (std::size_t row = 0; row < rows.rows.size() && row < std::size(kRowLabels); ++row) {
-        std::cout << "  " << kRowLabels[row] << "\t" << field(row, "btime") << " "
+    for (std::size_t row = 0; row < rows.rows.size() && row < pelm::kVisibleRows; ++row) {
+        std::cout << "  " << pelm::rowLabel(row) << "\t" << field(row, "btime") << " "
                   << field(row, "kara") << " " << field(row, "etime") << "  " << field(row, "rmenu")
                   << "\n";
     }
-    if (rows.rows.size() > std::size(kRowLabels))
-        std::cout << "  (" << rows.rows.size() - std::size(kRowLabels) << " more below the screen)\n";
+    if (rows.rows.size() > pelm::kVisibleRows)
+        std::cout << "  (" << rows.rows.size() - pelm::kVisibleRows << " more below the screen)\n";
 }
 
 void printPicture(const ShowResult& result) {

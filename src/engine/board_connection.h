@@ -8,8 +8,14 @@
 #include <vector>
 
 #include "sqlengine/database.h"
+#include "sqlengine/folder_driver.h"
 
 namespace pelm {
+
+/// The engine configuration's alias the board opens, and the driver its
+/// race table needs.
+constexpr std::string_view kBoardAlias = "Pelm";
+constexpr std::string_view kBoardDriver = kFolderDriver;
 
 /// "PATH=" + the data folder, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX".
 std::vector<std::string> boardConnectionParameters(std::string_view dataDir);

@@ -43,8 +43,6 @@ struct BoardSettings {
     /// The record as it stands with every key missing.
     static BoardSettings defaults();
 
-    /// Only the exact text "on" shows the large logo panel.
-    bool showsLogo() const { return logo == "on"; }
 };
 
 /// The clock sizes a screen can show, in points. 500 points are 667 pixels

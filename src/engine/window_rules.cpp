@@ -29,4 +29,10 @@ int designPixels(int points) {
     return static_cast<int>(std::clamp<std::int64_t>(pixels, 1, INT_MAX));
 }
 
+int designPoints(int pixels) {
+    const std::int64_t points =
+        (static_cast<std::int64_t>(pixels) * kPointsPerInch + kDesignDpi / 2) / kDesignDpi;
+    return static_cast<int>(std::clamp<std::int64_t>(points, INT_MIN, INT_MAX));
+}
+
 }  // namespace pelm

@@ -23,4 +23,8 @@ int droppedUpperHeight(int proposed, int clientHeight);
 /// its magnitude.
 int designPixels(int points);
 
+/// The inverse: a pixel size on that screen in points, rounded half up,
+/// saturating at the ends of int.
+int designPoints(int pixels);
+
 }  // namespace pelm

@@ -1,5 +1,6 @@
 #include "platform/ini_line.h"
 
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 
 namespace pelm::ini {
@@ -20,10 +21,6 @@ size_t findCharacter(std::string_view text, char wanted) {
         if (isLeadByte(static_cast<unsigned char>(text[i]))) ++i;
     }
     return std::string_view::npos;
-}
-
-char foldedAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 std::string_view withoutEnclosingQuotes(std::string_view value) {
@@ -68,19 +65,11 @@ std::string writtenValue(std::string_view value) {
 }
 
 std::string foldedName(std::string_view name) {
-    std::string folded(name);
-    for (size_t i = 0; i < folded.size(); ++i) {
-        if (isLeadByte(static_cast<unsigned char>(folded[i]))) {
-            ++i;
-        } else {
-            folded[i] = foldedAscii(folded[i]);
-        }
-    }
-    return folded;
+    return foldedAsciiName(name);
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && foldedName(a) == foldedName(b);
+    return sameAsciiName(a, b);
 }
 
 }  // namespace pelm::ini

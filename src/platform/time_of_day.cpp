@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 
 namespace pelm {
@@ -23,8 +24,6 @@ bool isAsciiText(std::string_view text) {
     return true;
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Reads a time text left to right; every scan either consumes what it looks
 // for and answers true, or leaves the position where it was.
 class TimeScanner {
@@ -42,7 +41,7 @@ public:
         std::string_view here = text_.substr(at_, word.size());
         // Case folding is for ASCII words only: in a double-byte word it
         // could fold a trail byte and match a different character.
-        bool same = isAsciiText(word) ? equalsIgnoringAsciiCase(here, word) : here == word;
+        bool same = isAsciiText(word) ? sameAsciiName(here, word) : here == word;
         if (same) at_ += word.size();
         return same;
     }
@@ -71,12 +70,6 @@ public:
     }
 
 private:
-    static bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-        for (size_t i = 0; i < a.size(); ++i) {
-            if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-        }
-        return true;
-    }
 
     std::string_view text_;
     const LocaleTime& locale_;

@@ -6,7 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
-#include "sqlengine/ascii_case.h"
+#include "platform/ascii_case.h"
 
 namespace pelm {
 namespace {

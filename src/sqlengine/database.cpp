@@ -5,7 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/alias_config.h"
-#include "sqlengine/ascii_case.h"
+#include "platform/ascii_case.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/time_of_day_sql.h"
 

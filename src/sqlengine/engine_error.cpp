@@ -7,7 +7,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "sqlengine/ascii_case.h"
+#include "platform/ascii_case.h"
 #include "sqlengine/database.h"
 
 namespace pelm {

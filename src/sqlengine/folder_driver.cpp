@@ -9,7 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
-#include "sqlengine/ascii_case.h"
+#include "platform/ascii_case.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 #include "sqlengine/result_set.h"
 
-#include "sqlengine/ascii_case.h"
+#include "platform/ascii_case.h"
 
 namespace pelm {
 

@@ -12,17 +12,9 @@
 
 namespace pelm {
 
-namespace {
-constexpr int kDesignDpi = 96;
-constexpr int kPointsPerInch = 72;
-}  // namespace
-
-// In 64 bits, so a huge pixel size cannot overflow the conversion.
 int clockPoints(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
-    const std::int64_t pixels = font.pixelSize();
-    const std::int64_t points = (pixels * kPointsPerInch + kDesignDpi / 2) / kDesignDpi;
-    return static_cast<int>(std::clamp<std::int64_t>(points, INT_MIN, INT_MAX));
+    return designPoints(font.pixelSize());
 }
 
 QFont onDesignScreen(QFont font) {

@@ -4,16 +4,19 @@
 
 #include <QColor>
 
+#include "engine/board_rules.h"
+
 namespace pelm {
 
 /// The colour of a 0x00BBGGRR value; the high byte carries nothing here.
 inline QColor colorFromRef(int ref) {
-    return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+    const Rgb rgb = rgbOf(ref);
+    return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
 /// The 0x00BBGGRR value of a colour; transparency is dropped.
 inline int colorRef(const QColor& color) {
-    return color.red() | (color.green() << 8) | (color.blue() << 16);
+    return colorValueOf({color.red(), color.green(), color.blue()});
 }
 
 }  // namespace pelm

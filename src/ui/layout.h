@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QSize>
 
+#include "engine/board_rules.h"
 #include "engine/window_rules.h"
 
 namespace pelm::layout {
@@ -109,17 +110,22 @@ constexpr GridColumn kGridColumns[] = {
 // Row labels on Panel3, beside the nine visible grid rows.
 struct RowLabel {
     const char* name;
-    const char* text;
+    std::string_view text;
     QPoint at;
     QRgb colour;
 };
 constexpr FontSpec kRowLabelFont{kGothic, 45};
 constexpr RowLabel kRowLabels[] = {
-    {"Label2", "Now", {2, 22}, kSilver},   {"Label5", "=>", {86, 22}, kRed},
-    {"Label3", "次", {86, 70}, kSilver},   {"Label4", "２", {98, 119}, kSilver},
-    {"Label1", "３", {98, 166}, kSilver},  {"Label6", "４", {98, 214}, kSilver},
-    {"Label7", "５", {98, 262}, kSilver},  {"Label9", "６", {98, 310}, kSilver},
-    {"Label10", "７", {98, 358}, kSilver}, {"Label11", "８", {98, 406}, kSilver},
+    {"Label2", kNowWord, {2, 22}, kSilver},
+    {"Label5", kNowArrow, {86, 22}, kRed},
+    {"Label3", kLaterRowLabels[0], {86, 70}, kSilver},
+    {"Label4", kLaterRowLabels[1], {98, 119}, kSilver},
+    {"Label1", kLaterRowLabels[2], {98, 166}, kSilver},
+    {"Label6", kLaterRowLabels[3], {98, 214}, kSilver},
+    {"Label7", kLaterRowLabels[4], {98, 262}, kSilver},
+    {"Label9", kLaterRowLabels[5], {98, 310}, kSilver},
+    {"Label10", kLaterRowLabels[6], {98, 358}, kSilver},
+    {"Label11", kLaterRowLabels[7], {98, 406}, kSilver},
 };
 
 // Notice area (Panel11).

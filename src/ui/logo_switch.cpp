@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include "engine/board_rules.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
@@ -16,9 +17,10 @@ constexpr std::size_t kLogoPictureLimit = std::size_t{32} << 20;
 }  // namespace
 
 LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn) {
-    if (setting == "on") return {LogoKind::BuiltIn, builtIn};
-    if (setting.empty()) return {LogoKind::Hidden, {}};
-    QImage picture = readLogoPicture(QString::fromStdString(nativePath(setting)));
+    const LogoRequest request = logoRequest(setting);
+    if (request.kind == LogoRequest::BuiltIn) return {LogoKind::BuiltIn, builtIn};
+    if (request.kind == LogoRequest::Hidden) return {LogoKind::Hidden, {}};
+    QImage picture = readLogoPicture(request.picturePath);
     if (picture.isNull()) return {LogoKind::Hidden, {}};
     return {LogoKind::Picture, picture};
 }

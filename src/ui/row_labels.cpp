@@ -6,7 +6,8 @@
 namespace pelm {
 
 QLabel* makeRowLabel(QWidget* panel, const layout::RowLabel& row) {
-    auto* label = new QLabel(QString::fromUtf8(row.text), panel);
+    auto* label = new QLabel(
+        QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size())), panel);
     label->setObjectName(row.name);
     label->setFont(boardFont(layout::kRowLabelFont));
     paintBackground(*label, layout::kBlack);

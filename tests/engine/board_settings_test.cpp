@@ -1,3 +1,4 @@
+#include "engine/board_rules.h"
 #include "engine/board_settings.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ TEST_F(BoardSettingsFile, ReadsTheValuesAsWritten) {
     for (auto [logo, shows] : {std::pair{"on", true}, {"off", false}, {"On", false}, {"", false}}) {
         writeIni(std::string("[Env]\r\nLogo=") + logo + "\r\n");
         EXPECT_EQ(load().settings.logo, logo);
-        EXPECT_EQ(load().settings.showsLogo(), shows) << logo;
+        EXPECT_EQ(logoRequest(load().settings.logo).kind == LogoRequest::BuiltIn, shows) << logo;
     }
 }
 

@@ -62,7 +62,8 @@ class OpenCounter:
 class Board:
     """A PelmDp process in its own working folder on its own X display."""
 
-    def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800"):
+    def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800",
+                 environment=None):
         self.build = pathlib.Path(build).resolve()
         self.work = pathlib.Path(work or tempfile.mkdtemp(prefix="pelm-bench-"))
         self.data = self.work / "data"
@@ -73,6 +74,7 @@ class Board:
         self.display = None
         self.arguments = list(arguments)
         self.screen = screen
+        self.environment = dict(environment or {})
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -82,17 +84,20 @@ class Board:
                        check=True, stdout=subprocess.DEVNULL)
 
     def start(self):
-        self.display = free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", f"{self.screen}x24",
-                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        wait_for(lambda: pathlib.Path(f"/tmp/.X11-unix/X{self.display}").exists(), 10)
+        self.xvfb, self.display = start_xvfb(self.screen)
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
-                   QT_QPA_PLATFORM="xcb")
+                   QT_QPA_PLATFORM="xcb", **self.environment)
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
         self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
-        wait_for(lambda: self.window_id("Tovalen V1.3") is not None, 20)
+        try:
+            wait_for(lambda: not self.alive() or self.window_id("Tovalen V1.3") is not None, 20)
+        except TimeoutError:
+            raise TimeoutError(f"no board window on :{self.display}: "
+                               f"{(self.work / 'PelmDp.stderr').read_text(errors='replace')}") from None
+        if not self.alive():
+            raise RuntimeError(f"the board ended at start with status {self.process.returncode}: "
+                               f"{(self.work / 'PelmDp.stderr').read_text(errors='replace')}")
 
     # --- watching ----------------------------------------------------------
     def alive(self):
@@ -128,6 +133,15 @@ class Board:
         y = int(info.split("Absolute upper-left Y:")[1].split()[0])
         return x, y
 
+    def screen_ppm(self):
+        """(width, height, pixel bytes) of the whole screen as it is now."""
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                             env=dict(os.environ, DISPLAY=f":{self.display}"),
+                             capture_output=True).stdout
+        parts = ppm.split(maxsplit=4)
+        width, height = int(parts[1]), int(parts[2])
+        return width, height, parts[4][-width * height * 3:]
+
     def screenshot(self, path):
         self.x("import", "-window", "root", str(path))
         return path
@@ -148,18 +162,35 @@ class Board:
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait(10)
+        if self.process is not None:
+            self.stderr.close()
         return status
 
     def remove(self):
         shutil.rmtree(self.work, ignore_errors=True)
 
 
-def free_display():
-    for number in range(90, 200):
-        if not pathlib.Path(f"/tmp/.X11-unix/X{number}").exists() and \
-                not pathlib.Path(f"/tmp/.X{number}-lock").exists():
-            return number
-    raise RuntimeError("no free X display number")
+def start_xvfb(screen):
+    """An Xvfb on a display number it picks itself, so boards started side
+    by side (parallel tests, several benches) never share a screen."""
+    reader, writer = os.pipe()
+    try:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{screen}x24",
+                                 "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, pass_fds=(writer,))
+        os.close(writer)
+        writer = None
+        with os.fdopen(reader) as announced:
+            reader = None
+            display = announced.readline().strip()
+    finally:
+        for fd in (reader, writer):
+            if fd is not None:
+                os.close(fd)
+    if not display:
+        xvfb.kill()
+        raise RuntimeError("Xvfb did not start")
+    return xvfb, int(display)
 
 
 def wait_for(condition, seconds):

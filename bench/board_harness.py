@@ -68,11 +68,7 @@ class VirtualScreen:
     """One Xvfb display that several boards may share."""
 
     def __init__(self, screen="1280x800"):
-        self.display = free_display()
-        self.process = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", f"{screen}x24",
-                                         "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        wait_for(lambda: pathlib.Path(f"/tmp/.X11-unix/X{self.display}").exists(), 10)
+        self.process, self.display = start_xvfb(screen)
 
     def stop(self):
         self.process.terminate()
@@ -88,7 +84,7 @@ class Board:
     race table of its own and `status_dir` for the venue's status copies."""
 
     def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800",
-                 data=None, table_dir=None, status_dir=None):
+                 data=None, table_dir=None, status_dir=None, environment=None):
         self.build = pathlib.Path(build).resolve()
         self.work = pathlib.Path(work or tempfile.mkdtemp(prefix="pelm-bench-")).resolve()
         self.work.mkdir(parents=True, exist_ok=True)
@@ -96,6 +92,7 @@ class Board:
         self.demo_day = data is None
         self.table_dir = pathlib.Path(table_dir) if table_dir else None
         self.status_dir = status_dir
+        self.environment = dict(environment or {})
         self.demo = load_demo_day()
         self.races = races
         self.xvfb = None
@@ -127,13 +124,20 @@ class Board:
             self.xvfb = VirtualScreen(self.screen)
             self.display = self.xvfb.display
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
-                   QT_QPA_PLATFORM="xcb")
+                   QT_QPA_PLATFORM="xcb", **self.environment)
         before = self.window_ids("Tovalen V1.3")
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
         self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
-        if wait:
-            wait_for(lambda: self.window_ids("Tovalen V1.3") - before, 30)
+        if not wait:
+            return
+        try:
+            wait_for(lambda: not self.alive() or self.window_ids("Tovalen V1.3") - before, 30)
+        except TimeoutError:
+            raise TimeoutError(f"no board window on :{self.display}: {self.journal()}") from None
+        if not self.alive():
+            raise RuntimeError(f"the board ended at start with status "
+                               f"{self.process.returncode}: {self.journal()}")
 
     def journal(self):
         return (self.work / "PelmDp.stderr").read_bytes().decode("utf-8", "replace")
@@ -172,6 +176,15 @@ class Board:
         y = int(info.split("Absolute upper-left Y:")[1].split()[0])
         return x, y
 
+    def screen_ppm(self):
+        """(width, height, pixel bytes) of the whole screen as it is now."""
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                             env=dict(os.environ, DISPLAY=f":{self.display}"),
+                             capture_output=True).stdout
+        parts = ppm.split(maxsplit=4)
+        width, height = int(parts[1]), int(parts[2])
+        return width, height, parts[4][-width * height * 3:]
+
     def screenshot(self, path):
         self.x("import", "-window", "root", str(path))
         return path
@@ -200,12 +213,27 @@ class Board:
         shutil.rmtree(self.work, ignore_errors=True)
 
 
-def free_display():
-    for number in range(90, 200):
-        if not pathlib.Path(f"/tmp/.X11-unix/X{number}").exists() and \
-                not pathlib.Path(f"/tmp/.X{number}-lock").exists():
-            return number
-    raise RuntimeError("no free X display number")
+def start_xvfb(screen):
+    """An Xvfb on a display number it picks itself, so boards started side
+    by side (parallel tests, several benches) never share a screen."""
+    reader, writer = os.pipe()
+    try:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{screen}x24",
+                                 "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, pass_fds=(writer,))
+        os.close(writer)
+        writer = None
+        with os.fdopen(reader) as announced:
+            reader = None
+            display = announced.readline().strip()
+    finally:
+        for fd in (reader, writer):
+            if fd is not None:
+                os.close(fd)
+    if not display:
+        xvfb.kill()
+        raise RuntimeError("Xvfb did not start")
+    return xvfb, int(display)
 
 
 def wait_for(condition, seconds):

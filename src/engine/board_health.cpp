@@ -64,14 +64,20 @@ void BoardHealth::started() {
 }
 
 void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                            const std::string& previousRace) {
+                            const std::string& previousRace,
+                            const std::optional<std::string>& leftOut) {
     markActivity(time_.nowMs());
     upcoming_ = std::move(upcoming);
     previousRace_ = previousRace;
-    const bool hadError = errors_.active();
-    errors_.cleared();
+    const std::optional<QString> before = errors_.active() ? std::optional(errors_.current()) : std::nullopt;
+    if (leftOut) {
+        errors_.occurredCp932(*leftOut);
+    } else {
+        errors_.cleared();
+    }
     if (state != state_) return enter(state);
-    writeIfDue(hadError);
+    const std::optional<QString> after = errors_.active() ? std::optional(errors_.current()) : std::nullopt;
+    writeIfDue(before != after);
 }
 
 void BoardHealth::failed(std::string_view message) {

@@ -45,9 +45,12 @@ public:
     void started();
     /// A refresh completed without raising an error, leaving the board in
     /// `state` with `upcoming` in the grid (may be null) and `previousRace`
-    /// (CP932) above it. Clears the current error.
+    /// (CP932) above it. `leftOut` (CP932) names a schedule line the refresh
+    /// had to leave out: it is the current error, counted like any repeat;
+    /// without one the current error clears.
     void refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                   const std::string& previousRace);
+                   const std::string& previousRace,
+                   const std::optional<std::string>& leftOut = std::nullopt);
     /// A refresh or the start-up step raised `message` (CP932).
     void failed(std::string_view message);
     /// The current error has gone without a refresh (the start-up step got

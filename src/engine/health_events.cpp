@@ -38,8 +38,7 @@ void HealthEvents::refreshFailed(const std::string& message) {
 
 void HealthEvents::refreshed(const RefreshCycle& cycle, TickState state,
                              const std::optional<std::string>& problem) {
-    health_.refreshed(boardStateOf(state), cycle.upcoming(), cycle.previousRace());
-    if (problem) health_.failed(*problem);
+    health_.refreshed(boardStateOf(state), cycle.upcoming(), cycle.previousRace(), problem);
     screen_.refreshed(cycle, state, problem);
 }
 

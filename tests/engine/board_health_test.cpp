@@ -112,6 +112,27 @@ TEST_F(BoardHealthTest, AnErrorIsWrittenAtOnceCountedAndClearedByTheNextCleanRef
                                      "<6>recovered after 2 s, occurred 6 times: 表が使用中です"}));
 }
 
+// A line left out of every refresh is one lasting error, not a new error
+// and a recovery four times a second.
+TEST_F(BoardHealthTest, ALineLeftOutAtEveryRefreshIsOneErrorCountedUntilAFixedScheduleClearsIt) {
+    health.started();
+    refresh();
+    journal.take();
+    const std::optional<std::string> leftOut = utf8ToCp932("'2x:00:00' は時刻ではありません");
+    for (int tick = 0; tick < 8; ++tick, time.advanceMs(250))
+        health.refreshed(Running, races({"1R"}), "", leftOut);
+    EXPECT_EQ(onFile().error, QString::fromUtf8("'2x:00:00' は時刻ではありません"));
+    time.advanceMs(1000);  // past the write throttle
+    health.refreshed(Running, races({"1R"}), "", leftOut);
+    EXPECT_EQ(onFile().errorCount, 9);
+    EXPECT_EQ(onFile().refreshesLastMinute, 10);
+    refresh();
+    EXPECT_EQ(onFile().error, std::nullopt);
+    EXPECT_EQ(journal.take(),
+              (Lines{"<3>'2x:00:00' は時刻ではありません",
+                     "<6>recovered after 3 s, occurred 9 times: '2x:00:00' は時刻ではありません"}));
+}
+
 TEST_F(BoardHealthTest, EachWriteReplacesTheFileLeavingNothingElseBehind) {
     health.started();
     struct stat before {}, after {};

@@ -1,0 +1,145 @@
+"""Watches a running board as an operator's tools do: its status file, its
+journal on stderr, and the rows a schedule should put on screen.
+
+Shared by bench/recovery and the whole-program tests in tests/board. Each
+board gets a runtime folder of its own, so its status file is the only one
+there and nothing of the user's real boards is read or disturbed.
+"""
+
+import datetime
+import glob
+import json
+import os
+import pathlib
+import subprocess
+import tempfile
+import time
+
+# The grid's rows in sight, the most a status file lists.
+ROWS_IN_SIGHT = 9
+RACE_MINUTES = 2
+
+
+def runtime_folder():
+    """A private $XDG_RUNTIME_DIR for one board."""
+    folder = tempfile.mkdtemp(prefix="pelm-runtime-")
+    os.chmod(folder, 0o700)
+    return folder
+
+
+def clock_text(seconds):
+    return f"{seconds // 3600}:{seconds // 60 % 60:02d}:{seconds % 60:02d}"
+
+
+def seconds_of(text):
+    hours, minutes, seconds = (int(part) for part in text.split(":"))
+    return hours * 3600 + minutes * 60 + seconds
+
+
+def day_lines(now=None, races=12, label="組"):
+    """A schedule of `races` two-minute races, the first started a minute
+    ago, each with a title of its own; none crosses midnight."""
+    now = now or datetime.datetime.now()
+    first = max(0, now.hour * 3600 + now.minute * 60 - 60)
+    lines = []
+    for index in range(races):
+        start = first + index * RACE_MINUTES * 60
+        end = start + RACE_MINUTES * 60
+        if end >= 24 * 3600:
+            break
+        lines.append(f"{clock_text(start)},{clock_text(end)},第{index + 1}{label} 500m")
+    return lines
+
+
+def schedule_bytes(lines):
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def expected_titles(lines, now=None):
+    """The titles the grid should list now: races not yet ended, by start."""
+    now = now or datetime.datetime.now()
+    second = now.hour * 3600 + now.minute * 60 + now.second
+    races = [line.split(",", 2) for line in lines]
+    upcoming = sorted((seconds_of(start), title) for start, end, title in races
+                      if seconds_of(end) > second)
+    return [title for _, title in upcoming][:ROWS_IN_SIGHT]
+
+
+def refresh_time(status):
+    """The status file's last refresh as an aware datetime; the epoch
+    before the first."""
+    text = (status or {}).get("lastRefreshAt") or "1970-01-01T00:00:00Z"
+    return datetime.datetime.fromisoformat(text.replace("Z", "+00:00"))
+
+
+def titles_of(status):
+    if not status or status.get("state") != "running":
+        return None
+    return [row["title"] for row in status.get("rows", [])]
+
+
+def shows(status, lines):
+    """True when the status file lists the rows `lines` should put on screen,
+    allowing for a race that ends between the board's look and ours."""
+    titles = titles_of(status)
+    if titles is None:
+        return False
+    return titles in (expected_titles(lines),
+                      expected_titles(lines, datetime.datetime.now() - datetime.timedelta(seconds=1)))
+
+
+class Watch:
+    """The status file and journal of one board (a board_harness.Board
+    started with XDG_RUNTIME_DIR=`runtime`)."""
+
+    def __init__(self, board, runtime):
+        self.board = board
+        self.runtime = runtime
+
+    def status_file(self):
+        found = glob.glob(os.path.join(self.runtime, "pelm", "board-*.json"))
+        return found[0] if found else None
+
+    def status(self):
+        """The status file as the board last wrote it; None before the first."""
+        path = self.status_file()
+        if path is None:
+            return None
+        try:
+            return json.loads(pathlib.Path(path).read_bytes())
+        except (OSError, ValueError):
+            return None
+
+    def operator_status(self):
+        """`pelmctl status --json` in the board's folder: the file with the
+        tool's verdict; None when the tool found no board."""
+        result = subprocess.run([str(self.board.build / "src/app/pelmctl"), "status", "--json"],
+                                cwd=self.board.work, capture_output=True, text=True,
+                                env=dict(os.environ, XDG_RUNTIME_DIR=self.runtime))
+        try:
+            return json.loads(result.stdout)
+        except ValueError:
+            return None
+
+    def journal(self):
+        """The board's stderr lines so far."""
+        path = self.board.work / "PelmDp.stderr"
+        return path.read_bytes().decode("utf-8", "replace").splitlines() if path.exists() else []
+
+    def journal_has(self, text, priority=None):
+        prefix = f"<{priority}>" if priority is not None else ""
+        return any(line.startswith(prefix) and text in line for line in self.journal())
+
+
+def wait_until(condition, seconds, what, poll=0.05):
+    """The first true value of `condition()` within `seconds`; raises
+    AssertionError naming `what` (and the last value seen) otherwise."""
+    deadline = time.monotonic() + seconds
+    value = None
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"within {seconds} s: {what} (last seen: {value!r})")
+        time.sleep(poll)

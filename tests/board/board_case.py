@@ -1,0 +1,136 @@
+"""The real PelmDp under Xvfb, in a board folder of its own, watched the way
+an operator watches it: `pelmctl status --json`, the journal on stderr and
+the screen. Shared by the whole-program tests in this folder.
+
+Each test script takes `--build DIR` (the build folder holding src/app)
+before unittest's own arguments.
+"""
+
+import os
+import pathlib
+import shutil
+import signal
+import subprocess
+import sys
+import unittest
+
+REPO = pathlib.Path(__file__).resolve().parent.parent.parent
+sys.path.insert(0, str(REPO / "bench"))
+from board_harness import Board  # noqa: E402
+from board_watch import (Watch, day_lines, refresh_time, runtime_folder,  # noqa: E402,F401
+                         schedule_bytes, shows, wait_until)
+
+# Deadlines for what the board does on its own. They bound a hang, they do
+# not measure speed (bench/recovery does): generous enough for a sanitizer
+# build on a loaded two-core machine, far short of the never a stuck board
+# takes.
+RECOVERY_SECONDS = 15
+EXIT_SECONDS = 10
+CAPTION = "Tovalen V1.3"
+ERROR_BOX_TITLE = "Pelmdp"
+
+
+def build_folder():
+    """Takes `--build DIR` off the command line, leaving unittest the rest."""
+    if "--build" in sys.argv:
+        at = sys.argv.index("--build")
+        folder = sys.argv[at + 1]
+        del sys.argv[at:at + 2]
+        return pathlib.Path(folder)
+    return REPO / "build"
+
+
+BUILD = build_folder()
+
+
+class BoardCase(unittest.TestCase):
+    """Starts one board per call of start_board and always stops it."""
+
+    def start_board(self, before_start=None):
+        runtime = runtime_folder()
+        self.addCleanup(shutil.rmtree, runtime, ignore_errors=True)
+        board = Board(BUILD, environment={"XDG_RUNTIME_DIR": runtime})
+        self.addCleanup(board.remove)
+        board.prepare()
+        self.board, self.watch = board, Watch(board, runtime)
+        self.lines = day_lines()
+        self.schedule = board.data / "RInfo.txt"
+        self.schedule.write_bytes(schedule_bytes(self.lines))
+        if before_start:
+            before_start(board)
+        self.addCleanup(board.stop)
+        board.start()
+        return board
+
+    # --- waiting ---------------------------------------------------------
+    def wait(self, condition, what, seconds=RECOVERY_SECONDS):
+        """Waits for `condition`; a failure carries the journal's tail."""
+        try:
+            return wait_until(condition, seconds, what, poll=0.1)
+        except AssertionError as failure:
+            tail = "\n".join(self.watch.journal()[-15:])
+            raise AssertionError(f"{failure}\njournal:\n{tail}") from None
+
+    def status(self):
+        return self.watch.operator_status()
+
+    def wait_for_state(self, state):
+        return self.wait(lambda: (self.status() or {}).get("state") == state and self.status(),
+                         f'state "{state}"')
+
+    def wait_for_rows(self, lines=None, after=None):
+        """Waits until the status file lists the rows `lines` should show,
+        from a refresh later than `after` (a refresh_time) when given."""
+        lines = lines or self.lines
+
+        def right():
+            status = self.status()
+            fresh = after is None or refresh_time(status) > after
+            return fresh and shows(status, lines) and status
+        return self.wait(right, "the schedule's rows in the status file")
+
+    def wait_for_refreshes(self, count=2):
+        """Waits until the board has refreshed `count` more times, as its
+        status file's last refresh shows: the window's thread is not stuck."""
+        seen = [refresh_time(self.status())]
+
+        def advanced():
+            now = refresh_time(self.status())
+            if now > seen[-1]:
+                seen.append(now)
+            return len(seen) > count
+        self.wait(advanced, f"{count} more refreshes in the status file")
+
+    def wait_for_journal(self, text, priority=None):
+        self.wait(lambda: self.watch.journal_has(text, priority), f"journal line with {text!r}")
+
+    def wait_for_exit(self):
+        try:
+            return self.board.process.wait(EXIT_SECONDS)
+        except subprocess.TimeoutExpired:
+            self.fail(f"the board did not end within {EXIT_SECONDS} s of SIGTERM")
+
+    def assert_clock_ticks(self):
+        """The clock region changes on screen: the window paints, the clock runs."""
+        def clock_band():
+            left, top = self.board.window_origin(CAPTION)
+            width, _, pixels = self.board.screen_ppm()
+            # The clock sits right of the large logo, in the window's top 140 rows.
+            return b"".join(pixels[(y * width + left + 232) * 3:(y * width + left + 900) * 3]
+                            for y in range(top, top + 140))
+        first = clock_band()
+        self.wait(lambda: clock_band() != first, "the clock region to change")
+
+    def terminate(self):
+        self.board.process.send_signal(signal.SIGTERM)
+        return self.wait_for_exit()
+
+    def replace_schedule(self, lines):
+        """Puts a new schedule in place as a writer does: written beside, renamed over."""
+        fresh = self.schedule.with_name("RInfo.txt.new")
+        fresh.write_bytes(schedule_bytes(lines))
+        os.replace(fresh, self.schedule)
+
+
+def main():
+    unittest.main(verbosity=2)

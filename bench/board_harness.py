@@ -73,6 +73,8 @@ class Board:
         self.display = None
         self.arguments = list(arguments)
         self.screen = screen
+        self.program = "src/app/PelmDp"
+        self.title = "Tovalen V1.3"
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -90,9 +92,9 @@ class Board:
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
                    QT_QPA_PLATFORM="xcb")
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
-        self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
+        self.process = subprocess.Popen([str(self.build / self.program)] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
-        wait_for(lambda: self.window_id("Tovalen V1.3") is not None, 20)
+        wait_for(lambda: self.window_id(self.title) is not None, 20)
 
     # --- watching ----------------------------------------------------------
     def alive(self):
@@ -102,9 +104,10 @@ class Board:
         fields = pathlib.Path(f"/proc/{self.process.pid}/stat").read_text().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
-    def pss_kib(self):
+    def pss_kib(self, kind="Pss"):
+        """Proportional set size in KiB; kind "Pss_Anon" for private memory only."""
         for line in pathlib.Path(f"/proc/{self.process.pid}/smaps_rollup").read_text().splitlines():
-            if line.startswith("Pss:"):
+            if line.startswith(kind + ":"):
                 return int(line.split()[1])
         return 0
 

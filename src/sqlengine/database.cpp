@@ -45,9 +45,12 @@ std::string dataFolder(const std::string& alias, const AliasParameters& paramete
     return usableFolder(*path);
 }
 
+// A connection serves one thread (the window's, or a tool's only one), so
+// SQLite's own mutex around every call buys nothing.
 sqlite3* openConnection() {
     sqlite3* handle = nullptr;
-    int result = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE, nullptr);
+    int result = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
     if (result == SQLITE_OK) result = registerTimeOfDay(handle);
     if (result == SQLITE_OK) result = sqlite3_busy_timeout(handle, kBusyTimeoutMs);
     if (result == SQLITE_OK) return handle;
@@ -96,11 +99,13 @@ Database::~Database() {
     sqlite3_close_v2(handle_);
 }
 
+// Table names are made plain in the shape only when it is compiled: the
+// values taken out are quoted text, which that rewriting never touches.
 void Database::run(std::string_view text) {
-    const std::string plain = withPlainTableNames(text, tableNames_);
-    if (const std::optional<LiteralShape> shape = liftLiterals(plain)) {
-        if (sqlite3_stmt* statement = statements_->compiled(shape->text, shape->values.size()))
-            return runWithValues(*this, statement, shape->values);
+    if (liftLiterals(text, lifted_)) {
+        if (sqlite3_stmt* statement = statements_->compiled(lifted_.text, lifted_.values.size(),
+                                                            tableNames_))
+            return runWithValues(*this, statement, lifted_.values);
     }
     Statement(*this, text).run();
 }
@@ -117,7 +122,7 @@ std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
         return std::nullopt;
     std::string pragma = "PRAGMA \"";
     for (char c : file->name) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
-    sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0);
+    sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0, {});
     if (!statement) return std::nullopt;
     std::optional<std::int64_t> version;
     if (sqlite3_step(statement) == SQLITE_ROW) version = sqlite3_column_int64(statement, 0);

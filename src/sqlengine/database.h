@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sqlengine/folder_driver.h"
+#include "sqlengine/literal_shape.h"
 
 struct sqlite3;
 
@@ -86,6 +87,7 @@ private:
     std::vector<TableFile> tables_;
     TableNames tableNames_;
     std::unique_ptr<StatementCache> statements_;
+    LiteralShape lifted_;  // the last statement's, its buffers kept for the next
 };
 
 }  // namespace pelm

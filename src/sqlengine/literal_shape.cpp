@@ -13,6 +13,18 @@ bool isNameByte(char c) {
            ((byte | 0x20) >= 'a' && (byte | 0x20) <= 'z');
 }
 
+// Where the run of plain text from `at` ends: only these bytes can start a
+// value, a quoted name, a comment or a parameter.
+std::size_t plainRunEnd(std::string_view text, std::size_t at) {
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (unsigned char c : std::string_view("'\"`[-/?:@$")) special[c] = true;
+        return special;
+    }();
+    while (at < text.size() && !kSpecial[static_cast<unsigned char>(text[at])]) ++at;
+    return at;
+}
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 // The end of the comment at `at`, or `at` when none starts there.
@@ -31,13 +43,9 @@ std::size_t commentEnd(std::string_view text, std::size_t at) {
 // The end of the quoted run at `at` closed by `close` (doubled, it stands
 // for itself), or npos when it is never closed.
 std::size_t quotedEnd(std::string_view text, std::size_t at, char close) {
-    for (std::size_t i = at + 1; i < text.size(); ++i) {
-        if (text[i] != close) continue;
-        if (close != ']' && i + 1 < text.size() && text[i + 1] == close) {
-            ++i;
-            continue;
-        }
-        return i + 1;
+    for (std::size_t i = text.find(close, at + 1); i != std::string_view::npos;
+         i = text.find(close, i + 2)) {
+        if (close == ']' || i + 1 >= text.size() || text[i + 1] != close) return i + 1;
     }
     return std::string_view::npos;
 }
@@ -66,14 +74,21 @@ bool changesRows(std::string_view word) {
     return false;
 }
 
-std::string unquoted(std::string_view literal) {
-    std::string value;
-    value.reserve(literal.size());
-    for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
-        value += literal[i];
-        if (literal[i] == '\'') ++i;
+void unquote(std::string_view literal, std::string& value) {
+    const std::string_view inside = literal.substr(1, literal.size() - 2);
+    value.assign(inside);
+    if (inside.find('\'') == std::string_view::npos) return;
+    value.clear();
+    for (std::size_t i = 0; i < inside.size(); ++i) {
+        value += inside[i];
+        if (inside[i] == '\'') ++i;
     }
-    return value;
+}
+
+void addValue(std::string_view literal, LiteralShape& shape, std::size_t& count) {
+    if (count == shape.values.size()) shape.values.emplace_back();
+    unquote(literal, shape.values[count++]);
+    shape.text += '?';
 }
 
 bool startsBlob(std::string_view text, std::size_t quote) {
@@ -84,14 +99,27 @@ bool startsBlob(std::string_view text, std::size_t quote) {
 }  // namespace
 
 std::optional<LiteralShape> liftLiterals(std::string_view statement) {
-    if (!changesRows(firstWord(statement))) return std::nullopt;
     LiteralShape shape;
-    shape.text.reserve(statement.size());
+    if (!liftLiterals(statement, shape)) return std::nullopt;
+    return shape;
+}
+
+bool liftLiterals(std::string_view statement, LiteralShape& shape) {
+    if (!changesRows(firstWord(statement))) return false;
+    shape.text.clear();
+    std::size_t values = 0;
     std::size_t at = 0;
     while (at < statement.size()) {
+        const std::size_t special = plainRunEnd(statement, at);
+        if (special == statement.size()) {
+            shape.text.append(statement.substr(at));
+            break;
+        }
+        shape.text.append(statement.substr(at, special - at));
+        at = special;
         const char c = statement[at];
         std::size_t end = commentEnd(statement, at);
-        if (c == '?' || c == ':' || c == '@' || c == '$') return std::nullopt;
+        if (c == '?' || c == ':' || c == '@' || c == '$') return false;
         if (end == at && (c == '"' || c == '`' || c == '[' || c == '\'')) {
             const std::size_t close = quotedEnd(statement, at, c == '[' ? ']' : c);
             if (close == std::string_view::npos) {
@@ -101,8 +129,7 @@ std::optional<LiteralShape> liftLiterals(std::string_view statement) {
             end = close;
         }
         if (c == '\'' && !startsBlob(statement, at)) {
-            shape.values.push_back(unquoted(statement.substr(at, end - at)));
-            shape.text += '?';
+            addValue(statement.substr(at, end - at), shape, values);
             at = end;
             continue;
         }
@@ -110,7 +137,8 @@ std::optional<LiteralShape> liftLiterals(std::string_view statement) {
         shape.text.append(statement.substr(at, end - at));
         at = end;
     }
-    return shape;
+    shape.values.resize(values);
+    return true;
 }
 
 }  // namespace pelm

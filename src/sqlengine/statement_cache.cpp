@@ -42,20 +42,21 @@ void StatementCache::Finalize::operator()(sqlite3_stmt* statement) const {
     sqlite3_finalize(statement);
 }
 
-sqlite3_stmt* StatementCache::compiled(const std::string& shape, std::size_t values) {
+sqlite3_stmt* StatementCache::compiled(const std::string& shape, std::size_t values,
+                                       const TableNames& tables) {
     const auto kept = shapes_.find(shape);
     if (kept != shapes_.end()) return kept->second.get();
-    Compiled statement = compile(shape, values);
+    Compiled statement = compile(withPlainTableNames(shape, tables), values);
     if (!statement) return nullptr;
     if (shapes_.size() >= capacity_) shapes_.clear();
     return shapes_.emplace(shape, std::move(statement)).first->second.get();
 }
 
-StatementCache::Compiled StatementCache::compile(const std::string& shape,
+StatementCache::Compiled StatementCache::compile(const std::string& text,
                                                  std::size_t values) const {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    const int result = sqlite3_prepare_v2(handle_, shape.c_str(), static_cast<int>(shape.size()),
+    const int result = sqlite3_prepare_v2(handle_, text.c_str(), static_cast<int>(text.size()),
                                           &raw, &tail);
     Compiled statement(raw);
     if (result != SQLITE_OK || !statement) return nullptr;

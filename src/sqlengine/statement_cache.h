@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sqlengine/table_names.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -23,18 +25,19 @@ public:
     StatementCache(const StatementCache&) = delete;
     StatementCache& operator=(const StatementCache&) = delete;
 
-    /// The compiled statement of `shape`, reset and ready for binding, or
+    /// The compiled statement of `shape` (table file names in it made plain
+    /// as in `tables` when it is first compiled), reset and ready for binding, or
     /// null when the shape compiles to no single statement with one
     /// parameter per value (the caller then compiles the text as written,
     /// which raises the engine's own error). Owned by the cache.
-    sqlite3_stmt* compiled(const std::string& shape, std::size_t values);
+    sqlite3_stmt* compiled(const std::string& shape, std::size_t values, const TableNames& tables);
 
 private:
     struct Finalize {
         void operator()(sqlite3_stmt* statement) const;
     };
     using Compiled = std::unique_ptr<sqlite3_stmt, Finalize>;
-    Compiled compile(const std::string& shape, std::size_t values) const;
+    Compiled compile(const std::string& text, std::size_t values) const;
 
     sqlite3* handle_;
     std::size_t capacity_;

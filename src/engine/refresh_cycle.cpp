@@ -7,6 +7,7 @@
 #include "platform/free_memory.h"
 #include "platform/text_file.h"
 #include "sqlengine/engine_error.h"
+#include "sqlengine/time_of_day_sql.h"
 
 namespace pelm {
 namespace {
@@ -180,10 +181,31 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
 
 // The selections answer from the table and the clock text alone, so while
 // neither changed the open result sets stand and only the clock is set.
+// A clock that moved on changes the answer only once it reaches the end of
+// an upcoming race: until then no race leaves, and none that had ended
+// comes back.
+bool RefreshCycle::answerHolds(const std::string& clockText) const {
+    if (alwaysRebuild_ || !answered_ || answered_->table != tableGeneration_) return false;
+    if (clockText == answered_->clockText) return true;
+    return compareTimeTexts(clockText, answered_->clockText) >= 0 &&
+           (!answered_->nextEnd || compareTimeTexts(clockText, *answered_->nextEnd) < 0);
+}
+
+// The earliest end among the upcoming rows, in the table's own order.
+std::optional<std::string> RefreshCycle::nextEnd() const {
+    const std::shared_ptr<const ResultSet> upcoming = menu_.result();
+    const int column = upcoming->columnIndex("etime");
+    std::optional<std::string> earliest;
+    for (const ResultSet::Row& row : upcoming->rows) {
+        const std::optional<std::string>& end = row[static_cast<std::size_t>(column)];
+        if (end && (!earliest || compareTimeTexts(*end, *earliest) < 0)) earliest = end;
+    }
+    return earliest;
+}
+
 void RefreshCycle::selectUpcoming() {
     const std::string clockText = timeText(clock_);
-    if (!alwaysRebuild_ && answered_ && answered_->table == tableGeneration_ &&
-        answered_->clockText == clockText) {
+    if (answerHolds(clockText)) {
         board_.setClockText(timeText(clock_));
         if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
         return;
@@ -191,12 +213,12 @@ void RefreshCycle::selectUpcoming() {
     answered_.reset();
     Database::Transaction reads(database_);  // joins the refresh's, if still open
     openUpcomingRaces(menu_, clockText);
-    board_.showUpcoming(menu_.result());
+    showUpcoming();
     board_.setClockText(timeText(clock_));
     const std::optional<std::string> previous = lookUpPreviousRace();
     if (previous) setPreviousRace(*previous);
     reads.commit();
-    answered_ = Answer{tableGeneration_, clockText, previous};
+    answered_ = Answer{tableGeneration_, clockText, nextEnd(), previous};
 }
 
 // Freed pages stay in the file until a vacuum: without one, a day's table
@@ -209,6 +231,16 @@ void RefreshCycle::shrinkTable() {
     } catch (const Error&) {
         // Only space is at stake; the next outsized schedule tries again.
     }
+}
+
+// The grid is handed a new result only when its rows differ from those it
+// shows: redrawing the same rows once a second would cost more than all the
+// rest of an idle board.
+void RefreshCycle::showUpcoming() {
+    const std::shared_ptr<const ResultSet> upcoming = menu_.result();
+    if (shown_ && *shown_ == *upcoming) return;
+    shown_ = upcoming;
+    board_.showUpcoming(upcoming);
 }
 
 // The title of the race that ended when the first upcoming one started;

@@ -85,6 +85,7 @@ private:
     struct Answer {
         std::uint64_t table;  // tableGeneration_ when asked
         std::string clockText;
+        std::optional<std::string> nextEnd;       // the earliest end upcoming
         std::optional<std::string> previousRace;  // nothing: left as it was
     };
 
@@ -94,7 +95,10 @@ private:
     RefreshOutcome rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now);
     BuiltTable rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
     bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
+    bool answerHolds(const std::string& clockText) const;
+    std::optional<std::string> nextEnd() const;
     void selectUpcoming();
+    void showUpcoming();
     void shrinkTable();
     void setPreviousRace(const std::string& title);
     std::optional<std::string> lookUpPreviousRace();
@@ -120,6 +124,7 @@ private:
     std::uint64_t tableGeneration_ = 0;  // moves whenever the table may have changed
     std::optional<BuiltTable> built_;
     std::optional<Answer> answered_;
+    std::shared_ptr<const ResultSet> shown_;  // what the grid was last handed
 };
 
 }  // namespace pelm

@@ -206,6 +206,9 @@ std::optional<std::string> RefreshCycle::nextEnd() const {
 void RefreshCycle::selectUpcoming() {
     const std::string clockText = timeText(clock_);
     if (answerHolds(clockText)) {
+        // Handed again, as a reopened query is: the grid goes back to its
+        // first row, and redraws nothing when the rows are the ones shown.
+        board_.showUpcoming(menu_.result());
         board_.setClockText(timeText(clock_));
         if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
         return;
@@ -213,7 +216,7 @@ void RefreshCycle::selectUpcoming() {
     answered_.reset();
     Database::Transaction reads(database_);  // joins the refresh's, if still open
     openUpcomingRaces(menu_, clockText);
-    showUpcoming();
+    board_.showUpcoming(menu_.result());
     board_.setClockText(timeText(clock_));
     const std::optional<std::string> previous = lookUpPreviousRace();
     if (previous) setPreviousRace(*previous);
@@ -231,16 +234,6 @@ void RefreshCycle::shrinkTable() {
     } catch (const Error&) {
         // Only space is at stake; the next outsized schedule tries again.
     }
-}
-
-// The grid is handed a new result only when its rows differ from those it
-// shows: redrawing the same rows once a second would cost more than all the
-// rest of an idle board.
-void RefreshCycle::showUpcoming() {
-    const std::shared_ptr<const ResultSet> upcoming = menu_.result();
-    if (shown_ && *shown_ == *upcoming) return;
-    shown_ = upcoming;
-    board_.showUpcoming(upcoming);
 }
 
 // The title of the race that ended when the first upcoming one started;

@@ -98,7 +98,6 @@ private:
     bool answerHolds(const std::string& clockText) const;
     std::optional<std::string> nextEnd() const;
     void selectUpcoming();
-    void showUpcoming();
     void shrinkTable();
     void setPreviousRace(const std::string& title);
     std::optional<std::string> lookUpPreviousRace();
@@ -124,7 +123,6 @@ private:
     std::uint64_t tableGeneration_ = 0;  // moves whenever the table may have changed
     std::optional<BuiltTable> built_;
     std::optional<Answer> answered_;
-    std::shared_ptr<const ResultSet> shown_;  // what the grid was last handed
 };
 
 }  // namespace pelm

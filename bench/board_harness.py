@@ -9,6 +9,7 @@ through inotify) while the caller does its work.
 import ctypes
 import ctypes.util
 import importlib.util
+import datetime
 import json
 import os
 import pathlib
@@ -100,6 +101,8 @@ class Board:
         self.display = None
         self.arguments = list(arguments)
         self.screen = screen
+        self.program = "src/app/PelmDp"
+        self.title = "Tovalen V1.3"
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -125,14 +128,14 @@ class Board:
             self.display = self.xvfb.display
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
                    QT_QPA_PLATFORM="xcb", **self.environment)
-        before = self.window_ids("Tovalen V1.3")
+        before = self.window_ids(self.title)
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
-        self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
+        self.process = subprocess.Popen([str(self.build / self.program)] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
         if not wait:
             return
         try:
-            wait_for(lambda: not self.alive() or self.window_ids("Tovalen V1.3") - before, 30)
+            wait_for(lambda: not self.alive() or self.window_ids(self.title) - before, 30)
         except TimeoutError:
             raise TimeoutError(f"no board window on :{self.display}: {self.journal()}") from None
         if not self.alive():
@@ -150,9 +153,10 @@ class Board:
         fields = pathlib.Path(f"/proc/{self.process.pid}/stat").read_text().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
-    def pss_kib(self):
+    def pss_kib(self, kind="Pss"):
+        """Proportional set size in KiB; kind "Pss_Anon" for private memory only."""
         for line in pathlib.Path(f"/proc/{self.process.pid}/smaps_rollup").read_text().splitlines():
-            if line.startswith("Pss:"):
+            if line.startswith(kind + ":"):
                 return int(line.split()[1])
         return 0
 
@@ -286,6 +290,16 @@ def refresh_bursts(times, gap=0.06):
         if not bursts or moment - bursts[-1] > gap:
             bursts.append(moment)
     return bursts
+
+
+def refresh_rate(status):
+    """Refreshes a second over the last minute of a board's life (or all of
+    it, when younger), from one status file. A board rebuilds its table only
+    when the schedule changes, so its table's writes no longer count them."""
+    started = datetime.datetime.fromisoformat(status["startedAt"].replace("Z", "+00:00"))
+    last = datetime.datetime.fromisoformat(status["lastRefreshAt"].replace("Z", "+00:00"))
+    lived = (last - started).total_seconds()
+    return status["refreshesLastMinute"] / max(1.0, min(60.0, lived))
 
 
 def venue_statuses(folder):

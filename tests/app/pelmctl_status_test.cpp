@@ -2,7 +2,6 @@
 // tests write as a board would.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -15,6 +14,7 @@
 #include "engine/board_status.h"
 #include "platform/process_alive.h"
 #include "platform/status_folder.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -22,10 +22,7 @@ namespace {
 
 using testing::TempFolder;
 
-struct Outcome {
-    int status;
-    std::string output;  // stdout and stderr
-};
+using testing::Outcome;
 
 pid_t deadPid() {
     const pid_t child = fork();
@@ -62,14 +59,9 @@ protected:
     }
 
     Outcome pelmctl(const std::string& arguments) const {
-        const std::string command = "cd '" + board.path().string() + "' && XDG_RUNTIME_DIR='" +
-                                    runtime.path().string() + "' '" PELMCTL_PATH "' " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string output;
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-        const int status = pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+        return testing::runProgram(
+            "XDG_RUNTIME_DIR='" + runtime.path().string() + "' '" PELMCTL_PATH "' " + arguments,
+            board.path());
     }
 
     QJsonObject json(const std::string& arguments) const {

@@ -8,21 +8,16 @@
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "engine/clock.h"
 #include "platform/codepage.h"
 #include "support/board_folder.h"
+#include "support/time_of_day.h"
 #include "ui/Umain.h"
 
 namespace pelm::testing {
-
-inline TimeOfDay at(int hours, int minutes, int seconds) {
-    using namespace std::chrono;
-    return duration_cast<TimeOfDay>(hours * 1h + minutes * 1min + seconds * 1s);
-}
 
 /// The message boxes on screen.
 inline QList<QMessageBox*> openBoxes() {

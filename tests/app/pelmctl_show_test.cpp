@@ -1,13 +1,12 @@
 // pelmctl show and check, end to end: the built tool against a prepared
 // working folder.
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
 
 #include "engine/board_runner.h"
 #include "platform/codepage.h"

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "engine/clock.h"
@@ -18,6 +19,15 @@
 #include "ui/Umain.h"
 
 namespace pelm::testing {
+
+/// One of the window's components by its design name, for the layout and
+/// picture checks that no accessor answers; a missing one fails the test.
+template <class T = QWidget>
+T& component(const TForm1& form, const char* name) {
+    T* found = form.findChild<T*>(QString::fromLatin1(name));
+    if (!found) throw std::logic_error(std::string("the window has no ") + name);
+    return *found;
+}
 
 /// The message boxes on screen.
 inline QList<QMessageBox*> openBoxes() {
@@ -61,7 +71,7 @@ protected:
     }
 
     /// The upper area as the screen shows it.
-    QImage upperArea() const { return form->Panel10->grab().toImage(); }
+    QImage upperArea() const { return form->upperArea().grab().toImage(); }
 
     void TearDown() override {
         form.reset();

@@ -14,6 +14,7 @@
 #include "engine/board_status.h"
 #include "platform/process_alive.h"
 #include "platform/status_folder.h"
+#include "support/dead_process.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -23,13 +24,6 @@ namespace {
 using testing::TempFolder;
 
 using testing::Outcome;
-
-pid_t deadPid() {
-    const pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
-}
 
 // A board as its status file describes it, `ageMs` after its last refresh.
 BoardStatus boardStatus(const QString& folder, qint64 ageMs, qint64 pid = getpid()) {
@@ -92,7 +86,8 @@ TEST_F(PelmctlStatus, ThisFoldersBoardByFreshnessErrorAndProcess) {
         {"stopped", 300, false, false, BoardState::Stopped, 3, "not running"},
     };
     for (const LocalCase& c : cases) {
-        BoardStatus status = boardStatus(boardFolder(), c.ageMs, c.deadProcess ? deadPid() : getpid());
+        BoardStatus status =
+            boardStatus(boardFolder(), c.ageMs, c.deadProcess ? testing::deadProcess() : getpid());
         status.state = c.state;
         if (c.error) status.error = "table locked", status.errorCount = 7;
         writeLocal(status);
@@ -124,7 +119,8 @@ TEST_F(PelmctlStatus, TextShowsTheNowRaceTheErrorAndItsCount) {
 TEST_F(PelmctlStatus, AllJudgesEveryRunningBoardAndIgnoresTheDead) {
     TempFolder other, gone;
     writeLocal(boardStatus(boardFolder(), 300));
-    writeLocal(boardStatus(QString::fromStdString(gone.path().string()), 300, deadPid()));
+    writeLocal(
+        boardStatus(QString::fromStdString(gone.path().string()), 300, testing::deadProcess()));
     EXPECT_EQ(pelmctl("status --all").status, 0);
     EXPECT_EQ(json("status --all --json")["boards"].toArray().size(), 2);
 

@@ -56,36 +56,26 @@ public:
     /// The clock's face, size and colour from the settings.
     void applyClockFont();
 
-    // Upper area, in stacking order.
-    Panel* Panel10;
-    QLabel* Labtime;
-    Panel* Panel7;
-    QLabel* Image2;
-    RaceGridModel* DSmenu;
-    ScheduleGrid* DBGrid1;
-    Panel* Panel1;
-    Panel* Panel2;
-    Panel* Panel4;
-    Panel* Panel5;
-    Panel* Panel6;
-    Panel* Panel9;
-    QLabel* Image1;
-    Panel* Panel3;
-    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label9, *Label10,
-        *Label11;
-    QLineEdit* Ed1;
-    QLineEdit* Edt;
-    // Splitter and notice area.
-    TopSplitter* Splitter1;
-    Panel* Panel11;
-    QPlainTextEdit* DBMemo1;
-    QTimer* Timer1;
-    // The clock's font choice and the large logo's picture command.
-    QMenu* PopupMenu2;
-    QAction* N1;
-    ClockFontDialog* FD1;
-    QMenu* PopupMenu1;
-    QAction* chimg;
+    // What the board shows now.
+    QString clockText() const { return Labtime->text(); }
+    QString previousRaceText() const { return Ed1->text(); }
+    QString noticeText() const { return DBMemo1->toPlainText(); }
+    bool curtainShown() const { return !Panel6->isHidden(); }
+    bool largeLogoShown() const { return !Panel7->isHidden(); }
+    int upperAreaHeight() const { return Panel10->height(); }
+    const RaceGridModel& rows() const { return *DSmenu; }
+    const QTimer& refreshTimer() const { return *Timer1; }
+
+    // The parts a caller grabs, measures or hands input to; every other
+    // component is found by its design name (objectName).
+    QWidget& upperArea() { return *Panel10; }
+    const QWidget& noticeArea() const { return *Panel11; }
+    const QLabel& clockLabel() const { return *Labtime; }
+    ScheduleGrid& grid() { return *DBGrid1; }
+    TopSplitter& splitter() { return *Splitter1; }
+    QMenu& clockMenu() { return *PopupMenu2; }
+    QMenu& logoMenu() { return *PopupMenu1; }
+    ClockFontDialog& clockFontDialog() { return *FD1; }
 
     /// Shows the picture at `path` as the large logo and keeps the path as
     /// the Logo setting; reports a picture that cannot be read.
@@ -128,6 +118,37 @@ private:
     void applyLogoSwitch();
     void centreOnScreen();
     void placeRegions();
+
+    // Upper area, in stacking order.
+    Panel* Panel10;
+    QLabel* Labtime;
+    Panel* Panel7;
+    QLabel* Image2;
+    RaceGridModel* DSmenu;
+    ScheduleGrid* DBGrid1;
+    Panel* Panel1;
+    Panel* Panel2;
+    Panel* Panel4;
+    Panel* Panel5;
+    Panel* Panel6;
+    Panel* Panel9;
+    QLabel* Image1;
+    Panel* Panel3;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label9, *Label10,
+        *Label11;
+    QLineEdit* Ed1;
+    QLineEdit* Edt;
+    // Splitter and notice area.
+    TopSplitter* Splitter1;
+    Panel* Panel11;
+    QPlainTextEdit* DBMemo1;
+    QTimer* Timer1;
+    // The clock's font choice and the large logo's picture command.
+    QMenu* PopupMenu2;
+    QAction* N1;
+    ClockFontDialog* FD1;
+    QMenu* PopupMenu1;
+    QAction* chimg;
 
     // What the runner reports, turned into boxes.
     void startFailed(const std::string& message, bool connection) override;

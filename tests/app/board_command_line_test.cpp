@@ -5,11 +5,10 @@
 #include "app/board_command_line.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -83,21 +82,11 @@ struct ProgramRun {
 // The real program in `folder`, with no display of any kind to reach.
 ProgramRun runBoard(const TempFolder& folder, const std::string& arguments) {
     const TempFolder scratch;  // stderr goes here, not into the folder watched
-    const std::string errors = scratch / "errors";
-    const std::string command = "cd '" + folder.path().string() +
-                                "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" PELMDP_PATH
-                                "' " + arguments + " 2>'" + errors + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    const int status = pclose(pipe);
-    std::string errorText;
-    if (FILE* file = fopen(errors.c_str(), "r")) {
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;) errorText.append(buffer, got);
-        fclose(file);
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output, errorText};
+    const testing::Outcome run = testing::runProgram(
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" PELMDP_PATH "' " + arguments +
+            " 2>'" + scratch / "errors" + "'",
+        folder.path());
+    return {run.status, run.output, scratch.read("errors")};
 }
 
 TEST(BoardCommandLine, TheProgramAnswersWithoutADisplayAndWritesNothing) {

@@ -3,17 +3,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 
 #include "engine/race_table.h"
 #include "platform/codepage.h"
-#include "platform/error.h"
 #include "sqlengine/database.h"
 #include "sqlengine/table_file.h"
+#include "support/error_message.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -22,20 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempFolder;
 
-struct Outcome {
-    int status;
-    std::string output;  // stdout and stderr
-};
+using testing::Outcome;
 
 Outcome init(const TempFolder& folder, const std::string& arguments) {
-    const std::string command =
-        "cd '" + folder.path().string() + "' && '" PELMCTL_PATH "' init " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    return testing::runProgram("'" PELMCTL_PATH "' init " + arguments, folder.path());
 }
 
 // Every file under the folder with its bytes and modification time.
@@ -56,20 +45,18 @@ std::map<std::string, std::pair<std::string, long long>> snapshot(const TempFold
 std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
     const fs::path before = fs::current_path();
     fs::current_path(folder.path());
-    std::string outcome;
-    try {
+    std::string shown;
+    const std::string error = testing::errorMessage([&] {
         Database database("Pelm",
                           {"PATH=" + dataDir, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"});
         Query work(database, "Qwork"), menu(database, "Qmenu");
         emptyRaceTable(work);
         insertRaceRow(work, {"9:30:00", "10:00:00", "Heat 1"});
         openUpcomingRaces(menu, "9:45:00");
-        outcome = menu.fieldText("rmenu");
-    } catch (const Error& error) {
-        outcome = cp932ToUtf8(error.what());
-    }
+        shown = menu.fieldText("rmenu");
+    });
     fs::current_path(before);
-    return outcome;
+    return error.empty() ? shown : cp932ToUtf8(error);
 }
 
 TEST(PelmctlInit, MakesAFolderTheBoardCanUseAndASecondRunChangesNothing) {

@@ -3,13 +3,12 @@
 // board folder and in a folder that is none.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/codepage.h"
 #include "support/board_folder.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -62,20 +61,10 @@ const Case kCases[] = {
     {"SettingsOutsideABoardFolder", Folder::Bare, "settings", 0, "is missing: every value is a default"},
 };
 
-struct Outcome {
-    int status;
-    std::string output;  // stdout and stderr
-};
+using testing::Outcome;
 
 Outcome run(const std::string& folder, const std::string& arguments) {
-    const std::string command =
-        "cd '" + folder + "' && '" PELMCTL_PATH "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    return testing::runProgram("'" PELMCTL_PATH "' " + arguments, folder);
 }
 
 class PelmctlCommandLine : public ::testing::TestWithParam<Case> {

@@ -1,15 +1,14 @@
 // `pelmctl settings`, run as the operator runs it, in a folder of its own.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/codepage.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -17,20 +16,10 @@ namespace {
 
 using testing::TempFolder;
 
-struct Outcome {
-    int status;
-    std::string output;  // stdout and stderr
-};
+using testing::Outcome;
 
 Outcome pelmctl(const TempFolder& folder, const std::string& arguments) {
-    std::string command =
-        "cd '" + folder.path().string() + "' && '" PELMCTL_PATH "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    return testing::runProgram("'" PELMCTL_PATH "' " + arguments, folder.path());
 }
 
 QJsonObject jsonOf(const Outcome& outcome) {

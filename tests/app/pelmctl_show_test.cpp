@@ -1,49 +1,33 @@
 // pelmctl show and check, end to end: the built tool against a prepared
 // working folder.
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <gtest/gtest.h>
-
-#include <array>
-#include <sys/stat.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 
 #include "engine/board_runner.h"
 #include "platform/codepage.h"
 #include "platform/time_of_day.h"
 #include "support/board_folder.h"
+#include "support/run_program.h"
 
 namespace pelm {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome run(const std::string& commandLine) {
-    std::string command = commandLine + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    Outcome outcome{-1, {}};
-    std::array<char, 4096> buffer;
-    while (size_t got = fread(buffer.data(), 1, buffer.size(), pipe)) outcome.output.append(buffer.data(), got);
-    int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
+using testing::Outcome;
+using testing::runProgram;
 
 // The tool under a deadline: a hang ends it with status 124 instead of
 // stalling the suite.
 Outcome pelmctlWithin(const std::string& arguments) {
-    return run("timeout 10 " + std::string(PELMCTL_PATH) + " " + arguments);
+    return runProgram("timeout 10 " + std::string(PELMCTL_PATH) + " " + arguments);
 }
 
 Outcome pelmctl(const std::string& arguments) {
-    return run(std::string(PELMCTL_PATH) + " " + arguments);
+    return runProgram(std::string(PELMCTL_PATH) + " " + arguments);
 }
 
 QJsonObject json(const Outcome& outcome) {

@@ -2,7 +2,6 @@
 // tests write as a board would.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -15,6 +14,8 @@
 #include "engine/board_status.h"
 #include "platform/process_alive.h"
 #include "platform/status_folder.h"
+#include "support/dead_process.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -22,17 +23,7 @@ namespace {
 
 using testing::TempFolder;
 
-struct Outcome {
-    int status;
-    std::string output;  // stdout and stderr
-};
-
-pid_t deadPid() {
-    const pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
-}
+using testing::Outcome;
 
 // A board as its status file describes it, `ageMs` after its last refresh.
 BoardStatus boardStatus(const QString& folder, qint64 ageMs, qint64 pid = getpid()) {
@@ -62,14 +53,9 @@ protected:
     }
 
     Outcome pelmctl(const std::string& arguments) const {
-        const std::string command = "cd '" + board.path().string() + "' && XDG_RUNTIME_DIR='" +
-                                    runtime.path().string() + "' '" PELMCTL_PATH "' " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string output;
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-        const int status = pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+        return testing::runProgram(
+            "XDG_RUNTIME_DIR='" + runtime.path().string() + "' '" PELMCTL_PATH "' " + arguments,
+            board.path());
     }
 
     QJsonObject json(const std::string& arguments) const {
@@ -100,7 +86,8 @@ TEST_F(PelmctlStatus, ThisFoldersBoardByFreshnessErrorAndProcess) {
         {"stopped", 300, false, false, BoardState::Stopped, 3, "not running"},
     };
     for (const LocalCase& c : cases) {
-        BoardStatus status = boardStatus(boardFolder(), c.ageMs, c.deadProcess ? deadPid() : getpid());
+        BoardStatus status =
+            boardStatus(boardFolder(), c.ageMs, c.deadProcess ? testing::deadProcess() : getpid());
         status.state = c.state;
         if (c.error) status.error = "table locked", status.errorCount = 7;
         writeLocal(status);
@@ -132,7 +119,8 @@ TEST_F(PelmctlStatus, TextShowsTheNowRaceTheErrorAndItsCount) {
 TEST_F(PelmctlStatus, AllJudgesEveryRunningBoardAndIgnoresTheDead) {
     TempFolder other, gone;
     writeLocal(boardStatus(boardFolder(), 300));
-    writeLocal(boardStatus(QString::fromStdString(gone.path().string()), 300, deadPid()));
+    writeLocal(
+        boardStatus(QString::fromStdString(gone.path().string()), 300, testing::deadProcess()));
     EXPECT_EQ(pelmctl("status --all").status, 0);
     EXPECT_EQ(json("status --all --json")["boards"].toArray().size(), 2);
 

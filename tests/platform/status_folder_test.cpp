@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <filesystem>
 
 #include "platform/process_alive.h"
+#include "support/dead_process.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -66,12 +66,7 @@ TEST(BoardKey, SameForAFolderAndALinkToItDifferentForAnotherFolder) {
     EXPECT_EQ(boardKey(a).size(), 16);
 }
 
-pid_t deadProcess() {
-    const pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
-}
+using testing::deadProcess;
 
 TEST(ProcessRuns, LiveWithItsStartTimeDeadOrRestartedIsNot) {
     const auto ticks = processStartTicks(getpid());

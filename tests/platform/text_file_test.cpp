@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -97,12 +98,8 @@ TEST(ReadLines, ABoardPathWithBackslashesOpens) {
 TEST(ReadLines, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
     testing::TempFolder folder;
     const std::string missing = folder / "RInfo.txt";
-    try {
-        readLines(missing);
-        FAIL() << "no error for a missing file";
-    } catch (const Error& error) {
-        EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
-    }
+    const std::string message = testing::errorMessage([&] { readLines(missing); });
+    EXPECT_NE(message.find(missing), std::string::npos) << "no error naming it, but: " << message;
     EXPECT_THROW(readLines(folder.path().string()), Error);  // a folder is no file
 }
 

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
+#include "support/time_of_day.h"
 
 namespace pelm {
 namespace {
 
 using namespace std::chrono_literals;
 
-TimeOfDay at(int hour, int minute, int second, int millisecond = 0) {
-    return TimeOfDay(((hour * 60 + minute) * 60 + second) * 1000 + millisecond);
-}
+using testing::at;
 
 LocaleTime japanese() { return LocaleTime::fromLocale(QLocale("ja_JP")); }
 LocaleTime american() { return LocaleTime::fromLocale(QLocale("en_US")); }

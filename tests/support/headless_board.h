@@ -9,13 +9,9 @@
 
 #include "engine/refresh_cycle.h"
 #include "support/board_folder.h"
+#include "support/time_of_day.h"
 
 namespace pelm::testing {
-
-/// A time of day.
-inline TimeOfDay at(int hour, int minute, int second = 0) {
-    return TimeOfDay(((hour * 60 + minute) * 60 + second) * 1000);
-}
 
 class HeadlessBoard : public ::testing::Test {
 protected:

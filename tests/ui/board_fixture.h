@@ -8,20 +8,25 @@
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
-#include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "engine/clock.h"
 #include "platform/codepage.h"
 #include "support/board_folder.h"
+#include "support/time_of_day.h"
 #include "ui/Umain.h"
 
 namespace pelm::testing {
 
-inline TimeOfDay at(int hours, int minutes, int seconds) {
-    using namespace std::chrono;
-    return duration_cast<TimeOfDay>(hours * 1h + minutes * 1min + seconds * 1s);
+/// One of the window's components by its design name, for the layout and
+/// picture checks that no accessor answers; a missing one fails the test.
+template <class T = QWidget>
+T& component(const TForm1& form, const char* name) {
+    T* found = form.findChild<T*>(QString::fromLatin1(name));
+    if (!found) throw std::logic_error(std::string("the window has no ") + name);
+    return *found;
 }
 
 /// The message boxes on screen.
@@ -66,7 +71,7 @@ protected:
     }
 
     /// The upper area as the screen shows it.
-    QImage upperArea() const { return form->Panel10->grab().toImage(); }
+    QImage upperArea() const { return form->upperArea().grab().toImage(); }
 
     void TearDown() override {
         form.reset();

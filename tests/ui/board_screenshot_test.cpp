@@ -20,7 +20,7 @@ TEST_F(BoardScreenshot, RaceDayWithNoticeShowsClockGridAndWhiteNoticeOnBlack) {
 
     EXPECT_EQ(QColor(shot.pixel(20, 150)), QColor(Qt::black));   // between logo and labels
     EXPECT_EQ(QColor(shot.pixel(990, 300)), QColor(Qt::black));  // right cover
-    const QRect clock = board.Labtime->geometry();
+    const QRect clock = board.clockLabel().geometry();
     int clockPixels = 0;
     for (int y = clock.top(); y <= clock.bottom(); ++y) {
         for (int x = clock.left(); x <= clock.right(); ++x) {
@@ -28,9 +28,10 @@ TEST_F(BoardScreenshot, RaceDayWithNoticeShowsClockGridAndWhiteNoticeOnBlack) {
         }
     }
     EXPECT_GT(clockPixels, 500);
-    const QPoint notice = board.DBMemo1->mapTo(&board, QPoint(board.DBMemo1->width() - 20, 150));
+    const QWidget& noticeBox = component(board, "DBMemo1");
+    const QPoint notice = noticeBox.mapTo(&board, QPoint(noticeBox.width() - 20, 150));
     EXPECT_EQ(QColor(shot.pixel(notice)), QColor(Qt::white));
-    EXPECT_EQ(board.Panel10->height(), 480);
+    EXPECT_EQ(board.upperAreaHeight(), 480);
 }
 
 }  // namespace

@@ -27,17 +27,17 @@ protected:
 
     /// Picks the clock menu's one item while `operate` works the dialog.
     void chooseFont(const std::function<void(ClockFontDialog&)>& operate) {
-        QTimer::singleShot(0, form.get(), [this, operate] { operate(*form->FD1); });
-        ASSERT_EQ(form->PopupMenu2->actions(), QList<QAction*>{form->N1});
-        form->N1->trigger();
+        QTimer::singleShot(0, form.get(), [this, operate] { operate(form->clockFontDialog()); });
+        ASSERT_EQ(form->clockMenu().actions().size(), 1);
+        form->clockMenu().actions().front()->trigger();
     }
 };
 
 TEST_F(ClockFontChoice, TheClockOffersTheDialogStartingFromItsOwnFont) {
-    EXPECT_EQ(form->N1->text(), QStringLiteral("フォント"));
-    emit form->Labtime->customContextMenuRequested(QPoint(10, 10));
-    EXPECT_TRUE(form->PopupMenu2->isVisible());
-    form->PopupMenu2->hide();
+    EXPECT_EQ(form->clockMenu().actions().value(0)->text(), QStringLiteral("フォント"));
+    emit component<QLabel>(*form, "Labtime").customContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(form->clockMenu().isVisible());
+    form->clockMenu().hide();
     chooseFont([](ClockFontDialog& dialog) {
         EXPECT_EQ(dialog.font().family(), QStringLiteral("ＭＳ Ｐ明朝"));
         EXPECT_EQ(dialog.font().pointSize(), 100);
@@ -50,17 +50,17 @@ TEST_F(ClockFontChoice, TheClockOffersTheDialogStartingFromItsOwnFont) {
 }
 
 TEST_F(ClockFontChoice, CancelLeavesClockAndSettingsUnchanged) {
-    const QFont font = form->Labtime->font();
-    const QRect place = form->Labtime->geometry();
+    const QFont font = form->clockLabel().font();
+    const QRect place = form->clockLabel().geometry();
     chooseFont([](ClockFontDialog& dialog) {
         dialog.chooseFamily(QStringLiteral("IPAPGothic"));
         dialog.choosePointSize(72);
         dialog.chooseColor(kRed);
         dialog.reject();
     });
-    EXPECT_EQ(form->Labtime->font(), font);
-    EXPECT_EQ(clockColor(*form->Labtime), kClockBlue);
-    EXPECT_EQ(form->Labtime->geometry(), place);
+    EXPECT_EQ(form->clockLabel().font(), font);
+    EXPECT_EQ(clockColor(form->clockLabel()), kClockBlue);
+    EXPECT_EQ(form->clockLabel().geometry(), place);
     EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")));
     EXPECT_EQ(form->settings().size, 100);
     EXPECT_EQ(form->settings().color, 15429970);
@@ -74,14 +74,14 @@ TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
         dialog.chooseColor(kRed);
         dialog.accept();
     });
-    const int liveStretch = form->Labtime->font().stretch();
+    const int liveStretch = form->clockLabel().font().stretch();
     for (bool restarted : {false, true}) {
         if (restarted) {
             ASSERT_TRUE(form->close());
             form.reset();
             showBoard();
         }
-        const QLabel& clock = *form->Labtime;
+        const QLabel& clock = form->clockLabel();
         EXPECT_EQ(clock.font().family(), QStringLiteral("IPAPGothic")) << restarted;
         EXPECT_EQ(clockPoints(clock.font()), 72) << restarted;
         EXPECT_EQ(clockColor(clock), kRed) << restarted;
@@ -92,16 +92,16 @@ TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
 }
 
 TEST_F(ClockFontChoice, ASizeAloneMovesOnlyTheClocksRightAndBottomEdges) {
-    const QSize before = form->Labtime->size();
+    const QSize before = form->clockLabel().size();
     for (int points : {144, 36}) {
         chooseFont([points](ClockFontDialog& dialog) {
             dialog.choosePointSize(points);
             dialog.accept();
         });
-        EXPECT_EQ(form->Labtime->pos(), QPoint(232, 0)) << points;
-        EXPECT_EQ(form->Labtime->width() > before.width(), points > 100) << points;
-        EXPECT_EQ(form->Labtime->height() > before.height(), points > 100) << points;
-        EXPECT_EQ(clockColor(*form->Labtime), kClockBlue) << points;
+        EXPECT_EQ(form->clockLabel().pos(), QPoint(232, 0)) << points;
+        EXPECT_EQ(form->clockLabel().width() > before.width(), points > 100) << points;
+        EXPECT_EQ(form->clockLabel().height() > before.height(), points > 100) << points;
+        EXPECT_EQ(clockColor(form->clockLabel()), kClockBlue) << points;
         EXPECT_EQ(form->settings().color, 15429970) << points;
     }
 }
@@ -121,8 +121,9 @@ protected:
         writeSettings("Logo=" + value + "\r\n");
         showBoard();
     }
-    QSize largeLogoShown() const {
-        return form->Panel7->isHidden() ? QSize() : form->Image2->pixmap().size();
+    QSize largeLogoSize() const {
+        return form->largeLogoShown() ? component<QLabel>(*form, "Image2").pixmap().size()
+                                      : QSize();
     }
 };
 
@@ -139,27 +140,27 @@ TEST_F(LargeLogo, TheSettingChoosesTheLargeLogoAtStart) {
     };
     for (const auto& test : cases) {
         showWithLogo(test.value);
-        EXPECT_EQ(largeLogoShown(), test.shown) << test.value;
-        EXPECT_EQ(form->Panel9->x(), test.shown.isValid() ? 776 : 8) << test.value;
+        EXPECT_EQ(largeLogoSize(), test.shown) << test.value;
+        EXPECT_EQ(component(*form, "Panel9").x(), test.shown.isValid() ? 776 : 8) << test.value;
         EXPECT_TRUE(openBoxes().isEmpty()) << test.value;
     }
 }
 
 TEST_F(LargeLogo, APictureChosenFromItsMenuShowsAtOnceAndAfterARestart) {
     showWithLogo("on");
-    ASSERT_EQ(form->PopupMenu1->actions(), QList<QAction*>{form->chimg});
-    EXPECT_EQ(form->chimg->text(), QStringLiteral("選択"));
-    emit form->Image2->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_TRUE(form->PopupMenu1->isVisible());
-    form->PopupMenu1->hide();
+    ASSERT_EQ(form->logoMenu().actions().size(), 1);
+    EXPECT_EQ(form->logoMenu().actions().front()->text(), QStringLiteral("選択"));
+    emit component<QLabel>(*form, "Image2").customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(form->logoMenu().isVisible());
+    form->logoMenu().hide();
     const std::string path = writePicture("logo.bmp", "BMP");
     ASSERT_TRUE(form->loadLargeLogo(QString::fromStdString(path)));
-    EXPECT_EQ(largeLogoShown(), QSize(60, 30));
+    EXPECT_EQ(largeLogoSize(), QSize(60, 30));
     EXPECT_EQ(form->settings().logo, utf8ToCp932(path));
     ASSERT_TRUE(form->close());
     form.reset();
     showBoard();
-    EXPECT_EQ(largeLogoShown(), QSize(60, 30));
+    EXPECT_EQ(largeLogoSize(), QSize(60, 30));
 }
 
 TEST_F(LargeLogo, AnUnreadablePictureIsReportedAndChangesNothing) {
@@ -170,7 +171,7 @@ TEST_F(LargeLogo, AnUnreadablePictureIsReportedAndChangesNothing) {
     ASSERT_EQ(openBoxes().size(), 1);
     EXPECT_EQ(openBoxes().front()->text().toStdString(),
               (broken + QStringLiteral(" は画像として読めません.")).toStdString());
-    EXPECT_EQ(largeLogoShown(), largeLogo().size());
+    EXPECT_EQ(largeLogoSize(), largeLogo().size());
     EXPECT_EQ(form->settings().logo, "on");
 }
 

@@ -24,7 +24,7 @@ TEST_F(ErrorBox, FailingRefreshRepeatedAHundredTimesOpensOneBox) {
     EXPECT_EQ(box.buttons().size(), 1);
     EXPECT_TRUE(box.informativeText().contains("99")) << box.informativeText().toStdString();
     EXPECT_EQ(board.errors().repeats(), 99);
-    EXPECT_TRUE(board.Timer1->isActive());
+    EXPECT_TRUE(board.refreshTimer().isActive());
 }
 
 TEST_F(ErrorBox, ClosingTheBoxLetsTheNextFailureOpenAFreshOne) {
@@ -49,8 +49,8 @@ TEST_F(ErrorBox, ClosesItselfAtTheFirstCleanRefreshAfterTheFileIsMended) {
     TForm1& board = showBoard();
     board.Timer1Timer();
     ASSERT_EQ(openBoxes().size(), 1);
-    EXPECT_EQ(board.Labtime->text(), "10:40:00") << "a left-out line does not stop the clock";
-    EXPECT_EQ(board.DSmenu->rowCount(), 1);
+    EXPECT_EQ(board.clockText(), "10:40:00") << "a left-out line does not stop the clock";
+    EXPECT_EQ(board.rows().rowCount(), 1);
 
     writeSchedule("10:30:00,11:00:00,B\r\n");
     board.Timer1Timer();

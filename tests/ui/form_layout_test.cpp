@@ -28,68 +28,66 @@ TEST(FormLayout, RegionsStackFromTheTopAndFillTheWindow) {
     TForm1 form;
     EXPECT_EQ(form.windowTitle(), "Tovalen V1.3");
     EXPECT_EQ(form.windowHeight(), 710);
-    EXPECT_EQ(form.Panel10->geometry(), QRect(0, 0, form.width(), 676));
-    EXPECT_EQ(form.Splitter1->geometry(), QRect(0, 676, form.width(), 5));
-    EXPECT_EQ(form.Panel11->y(), form.Splitter1->geometry().bottom() + 1);
-    EXPECT_EQ(form.Panel11->y() + form.Panel11->height(),
-              std::max(form.Panel11->y(), form.height()));
-    EXPECT_EQ(form.Panel11->width(), form.width());
+    EXPECT_EQ(form.upperArea().geometry(), QRect(0, 0, form.width(), 676));
+    EXPECT_EQ(form.splitter().geometry(), QRect(0, 676, form.width(), 5));
+    EXPECT_EQ(form.noticeArea().y(), form.splitter().geometry().bottom() + 1);
+    EXPECT_EQ(form.noticeArea().y() + form.noticeArea().height(),
+              std::max(form.noticeArea().y(), form.height()));
+    EXPECT_EQ(form.noticeArea().width(), form.width());
 }
 
 TEST(FormLayout, DataColumnsAndEveryControlLieInsideTheWindow) {
     TForm1 form;
     const QRect client = form.rect();
-    for (QWidget* element : {static_cast<QWidget*>(form.Labtime), static_cast<QWidget*>(form.Ed1),
-                             static_cast<QWidget*>(form.Edt), static_cast<QWidget*>(form.Panel3),
-                             static_cast<QWidget*>(form.Panel6), static_cast<QWidget*>(form.Panel9),
-                             static_cast<QWidget*>(form.Panel7)}) {
-        EXPECT_TRUE(client.contains(element->geometry())) << element->objectName().toStdString();
+    for (const char* name : {"Labtime", "Ed1", "Edt", "Panel3", "Panel6", "Panel9", "Panel7"}) {
+        EXPECT_TRUE(client.contains(component(form, name).geometry())) << name;
     }
     // The grid reaches under the window's border on the right; its columns do not.
-    const QHeaderView& titles = *form.DBGrid1->horizontalHeader();
-    const int columnsEnd = form.DBGrid1->x() + 2 + 11 + titles.length();
+    const QHeaderView& titles = *form.grid().horizontalHeader();
+    const int columnsEnd = form.grid().x() + 2 + 11 + titles.length();
     EXPECT_EQ(columnsEnd, 130 + 2 + 11 + 841);
-    EXPECT_LT(columnsEnd, form.Panel2->x());
-    EXPECT_LE(form.Panel2->x(), client.right());
+    EXPECT_LT(columnsEnd, component(form, "Panel2").x());
+    EXPECT_LE(component(form, "Panel2").x(), client.right());
 }
 
 TEST(FormLayout, CurtainCoversTheGridWhileLabelsAndPreviousRaceStayAbove) {
     TForm1 form;
-    EXPECT_TRUE(form.Panel6->isHidden());
+    EXPECT_FALSE(form.curtainShown());
     const QRect gridOnShow(144, 186, 988 - 144, 624 - 186);  // between the covers
-    EXPECT_TRUE(form.Panel6->geometry().contains(gridOnShow));
-    for (const QWidget* below :
-         {static_cast<QWidget*>(form.DBGrid1), static_cast<QWidget*>(form.Panel1),
-          static_cast<QWidget*>(form.Panel2), static_cast<QWidget*>(form.Panel4),
-          static_cast<QWidget*>(form.Panel5)}) {
-        EXPECT_LT(stackIndex(below), stackIndex(form.Panel6)) << below->objectName().toStdString();
+    const QWidget& curtain = component(form, "Panel6");
+    EXPECT_TRUE(curtain.geometry().contains(gridOnShow));
+    for (const char* below : {"DBGrid1", "Panel1", "Panel2", "Panel4", "Panel5"}) {
+        EXPECT_LT(stackIndex(&component(form, below)), stackIndex(&curtain)) << below;
     }
-    for (const QWidget* above :
-         {static_cast<QWidget*>(form.Panel9), static_cast<QWidget*>(form.Panel3),
-          static_cast<QWidget*>(form.Ed1), static_cast<QWidget*>(form.Edt)}) {
-        EXPECT_GT(stackIndex(above), stackIndex(form.Panel6)) << above->objectName().toStdString();
+    for (const char* above : {"Panel9", "Panel3", "Ed1", "Edt"}) {
+        EXPECT_GT(stackIndex(&component(form, above)), stackIndex(&curtain)) << above;
     }
-    EXPECT_EQ(stackIndex(form.Labtime), 0);  // the clock lies beneath everything
+    EXPECT_EQ(stackIndex(&form.clockLabel()), 0);  // the clock lies beneath everything
 }
 
 TEST(FormLayout, StandInFacesKeepTheDesignsMeasure) {
     TForm1 form;
-    EXPECT_EQ(form.Labtime->text(), "10:15:25");
+    EXPECT_EQ(form.clockText(), "10:15:25");
     // The narrow Latin face writes the time a little inside the design's width.
-    EXPECT_LE(form.Labtime->width(), 484);
-    EXPECT_GE(form.Labtime->width(), 460);
-    EXPECT_LT(form.Labtime->geometry().right(), form.Panel9->x());  // clear of the small logo
-    EXPECT_LE(form.Label2->geometry().right(), form.Label5->x());   // "Now" clear of "=>"
+    EXPECT_LE(form.clockLabel().width(), 484);
+    EXPECT_GE(form.clockLabel().width(), 460);
+    EXPECT_LT(form.clockLabel().geometry().right(),
+              component(form, "Panel9").x());  // clear of the small logo
+    EXPECT_LE(component(form, "Label2").geometry().right(),
+              component(form, "Label5").x());  // "Now" clear of "=>"
     QFont other("DejaVu Sans");
     EXPECT_EQ(atDesignMeasure(other).stretch(), other.stretch());
 }
 
 TEST(FormLayout, TabGoesFromThePreviousRaceToItsLabelToTheNotice) {
     TForm1 form;
-    EXPECT_EQ(nextTabStop(form.Ed1), form.Edt);
-    EXPECT_EQ(nextTabStop(form.Edt), form.DBMemo1);
-    EXPECT_EQ(nextTabStop(form.DBMemo1), form.Ed1);  // the grid is no tab stop
-    EXPECT_EQ(form.focusWidget(), form.Ed1);
+    QWidget* previousRace = &component(form, "Ed1");
+    QWidget* previousRaceLabel = &component(form, "Edt");
+    QWidget* notice = &component(form, "DBMemo1");
+    EXPECT_EQ(nextTabStop(previousRace), previousRaceLabel);
+    EXPECT_EQ(nextTabStop(previousRaceLabel), notice);
+    EXPECT_EQ(nextTabStop(notice), previousRace);  // the grid is no tab stop
+    EXPECT_EQ(form.focusWidget(), previousRace);
 }
 
 class FormResize : public BoardTest {};
@@ -100,23 +98,23 @@ TEST_F(FormResize, UpperAreaFollowsTheNoticeAndTheWindowHeight) {
     board.setNoticeShown(true);
     board.resize(board.width(), 500);
     board.resize(board.width(), 710 - 31);
-    EXPECT_EQ(board.Panel10->height(), 480);
+    EXPECT_EQ(board.upperAreaHeight(), 480);
     board.setNoticeShown(false);
     board.resize(1280, 1000);  // as maximising on a large screen does
-    EXPECT_EQ(board.Panel10->height(), 1000 + 31 - 34);
-    EXPECT_EQ(board.Panel10->width(), 1280);
+    EXPECT_EQ(board.upperAreaHeight(), 1000 + 31 - 34);
+    EXPECT_EQ(board.upperArea().width(), 1280);
     board.resize(board.width(), 710 - 31);
-    EXPECT_EQ(board.Panel10->height(), 676);
-    EXPECT_EQ(board.Panel11->height(), 0);  // no notice: the notice area is gone
+    EXPECT_EQ(board.upperAreaHeight(), 676);
+    EXPECT_EQ(board.noticeArea().height(), 0);  // no notice: the notice area is gone
 }
 
 TEST(FormLayout, NoticeTextIsSetWholeAndCannotBeEdited) {
     TForm1 form;
     form.setNoticeText(utf8ToCp932("本日は晴天なり\r\n第二行\r\n"));
-    EXPECT_EQ(form.DBMemo1->toPlainText(), "本日は晴天なり\n第二行\n");
+    EXPECT_EQ(form.noticeText(), "本日は晴天なり\n第二行\n");
     form.setNoticeText(utf8ToCp932("変更\r\n"));
-    EXPECT_EQ(form.DBMemo1->toPlainText(), "変更\n");
-    EXPECT_TRUE(form.DBMemo1->isReadOnly());
+    EXPECT_EQ(form.noticeText(), "変更\n");
+    EXPECT_TRUE(component<QPlainTextEdit>(form, "DBMemo1").isReadOnly());
 }
 
 class LogoAndClock : public BoardTest {};
@@ -124,36 +122,36 @@ class LogoAndClock : public BoardTest {};
 TEST_F(LogoAndClock, LogoOnShowsBothLogos) {
     writeSettings("Logo=on\r\n");
     TForm1& board = showBoard();
-    EXPECT_FALSE(board.Panel7->isHidden());
-    EXPECT_EQ(board.Panel9->pos(), QPoint(776, 5));
-    EXPECT_EQ(board.Image2->pixmap().size(), QSize(220, 106));
-    EXPECT_EQ(board.Image1->pixmap().size(), QSize(118, 24));
+    EXPECT_TRUE(board.largeLogoShown());
+    EXPECT_EQ(component(board, "Panel9").pos(), QPoint(776, 5));
+    EXPECT_EQ(component<QLabel>(board, "Image2").pixmap().size(), QSize(220, 106));
+    EXPECT_EQ(component<QLabel>(board, "Image1").pixmap().size(), QSize(118, 24));
 }
 
 TEST_F(LogoAndClock, AnyOtherLogoValueShowsOnlyTheSmallOneAtTheLeft) {
     for (const char* value : {"off", "On", ""}) {
         writeSettings(std::string("Logo=") + value + "\r\n");
         TForm1& board = showBoard();
-        EXPECT_TRUE(board.Panel7->isHidden()) << value;
-        EXPECT_EQ(board.Panel9->pos(), QPoint(8, 5)) << value;
+        EXPECT_FALSE(board.largeLogoShown()) << value;
+        EXPECT_EQ(component(board, "Panel9").pos(), QPoint(8, 5)) << value;
     }
 }
 
 TEST_F(LogoAndClock, ClockTakesFaceSizeAndColourFromTheSettings) {
     writeSettings("[Font]\r\nFont=ＭＳ Ｐゴシック\r\nSize=72\r\nColor=255\r\n");
     TForm1& board = showBoard();
-    EXPECT_EQ(board.Labtime->font().family(), "ＭＳ Ｐゴシック");
-    EXPECT_EQ(board.Labtime->font().pixelSize(), 96);
-    EXPECT_EQ(board.Labtime->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(board.clockLabel().font().family(), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(board.clockLabel().font().pixelSize(), 96);
+    EXPECT_EQ(board.clockLabel().palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
 
 TEST_F(LogoAndClock, DefaultClockIsBlueAndSizedToItsText) {
     writeSettings();
     TForm1& board = showBoard();
-    EXPECT_EQ(board.Labtime->font().pixelSize(), 133);
-    EXPECT_EQ(board.Labtime->palette().color(QPalette::WindowText), QColor(82, 113, 235));
-    EXPECT_EQ(board.Labtime->pos(), QPoint(232, 0));
-    EXPECT_EQ(board.Labtime->size(), board.Labtime->sizeHint());
+    EXPECT_EQ(board.clockLabel().font().pixelSize(), 133);
+    EXPECT_EQ(board.clockLabel().palette().color(QPalette::WindowText), QColor(82, 113, 235));
+    EXPECT_EQ(board.clockLabel().pos(), QPoint(232, 0));
+    EXPECT_EQ(board.clockLabel().size(), board.clockLabel().sizeHint());
 }
 
 }  // namespace

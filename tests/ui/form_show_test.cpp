@@ -29,18 +29,18 @@ TEST_F(FormShow, WithoutTheAliasShowsTheConnectionNoticeUntilTheAliasIsBack) {
     EXPECT_EQ(box.windowTitle(), programTitle(QCoreApplication::applicationFilePath()));
     ASSERT_EQ(box.buttons().size(), 1);
     EXPECT_EQ(box.buttons().front()->text(), "OK");
-    EXPECT_TRUE(board.Timer1->isActive());
-    EXPECT_EQ(board.Labtime->text(), "未接続");
+    EXPECT_TRUE(board.refreshTimer().isActive());
+    EXPECT_EQ(board.clockText(), "未接続");
     for (int beat = 0; beat < 8; ++beat) board.Timer1Timer();
     EXPECT_EQ(openBoxes().size(), 1) << "said once, not at every retry";
-    EXPECT_EQ(board.Labtime->text(), "未接続");
+    EXPECT_EQ(board.clockText(), "未接続");
 
     folder.root().write("dbengine.ini", good);
-    for (int beat = 0; beat < 4 && board.Labtime->text() != "10:40:00"; ++beat) board.Timer1Timer();
+    for (int beat = 0; beat < 4 && board.clockText() != "10:40:00"; ++beat) board.Timer1Timer();
     settle();
     EXPECT_TRUE(openBoxes().isEmpty());
-    EXPECT_EQ(board.Labtime->text(), "10:40:00");
-    EXPECT_EQ(board.DSmenu->rowCount(), 1);
+    EXPECT_EQ(board.clockText(), "10:40:00");
+    EXPECT_EQ(board.rows().rowCount(), 1);
 }
 
 TEST_F(FormShow, ConnectionNoticeAnswersEnterAndEscape) {
@@ -66,14 +66,14 @@ TEST_F(FormShow, MissingRaceTableIsReportedUntilItIsMade) {
     QMessageBox& box = *openBoxes().front();
     EXPECT_EQ(box.icon(), QMessageBox::Critical);
     EXPECT_TRUE(box.text().contains("rmenutxt")) << box.text().toStdString();
-    EXPECT_TRUE(board.Panel6->isHidden());  // the curtain step never ran
-    EXPECT_EQ(board.Labtime->text(), "未接続");
+    EXPECT_FALSE(board.curtainShown());  // the curtain step never ran
+    EXPECT_EQ(board.clockText(), "未接続");
 
     createRaceTableFile(folder.dataPath());
-    for (int beat = 0; beat < 4 && board.Labtime->text() != "10:40:00"; ++beat) board.Timer1Timer();
+    for (int beat = 0; beat < 4 && board.clockText() != "10:40:00"; ++beat) board.Timer1Timer();
     settle();
     EXPECT_TRUE(openBoxes().isEmpty());
-    EXPECT_EQ(board.DSmenu->rowCount(), 1);
+    EXPECT_EQ(board.rows().rowCount(), 1);
 }
 
 TEST_F(FormShow, GoodFolderStartsTheTimerBehindTheCurtainUntilTheFirstRefresh) {
@@ -81,22 +81,22 @@ TEST_F(FormShow, GoodFolderStartsTheTimerBehindTheCurtainUntilTheFirstRefresh) {
     writeSchedule("10:30:00,11:00:00,第1レース\r\n11:00:00,11:30:00,第2レース\r\n");
     TForm1& board = showBoard();
     EXPECT_TRUE(openBoxes().isEmpty());
-    EXPECT_TRUE(board.Timer1->isActive());
-    EXPECT_EQ(board.Timer1->interval(), 250);
-    EXPECT_FALSE(board.Panel6->isHidden());
+    EXPECT_TRUE(board.refreshTimer().isActive());
+    EXPECT_EQ(board.refreshTimer().interval(), 250);
+    EXPECT_TRUE(board.curtainShown());
     board.Timer1Timer();
-    EXPECT_TRUE(board.Panel6->isHidden());
-    EXPECT_EQ(board.Labtime->text(), "10:40:00");
-    EXPECT_EQ(board.DSmenu->rowCount(), 2);
+    EXPECT_FALSE(board.curtainShown());
+    EXPECT_EQ(board.clockText(), "10:40:00");
+    EXPECT_EQ(board.rows().rowCount(), 2);
 }
 
 TEST_F(FormShow, EmptyScheduleShowsTheWaitingTextBehindTheCurtain) {
     writeSettings();
     writeSchedule("");
     TForm1& board = showAndRefresh();
-    EXPECT_EQ(board.Labtime->text(), "待機中");
-    EXPECT_FALSE(board.Panel6->isHidden());
-    EXPECT_FALSE(board.Panel3->isHidden());
+    EXPECT_EQ(board.clockText(), "待機中");
+    EXPECT_TRUE(board.curtainShown());
+    EXPECT_FALSE(component(board, "Panel3").isHidden());
 }
 
 TEST_F(FormShow, NoticeEnlargesTheNoticeAreaAndItsRemovalShrinksIt) {
@@ -104,11 +104,11 @@ TEST_F(FormShow, NoticeEnlargesTheNoticeAreaAndItsRemovalShrinksIt) {
     writeSchedule("10:30:00,11:00:00,A\r\n");
     writeNotice("お知らせ\r\n");
     TForm1& board = showAndRefresh();
-    EXPECT_EQ(board.Panel10->height(), 480);
-    EXPECT_EQ(board.DBMemo1->toPlainText(), "お知らせ\n");
+    EXPECT_EQ(board.upperAreaHeight(), 480);
+    EXPECT_EQ(board.noticeText(), "お知らせ\n");
     writeNotice("");
     board.Timer1Timer();
-    EXPECT_EQ(board.Panel10->height(), 676);
+    EXPECT_EQ(board.upperAreaHeight(), 676);
 }
 
 class FormClose : public BoardTest {};
@@ -148,7 +148,7 @@ TEST_F(FormClose, UnwritableSettingsKeepTheWindowOpenUntilTheyCanBeSaved) {
     fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(board.close());
     EXPECT_TRUE(closed);
-    EXPECT_FALSE(board.Timer1->isActive());
+    EXPECT_FALSE(board.refreshTimer().isActive());
     const std::string saved = folder.root().read("PelmDp.ini");
     EXPECT_NE(saved.find("DataDir=" + folder.dataDir()), std::string::npos);
     EXPECT_NE(saved.find("Logo=off"), std::string::npos);

@@ -127,7 +127,8 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
         // The first row's start time in yellow, inside its cell.
         EXPECT_GT(countPixels(shot, onScreen(QRectF(143, 187, 154, 47)), isYellow), 100) << size;
         // The clock in its colour, over an area that grows with the scale.
-        const int clockPixels = countPixels(shot, onScreen(form->Labtime->geometry()), isClockBlue);
+        const int clockPixels =
+            countPixels(shot, onScreen(form->clockLabel().geometry()), isClockBlue);
         EXPECT_GT(clockPixels, 4000 * expected * expected) << size;
     }
 }
@@ -135,26 +136,28 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
 TEST_F(FullScreenBoardTest, BuiltInLogosAreDrawnAtTheScaleAndALoadedPictureIsLeft) {
     showAt(QSize(1920, 1080));
     const qreal scale = view->boardScale();
-    const QPixmap small = form->Image1->pixmap();
+    const QLabel& smallLogo = component<QLabel>(*form, "Image1");
+    QLabel& largeLogo = component<QLabel>(*form, "Image2");
+    const QPixmap small = smallLogo.pixmap();
     EXPECT_TRUE(isBuiltInLogo(small));
     EXPECT_DOUBLE_EQ(small.devicePixelRatio(), scale);
     EXPECT_EQ(small.size(), (QSizeF(layout::kSmallLogo) * scale).toSize());
-    EXPECT_DOUBLE_EQ(form->Image2->pixmap().devicePixelRatio(), scale);
+    EXPECT_DOUBLE_EQ(largeLogo.pixmap().devicePixelRatio(), scale);
 
     QPixmap loaded(60, 30);
     loaded.fill(Qt::red);
-    form->Image2->setPixmap(loaded);
-    EXPECT_FALSE(isBuiltInLogo(form->Image2->pixmap()));
+    largeLogo.setPixmap(loaded);
+    EXPECT_FALSE(isBuiltInLogo(largeLogo.pixmap()));
     showAt(QSize(1280, 720));
-    EXPECT_EQ(form->Image2->pixmap().size(), QSize(60, 30));
-    EXPECT_DOUBLE_EQ(form->Image2->pixmap().devicePixelRatio(), 1.0);
-    EXPECT_DOUBLE_EQ(form->Image1->pixmap().devicePixelRatio(), view->boardScale());
+    EXPECT_EQ(largeLogo.pixmap().size(), QSize(60, 30));
+    EXPECT_DOUBLE_EQ(largeLogo.pixmap().devicePixelRatio(), 1.0);
+    EXPECT_DOUBLE_EQ(smallLogo.pixmap().devicePixelRatio(), view->boardScale());
 }
 
 TEST_F(FullScreenBoardTest, TheBoardKeepsItsDesignSizeAndRulesAndIsHandedBack) {
     showAt(QSize(1920, 1080));
     EXPECT_EQ(form->windowHeight(), 710);
-    EXPECT_EQ(form->Panel10->height(), 676);  // no notice
+    EXPECT_EQ(form->upperAreaHeight(), 676);  // no notice
     view.reset();
     EXPECT_EQ(form->parent(), nullptr);  // the view did not take the board with it
     EXPECT_EQ(form->size(), layout::kOuterSize - layout::kNominalFrame);

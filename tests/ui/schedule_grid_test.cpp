@@ -72,11 +72,11 @@ protected:
         return QRect(QPoint(left, rowTop(row)), QPoint(right, lineUnder(row) - 1));
     }
     QRect titleCell(int row) const { return cellOf(row, 485, kDataRight); }
-    QColor highlight() const { return form->DBGrid1->palette().highlight().color(); }
+    QColor highlight() const { return form->grid().palette().highlight().color(); }
 
     // As from the mouse, so that the click gives the focus.
     void click(int row, int column) {
-        QTableView& grid = *form->DBGrid1;
+        QTableView& grid = form->grid();
         const QPoint at(grid.columnViewportPosition(column) + 20,
                         grid.rowViewportPosition(row) + 20);
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
@@ -84,7 +84,7 @@ protected:
 };
 
 TEST_F(ScheduleGrid, TenRacesShowNineRowsInOrderAndTheTenthStaysOutOfView) {
-    const RaceGridModel& model = *form->DSmenu;
+    const RaceGridModel& model = form->rows();
     ASSERT_EQ(model.rowCount(), 10);
     for (int race = 1; race <= 10; ++race) {
         const int row = race - 1;
@@ -94,8 +94,8 @@ TEST_F(ScheduleGrid, TenRacesShowNineRowsInOrderAndTheTenthStaysOutOfView) {
         EXPECT_EQ(model.index(row, 3).data().toString(), "");
         EXPECT_EQ(model.index(row, 4).data().toString().toStdString(), title(race));
     }
-    QTableView& grid = *form->DBGrid1;
-    EXPECT_EQ(grid.viewport()->mapTo(form->Panel10, QPoint(0, 0)), QPoint(143, kRowOneTop));
+    QTableView& grid = form->grid();
+    EXPECT_EQ(grid.viewport()->mapTo(&form->upperArea(), QPoint(0, 0)), QPoint(143, kRowOneTop));
     const int visibleHeight = grid.viewport()->height();
     for (int row = 0; row < 9; ++row) {
         EXPECT_EQ(grid.rowViewportPosition(row), kPitch * row);
@@ -107,7 +107,7 @@ TEST_F(ScheduleGrid, TenRacesShowNineRowsInOrderAndTheTenthStaysOutOfView) {
     EXPECT_TRUE(allPixels(upperArea(),
                           QRect(QPoint(kDataLeft, lineUnder(9) + 1), QPoint(kDataRight, 623)),
                           qRgb(0, 0, 0)));
-    EXPECT_EQ(form->Ed1->text(), "前のレース");
+    EXPECT_EQ(form->previousRaceText(), "前のレース");
 }
 
 TEST_F(ScheduleGrid, RowLinesRuleAndTextLieWhereTheDesignPutsThem) {
@@ -129,8 +129,8 @@ TEST_F(ScheduleGrid, RowLinesRuleAndTextLieWhereTheDesignPutsThem) {
 }
 
 TEST_F(ScheduleGrid, FixedCellsAreBlackEvenUnderTheirLines) {
-    const QImage grid = form->DBGrid1->grab().toImage();
-    const QPoint viewport = form->DBGrid1->viewport()->pos();
+    const QImage grid = form->grid().grab().toImage();
+    const QPoint viewport = form->grid().viewport()->pos();
     const QRect titleRow(viewport.x(), 2, 852, viewport.y() - 2);
     EXPECT_TRUE(allPixels(grid, titleRow, qRgb(0, 0, 0)));
     for (int row = 1; row <= 9; ++row) {
@@ -158,8 +158,8 @@ TEST_F(ScheduleGrid, OnlyAClickedCellIsHighlightedAndItReturnsToRowOneAtTheNextR
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     click(2, 4);
-    ASSERT_TRUE(form->DBGrid1->hasFocus());
-    EXPECT_EQ(form->DBGrid1->currentIndex(), form->DSmenu->index(2, 4));
+    ASSERT_TRUE(form->grid().hasFocus());
+    EXPECT_EQ(form->grid().currentIndex(), form->rows().index(2, 4));
     EXPECT_TRUE(anyPixel(upperArea(), titleCell(3), isHighlight));
     EXPECT_FALSE(anyPixel(upperArea(), titleCell(1), isHighlight));
     EXPECT_FALSE(anyPixel(upperArea(), cellOf(3, kDataLeft, 296), isHighlight));
@@ -167,47 +167,49 @@ TEST_F(ScheduleGrid, OnlyAClickedCellIsHighlightedAndItReturnsToRowOneAtTheNextR
     click(2, 4);  // the current cell again, then F2 and typing: no editing
     for (Qt::Key key : {Qt::Key_F2, Qt::Key_A}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_A ? "a" : "");
-        QApplication::sendEvent(form->DBGrid1, &press);
+        QApplication::sendEvent(&form->grid(), &press);
     }
-    EXPECT_TRUE(form->DBGrid1->viewport()->findChildren<QWidget*>().isEmpty());
+    EXPECT_TRUE(form->grid().viewport()->findChildren<QWidget*>().isEmpty());
 
     form->Timer1Timer();
-    EXPECT_EQ(form->DBGrid1->currentIndex(), form->DSmenu->index(0, 4));
+    EXPECT_EQ(form->grid().currentIndex(), form->rows().index(0, 4));
     EXPECT_TRUE(anyPixel(upperArea(), titleCell(1), isHighlight));
     EXPECT_FALSE(anyPixel(upperArea(), titleCell(3), isHighlight));
 }
 
 TEST_F(ScheduleGrid, RowLabelsStandBesideTheirRows) {
     struct Expected {
-        QLabel* label;
+        const char* name;
         const char* text;
         int row;
     };
     const Expected labels[] = {
-        {form->Label2, "Now", 1}, {form->Label5, "=>", 1}, {form->Label3, "次", 2},
-        {form->Label4, "２", 3},  {form->Label1, "３", 4}, {form->Label6, "４", 5},
-        {form->Label7, "５", 6},  {form->Label9, "６", 7}, {form->Label10, "７", 8},
-        {form->Label11, "８", 9},
+        {"Label2", "Now", 1}, {"Label5", "=>", 1},  {"Label3", "次", 2}, {"Label4", "２", 3},
+        {"Label1", "３", 4},  {"Label6", "４", 5},  {"Label7", "５", 6}, {"Label9", "６", 7},
+        {"Label10", "７", 8}, {"Label11", "８", 9},
     };
     for (const Expected& expected : labels) {
-        EXPECT_EQ(expected.label->text(), QString::fromUtf8(expected.text));
-        EXPECT_EQ(expected.label->font().pixelSize(), 45);
-        const int middle =
-            expected.label->mapTo(form->Panel10, expected.label->rect().center()).y();
+        const QLabel& label = component<QLabel>(*form, expected.name);
+        EXPECT_EQ(label.text(), QString::fromUtf8(expected.text));
+        EXPECT_EQ(label.font().pixelSize(), 45);
+        const int middle = label.mapTo(&form->upperArea(), label.rect().center()).y();
         EXPECT_GE(middle, rowTop(expected.row)) << expected.text;
         EXPECT_LT(middle, lineUnder(expected.row)) << expected.text;
     }
-    EXPECT_EQ(form->Label5->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(form->Label3->palette().color(QPalette::WindowText), QColor(192, 192, 192));
+    EXPECT_EQ(component(*form, "Label5").palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(component(*form, "Label3").palette().color(QPalette::WindowText),
+              QColor(192, 192, 192));
 }
 
 TEST_F(ScheduleGrid, RowLabelsStayVisibleAboveTheCurtain) {
     writeSchedule("");
     form->Timer1Timer();
-    ASSERT_FALSE(form->Panel6->isHidden());
+    ASSERT_TRUE(form->curtainShown());
     const QImage upper = upperArea();
     const auto isLight = [](QRgb pixel) { return qGray(pixel) > 120; };
-    EXPECT_TRUE(anyPixel(upper, form->Label2->geometry().translated(form->Panel3->pos()), isLight));
+    const QRect now =
+        component(*form, "Label2").geometry().translated(component(*form, "Panel3").pos());
+    EXPECT_TRUE(anyPixel(upper, now, isLight));
     EXPECT_FALSE(anyPixel(upper, titleCell(1), isYellow));  // the races lie behind the curtain
 }
 

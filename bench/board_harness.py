@@ -292,13 +292,19 @@ def refresh_bursts(times, gap=0.06):
     return bursts
 
 
-def refresh_rate(status):
-    """Refreshes a second over the last minute of a board's life (or all of
-    it, when younger), from one status file. A board rebuilds its table only
-    when the schedule changes, so its table's writes no longer count them."""
-    started = datetime.datetime.fromisoformat(status["startedAt"].replace("Z", "+00:00"))
-    last = datetime.datetime.fromisoformat(status["lastRefreshAt"].replace("Z", "+00:00"))
-    lived = (last - started).total_seconds()
+def refresh_rate(status, earlier=None):
+    """Refreshes a second, from a board's status file: its count of the last
+    minute's refreshes. Given an `earlier` status of a board still in its
+    first minute, over the time between the two; otherwise over the last
+    minute. (A board rebuilds its table only when the schedule changes, so
+    the table's writes no longer count its refreshes.)"""
+    def moment(name, of):
+        return datetime.datetime.fromisoformat(of[name].replace("Z", "+00:00"))
+    last = moment("lastRefreshAt", status)
+    if earlier and (last - moment("startedAt", status)).total_seconds() < 59:
+        between = (last - moment("lastRefreshAt", earlier)).total_seconds()
+        return (status["refreshesLastMinute"] - earlier["refreshesLastMinute"]) / max(between, 1.0)
+    lived = (last - moment("startedAt", status)).total_seconds()
     return status["refreshesLastMinute"] / max(1.0, min(60.0, lived))
 
 

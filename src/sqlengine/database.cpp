@@ -47,16 +47,15 @@ std::string dataFolder(const std::string& alias, const AliasParameters& paramete
 
 // A connection serves one thread (the window's, or a tool's only one), so
 // SQLite's own mutex around every call buys nothing.
-sqlite3* openConnection() {
-    sqlite3* handle = nullptr;
-    int result = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
-    if (result == SQLITE_OK) result = registerTimeOfDay(handle);
-    if (result == SQLITE_OK) result = sqlite3_busy_timeout(handle, kBusyTimeoutMs);
-    if (result == SQLITE_OK) return handle;
-    const std::string text = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(result);
-    sqlite3_close_v2(handle);
-    throw Error(engineErrorMessage({text}, result));
+ConnectionHandle openConnection() {
+    sqlite3* opened = nullptr;
+    const int result = sqlite3_open_v2(":memory:", &opened,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    ConnectionHandle connection(opened);
+    check(connection.get(), result);
+    check(connection.get(), registerTimeOfDay(connection.get()));
+    check(connection.get(), sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs));
+    return connection;
 }
 
 }  // namespace
@@ -72,31 +71,31 @@ Database::Database(const std::string& alias, const std::vector<std::string>& par
     tables_ = tableFilesIn(folder_);
     tableNames_ = namesOf(tables_);
     handle_ = openConnection();
-    try {
-        attachTableFiles(handle_, tables_);
-    } catch (...) {
-        sqlite3_close_v2(handle_);
-        throw;
-    }
-    statements_ = std::make_unique<StatementCache>(handle_, kKeptShapes);
+    attachTableFiles(handle(), tables_);
+    statements_ = std::make_unique<StatementCache>(handle(), kKeptShapes);
 }
 
 Database::Database(const std::vector<std::string>& tables)
     : handle_(openConnection()),
       tableNames_(tables.begin(), tables.end()),
-      statements_(std::make_unique<StatementCache>(handle_, kKeptShapes)) {}
+      statements_(std::make_unique<StatementCache>(handle(), kKeptShapes)) {}
 
 Database Database::inMemory(const std::vector<std::string>& tables) {
     return Database(tables);
 }
 
 void Database::setBusyTimeout(int milliseconds) {
-    sqlite3_busy_timeout(handle_, milliseconds);
+    sqlite3_busy_timeout(handle(), milliseconds);
 }
 
+int Database::check(int rc) const {
+    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
+    throw lastEngineError(handle(), folder_, tables_);
+}
+
+// The compiled statements go before the connection they belong to.
 Database::~Database() {
     statements_.reset();
-    sqlite3_close_v2(handle_);
 }
 
 // Table names are made plain in the shape only when it is compiled: the
@@ -116,7 +115,7 @@ std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
     });
     if (file == tables_.end()) return std::nullopt;
     int moved = 1;
-    if (sqlite3_file_control(handle_, file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
+    if (sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
             SQLITE_OK ||
         moved)
         return std::nullopt;
@@ -132,16 +131,15 @@ std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
 
 Database::Transaction::Transaction(Database& database) : database_(database) {
     // Inside a transaction already open, the statements simply join it.
-    if (!sqlite3_get_autocommit(database_.handle_)) return;
-    if (sqlite3_exec(database_.handle_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        throwEngineError(database_);
+    if (!sqlite3_get_autocommit(database_.handle())) return;
+    database_.check(sqlite3_exec(database_.handle(), "BEGIN", nullptr, nullptr, nullptr));
     open_ = true;
 }
 
 Database::Transaction::~Transaction() {
     try {
         commit();
-    } catch (...) {
+    } catch (const Error&) {
         // What a failed refresh did is kept when possible; a destructor
         // has no one to report to.
     }
@@ -152,13 +150,12 @@ Database::Transaction::~Transaction() {
 void Database::Transaction::commit() {
     if (!open_) return;
     open_ = false;
-    sqlite3* handle = database_.handle_;
+    sqlite3* handle = database_.handle();
     if (sqlite3_get_autocommit(handle)) return;  // the engine already rolled back
     if (sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
-    const int code = sqlite3_extended_errcode(handle);
-    const std::string text = sqlite3_errmsg(handle);
+    const EngineError failure = lastEngineError(handle, database_.folder(), database_.tableFiles());
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw EngineError(engineErrorMessage({text}, code), code);
+    throw failure;
 }
 
 }  // namespace pelm

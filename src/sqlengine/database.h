@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sqlengine/folder_driver.h"
+#include "sqlengine/sqlite_handles.h"
 #include "sqlengine/literal_shape.h"
 
 struct sqlite3;
@@ -73,7 +74,12 @@ public:
     /// file's read lock, which the transaction then keeps.
     std::optional<std::int64_t> tableFileVersion(std::string_view table);
 
-    sqlite3* handle() const { return handle_; }
+    /// `rc` when it reports no failure; otherwise throws EngineError for
+    /// the last failure on this connection, naming the table file where a
+    /// table file is missing, lacks its table, or is read-only.
+    int check(int rc) const;
+
+    sqlite3* handle() const { return handle_.get(); }
     /// The data folder (native path; empty in memory) and its table files.
     const std::string& folder() const { return folder_; }
     const std::vector<TableFile>& tableFiles() const { return tables_; }
@@ -82,7 +88,7 @@ public:
 private:
     explicit Database(const std::vector<std::string>& tables);
 
-    sqlite3* handle_ = nullptr;
+    ConnectionHandle handle_;
     std::string folder_;
     std::vector<TableFile> tables_;
     TableNames tableNames_;

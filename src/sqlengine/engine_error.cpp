@@ -8,7 +8,6 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ascii_case.h"
-#include "sqlengine/database.h"
 
 namespace pelm {
 namespace {
@@ -20,30 +19,25 @@ std::string tableFileText(const std::string& path, std::string_view problem) {
 }
 
 // SQLite names the table as the statement wrote it, maybe as "<table>.db".
-std::string missingTableText(const Database& database, std::string_view message) {
+std::string missingTableText(const std::string& folder, std::string_view message) {
     std::string table(message.substr(kNoSuchTable.size()));
     if (table.size() > 3 && sameAsciiName(table.substr(table.size() - 3), ".db"))
         table.resize(table.size() - 3);
-    const std::string path = database.folder() + "/" + cp932ToUtf8(table) + ".db";
+    const std::string path = folder + "/" + cp932ToUtf8(table) + ".db";
     if (!std::filesystem::exists(path)) return tableFileText(path, "が見つかりません");
     return tableFileText(path, "にテーブル '" + cp932ToUtf8(table) + "' がありません");
 }
 
-void addReadOnlyTexts(const Database& database, std::vector<std::string>& texts) {
-    for (const TableFile& table : database.tableFiles()) {
-        if (sqlite3_db_readonly(database.handle(), table.name.c_str()) == 1)
+void addReadOnlyTexts(sqlite3* connection, const std::vector<TableFile>& tables,
+                      std::vector<std::string>& texts) {
+    for (const TableFile& table : tables) {
+        if (sqlite3_db_readonly(connection, table.name.c_str()) == 1)
             texts.push_back(tableFileText(table.path, "は読み取り専用です"));
     }
 }
 
-std::vector<std::string> errorTexts(const Database& database, int code) {
-    std::vector<std::string> texts;
-    const std::string message = sqlite3_errmsg(database.handle());
-    if (message.empty()) return texts;
-    texts.push_back(message);
-    if (message.starts_with(kNoSuchTable)) texts.push_back(missingTableText(database, message));
-    if ((code & 0xff) == SQLITE_READONLY) addReadOnlyTexts(database, texts);
-    return texts;
+bool succeeded(int rc) {
+    return rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE;
 }
 
 }  // namespace
@@ -79,10 +73,22 @@ bool EngineError::tableFileBroken() const {
     }
 }
 
-void throwEngineError(const Database& database) {
-    const int code = sqlite3_extended_errcode(database.handle());
-    const bool missing = std::string_view(sqlite3_errmsg(database.handle())).starts_with(kNoSuchTable);
-    throw EngineError(engineErrorMessage(errorTexts(database, code), code), code, missing);
+EngineError lastEngineError(sqlite3* connection, const std::string& folder,
+                            const std::vector<TableFile>& tables) {
+    const int code = sqlite3_extended_errcode(connection);
+    const std::string message = sqlite3_errmsg(connection);
+    std::vector<std::string> texts{message};
+    const bool missing = message.starts_with(kNoSuchTable);
+    if (missing) texts.push_back(missingTableText(folder, message));
+    if ((code & 0xff) == SQLITE_READONLY) addReadOnlyTexts(connection, tables, texts);
+    return EngineError(engineErrorMessage(texts, code), code, missing);
+}
+
+int check(sqlite3* connection, int rc) {
+    if (succeeded(rc)) return rc;
+    // Without a connection (an open that failed early) only the code speaks.
+    if (!connection) throw EngineError(engineErrorMessage({sqlite3_errstr(rc)}, rc), rc);
+    throw lastEngineError(connection, {}, {});
 }
 
 }  // namespace pelm

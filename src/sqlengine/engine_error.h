@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "sqlengine/folder_driver.h"
+
+struct sqlite3;
 
 namespace pelm {
-
-class Database;
 
 /// A failure the engine reported, with SQLite's extended result code, so a
 /// caller can tell a value the table refused from a table file that can no
@@ -41,9 +42,14 @@ private:
 /// no text. CP932.
 std::string engineErrorMessage(const std::vector<std::string>& texts, int code);
 
-/// Throws EngineError for the last failure on `database`: SQLite's text,
-/// then a line naming the table file when a table file is missing, lacks
-/// its table, or is read-only.
-[[noreturn]] void throwEngineError(const Database& database);
+/// The error of the last failure on `connection`: SQLite's text, then a
+/// line naming the table file when a table file of `tables` (in `folder`)
+/// is missing, lacks its table, or is read-only.
+EngineError lastEngineError(sqlite3* connection, const std::string& folder,
+                            const std::vector<TableFile>& tables);
+
+/// `rc` when it reports no failure (OK, a row, done); otherwise throws the
+/// connection's error, with SQLite's own message.
+int check(sqlite3* connection, int rc);
 
 }  // namespace pelm

@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/ascii_case.h"
+#include "sqlengine/sqlite_handles.h"
 
 namespace fs = std::filesystem;
 
@@ -36,14 +37,14 @@ std::string quotedIdentifier(std::string_view name) {
 }
 
 void attach(sqlite3* handle, const TableFile& table) {
-    sqlite3_stmt* statement = nullptr;
-    int result = sqlite3_prepare_v2(handle, "ATTACH DATABASE ?1 AS ?2", -1, &statement, nullptr);
+    sqlite3_stmt* compiled = nullptr;
+    int result = sqlite3_prepare_v2(handle, "ATTACH DATABASE ?1 AS ?2", -1, &compiled, nullptr);
+    const StatementHandle statement(compiled);
     if (result == SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, table.path.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(statement, 2, table.name.c_str(), -1, SQLITE_TRANSIENT);
-        result = sqlite3_step(statement);
+        sqlite3_bind_text(compiled, 1, table.path.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(compiled, 2, table.name.c_str(), -1, SQLITE_TRANSIENT);
+        result = sqlite3_step(compiled);
     }
-    sqlite3_finalize(statement);
     if (result != SQLITE_OK && result != SQLITE_DONE) throwCannotOpen(handle, table);
 }
 

@@ -13,11 +13,12 @@
 namespace pelm {
 namespace {
 
-sqlite3_stmt* prepare(Database& database, std::string_view text, const char** tail) {
-    sqlite3_stmt* statement = nullptr;
+StatementHandle prepare(Database& database, std::string_view text, const char** tail) {
+    sqlite3_stmt* compiled = nullptr;
     const int result = sqlite3_prepare_v2(database.handle(), text.data(),
-                                          static_cast<int>(text.size()), &statement, tail);
-    if (result != SQLITE_OK) throwEngineError(database);
+                                          static_cast<int>(text.size()), &compiled, tail);
+    StatementHandle statement(compiled);
+    database.check(result);
     return statement;
 }
 
@@ -25,9 +26,7 @@ sqlite3_stmt* prepare(Database& database, std::string_view text, const char** ta
 // are fine, a second statement would silently not run.
 bool holdsStatement(Database& database, std::string_view rest) {
     const char* tail = nullptr;
-    sqlite3_stmt* statement = prepare(database, rest, &tail);
-    sqlite3_finalize(statement);
-    return statement != nullptr;
+    return prepare(database, rest, &tail) != nullptr;
 }
 
 }  // namespace
@@ -35,14 +34,10 @@ bool holdsStatement(Database& database, std::string_view rest) {
 Statement::Statement(Database& database, std::string_view text) : database_(database) {
     const std::string plain = withPlainTableNames(text, database.tableNames());
     const char* tail = nullptr;
-    statement_.reset(prepare(database, plain, &tail));
+    statement_ = prepare(database, plain, &tail);
     const std::string_view rest(tail, plain.data() + plain.size() - tail);
     if (!statement_) throw Error(utf8ToCp932("SQL 文がありません"));
     if (holdsStatement(database, rest)) throw Error(utf8ToCp932("SQL 文は一度に一つだけ送れます"));
-}
-
-void Statement::Finalize::operator()(sqlite3_stmt* statement) const {
-    sqlite3_finalize(statement);
 }
 
 bool Statement::readOnly() const {
@@ -67,7 +62,8 @@ bool Statement::step() {
     const int result = sqlite3_step(statement_.get());
     if (result == SQLITE_ROW) return true;
     if (result == SQLITE_DONE) return false;
-    throwEngineError(database_);
+    database_.check(result);
+    return false;
 }
 
 ResultSet::Row Statement::currentRow() const {

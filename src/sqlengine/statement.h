@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "sqlengine/result_set.h"
+#include "sqlengine/sqlite_handles.h"
 
 struct sqlite3_stmt;
 
@@ -30,12 +31,8 @@ private:
     bool step();  // true while a row is ready
     ResultSet::Row currentRow() const;
 
-    struct Finalize {
-        void operator()(sqlite3_stmt* statement) const;
-    };
-
     Database& database_;
-    std::unique_ptr<sqlite3_stmt, Finalize> statement_;
+    StatementHandle statement_;
 };
 
 }  // namespace pelm

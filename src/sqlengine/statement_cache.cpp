@@ -9,9 +9,9 @@ namespace pelm {
 namespace {
 
 bool onlyBlanksAndComments(sqlite3* handle, const char* rest) {
-    sqlite3_stmt* statement = nullptr;
-    const int result = sqlite3_prepare_v2(handle, rest, -1, &statement, nullptr);
-    sqlite3_finalize(statement);
+    sqlite3_stmt* compiled = nullptr;
+    const int result = sqlite3_prepare_v2(handle, rest, -1, &compiled, nullptr);
+    const StatementHandle statement(compiled);
     return result == SQLITE_OK && statement == nullptr;
 }
 
@@ -38,27 +38,23 @@ StatementCache::StatementCache(sqlite3* handle, std::size_t capacity)
 
 StatementCache::~StatementCache() = default;
 
-void StatementCache::Finalize::operator()(sqlite3_stmt* statement) const {
-    sqlite3_finalize(statement);
-}
-
 sqlite3_stmt* StatementCache::compiled(const std::string& shape, std::size_t values,
                                        const TableNames& tables) {
     const auto kept = shapes_.find(shape);
     if (kept != shapes_.end()) return kept->second.get();
-    Compiled statement = compile(withPlainTableNames(shape, tables), values);
+    StatementHandle statement = compile(withPlainTableNames(shape, tables), values);
     if (!statement) return nullptr;
     if (shapes_.size() >= capacity_) shapes_.clear();
     return shapes_.emplace(shape, std::move(statement)).first->second.get();
 }
 
-StatementCache::Compiled StatementCache::compile(const std::string& text,
+StatementHandle StatementCache::compile(const std::string& text,
                                                  std::size_t values) const {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     const int result = sqlite3_prepare_v2(handle_, text.c_str(), static_cast<int>(text.size()),
                                           &raw, &tail);
-    Compiled statement(raw);
+    StatementHandle statement(raw);
     if (result != SQLITE_OK || !statement) return nullptr;
     if (static_cast<std::size_t>(sqlite3_bind_parameter_count(raw)) != values) return nullptr;
     if (!onlyBlanksAndComments(handle_, tail)) return nullptr;
@@ -75,7 +71,7 @@ void runWithValues(Database& database, sqlite3_stmt* statement,
     }
     int result = SQLITE_ROW;
     while (result == SQLITE_ROW) result = sqlite3_step(statement);
-    if (result != SQLITE_DONE) throwEngineError(database);
+    database.check(result);
 }
 
 }  // namespace pelm

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sqlengine/sqlite_handles.h"
 #include "sqlengine/table_names.h"
 
 struct sqlite3;
@@ -33,15 +34,11 @@ public:
     sqlite3_stmt* compiled(const std::string& shape, std::size_t values, const TableNames& tables);
 
 private:
-    struct Finalize {
-        void operator()(sqlite3_stmt* statement) const;
-    };
-    using Compiled = std::unique_ptr<sqlite3_stmt, Finalize>;
-    Compiled compile(const std::string& text, std::size_t values) const;
+    StatementHandle compile(const std::string& text, std::size_t values) const;
 
     sqlite3* handle_;
     std::size_t capacity_;
-    std::map<std::string, Compiled, std::less<>> shapes_;
+    std::map<std::string, StatementHandle, std::less<>> shapes_;
 };
 
 /// Runs `statement` (from StatementCache) with `values` bound as texts to

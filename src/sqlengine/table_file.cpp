@@ -8,56 +8,62 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "sqlengine/sqlite_handles.h"
 #include "sqlengine/time_of_day_sql.h"
 
 namespace pelm {
 namespace {
 
-// Closes the connection on every way out.
+// A connection to one table file that remembers how its last step went,
+// for checks that answer with the engine's text rather than raise it.
 class Connection {
 public:
     Connection(const std::string& path, int flags) {
-        result_ = sqlite3_open_v2(path.c_str(), &handle_, flags, nullptr);
-        if (result_ == SQLITE_OK) result_ = registerTimeOfDay(handle_);
+        sqlite3* opened = nullptr;
+        result_ = sqlite3_open_v2(path.c_str(), &opened, flags, nullptr);
+        handle_.reset(opened);
+        if (result_ == SQLITE_OK) result_ = registerTimeOfDay(handle_.get());
     }
-    ~Connection() { sqlite3_close_v2(handle_); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
 
     bool ok() const { return result_ == SQLITE_OK; }
     bool run(const std::string& sql) {
-        result_ = sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, nullptr);
+        result_ = sqlite3_exec(handle_.get(), sql.c_str(), nullptr, nullptr, nullptr);
         return ok();
     }
     bool compiles(std::string_view sql) {
-        sqlite3_stmt* statement = nullptr;
-        result_ = sqlite3_prepare_v2(handle_, sql.data(), static_cast<int>(sql.size()), &statement,
-                                     nullptr);
-        sqlite3_finalize(statement);
+        prepare(sql);
         return ok();
     }
     /// The first line of a quick check: "ok" for a sound file.
     std::string quickCheck() { return firstText("PRAGMA quick_check(1)"); }
     /// The first column of the first row of `sql`, or the engine's error.
-    std::string firstText(const char* sql) {
-        sqlite3_stmt* statement = nullptr;
-        result_ = sqlite3_prepare_v2(handle_, sql, -1, &statement, nullptr);
-        std::string verdict;
-        if (ok() && sqlite3_step(statement) == SQLITE_ROW) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-            verdict = text ? text : "";
+    std::string firstText(std::string_view sql) {
+        const StatementHandle statement = prepare(sql);
+        if (!ok()) return errorText();
+        const int stepped = sqlite3_step(statement.get());
+        if (stepped != SQLITE_ROW && stepped != SQLITE_DONE) {
+            result_ = stepped;  // a damaged page shows only when it is read
+            return errorText();
         }
-        if (ok()) result_ = sqlite3_finalize(statement);
-        else sqlite3_finalize(statement);
-        return ok() ? verdict : errorText();
+        const auto* text = stepped == SQLITE_ROW
+                               ? reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0))
+                               : nullptr;
+        return text ? text : "";
     }
     int result() const { return result_; }
     std::string errorText() const {
-        return handle_ ? sqlite3_errmsg(handle_) : sqlite3_errstr(result_);
+        return handle_ ? sqlite3_errmsg(handle_.get()) : sqlite3_errstr(result_);
     }
 
 private:
-    sqlite3* handle_ = nullptr;
+    StatementHandle prepare(std::string_view sql) {
+        sqlite3_stmt* compiled = nullptr;
+        result_ = sqlite3_prepare_v2(handle_.get(), sql.data(), static_cast<int>(sql.size()),
+                                     &compiled, nullptr);
+        return StatementHandle(compiled);
+    }
+
+    ConnectionHandle handle_;
     int result_ = SQLITE_OK;
 };
 

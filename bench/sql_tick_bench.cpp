@@ -25,6 +25,7 @@
 #include "engine/refresh_cycle.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/ini_file.h"
 #include "engine/board_connection.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace fs = std::filesystem;

@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/folder_driver.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace pelmctl {

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/folder_driver.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace pelm {

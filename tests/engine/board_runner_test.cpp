@@ -13,6 +13,7 @@
 
 #include "platform/codepage.h"
 #include "platform/time_of_day.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/board_folder.h"
 #include "support/journal_capture.h"

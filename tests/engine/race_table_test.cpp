@@ -12,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/database.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
 

@@ -14,6 +14,7 @@
 #include "engine/refresh_cycle.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/board_folder.h"
 #include "support/headless_board.h"

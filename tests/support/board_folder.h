@@ -12,6 +12,7 @@
 #include "engine/board_connection.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
+#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
 

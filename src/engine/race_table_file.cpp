@@ -1,3 +1,5 @@
+#include "engine/race_table_file.h"
+
 #include "sqlengine/table_file.h"
 #include "sqlengine/time_of_day_sql.h"
 

@@ -237,6 +237,13 @@ def start_xvfb(screen):
     if not display:
         xvfb.kill()
         raise RuntimeError("Xvfb did not start")
+    # Announced is not always answering yet on a loaded machine: a board
+    # started at once has been seen to find no display.
+    wait_for(lambda: xvfb.poll() is not None or subprocess.run(
+        ["xdpyinfo", "-display", f":{display}"], stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL).returncode == 0, 10)
+    if xvfb.poll() is not None:
+        raise RuntimeError(f"Xvfb on :{display} ended at start")
     return xvfb, int(display)
 
 

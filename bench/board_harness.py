@@ -100,6 +100,8 @@ class Board:
         self.display = None
         self.arguments = list(arguments)
         self.screen = screen
+        self.program = "src/app/PelmDp"
+        self.title = "Tovalen V1.3"
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -125,14 +127,14 @@ class Board:
             self.display = self.xvfb.display
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
                    QT_QPA_PLATFORM="xcb", **self.environment)
-        before = self.window_ids("Tovalen V1.3")
+        before = self.window_ids(self.title)
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
-        self.process = subprocess.Popen([str(self.build / "src/app/PelmDp")] + self.arguments, cwd=self.work,
+        self.process = subprocess.Popen([str(self.build / self.program)] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
         if not wait:
             return
         try:
-            wait_for(lambda: not self.alive() or self.window_ids("Tovalen V1.3") - before, 30)
+            wait_for(lambda: not self.alive() or self.window_ids(self.title) - before, 30)
         except TimeoutError:
             raise TimeoutError(f"no board window on :{self.display}: {self.journal()}") from None
         if not self.alive():
@@ -150,9 +152,10 @@ class Board:
         fields = pathlib.Path(f"/proc/{self.process.pid}/stat").read_text().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
-    def pss_kib(self):
+    def pss_kib(self, kind="Pss"):
+        """Proportional set size in KiB; kind "Pss_Anon" for private memory only."""
         for line in pathlib.Path(f"/proc/{self.process.pid}/smaps_rollup").read_text().splitlines():
-            if line.startswith("Pss:"):
+            if line.startswith(kind + ":"):
                 return int(line.split()[1])
         return 0
 

@@ -4,7 +4,8 @@
 // temporary folder (with the bytes the process wrote per refresh) and on an
 // in-memory database as the floor; the ratio at N = 100 should stay within 2.
 // A whole refresh (files read, board written) is measured against the same
-// floor, and at 20 races it tells what the idle engine costs a core.
+// floor, and at 20 races it tells what the idle engine costs a core; a
+// refresh that meets a new schedule tells what a rebuild costs per race.
 //
 // The folder is made under $TMPDIR (else /tmp); point TMPDIR at the disk
 // the board's data folder lives on to count what reaches that disk.
@@ -133,27 +134,64 @@ void BM_InMemoryTick(benchmark::State& state) {
     measureTicks(state, database);
 }
 
-// The whole refresh as the board runs it, schedule and notice files included.
-void BM_FullRefresh(benchmark::State& state) {
-    DataFolder folder;
+std::string scheduleOfTheDay(int races) {
     std::string schedule;
-    for (const RaceEntry& race : racesOfTheDay(static_cast<int>(state.range(0))))
+    for (const RaceEntry& race : racesOfTheDay(races))
         schedule += race.start + "," + race.end + "," + race.title + "\r\n";
-    std::ofstream(folder.data() + "/RInfo.txt", std::ios::binary) << schedule;
-    std::ofstream(folder.data() + "/RInfomem.txt", std::ios::binary) << "notice\r\n";
+    return schedule;
+}
+
+// A board over a data folder whose schedule holds N races, at noon.
+struct BenchBoard {
+    explicit BenchBoard(int races) {
+        writeSchedule(scheduleOfTheDay(races));
+        std::ofstream(folder.data() + "/RInfomem.txt", std::ios::binary) << "notice\r\n";
+        settings.dataDir = utf8ToCp932(folder.data());
+    }
+    void writeSchedule(const std::string& bytes) const {
+        std::ofstream(folder.data() + "/RInfo.txt", std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    DataFolder folder;
     std::unique_ptr<Database> database = folder.open();
     BoardSettings settings = BoardSettings::defaults();
-    settings.dataDir = utf8ToCp932(folder.data());
-    FixedClock clock(TimeOfDay(12 * 3600 * 1000));
+    FixedClock clock{TimeOfDay(12 * 3600 * 1000)};
     RecordingBoard board;
-    RefreshCycle cycle(*database, settings, clock, board);
-    for (auto _ : state) cycle.refresh();
+    RefreshCycle cycle{*database, settings, clock, board};
+};
+
+// The whole refresh as the board runs it, schedule and notice files
+// included: an idle board, the schedule and the clock text unchanged.
+void BM_FullRefresh(benchmark::State& state) {
+    BenchBoard board(static_cast<int>(state.range(0)));
+    for (auto _ : state) board.cycle.refresh();
+}
+
+// A refresh that finds a new schedule every time: what a change costs.
+void BM_NewScheduleRefresh(benchmark::State& state) {
+    BenchBoard board(static_cast<int>(state.range(0)));
+    const std::string schedules[2] = {scheduleOfTheDay(static_cast<int>(state.range(0))),
+                                      scheduleOfTheDay(static_cast<int>(state.range(0))) + "\r\n"};
+    int turn = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        board.writeSchedule(schedules[turn ^= 1]);
+        state.ResumeTiming();
+        board.cycle.refresh();
+    }
 }
 
 BENCHMARK(BM_FullRefresh)
     ->Arg(10)
     ->Arg(20)
     ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_NewScheduleRefresh)
+    ->Arg(20)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond)
@@ -210,6 +248,19 @@ void printIdleCost(const MedianKeeper& keeper) {
 
 }  // namespace
 
+// What one rebuild costs per race: the statements alone, and a whole
+// refresh that meets a new schedule.
+void printRebuildCost(const MedianKeeper& keeper) {
+    for (const char* size : {"1000", "10000"}) {
+        for (const char* measured : {"BM_TableFileTick", "BM_NewScheduleRefresh"}) {
+            const auto cpu = keeper.cpuMedians.find(std::string(measured) + "/" + size);
+            if (cpu == keeper.cpuMedians.end()) continue;
+            std::cout << "N=" << size << ": " << measured << " " << cpu->second / 1000
+                      << " ms CPU, " << cpu->second / std::stod(size) << " us per race\n";
+        }
+    }
+}
+
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -219,6 +270,7 @@ int main(int argc, char** argv) {
     printRatio(keeper, "BM_TableFileTick", "100");
     printRatio(keeper, "BM_FullRefresh", "100");
     printIdleCost(keeper);
+    printRebuildCost(keeper);
     benchmark::Shutdown();
     return 0;
 }

@@ -7,15 +7,10 @@
 #include "platform/free_memory.h"
 #include "platform/text_file.h"
 #include "sqlengine/engine_error.h"
+#include "sqlengine/time_of_day_sql.h"
 
 namespace pelm {
 namespace {
-
-std::size_t totalBytes(const std::vector<std::string>& lines) {
-    std::size_t bytes = 0;
-    for (const std::string& line : lines) bytes += line.size();
-    return bytes;
-}
 
 // Hands the heap back when the refresh it guards ends, however it ends: by
 // then the lines are gone and the grid has let go of the rows it replaced.
@@ -43,56 +38,109 @@ RefreshCycle::RefreshCycle(Database& database, const BoardSettings& settings, co
       work_(database, "Qwork"),
       menu_(database, "Qmenu") {}
 
-void RefreshCycle::emptyRaceTable() { pelm::emptyRaceTable(work_); }
+void RefreshCycle::emptyRaceTable() {
+    built_.reset();
+    ++tableGeneration_;
+    pelm::emptyRaceTable(work_);
+}
 
 RefreshOutcome RefreshCycle::refresh() {
     // The refresh after an outsized schedule drops its rows; then is the
     // time to give their memory and their pages back.
     const HeapReleaseAtEnd release(lastScheduleOutsized_);
-    LimitedLines schedule;
+    lastScheduleOutsized_ = false;
+    std::string bytes;
     try {
-        schedule = readScheduleLines(settings_.dataDir);
+        bytes = readScheduleBytes(settings_.dataDir);
     } catch (const Error&) {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
         board_.setClockText(settings_.setuzoku);
         return {TickState::NotConnected, std::nullopt};
     }
-    std::vector<std::string> lines = std::move(schedule.lines);
-    lastScheduleOutsized_ = totalBytes(lines) > kOutsizedSchedule;
-    if (lines.empty()) {
-        board_.setClockText(settings_.taiki);
-        setPreviousRace("");
-        board_.setCurtainVisible(true);
-        return {TickState::Waiting, std::nullopt};
+    // The bytes of the last rebuild had lines, so they cannot mean waiting.
+    const bool sameSchedule = !alwaysRebuild_ && built_ && built_->schedule == bytes &&
+                              built_->locale == currentLocaleTime();
+    LimitedLines schedule;
+    if (!sameSchedule) {
+        schedule = scheduleLines(bytes);
+        lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
+        if (schedule.lines.empty()) {
+            board_.setClockText(settings_.taiki);
+            setPreviousRace("");
+            board_.setCurtainVisible(true);
+            return {TickState::Waiting, std::nullopt};
+        }
     }
     board_.setCurtainVisible(false);
-    const std::size_t previousLines = lastScheduleLines_;
-    lastScheduleLines_ = lines.size();
-    RefreshOutcome outcome{TickState::Running, rebuildRaceTable(lines)};
-    lines = {};
-    // A writer that appends instead of replacing: the board shows the day's
-    // first part and says why it shows no more.
-    if (schedule.cut) outcome.problem = scheduleCutMessage(settings_.dataDir);
-    if (previousLines >= kLargeTable && lastScheduleLines_ * 4 < previousLines) shrinkTable();
-
-    openUpcomingRaces(menu_, timeText(clock_));
-    board_.showUpcoming(menu_.result());
-    board_.setClockText(timeText(clock_));
-    showPreviousRace();
+    const RefreshOutcome outcome = refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
     showNotice();
     return outcome;
+}
+
+// One transaction, so a refresh takes the table file's locks once and
+// writes it at most once; whatever was done before an error is committed
+// all the same.
+RefreshOutcome RefreshCycle::refreshTable(bool sameSchedule, std::string bytes,
+                                          LimitedLines schedule) {
+    const TimeOfDay now = clock_.now();
+    Database::Transaction transaction(database_);
+    RefreshOutcome outcome;
+    if (tableStillBuilt(sameSchedule, now)) {
+        outcome = keepTable();
+    } else {
+        if (sameSchedule) schedule = scheduleLines(bytes);
+        const std::size_t previousLines = lastScheduleLines_;
+        outcome = rebuild(std::move(bytes), std::move(schedule), now);
+        if (previousLines >= kLargeTable && lastScheduleLines_ * 4 < previousLines) {
+            transaction.commit();  // a vacuum runs outside any transaction
+            shrinkTable();
+        }
+    }
+    selectUpcoming();
+    transaction.commit();
+    return outcome;
+}
+
+// Whether the table holds what a rebuild would put in now: the same bytes
+// read with the same locale, the same before-first-race decision, and no
+// other program has touched the file (or put another in its place).
+bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
+    if (!sameSchedule) return false;
+    const bool waitingRow = built_->firstStart && now < *built_->firstStart;
+    if (waitingRow != built_->waitingRow) return false;
+    const std::optional<std::int64_t> version = database_.tableFileVersion("rmenutxt");
+    return version && version == built_->fileVersion;
+}
+
+// What a rebuild would have done to the board and said, without doing it.
+RefreshOutcome RefreshCycle::keepTable() {
+    if (built_->waitingRow) setPreviousRace("");
+    if (built_->cut) return {TickState::Running, scheduleCutMessage(settings_.dataDir)};
+    return {TickState::Running, built_->problem};
+}
+
+RefreshOutcome RefreshCycle::rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now) {
+    built_.reset();  // until this rebuild completes, the table is no one's
+    ++tableGeneration_;
+    ++rebuilds_;
+    lastScheduleLines_ = schedule.lines.size();
+    BuiltTable built = rebuildRaceTable(schedule.lines, now);
+    built.schedule = std::move(bytes);
+    built.locale = currentLocaleTime();
+    built.cut = schedule.cut;
+    built.fileVersion = database_.tableFileVersion("rmenutxt");
+    built_ = std::move(built);
+    return keepTable();
 }
 
 // The before-first-race decision belongs to the first line that has three
 // fields; when that line is left out, the next line that is kept takes it.
 // A short first line still settles it (no row), as it always has.
-std::optional<std::string> RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines) {
-    // One transaction, so a refresh writes the table file once; whatever was
-    // done before an error is committed all the same.
-    Database::Transaction transaction(database_);
+RefreshCycle::BuiltTable RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines,
+                                                        TimeOfDay now) {
+    BuiltTable built;
     pelm::emptyRaceTable(work_);
-    std::optional<std::string> problem;
     std::vector<std::string> fields;
     bool decided = false;
     for (size_t index = 0; index < lines.size(); ++index) {
@@ -101,32 +149,79 @@ std::optional<std::string> RefreshCycle::rebuildRaceTable(const std::vector<std:
             decided = decided || index == 0;
             continue;
         }
-        if (insertRace(*race, !decided, problem)) decided = true;
+        if (insertRace(*race, !decided, now, built)) decided = true;
     }
-    transaction.commit();
-    return problem;
+    return built;
 }
 
 // Inserts one race; true when the table took it. A refused value is kept
-// as the refresh's problem (the first one only) and the line left out.
-bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept,
-                              std::optional<std::string>& problem) {
+// as the rebuild's problem (the first one only) and the line left out.
+bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now,
+                              BuiltTable& built) {
     try {
         const std::optional<TimeOfDay> start =
             firstKept ? std::optional(strToTime(race.start)) : std::nullopt;
         insertRaceRow(work_, race);
-        if (start && clock_.now() < *start) {
+        if (!start) return true;
+        built.firstStart = start;
+        if (now < *start) {
             insertBeforeFirstRaceRow(work_);
             setPreviousRace("");
+            built.waitingRow = true;
         }
         return true;
     } catch (const EngineError& error) {
         if (!error.valueRejected()) throw;
-        if (!problem) problem = error.what();
+        if (!built.problem) built.problem = error.what();
     } catch (const Error& error) {  // the start is no time
-        if (!problem) problem = error.what();
+        if (!built.problem) built.problem = error.what();
     }
     return false;
+}
+
+// The selections answer from the table and the clock text alone, so while
+// neither changed the open result sets stand and only the clock is set.
+// A clock that moved on changes the answer only once it reaches the end of
+// an upcoming race: until then no race leaves, and none that had ended
+// comes back.
+bool RefreshCycle::answerHolds(const std::string& clockText) const {
+    if (alwaysRebuild_ || !answered_ || answered_->table != tableGeneration_) return false;
+    if (clockText == answered_->clockText) return true;
+    return compareTimeTexts(clockText, answered_->clockText) >= 0 &&
+           (!answered_->nextEnd || compareTimeTexts(clockText, *answered_->nextEnd) < 0);
+}
+
+// The earliest end among the upcoming rows, in the table's own order.
+std::optional<std::string> RefreshCycle::nextEnd() const {
+    const std::shared_ptr<const ResultSet> upcoming = menu_.result();
+    const int column = upcoming->columnIndex("etime");
+    std::optional<std::string> earliest;
+    for (const ResultSet::Row& row : upcoming->rows) {
+        const std::optional<std::string>& end = row[static_cast<std::size_t>(column)];
+        if (end && (!earliest || compareTimeTexts(*end, *earliest) < 0)) earliest = end;
+    }
+    return earliest;
+}
+
+void RefreshCycle::selectUpcoming() {
+    const std::string clockText = timeText(clock_);
+    if (answerHolds(clockText)) {
+        // Handed again, as a reopened query is: the grid goes back to its
+        // first row, and redraws nothing when the rows are the ones shown.
+        board_.showUpcoming(menu_.result());
+        board_.setClockText(timeText(clock_));
+        if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
+        return;
+    }
+    answered_.reset();
+    Database::Transaction reads(database_);  // joins the refresh's, if still open
+    openUpcomingRaces(menu_, clockText);
+    board_.showUpcoming(menu_.result());
+    board_.setClockText(timeText(clock_));
+    const std::optional<std::string> previous = lookUpPreviousRace();
+    if (previous) setPreviousRace(*previous);
+    reads.commit();
+    answered_ = Answer{tableGeneration_, clockText, nextEnd(), previous};
 }
 
 // Freed pages stay in the file until a vacuum: without one, a day's table
@@ -141,15 +236,17 @@ void RefreshCycle::shrinkTable() {
     }
 }
 
-void RefreshCycle::showPreviousRace() {
+// The title of the race that ended when the first upcoming one started;
+// nothing when that row has no start (the waiting row, or no row at all).
+std::optional<std::string> RefreshCycle::lookUpPreviousRace() {
     const std::string start = menu_.fieldText("btime");
     if (start.empty()) {
         openWholeTable(work_);
         work_.last();
-        return;
+        return std::nullopt;
     }
     openPreviousRace(work_, start);
-    setPreviousRace(work_.fieldText("rmenu"));
+    return work_.fieldText("rmenu");
 }
 
 void RefreshCycle::setPreviousRace(const std::string& title) {

@@ -2,7 +2,13 @@
 // The board's heart: one refresh re-reads the schedule and notice files,
 // rebuilds the race table, selects the upcoming races, looks up the previous
 // race and writes everything into the board.
+//
+// A refresh costs what changed: the table is rebuilt only when a rebuild
+// could put something else in it, and the selections run only when the
+// table or the clock text changed. The board shows and reports exactly what
+// a full refresh would.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,6 +16,7 @@
 #include "engine/board_settings.h"
 #include "engine/clock.h"
 #include "engine/schedule.h"
+#include "platform/time_of_day.h"
 #include "sqlengine/database.h"
 #include "sqlengine/query.h"
 
@@ -48,6 +55,12 @@ public:
     /// "delete from rmenutxt.db", as the first showing sends it.
     void emptyRaceTable();
 
+    /// Makes every later refresh rebuild and select in full, as if nothing
+    /// were kept: the yardstick the shortcuts are held against.
+    void setAlwaysRebuild(bool always) { alwaysRebuild_ = always; }
+    /// How many refreshes rebuilt the table so far.
+    std::uint64_t rebuilds() const { return rebuilds_; }
+
     Query& Qwork() { return work_; }
     Query& Qmenu() { return menu_; }
     /// What the grid shows and the previous race above it (CP932), as the
@@ -56,11 +69,38 @@ public:
     const std::string& previousRace() const { return previousRace_; }
 
 private:
-    std::optional<std::string> rebuildRaceTable(const std::vector<std::string>& lines);
-    bool insertRace(const RaceEntry& race, bool firstKept, std::optional<std::string>& problem);
+    /// What the last completed rebuild was made from and what it found:
+    /// while all of it still holds, the table holds what a rebuild would
+    /// put in, and the rebuild's findings stand for it.
+    struct BuiltTable {
+        std::string schedule;  // the schedule's bytes
+        LocaleTime locale;     // times were read with it
+        std::optional<TimeOfDay> firstStart;  // of the line that took the decision
+        bool waitingRow = false;              // before-first-race row inserted
+        std::optional<std::string> problem;   // the first line left out
+        bool cut = false;
+        std::optional<std::int64_t> fileVersion;  // nothing: cannot tell, rebuild
+    };
+    /// What the selections last answered, and for what.
+    struct Answer {
+        std::uint64_t table;  // tableGeneration_ when asked
+        std::string clockText;
+        std::optional<std::string> nextEnd;       // the earliest end upcoming
+        std::optional<std::string> previousRace;  // nothing: left as it was
+    };
+
+    RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);
+    bool tableStillBuilt(bool sameSchedule, TimeOfDay now);
+    RefreshOutcome keepTable();
+    RefreshOutcome rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now);
+    BuiltTable rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
+    bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
+    bool answerHolds(const std::string& clockText) const;
+    std::optional<std::string> nextEnd() const;
+    void selectUpcoming();
     void shrinkTable();
     void setPreviousRace(const std::string& title);
-    void showPreviousRace();
+    std::optional<std::string> lookUpPreviousRace();
     void showNotice();
 
     /// A schedule this large leaves the heap full of holes once it is gone.
@@ -78,6 +118,11 @@ private:
     bool lastScheduleOutsized_ = false;
     std::size_t lastScheduleLines_ = 0;
     std::string previousRace_;
+    bool alwaysRebuild_ = false;
+    std::uint64_t rebuilds_ = 0;
+    std::uint64_t tableGeneration_ = 0;  // moves whenever the table may have changed
+    std::optional<BuiltTable> built_;
+    std::optional<Answer> answered_;
 };
 
 }  // namespace pelm

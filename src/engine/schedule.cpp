@@ -9,7 +9,15 @@ std::string schedulePath(std::string_view dataDir) { return std::string(dataDir)
 std::string noticePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfomem.txt"; }
 
 LimitedLines readScheduleLines(std::string_view dataDir) {
-    return readLinesWithin(schedulePath(dataDir), kScheduleLimits);
+    return scheduleLines(readScheduleBytes(dataDir));
+}
+
+std::string readScheduleBytes(std::string_view dataDir) {
+    return readFileStart(schedulePath(dataDir), kScheduleLimits.maxBytes + 1);
+}
+
+LimitedLines scheduleLines(std::string_view bytes) {
+    return splitLinesWithin(bytes, kScheduleLimits);
 }
 
 LimitedLines readNoticeLines(std::string_view dataDir) {

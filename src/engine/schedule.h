@@ -40,6 +40,13 @@ constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
 /// regular file, or the read stalls): the board is then not connected.
 LimitedLines readScheduleLines(std::string_view dataDir);
 
+/// The schedule's bytes as readScheduleLines takes them in (at most one byte
+/// beyond the limit, so a cut still shows); throws as readScheduleLines.
+std::string readScheduleBytes(std::string_view dataDir);
+
+/// The lines of schedule bytes within kScheduleLimits, as readScheduleLines.
+LimitedLines scheduleLines(std::string_view bytes);
+
 /// The notice's lines within the same limits, cut silently: the notice area
 /// shows only its first lines anyway. Throws as readScheduleLines.
 LimitedLines readNoticeLines(std::string_view dataDir);

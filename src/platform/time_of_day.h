@@ -27,6 +27,8 @@ struct LocaleTime {
 
     /// Reads the pieces from a locale's short time format and AM/PM texts.
     static LocaleTime fromLocale(const QLocale& locale);
+
+    bool operator==(const LocaleTime&) const = default;
 };
 
 /// The locale pieces in force for the whole process (the system locale's,

@@ -2,11 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/alias_config.h"
 #include "platform/ascii_case.h"
 #include "sqlengine/engine_error.h"
+#include "sqlengine/literal_shape.h"
+#include "sqlengine/statement.h"
+#include "sqlengine/statement_cache.h"
 #include "sqlengine/time_of_day_sql.h"
 
 namespace pelm {
@@ -16,6 +21,9 @@ namespace {
 // the board's refresh holds one for milliseconds. Longer would freeze the
 // window of a board that finds its table locked at start-up.
 constexpr int kBusyTimeoutMs = 250;
+// The board runs three shapes (empty, race row, waiting row); room to spare
+// for a tool's few more.
+constexpr std::size_t kKeptShapes = 16;
 
 std::string aliasMessage(const std::string& alias, std::string_view problem) {
     return utf8ToCp932("エイリアス '") + alias + utf8ToCp932(problem);
@@ -37,9 +45,12 @@ std::string dataFolder(const std::string& alias, const AliasParameters& paramete
     return usableFolder(*path);
 }
 
+// A connection serves one thread (the window's, or a tool's only one), so
+// SQLite's own mutex around every call buys nothing.
 sqlite3* openConnection() {
     sqlite3* handle = nullptr;
-    int result = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE, nullptr);
+    int result = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
     if (result == SQLITE_OK) result = registerTimeOfDay(handle);
     if (result == SQLITE_OK) result = sqlite3_busy_timeout(handle, kBusyTimeoutMs);
     if (result == SQLITE_OK) return handle;
@@ -67,10 +78,13 @@ Database::Database(const std::string& alias, const std::vector<std::string>& par
         sqlite3_close_v2(handle_);
         throw;
     }
+    statements_ = std::make_unique<StatementCache>(handle_, kKeptShapes);
 }
 
 Database::Database(const std::vector<std::string>& tables)
-    : handle_(openConnection()), tableNames_(tables.begin(), tables.end()) {}
+    : handle_(openConnection()),
+      tableNames_(tables.begin(), tables.end()),
+      statements_(std::make_unique<StatementCache>(handle_, kKeptShapes)) {}
 
 Database Database::inMemory(const std::vector<std::string>& tables) {
     return Database(tables);
@@ -81,7 +95,39 @@ void Database::setBusyTimeout(int milliseconds) {
 }
 
 Database::~Database() {
+    statements_.reset();
     sqlite3_close_v2(handle_);
+}
+
+// Table names are made plain in the shape only when it is compiled: the
+// values taken out are quoted text, which that rewriting never touches.
+void Database::run(std::string_view text) {
+    if (liftLiterals(text, lifted_)) {
+        if (sqlite3_stmt* statement = statements_->compiled(lifted_.text, lifted_.values.size(),
+                                                            tableNames_))
+            return runWithValues(*this, statement, lifted_.values);
+    }
+    Statement(*this, text).run();
+}
+
+std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
+    const auto file = std::find_if(tables_.begin(), tables_.end(), [&](const TableFile& entry) {
+        return sameAsciiName(entry.name, table);
+    });
+    if (file == tables_.end()) return std::nullopt;
+    int moved = 1;
+    if (sqlite3_file_control(handle_, file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
+            SQLITE_OK ||
+        moved)
+        return std::nullopt;
+    std::string pragma = "PRAGMA \"";
+    for (char c : file->name) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
+    sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0, {});
+    if (!statement) return std::nullopt;
+    std::optional<std::int64_t> version;
+    if (sqlite3_step(statement) == SQLITE_ROW) version = sqlite3_column_int64(statement, 0);
+    sqlite3_reset(statement);
+    return version;
 }
 
 Database::Transaction::Transaction(Database& database) : database_(database) {

@@ -2,15 +2,21 @@
 // A database opened through an alias of the engine configuration
 // ("dbengine.ini"), as the board's desktop database engine offered it.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sqlengine/folder_driver.h"
+#include "sqlengine/literal_shape.h"
 
 struct sqlite3;
 
 namespace pelm {
+
+class StatementCache;
 
 class Database {
 public:
@@ -53,6 +59,20 @@ public:
     /// fails with "database is locked" (250 ms unless set).
     void setBusyTimeout(int milliseconds);
 
+    /// Runs one statement that returns no rows. An INSERT, UPDATE or
+    /// DELETE that differs from an earlier one only in its quoted values
+    /// reuses that one's compiled form with the values bound, which means
+    /// the same to the table. Throws pelm::Error (EngineError from the
+    /// engine) as Statement does.
+    void run(std::string_view text);
+
+    /// A number that stays the same while nobody but this connection
+    /// changes the file of `table` and it is still the file at its path;
+    /// nothing when that cannot be told (no such table file, the file moved
+    /// or deleted, the engine refused). Inside a transaction it takes the
+    /// file's read lock, which the transaction then keeps.
+    std::optional<std::int64_t> tableFileVersion(std::string_view table);
+
     sqlite3* handle() const { return handle_; }
     /// The data folder (native path; empty in memory) and its table files.
     const std::string& folder() const { return folder_; }
@@ -66,6 +86,8 @@ private:
     std::string folder_;
     std::vector<TableFile> tables_;
     TableNames tableNames_;
+    std::unique_ptr<StatementCache> statements_;
+    LiteralShape lifted_;  // the last statement's, its buffers kept for the next
 };
 
 }  // namespace pelm

@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "sqlengine/database.h"
 #include "sqlengine/statement.h"
 
 namespace pelm {
@@ -23,7 +24,7 @@ void Query::addLine(std::string_view line) {
 
 void Query::execute() {
     close();
-    Statement(database_, text_).run();
+    database_.run(text_);
 }
 
 void Query::open() {

@@ -27,8 +27,10 @@ public:
     void addLine(std::string_view line);  // appends line + CR LF
     const std::string& text() const { return text_; }
 
-    /// Prepares, runs once and frees a statement without result.
-    /// Throws pelm::Error with the engine's message when it is rejected.
+    /// Runs a statement without result once (see Database::run: a statement
+    /// that differs from an earlier one only in its values is not compiled
+    /// again). Throws pelm::Error with the engine's message when it is
+    /// rejected.
     void execute();
 
     /// Runs a selection and keeps its whole result, positioned on the first

@@ -11,7 +11,7 @@ namespace pelm {
 void RaceGridModel::setResultSet(std::shared_ptr<const ResultSet> rows) {
     // Most refreshes select the very rows shown already; resetting the model
     // for them would repaint the whole grid four times a second for nothing.
-    if (rows_ && rows && *rows_ == *rows) {
+    if (rows_ && rows && (rows_ == rows || *rows_ == *rows)) {
         rows_ = std::move(rows);
         emit reopened();
         return;

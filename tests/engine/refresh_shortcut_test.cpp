@@ -1,0 +1,276 @@
+// A refresh that keeps its table and its selections must leave the board
+// exactly as a refresh that rebuilds and selects everything: the same
+// sequence of schedules, notices, clock times and outside changes is run on
+// two boards, one with its shortcuts and one rebuilding every time, and the
+// boards, the outcomes, the errors and the tables are compared step by step.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "engine/race_table.h"
+#include "engine/refresh_cycle.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "sqlengine/table_file.h"
+#include "support/board_folder.h"
+#include "support/headless_board.h"
+
+namespace pelm {
+namespace {
+
+using testing::at;
+using testing::BoardFolder;
+
+constexpr std::string_view kTwoRaces = "10:00:00,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n";
+constexpr std::string_view kBadFirstLine = "xx,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n";
+constexpr std::string_view kDotted = "10.00.00,10.30.00,Dotted A\r\n10.30.00,11.00.00,Dotted B\r\n";
+
+/// What happens to a board's folder or world before a refresh.
+enum class Change {
+    None,
+    ForeignRow,          // another connection adds a row to the table
+    ForeignEmptying,     // another connection empties the table
+    SameBytesNewFile,    // the schedule replaced by a new file of the same bytes
+    ScheduleGone,        // the schedule file removed
+    TableFileReplaced,   // a fresh table file renamed over the one in use
+    DottedLocale,        // times read with "." between their parts
+};
+
+struct Step {
+    std::optional<std::string> schedule;  // written before the refresh when set
+    TimeOfDay clock;
+    Change change = Change::None;
+    std::optional<std::string> notice = std::nullopt;
+};
+
+/// Everything a refresh leaves that anyone can see, with the data folder's
+/// path taken out of messages so two folders compare.
+struct Seen {
+    std::string result;  // the state, or the error raised
+    std::optional<std::string> problem;
+    std::string clock, previous, notice;
+    bool curtain = false, noticeShown = false;
+    int upperHeight = 0;
+    std::vector<ResultSet::Row> upcoming;
+    std::vector<ResultSet::Row> table;  // sorted: row order is the engine's
+    bool operator==(const Seen&) const = default;
+};
+
+void PrintTo(const Seen& seen, std::ostream* out) {
+    *out << "{" << seen.result << " problem=" << seen.problem.value_or("-") << " clock="
+         << seen.clock << " previous=" << seen.previous << " curtain=" << seen.curtain
+         << " upcoming=" << seen.upcoming.size() << " table=" << seen.table.size() << "}";
+}
+
+std::string withoutFolder(std::string text, const std::string& folder) {
+    for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder))
+        text.replace(at, folder.size(), "<data>");
+    return text;
+}
+
+class Side {
+public:
+    explicit Side(bool shortcuts) {
+        settings_.dataDir = folder_.dataDir();
+        database_ = folder_.connect();
+        cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
+        cycle_->setAlwaysRebuild(!shortcuts);
+    }
+
+    Seen run(const Step& step) {
+        if (step.schedule) folder_.writeSchedule(*step.schedule);
+        if (step.notice) folder_.writeNotice(*step.notice);
+        clock_.set(step.clock);
+        apply(step.change);
+        Seen seen;
+        try {
+            const RefreshOutcome outcome = cycle_->refresh();
+            seen.result = "state " + std::to_string(static_cast<int>(outcome.state));
+            if (outcome.problem) seen.problem = withoutFolder(*outcome.problem, folder_.dataDir());
+        } catch (const Error& error) {
+            seen.result = withoutFolder(error.what(), folder_.dataPath());
+        }
+        seen.clock = board_.clockText;
+        seen.previous = board_.previousRace;
+        seen.notice = board_.notice;
+        seen.curtain = board_.curtainVisible;
+        seen.noticeShown = board_.notice_shown;
+        seen.upperHeight = board_.upper_height;
+        if (board_.upcoming) seen.upcoming = board_.upcoming->rows;
+        seen.table = tableRows();
+        return seen;
+    }
+
+    std::uint64_t rebuilds() const { return cycle_->rebuilds(); }
+
+private:
+    void apply(Change change) {
+        switch (change) {
+            case Change::None:
+                return;
+            case Change::ForeignRow:
+                return foreignStatement("insert into rmenutxt (btime,kara,etime,rmenu) values "
+                                        "('10:31:00','-','11:30:00','Foreign')");
+            case Change::ForeignEmptying:
+                return foreignStatement("delete from rmenutxt");
+            case Change::SameBytesNewFile: {
+                const std::string bytes = folder_.root().read("data/RInfo.txt");
+                folder_.root().write("data/RInfo.new", bytes);
+                std::filesystem::rename(folder_.root() / "data/RInfo.new",
+                                        folder_.root() / "data/RInfo.txt");
+                return;
+            }
+            case Change::ScheduleGone:
+                return folder_.removeSchedule();
+            case Change::TableFileReplaced: {
+                const std::filesystem::path aside = folder_.root() / "fresh";
+                std::filesystem::create_directory(aside);
+                createRaceTableFile(aside.string());
+                std::filesystem::rename(aside / "rmenutxt.db", folder_.root() / "data/rmenutxt.db");
+                return;
+            }
+            case Change::DottedLocale: {
+                LocaleTime dotted = LocaleTime::fromLocale(QLocale("ja_JP"));
+                dotted.separator = ".";
+                return setCurrentLocaleTime(dotted);
+            }
+        }
+    }
+
+    void foreignStatement(const std::string& text) {
+        std::unique_ptr<Database> other = folder_.connect();
+        Query query(*other, "foreign");
+        query.addLine(text);
+        query.execute();
+    }
+
+    std::vector<ResultSet::Row> tableRows() {
+        try {
+            Query all(*database_, "check");
+            openWholeTable(all);
+            std::vector<ResultSet::Row> rows = all.result()->rows;
+            std::sort(rows.begin(), rows.end());
+            return rows;
+        } catch (const Error&) {
+            return {};
+        }
+    }
+
+    BoardFolder folder_;
+    BoardSettings settings_ = BoardSettings::defaults();
+    FixedClock clock_{at(10, 40)};
+    RecordingBoard board_;
+    std::unique_ptr<Database> database_;
+    std::unique_ptr<RefreshCycle> cycle_;
+};
+
+struct Story {
+    const char* name;
+    std::vector<Step> steps;
+};
+
+void PrintTo(const Story& story, std::ostream* out) { *out << story.name; }
+
+// Times read the Japanese way, before and after a story that changes that.
+class JapaneseTimes : public ::testing::Test {
+protected:
+    JapaneseTimes() { setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP"))); }
+    ~JapaneseTimes() override { setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP"))); }
+};
+
+class ShortcutsAgreeWithFullRefreshes : public JapaneseTimes,
+                                        public ::testing::WithParamInterface<Story> {};
+
+TEST_P(ShortcutsAgreeWithFullRefreshes, StepByStep) {
+    Side shortcuts(true), full(false);
+    const std::vector<Step>& steps = GetParam().steps;
+    for (std::size_t index = 0; index < steps.size(); ++index) {
+        SCOPED_TRACE("step " + std::to_string(index));
+        EXPECT_EQ(shortcuts.run(steps[index]), full.run(steps[index]));
+    }
+}
+
+const std::string two(kTwoRaces);
+
+INSTANTIATE_TEST_SUITE_P(
+    RefreshShortcuts, ShortcutsAgreeWithFullRefreshes,
+    ::testing::Values(
+        Story{"ClockCrossesTheFirstStart",
+              {{two, at(9, 59, 58)}, {{}, at(9, 59, 59)}, {{}, at(9, 59, 59)}, {{}, at(10, 0, 0)},
+               {{}, at(10, 0, 1)}, {{}, at(10, 30, 0)}, {{}, at(11, 30, 0)}, {{}, at(9, 0, 0)}}},
+        Story{"TheClockPassesRaceEndsAndGoesBack",
+              {{two, at(10, 29, 58)}, {{}, at(10, 29, 59)}, {{}, at(10, 30, 0)},
+               {{}, at(10, 45)}, {{}, at(10, 59, 59)}, {{}, at(11, 0, 0)}, {{}, at(11, 5)},
+               {{}, at(10, 10)}, {{}, at(10, 10, 1)}, {{}, at(10, 30, 0)},
+               {{}, at(10, 0, 0) - std::chrono::milliseconds(1)}}},
+        Story{"AnotherConnectionChangesTheTable",
+              {{two, at(10, 20)}, {{}, at(10, 20), Change::ForeignRow}, {{}, at(10, 20)},
+               {{}, at(10, 21), Change::ForeignEmptying}, {{}, at(10, 21)},
+               {{}, at(10, 22), Change::ForeignRow}}},
+        Story{"ABadLineOnEveryRefresh",
+              {{std::string(kBadFirstLine), at(10, 40)}, {{}, at(10, 40)}, {{}, at(10, 41)},
+               {{}, at(9, 0)}, {two, at(9, 0)}, {std::string(kBadFirstLine), at(10, 40)}}},
+        Story{"TheScheduleReplacedByTheSameBytes",
+              {{two, at(10, 40)}, {{}, at(10, 40), Change::SameBytesNewFile},
+               {two, at(10, 40)}, {{}, at(10, 41), Change::SameBytesNewFile}}},
+        Story{"WaitingAndNotConnectedInBetween",
+              {{two, at(10, 40)}, {"", at(10, 40)}, {two, at(10, 40)},
+               {{}, at(10, 40), Change::ScheduleGone}, {two, at(10, 40)}, {two, at(11, 30)},
+               {"", at(11, 30)}, {two, at(11, 30)}}},
+        Story{"TheNoticeComesAndGoes",
+              {{two, at(10, 40), Change::None, "note\r\n"}, {{}, at(10, 40)},
+               {{}, at(10, 40), Change::None, ""}, {{}, at(10, 40), Change::None, "other"}}},
+        Story{"TheLocaleChangesHowTimesRead",
+              {{std::string(kDotted), at(10, 40)}, {{}, at(10, 40)},
+               {{}, at(10, 40), Change::DottedLocale}, {{}, at(10, 41)}}},
+        Story{"AScheduleCutAtItsLimit",
+              {{std::string(kScheduleLimits.maxLines + 1, '\n') , at(10, 40)}, {{}, at(10, 40)},
+               {{}, at(10, 41)}}},
+        Story{"TheTableFileReplacedUnderTheBoard",
+              {{two, at(10, 40)}, {{}, at(10, 40)}, {{}, at(10, 40), Change::TableFileReplaced},
+               {{}, at(10, 40)}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The shortcut must actually be taken while nothing changed, and must give
+// way to every change that could make a rebuild put something else in.
+struct Trigger {
+    const char* name;
+    Step step;
+    bool rebuilds;
+};
+
+void PrintTo(const Trigger& trigger, std::ostream* out) { *out << trigger.name; }
+
+class WhatRebuildsTheTable : public JapaneseTimes, public ::testing::WithParamInterface<Trigger> {};
+
+TEST_P(WhatRebuildsTheTable, OnlyAChangeThatMatters) {
+    const Trigger& trigger = GetParam();
+    Side board(true);
+    board.run({two, at(9, 59, 58)});
+    board.run({{}, at(9, 59, 59)});
+    board.run({two, at(9, 59, 59)});  // the same bytes written again
+    ASSERT_EQ(board.rebuilds(), 1u);
+    board.run(trigger.step);
+    EXPECT_EQ(board.rebuilds(), trigger.rebuilds ? 2u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RefreshShortcuts, WhatRebuildsTheTable,
+    ::testing::Values(
+        Trigger{"TheClockOnly", {{}, at(9, 59, 59) + std::chrono::milliseconds(500)}, false},
+        Trigger{"SameBytesInANewFile", {{}, at(9, 59, 59), Change::SameBytesNewFile}, false},
+        Trigger{"ANoticeChange", {{}, at(9, 59, 59), Change::None, "note"}, false},
+        Trigger{"NewBytes", {std::string(kBadFirstLine), at(9, 59, 59)}, true},
+        Trigger{"OneByteMore", {two + "\r\n", at(9, 59, 59)}, true},
+        Trigger{"TheFirstStartPassed", {{}, at(10, 0, 0)}, true},
+        Trigger{"AForeignRow", {{}, at(9, 59, 59), Change::ForeignRow}, true},
+        Trigger{"AForeignEmptying", {{}, at(9, 59, 59), Change::ForeignEmptying}, true},
+        Trigger{"AReplacedTableFile", {{}, at(9, 59, 59), Change::TableFileReplaced}, true},
+        Trigger{"ALocaleChange", {{}, at(9, 59, 59), Change::DottedLocale}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace pelm

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "sqlengine/ascii_case.h"
+#include "platform/ascii_case.h"
 
 namespace pelm {
 namespace {

@@ -47,7 +47,7 @@ std::vector<RaceEntry> racesOfTheDay(int count) {
     const int step = 86000 / count;
     for (int i = 0; i < count; ++i) {
         races.push_back({timeText(i * step), timeText(i * step + step),
-                         utf8ToCp932("第" + std::to_string(i + 1) + "競走 O'Brien Cup")});
+                         utf8ToCp932("第" + std::to_string(i + 1) + "競走 O'Brien Cup").bytes()});
     }
     return races;
 }
@@ -146,7 +146,7 @@ struct BenchBoard {
     explicit BenchBoard(int races) {
         writeSchedule(scheduleOfTheDay(races));
         std::ofstream(folder.data() + "/RInfomem.txt", std::ios::binary) << "notice\r\n";
-        settings.dataDir = utf8ToCp932(folder.data());
+        settings.dataDir = utf8ToCp932(folder.data()).bytes();
     }
     void writeSchedule(const std::string& bytes) const {
         std::ofstream(folder.data() + "/RInfo.txt", std::ios::binary | std::ios::trunc) << bytes;

@@ -11,13 +11,13 @@ namespace pelmctl {
 
 std::optional<pelm::BoardSettings> boardSettingsFor(const Arguments& arguments) {
     const std::string path = pelm::settingsPath(pelm::currentDirectory());
-    const bool hasSettings = QFileInfo(pelm::fromCp932(pelm::nativePath(path))).isFile();
+    const bool hasSettings = QFileInfo(pelm::fromCp932(pelm::Cp932(pelm::nativePath(path)))).isFile();
     if (!hasSettings && !arguments.option("--data")) {
         usageError("no PelmDp.ini here (the board reads it from its working folder); give --data DIR");
         return std::nullopt;
     }
     pelm::BoardSettings settings = pelm::loadBoardSettings(path).settings;
-    if (auto data = arguments.option("--data")) settings.dataDir = pelm::utf8ToCp932(*data);
+    if (auto data = arguments.option("--data")) settings.dataDir = pelm::utf8ToCp932(*data).bytes();
     return settings;
 }
 

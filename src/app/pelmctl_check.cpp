@@ -35,7 +35,7 @@ int run(const Arguments& arguments) {
         bytes = pelm::readFileStart(pelm::schedulePath(settings->dataDir),
                                     pelm::kScheduleLimits.maxBytes + 1);
     } catch (const pelm::Error& error) {
-        std::cout << "RInfo.txt: error: " << terminalText(error.what()) << "\n";
+        std::cout << "RInfo.txt: error: " << terminalText(error.message()) << "\n";
         return kExitFailed;
     }
     const pelm::ScheduleCheck check = pelm::checkScheduleBytes(bytes, pelm::currentLocaleTime());

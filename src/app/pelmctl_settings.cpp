@@ -47,17 +47,17 @@ struct Field {
 
 // The seven keys, then the optional folders a venue set (shown only when set).
 std::vector<Field> fieldsOf(const pelm::BoardSettings& settings) {
-    std::vector<Field> fields{{"DataDir", terminalText(settings.dataDir), false},
-                              {"Logo", terminalText(settings.logo), false},
-                              {"Setuzoku", terminalText(settings.setuzoku), false},
-                              {"Taiki", terminalText(settings.taiki), false},
-                              {"Font", terminalText(settings.font), false},
+    std::vector<Field> fields{{"DataDir", terminalText(pelm::Cp932(settings.dataDir)), false},
+                              {"Logo", terminalText(pelm::Cp932(settings.logo)), false},
+                              {"Setuzoku", terminalText(pelm::Cp932(settings.setuzoku)), false},
+                              {"Taiki", terminalText(pelm::Cp932(settings.taiki)), false},
+                              {"Font", terminalText(pelm::Cp932(settings.font)), false},
                               {"Color", std::to_string(settings.color), true},
                               {"Size", std::to_string(settings.size), true}};
     if (!settings.tableDir.empty())
-        fields.push_back({"TableDir", terminalText(settings.tableDir), false});
+        fields.push_back({"TableDir", terminalText(pelm::Cp932(settings.tableDir)), false});
     if (!settings.statusDir.empty())
-        fields.push_back({"StatusDir", terminalText(settings.statusDir), false});
+        fields.push_back({"StatusDir", terminalText(pelm::Cp932(settings.statusDir)), false});
     return fields;
 }
 

@@ -65,7 +65,7 @@ void BoardHealth::started() {
 
 void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
                             const std::string& previousRace,
-                            const std::optional<std::string>& leftOut) {
+                            const std::optional<Cp932>& leftOut) {
     markActivity(time_.nowMs());
     upcoming_ = std::move(upcoming);
     previousRace_ = previousRace;
@@ -80,7 +80,7 @@ void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> u
     writeIfDue(before != after);
 }
 
-void BoardHealth::failed(std::string_view message) {
+void BoardHealth::failed(const Cp932& message) {
     markActivity(time_.nowMs());
     const bool wasActive = errors_.active();
     errors_.occurredCp932(message);
@@ -141,7 +141,7 @@ BoardStatus BoardHealth::snapshot() const {
     status.refreshesLastMinute = static_cast<int>(recentMs_.size());
     status.state = state_;
     if (upcoming_ && state_ == BoardState::Running) status.rows = shownRaces(*upcoming_);
-    if (state_ == BoardState::Running) status.previousRace = fromCp932(previousRace_);
+    if (state_ == BoardState::Running) status.previousRace = fromCp932(Cp932(previousRace_));
     if (errors_.active()) {
         status.error = errors_.current();
         status.errorCount = errors_.count();

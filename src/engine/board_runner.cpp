@@ -26,10 +26,10 @@ public:
     std::string folder;
 
 private:
-    static std::string messageFor(const std::string& folder, const LockHolder& holder) {
+    static Cp932 messageFor(const std::string& folder, const LockHolder& holder) {
         const std::string who = holder.pid ? "pid " + std::to_string(holder.pid) : "pid ?";
         const std::string where = holder.host.empty() ? "" : ", " + holder.host;
-        return utf8ToCp932("フォルダ '") + folder +
+        return utf8ToCp932("フォルダ '") + Cp932(folder) +
                utf8ToCp932("' のレース表は別のボードが使っています (" + who + where + ")");
     }
 };
@@ -37,7 +37,7 @@ private:
 // Said once per refusal, beside the box: what the venue should change.
 void journalTableHint(const TableHeldElsewhere& refusal) {
     qCWarning(lcBoard).noquote()
-        << "another board uses the race table in" << fromCp932(refusal.folder)
+        << "another board uses the race table in" << fromCp932(Cp932(refusal.folder))
         << "; this board retries every second and takes over when it closes."
         << "Give each board its own table: pelmctl init DATA_FOLDER --table-dir LOCAL_FOLDER";
 }
@@ -72,18 +72,18 @@ bool BoardRunner::start() {
         connect();
         cycle_->emptyRaceTable();
     } catch (const TableHeldElsewhere& refusal) {
-        const bool told = refusal.what() == lastStartFailure_;
-        failStart(refusal.what(), false);
+        const bool told = refusal.message() == lastStartFailure_;
+        failStart(refusal.message(), false);
         if (!told) journalTableHint(refusal);
         return false;
     } catch (const ConnectionFailure& error) {
-        failStart(error.what(), true);
+        failStart(error.message(), true);
         return false;
     } catch (const Error& error) {
-        failStart(error.what(), false);
+        failStart(error.message(), false);
         return false;
     }
-    lastStartFailure_.clear();
+    lastStartFailure_ = Cp932();
     board_.setCurtainVisible(true);
     board_.startShowing();
     events_.started();
@@ -96,16 +96,16 @@ void BoardRunner::refresh() {
         events_.refreshed(*cycle_, outcome.state, outcome.problem);
     } catch (const EngineError& error) {
         if (!error.tableFileBroken() && !error.tableMissing())
-            return events_.refreshFailed(error.what());
+            return events_.refreshFailed(error.message());
         // Whatever is behind the connection now is not the table the
         // board opened (an emptied or replaced file): start again at the
         // next beat, which heals or reports it.
         stop();
         beatsUntilRetry_ = 1;
         board_.setClockText(settings_.setuzoku);
-        events_.connectionLost(error.what());
+        events_.connectionLost(error.message());
     } catch (const Error& error) {
-        events_.refreshFailed(error.what());
+        events_.refreshFailed(error.message());
     }
 }
 
@@ -113,7 +113,7 @@ void BoardRunner::connect() {
     try {
         database_ = connect_(settings_.raceTableFolder());
     } catch (const Error& error) {
-        throw ConnectionFailure(error.what());
+        throw ConnectionFailure(error.message());
     }
     database_->setBusyTimeout(kBusyTimeoutMs);
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
@@ -148,10 +148,10 @@ void BoardRunner::healRaceTable() {
     const std::optional<std::string> damage = raceTableFileDamage(folder);
     if (!damage) return;
     const std::string aside = replaceDamagedRaceTableFile(folder);
-    events_.tableReplaced(*damage, aside);
+    events_.tableReplaced(Cp932(*damage), aside);
 }
 
-void BoardRunner::failStart(const std::string& message, bool connection) {
+void BoardRunner::failStart(const Cp932& message, bool connection) {
     stop();
     if (message == lastStartFailure_) return;
     lastStartFailure_ = message;

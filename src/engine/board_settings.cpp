@@ -82,7 +82,7 @@ std::string valueText(const KeyOf& key, const BoardSettings& settings) {
 }
 
 [[noreturn]] void cannotWrite(const std::string& path) {
-    throw Error(path + utf8ToCp932(" に書き込めません"));
+    throw Error(Cp932(path) + utf8ToCp932(" に書き込めません"));
 }
 
 // Whether the save at close writes the board's value of `key` into the file
@@ -115,9 +115,9 @@ BoardSettings BoardSettings::defaults() {
     BoardSettings settings;
     settings.dataDir = "C:\\Program Files\\Norvek\\Pelm";
     settings.logo = "on";
-    settings.setuzoku = utf8ToCp932("未接続");
-    settings.taiki = utf8ToCp932("待機中");
-    settings.font = utf8ToCp932("ＭＳ Ｐ明朝");
+    settings.setuzoku = utf8ToCp932("未接続").bytes();
+    settings.taiki = utf8ToCp932("待機中").bytes();
+    settings.font = utf8ToCp932("ＭＳ Ｐ明朝").bytes();
     return settings;
 }
 

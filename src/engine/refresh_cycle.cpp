@@ -172,9 +172,9 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
         return true;
     } catch (const EngineError& error) {
         if (!error.valueRejected()) throw;
-        if (!built.problem) built.problem = error.what();
+        if (!built.problem) built.problem = error.message();
     } catch (const Error& error) {  // the start is no time
-        if (!built.problem) built.problem = error.what();
+        if (!built.problem) built.problem = error.message();
     }
     return false;
 }

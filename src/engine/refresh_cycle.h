@@ -35,7 +35,7 @@ struct RefreshOutcome {
     /// The first schedule line the refresh had to leave out (a start or end
     /// the table refused), as the error the operator is shown; nothing when
     /// every line was taken.
-    std::optional<std::string> problem;
+    std::optional<Cp932> problem;
 };
 
 class RefreshCycle {
@@ -77,7 +77,7 @@ private:
         LocaleTime locale;     // times were read with it
         std::optional<TimeOfDay> firstStart;  // of the line that took the decision
         bool waitingRow = false;              // before-first-race row inserted
-        std::optional<std::string> problem;   // the first line left out
+        std::optional<Cp932> problem;   // the first line left out
         bool cut = false;
         std::optional<std::int64_t> fileVersion;  // nothing: cannot tell, rebuild
     };

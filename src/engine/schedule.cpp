@@ -24,8 +24,8 @@ LimitedLines readNoticeLines(std::string_view dataDir) {
     return readLinesWithin(noticePath(dataDir), kScheduleLimits);
 }
 
-std::string scheduleCutMessage(std::string_view dataDir) {
-    return schedulePath(dataDir) +
+Cp932 scheduleCutMessage(std::string_view dataDir) {
+    return Cp932(schedulePath(dataDir)) +
            utf8ToCp932(" が大きすぎます: 先頭の " + std::to_string(kScheduleLimits.maxLines) +
                        " 行、" + std::to_string(kScheduleLimits.maxBytes >> 20) +
                        " MB までを使います");

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/text_file.h"
 
 namespace pelm {
@@ -52,7 +53,7 @@ LimitedLines scheduleLines(std::string_view bytes);
 LimitedLines readNoticeLines(std::string_view dataDir);
 
 /// The error a refresh reports when the schedule was cut, in CP932.
-std::string scheduleCutMessage(std::string_view dataDir);
+Cp932 scheduleCutMessage(std::string_view dataDir);
 
 /// Appends the comma-separated fields of `line` to `fields`: no quoting, no
 /// trimming; "a,,b" gives a, "", b and an empty line one empty field.

@@ -63,7 +63,7 @@ private:
 
     std::optional<TimeOfDay> time(const char* field, const std::string& text) {
         std::optional<TimeOfDay> parsed = parseTimeOfDay(text, locale_);
-        if (!parsed) fail(std::string(field) + " '" + cp932ToUtf8(text) + "' is no time of day");
+        if (!parsed) fail(std::string(field) + " '" + cp932ToUtf8(Cp932(text)) + "' is no time of day");
         return parsed;
     }
 
@@ -72,8 +72,8 @@ private:
         std::optional<TimeOfDay> end = time("end", race.end);
         if (!start || !end) return std::nullopt;
         if (*end <= *start) {
-            fail("ends at " + cp932ToUtf8(race.end) + ", not after its start " +
-                 cp932ToUtf8(race.start));
+            fail("ends at " + cp932ToUtf8(Cp932(race.end)) + ", not after its start " +
+                 cp932ToUtf8(Cp932(race.start)));
             return std::nullopt;
         }
         return CheckedRace{line_, *start, *end};

@@ -21,7 +21,7 @@ std::string nativePath(std::string_view boardPath) {
             slashed.push_back(byte == '\\' ? '/' : static_cast<char>(byte));
         }
     }
-    return cp932ToUtf8(slashed);
+    return cp932ToUtf8(Cp932(std::move(slashed)));
 }
 
 std::string currentDirectory() {
@@ -30,7 +30,7 @@ std::string currentDirectory() {
         if (errno != ERANGE) return ".";
         buffer.resize(buffer.size() * 2);
     }
-    return utf8ToCp932(buffer.data());
+    return utf8ToCp932(buffer.data()).bytes();
 }
 
 }  // namespace pelm

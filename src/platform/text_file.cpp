@@ -8,7 +8,7 @@ namespace pelm {
 namespace {
 
 [[noreturn]] void cannotOpen(const std::string& boardPath) {
-    throw Error(utf8ToCp932("ファイル ") + boardPath + utf8ToCp932(" を開けません"));
+    throw Error(utf8ToCp932("ファイル ") + Cp932(boardPath) + utf8ToCp932(" を開けません"));
 }
 
 // How many bytes of `text` hold only whole lines when at most `maxBytes` may

@@ -117,13 +117,13 @@ LocaleTime LocaleTime::fromLocale(const QLocale& locale) {
         while (next < format.size() && !format[next].isLetter()) ++next;
         // Quoted literals ('時') and blanks are no separator of ours.
         QString separator = format.mid(end, next - end).remove('\'').trimmed();
-        if (!separator.isEmpty()) result.separator = toCp932(separator);
+        if (!separator.isEmpty()) result.separator = toCp932(separator).bytes();
     }
     const qsizetype marker = format.indexOf(QRegularExpression("[Aa]"));
     if (marker >= 0 && hour.at >= 0) result.markerBefore = marker < hour.at;
-    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText());
-    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText());
-    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint());
+    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText()).bytes();
+    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText()).bytes();
+    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint()).bytes();
     return result;
 }
 
@@ -164,8 +164,8 @@ std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime&
     return composeTime(hour, minute, second, millisecond, marker);
 }
 
-std::string notATimeMessage(std::string_view text) {
-    return "'" + std::string(text) + "'" + utf8ToCp932(" は時刻ではありません");
+Cp932 notATimeMessage(std::string_view text) {
+    return cp932Ascii("'") + Cp932(std::string(text)) + utf8ToCp932("' は時刻ではありません");
 }
 
 }  // namespace pelm

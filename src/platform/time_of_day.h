@@ -7,6 +7,8 @@
 #include <chrono>
 #include <optional>
 #include <string>
+
+#include "platform/cp932.h"
 #include <string_view>
 
 namespace pelm {
@@ -47,6 +49,6 @@ std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale);
 std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale);
 
 /// "'<text>' は時刻ではありません" in CP932.
-std::string notATimeMessage(std::string_view text);
+Cp932 notATimeMessage(std::string_view text);
 
 }  // namespace pelm

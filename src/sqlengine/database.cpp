@@ -25,8 +25,8 @@ constexpr int kBusyTimeoutMs = 250;
 // for a tool's few more.
 constexpr std::size_t kKeptShapes = 16;
 
-std::string aliasMessage(const std::string& alias, std::string_view problem) {
-    return utf8ToCp932("エイリアス '") + alias + utf8ToCp932(problem);
+Cp932 aliasMessage(const std::string& alias, std::string_view problem) {
+    return utf8ToCp932("エイリアス '") + Cp932(alias) + utf8ToCp932(problem);
 }
 
 void requireFolderDriver(const std::string& alias, const AliasParameters& parameters) {
@@ -34,8 +34,8 @@ void requireFolderDriver(const std::string& alias, const AliasParameters& parame
     if (!driver || driver->empty())
         throw Error(aliasMessage(alias, "' にドライバ (DEFAULT DRIVER) がありません"));
     if (!sameAsciiName(*driver, kFolderDriver)) {
-        throw Error(utf8ToCp932("ドライバ '") + *driver +
-                    utf8ToCp932("' はありません (エイリアス '") + alias + "')");
+        throw Error(utf8ToCp932("ドライバ '") + Cp932(*driver) +
+                    utf8ToCp932("' はありません (エイリアス '") + Cp932(alias) + cp932Ascii("')"));
     }
 }
 
@@ -54,7 +54,8 @@ sqlite3* openConnection() {
     if (result == SQLITE_OK) result = registerTimeOfDay(handle);
     if (result == SQLITE_OK) result = sqlite3_busy_timeout(handle, kBusyTimeoutMs);
     if (result == SQLITE_OK) return handle;
-    const std::string text = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(result);
+    // SQLite's texts echo the statement's own bytes, so they stay CP932.
+    const Cp932 text(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(result));
     sqlite3_close_v2(handle);
     throw Error(engineErrorMessage({text}, result));
 }
@@ -156,7 +157,7 @@ void Database::Transaction::commit() {
     if (sqlite3_get_autocommit(handle)) return;  // the engine already rolled back
     if (sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
     const int code = sqlite3_extended_errcode(handle);
-    const std::string text = sqlite3_errmsg(handle);
+    const Cp932 text(sqlite3_errmsg(handle));
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
     throw EngineError(engineErrorMessage({text}, code), code);
 }

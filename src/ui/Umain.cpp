@@ -9,6 +9,7 @@
 #include "engine/board_connection.h"
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/time_of_day.h"
 #include "ui/clock_font.h"
@@ -26,6 +27,13 @@ constexpr char kConnectionFailed[] = "データベースに接続できません
 QString venueFolder(const BoardSettings& settings) {
     if (settings.statusDir.empty()) return {};
     return QString::fromStdString(nativePath(settings.statusDir));
+}
+
+// A board failure carries its CP932 message; anything else gives what()
+// as it stands.
+Cp932 messageOf(const std::exception& error) {
+    if (const auto* failure = dynamic_cast<const Error*>(&error)) return failure->message();
+    return Cp932(error.what());
 }
 
 }  // namespace
@@ -93,10 +101,11 @@ bool TForm1::FormClose() {
         settingsKeeper_->save(settings_);
         return true;
     } catch (const std::exception& error) {
+        const Cp932 message = messageOf(error);
         if (closingBySignal_) {
-            qCritical("%s", cp932ToUtf8(error.what()).c_str());
+            qCritical("%s", cp932ToUtf8(message).c_str());
         } else {
-            errors_->report(error.what());
+            errors_->report(message);
         }
         return false;
     }
@@ -147,14 +156,14 @@ void TForm1::changeEvent(QEvent* event) {
 // ---- What a refresh writes -------------------------------------------------
 
 void TForm1::setClockText(const std::string& text) {
-    const QString caption = fromCp932(text);
+    const QString caption = fromCp932(Cp932(text));
     if (caption == Labtime->text()) return;
     Labtime->setText(caption);
     Labtime->adjustSize();
 }
 
 void TForm1::setPreviousRace(const std::string& title) {
-    const QString text = fromCp932(title);
+    const QString text = fromCp932(Cp932(title));
     if (text == Ed1->text()) return;
     Ed1->setText(text);
     Ed1->setCursorPosition(0);  // a title longer than the box shows its start
@@ -171,7 +180,7 @@ void TForm1::showUpcoming(std::shared_ptr<const ResultSet> rows) {
 void TForm1::setNoticeText(const std::string& text) {
     if (text == noticeText_) return;  // unchanged: keep the box as the reader left it
     noticeText_ = text;
-    DBMemo1->setPlainText(fromCp932(text).replace("\r\n", "\n"));
+    DBMemo1->setPlainText(fromCp932(Cp932(text)).replace("\r\n", "\n"));
 }
 
 void TForm1::setNoticeShown(bool shown) {
@@ -202,7 +211,7 @@ void TForm1::startShowing() {
 
 // Each failure is said once; a different one replaces what was said, so
 // the connection notice and an error box never stand side by side.
-void TForm1::startFailed(const std::string& message, bool connection) {
+void TForm1::startFailed(const Cp932& message, bool connection) {
     errors_->clear();
     if (connection) {
         errors_->inform(kConnectionFailed);
@@ -215,15 +224,15 @@ void TForm1::started() {
     errors_->clear();
 }
 
-void TForm1::tableReplaced(const std::string&, const std::string&) {}
+void TForm1::tableReplaced(const Cp932&, const std::string&) {}
 
-void TForm1::connectionLost(const std::string&) {}
+void TForm1::connectionLost(const Cp932&) {}
 
-void TForm1::refreshFailed(const std::string& message) {
+void TForm1::refreshFailed(const Cp932& message) {
     errors_->report(message);
 }
 
-void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<std::string>& problem) {
+void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>& problem) {
     if (problem) return errors_->report(*problem);
     errors_->clear();
 }

@@ -130,13 +130,13 @@ private:
     void placeRegions();
 
     // What the runner reports, turned into boxes.
-    void startFailed(const std::string& message, bool connection) override;
+    void startFailed(const Cp932& message, bool connection) override;
     void started() override;
-    void tableReplaced(const std::string& damage, const std::string& aside) override;
-    void connectionLost(const std::string& message) override;
-    void refreshFailed(const std::string& message) override;
+    void tableReplaced(const Cp932& damage, const std::string& aside) override;
+    void connectionLost(const Cp932& message) override;
+    void refreshFailed(const Cp932& message) override;
     void refreshed(const RefreshCycle& cycle, TickState state,
-                   const std::optional<std::string>& problem) override;
+                   const std::optional<Cp932>& problem) override;
 
     const Clock& clock_;
     BoardSettings settings_ = BoardSettings::defaults();

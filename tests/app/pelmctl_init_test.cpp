@@ -15,6 +15,9 @@
 #include "sqlengine/database.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -66,7 +69,7 @@ std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
         openUpcomingRaces(menu, "9:45:00");
         outcome = menu.fieldText("rmenu");
     } catch (const Error& error) {
-        outcome = cp932ToUtf8(error.what());
+        outcome = cp932ToUtf8(error.message());
     }
     fs::current_path(before);
     return outcome;
@@ -150,8 +153,8 @@ TEST(PelmctlInit, AJapaneseFolderNameIsStoredInTheBoardsCodePage) {
     TempFolder folder;
     ASSERT_EQ(init(folder, "'レース'").status, 0);
     EXPECT_TRUE(fs::is_regular_file(folder.path() / "レース" / "rmenutxt.db"));
-    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=" + utf8ToCp932("レース") + "\r\n");
-    EXPECT_EQ(boardRefresh(folder, utf8ToCp932("レース")), "Heat 1");
+    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=" + cp932Bytes("レース") + "\r\n");
+    EXPECT_EQ(boardRefresh(folder, cp932Bytes("レース")), "Heat 1");
 }
 
 TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {

@@ -16,6 +16,9 @@
 #include "platform/codepage.h"
 #include "platform/time_of_day.h"
 #include "support/board_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -60,8 +63,8 @@ protected:
 };
 
 TEST_F(PelmctlShow, PrintsTheBoardAsJson) {
-    folder.writeSchedule(utf8ToCp932("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
-    folder.writeNotice(utf8ToCp932("お知らせ\r\n"));
+    folder.writeSchedule(cp932Bytes("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
+    folder.writeNotice(cp932Bytes("お知らせ\r\n"));
     Outcome outcome = pelmctl("show --at 10:40:00 --json");
     ASSERT_EQ(outcome.status, 0) << outcome.output;
     QJsonObject board = json(outcome);
@@ -113,13 +116,13 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
 // A board that runs on the folder while show looks: the same rows, and its
 // table file neither written nor locked by the look.
 struct QuietEvents : RunnerEvents {
-    void startFailed(const std::string& message, bool) override { failure = message; }
+    void startFailed(const Cp932& message, bool) override { failure = message; }
     void started() override {}
-    void tableReplaced(const std::string&, const std::string&) override {}
-    void connectionLost(const std::string&) override {}
-    void refreshFailed(const std::string&) override {}
-    void refreshed(const RefreshCycle&, TickState, const std::optional<std::string>&) override {}
-    std::string failure;
+    void tableReplaced(const Cp932&, const std::string&) override {}
+    void connectionLost(const Cp932&) override {}
+    void refreshFailed(const Cp932&) override {}
+    void refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>&) override {}
+    Cp932 failure;
 };
 
 TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
@@ -145,7 +148,7 @@ TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
     for (const QJsonValue& row : json(outcome)["rows"].toArray()) shown << row["rmenu"].toString();
     const int title = board.upcoming->columnIndex("rmenu");
     for (std::size_t row = 0; row < board.upcoming->rows.size(); ++row)
-        onBoard << fromCp932(board.upcoming->text(row, title));
+        onBoard << fromCp932(Cp932(board.upcoming->text(row, title)));
     EXPECT_EQ(shown, onBoard);
     EXPECT_EQ(shown, (QStringList{"Race B", "Race C"}));
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);

@@ -11,6 +11,9 @@
 #include "platform/status_folder.h"
 #include "support/journal_capture.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -23,7 +26,7 @@ using enum BoardState;
 std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
     auto set = std::make_shared<ResultSet>();
     set->columns = {"btime", "kara", "etime", "rmenu"};
-    for (const std::string& title : titles) set->rows.push_back({"10:40:00", "-", "10:45:00", utf8ToCp932(title)});
+    for (const std::string& title : titles) set->rows.push_back({"10:40:00", "-", "10:45:00", cp932Bytes(title)});
     return set;
 }
 
@@ -44,7 +47,7 @@ protected:
     BoardStatus onFile() const { return fileStatus(health.statusFilePath()); }
     qint64 lastRefreshOnFile() const { return onFile().lastRefreshAt.toMSecsSinceEpoch(); }
 
-    void refresh(BoardState state = Running) { health.refreshed(state, races({"1R", "2R"}), utf8ToCp932("開会式")); }
+    void refresh(BoardState state = Running) { health.refreshed(state, races({"1R", "2R"}), cp932Bytes("開会式")); }
 
     JournalCapture journal;
     TempFolder board, statusFolder;
@@ -118,7 +121,7 @@ TEST_F(BoardHealthTest, ALineLeftOutAtEveryRefreshIsOneErrorCountedUntilAFixedSc
     health.started();
     refresh();
     journal.take();
-    const std::optional<std::string> leftOut = utf8ToCp932("'2x:00:00' は時刻ではありません");
+    const std::optional<Cp932> leftOut = utf8ToCp932("'2x:00:00' は時刻ではありません");
     for (int tick = 0; tick < 8; ++tick, time.advanceMs(250))
         health.refreshed(Running, races({"1R"}), "", leftOut);
     EXPECT_EQ(onFile().error, QString::fromUtf8("'2x:00:00' は時刻ではありません"));

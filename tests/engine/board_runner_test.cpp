@@ -28,30 +28,30 @@ constexpr std::string_view kTwoRaces = "10:00:00,10:30:00,Race A\r\n10:30:00,11:
 // What the runner said, in order, as one word each.
 class NotedEvents : public RunnerEvents {
 public:
-    void startFailed(const std::string& message, bool connection) override {
+    void startFailed(const Cp932& message, bool connection) override {
         said.push_back(connection ? "no connection" : "start failed");
         lastMessage = message;
     }
     void started() override { said.push_back("started"); }
-    void tableReplaced(const std::string&, const std::string& where) override {
+    void tableReplaced(const Cp932&, const std::string& where) override {
         said.push_back("table replaced");
         aside = where;
     }
-    void connectionLost(const std::string& message) override {
+    void connectionLost(const Cp932& message) override {
         said.push_back("lost");
         lastMessage = message;
     }
-    void refreshFailed(const std::string& message) override {
+    void refreshFailed(const Cp932& message) override {
         said.push_back("refresh failed");
         lastMessage = message;
     }
     void refreshed(const RefreshCycle&, TickState,
-                   const std::optional<std::string>& problem) override {
+                   const std::optional<Cp932>& problem) override {
         said.push_back(problem ? "left out" : "refreshed");
     }
 
     std::vector<std::string> said;
-    std::string lastMessage;
+    Cp932 lastMessage;
     std::string aside;
 };
 
@@ -116,7 +116,7 @@ TEST_F(BoardRunnerTest, ATableLockedByAnotherProgramDelaysTheStartOnly) {
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_FALSE(runner.start());
     EXPECT_EQ(events.said.size(), 1u);
-    EXPECT_NE(events.lastMessage.find("locked"), std::string::npos) << events.lastMessage;
+    EXPECT_NE(events.lastMessage.view().find("locked"), std::string::npos) << events.lastMessage.bytes();
 
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
@@ -128,7 +128,7 @@ TEST_F(BoardRunnerTest, AMissingTableStaysAnErrorUntilItIsMadeAgain) {
     fs::remove(tablePath());
     EXPECT_FALSE(runner.start());
     EXPECT_EQ(events.said, (std::vector<std::string>{"start failed"}));
-    EXPECT_NE(events.lastMessage.find("rmenutxt"), std::string::npos);
+    EXPECT_NE(events.lastMessage.view().find("rmenutxt"), std::string::npos);
     EXPECT_EQ(beatsUntilRunning(8), -1);
     EXPECT_FALSE(fs::exists(tablePath())) << "the board creates no table of its own";
 

@@ -11,6 +11,9 @@
 #include "platform/error.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -23,7 +26,7 @@ const std::vector<std::string> kAllKeys{"DataDir", "Logo",  "Setuzoku", "Taiki",
 
 class BoardSettingsFile : public ::testing::Test {
 protected:
-    std::string boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())); }
+    std::string boardPath() const { return settingsPath(cp932Bytes(folder.path().string())); }
     void writeIni(std::string_view text) const { folder.write("PelmDp.ini", text); }
     std::string ini() const { return folder.read("PelmDp.ini"); }
     LoadedSettings load() const { return loadBoardSettings(boardPath()); }
@@ -34,7 +37,7 @@ protected:
             saveBoardSettings(path, BoardSettings::defaults());
             ADD_FAILURE() << "the save succeeded";
         } catch (const Error& error) {
-            EXPECT_EQ(error.what(), path + utf8ToCp932(" に書き込めません"));
+            EXPECT_EQ(error.what(), path + cp932Bytes(" に書き込めません"));
         }
     }
 
@@ -48,7 +51,7 @@ TEST_F(BoardSettingsFile, WithoutAFileDefaultsApplyAndTheSaveWritesAllSevenKeys)
     EXPECT_EQ(loaded.settings.color, 15429970);
     saveBoardSettings(boardPath(), loaded.settings);
     EXPECT_EQ(ini(), "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
-                         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\n"
+                         cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\n"
                                      "Font=ＭＳ Ｐ明朝\r\nSize=100\r\nColor=15429970\r\n"));
     EXPECT_TRUE(load().defaulted.empty());
 }
@@ -83,7 +86,7 @@ TEST_F(BoardSettingsFile, SaveKeepsEveryOtherLineByteForByte) {
     EXPECT_EQ(ini(),
               "; Pelm board\n[Env]\nDataDir = D:\\race\n  ; operator's note\n"
               "Extra=keep me\nLogo=on\n" +
-                  utf8ToCp932("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
+                  cp932Bytes("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
                               "Color=255\nSize=120\nFont=ＭＳ Ｐ明朝\n"));
 }
 
@@ -121,7 +124,7 @@ TEST_F(BoardSettingsFile, FullScreenIsReadWhenPresentAndWrittenOnlyWhereItWas) {
 // table stays in the data folder, a save writes the seven keys only);
 // present they are read as they stand and kept through a save.
 TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTheyWere) {
-    const std::string table = utf8ToCp932("D:\\表示\\table"), status = "\\\\server\\status";
+    const std::string table = cp932Bytes("D:\\表示\\table"), status = "\\\\server\\status";
     struct Case {
         std::string lines;
         std::string tableDir, statusDir;
@@ -145,9 +148,9 @@ TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTh
 
 TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
     BoardSettings settings = BoardSettings::defaults();
-    settings.dataDir = utf8ToCp932("D:\\表示\\ソフト");  // second bytes 0x5C, like "\"
-    settings.setuzoku = utf8ToCp932("回線断～");
-    settings.font = utf8ToCp932("ＭＳ Ｐゴシック");
+    settings.dataDir = cp932Bytes("D:\\表示\\ソフト");  // second bytes 0x5C, like "\"
+    settings.setuzoku = cp932Bytes("回線断～");
+    settings.font = cp932Bytes("ＭＳ Ｐゴシック");
     settings.color = -1;
     saveBoardSettings(boardPath(), settings);
     BoardSettings loaded = load().settings;
@@ -162,7 +165,7 @@ TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
 // the disk takes no more bytes.
 TEST_F(BoardSettingsFile, FailedSaveNamesTheFileAndLeavesWhatWasThere) {
     folder.write("plain", "not a folder");
-    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")));
+    expectCannotWrite(settingsPath(cp932Bytes(folder / "plain")));
     EXPECT_EQ(folder.read("plain"), "not a folder");
 
     fs::create_directory(folder.path() / "PelmDp.ini");

@@ -14,6 +14,9 @@
 #include "sqlengine/database.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -150,17 +153,17 @@ TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
     EXPECT_EQ(errorOf([&] {
                   insertRaceRow(*work, {"9:00'", "9:30:00", "t"});
               }),
-              utf8ToCp932("'9:00'' は時刻ではありません"));
+              cp932Bytes("'9:00'' は時刻ではありません"));
     EXPECT_EQ(errorOf([&] {
                   insertRaceRow(*work, {"9:00:00", "9:30'); delete from rmenutxt; --", ""});
               }),
-              "'9:30'); delete from rmenutxt; --" + utf8ToCp932("' は時刻ではありません"));
+              "'9:30'); delete from rmenutxt; --" + cp932Bytes("' は時刻ではありません"));
     openWholeTable(*work);
     EXPECT_EQ(work->result()->rows.size(), 2u);
 }
 
 TEST_F(RaceTableTest, ATitleHoldsFortyBytes) {
-    const std::string forty = utf8ToCp932("第一回全日本選手権大会決勝戦最終日特別賞");
+    const std::string forty = cp932Bytes("第一回全日本選手権大会決勝戦最終日特別賞");
     ASSERT_EQ(forty.size(), 40u);
     insertRaces({{"9:00:00", "9:30:00", forty}});
     EXPECT_EQ(upcoming("9:00:00"), Titles{forty});

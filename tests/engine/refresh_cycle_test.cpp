@@ -6,6 +6,9 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "support/headless_board.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -79,7 +82,7 @@ TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
     auto shown = board.upcoming;
     folder.writeSchedule("");
     EXPECT_EQ(cycle->refresh().state, TickState::Waiting);
-    EXPECT_EQ(board.clockText, utf8ToCp932("待機中"));
+    EXPECT_EQ(board.clockText, cp932Bytes("待機中"));
     EXPECT_TRUE(board.curtainVisible);
     EXPECT_EQ(board.previousRace, "");
     EXPECT_EQ(board.upcoming, shown);  // the grid is left as it was
@@ -196,17 +199,17 @@ TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
     cycle->refresh().state;
     EXPECT_EQ(board.upper_height, 123);
 
-    folder.writeNotice(utf8ToCp932("本日は晴天なり\r\n二行目"));
+    folder.writeNotice(cp932Bytes("本日は晴天なり\r\n二行目"));
     cycle->refresh().state;
     EXPECT_TRUE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 480);
-    EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));
+    EXPECT_EQ(board.notice, cp932Bytes("本日は晴天なり\r\n二行目\r\n"));
 
     folder.writeNotice("");
     cycle->refresh().state;
     EXPECT_FALSE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 676);
-    EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
+    EXPECT_EQ(board.notice, cp932Bytes("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
 }
 
 TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {

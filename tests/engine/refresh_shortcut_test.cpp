@@ -89,7 +89,7 @@ public:
         try {
             const RefreshOutcome outcome = cycle_->refresh();
             seen.result = "state " + std::to_string(static_cast<int>(outcome.state));
-            if (outcome.problem) seen.problem = withoutFolder(*outcome.problem, folder_.dataDir());
+            if (outcome.problem) seen.problem = withoutFolder(outcome.problem->bytes(), folder_.dataDir());
         } catch (const Error& error) {
             seen.result = withoutFolder(error.what(), folder_.dataPath());
         }

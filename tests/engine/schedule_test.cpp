@@ -10,6 +10,9 @@
 #include "platform/error.h"
 #include "platform/text_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -63,7 +66,7 @@ TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
     EXPECT_EQ(race->title.size(), kTitleLength);
     EXPECT_EQ(race->title, lines[0].substr(16, 40));
     EXPECT_EQ(static_cast<unsigned char>(race->title.back()), 0x95);  // a lead byte left alone
-    EXPECT_EQ(fromCp932(race->title), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
+    EXPECT_EQ(fromCp932(Cp932(race->title)), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
 }
 
 TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
@@ -71,7 +74,7 @@ TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
     Fields scratch;
     std::optional<RaceEntry> race = cutRaceEntry(lines[1], scratch);
     ASSERT_TRUE(race);
-    EXPECT_EQ(race->title, utf8ToCp932("第２レース　未勝利戦"));
+    EXPECT_EQ(race->title, cp932Bytes("第２レース　未勝利戦"));
 }
 
 TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {
@@ -86,7 +89,7 @@ TEST(NoticeText, EndsEveryLineWithCrLf) {
 
 TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     testing::TempFolder folder;
-    const std::string dataDir = utf8ToCp932(folder.path().string());
+    const std::string dataDir = cp932Bytes(folder.path().string());
     std::string day;
     for (std::size_t i = 0; i < kScheduleLimits.maxLines; ++i) day += "10:00:00,10:30:00,A\r\n";
     folder.write("RInfo.txt", day);
@@ -99,12 +102,12 @@ TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     folder.write("RInfo.txt", std::string(kScheduleLimits.maxBytes + 10, 'x'));
     EXPECT_TRUE(readScheduleLines(dataDir).cut);
     EXPECT_TRUE(readScheduleLines(dataDir).lines.empty());
-    EXPECT_NE(scheduleCutMessage(dataDir).find(schedulePath(dataDir)), std::string::npos);
+    EXPECT_NE(scheduleCutMessage(dataDir).bytes().find(schedulePath(dataDir)), std::string::npos);
 }
 
 TEST(ReadScheduleLines, AScheduleThatIsNoFileIsNotConnected) {
     testing::TempFolder folder;
-    const std::string dataDir = utf8ToCp932(folder.path().string());
+    const std::string dataDir = cp932Bytes(folder.path().string());
     mkfifo((folder / "RInfo.txt").c_str(), 0644);
     std::filesystem::create_directory(folder.path() / "RInfomem.txt");
     EXPECT_THROW(readScheduleLines(dataDir), Error);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -84,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"10:00:00.000", at(10, 0, 0)}, ParseCase{"12345", std::nullopt}));
 
 TEST(ParseTimeOfDay, KnowsTheRegionalWordsAndDecimalSeparator) {
-    EXPECT_EQ(parseTimeOfDay(utf8ToCp932("午後 1:00"), japanese()), at(13, 0, 0));
-    EXPECT_EQ(parseTimeOfDay(utf8ToCp932("1:00午前"), japanese()), at(1, 0, 0));
+    EXPECT_EQ(parseTimeOfDay(cp932Bytes("午後 1:00"), japanese()), at(13, 0, 0));
+    EXPECT_EQ(parseTimeOfDay(cp932Bytes("1:00午前"), japanese()), at(1, 0, 0));
     LocaleTime german = LocaleTime::fromLocale(QLocale("de_DE"));
     EXPECT_EQ(parseTimeOfDay("9:05:07,5", german), at(9, 5, 7, 5));
     EXPECT_EQ(parseTimeOfDay("9:05:07.5", german), std::nullopt);
@@ -96,7 +99,7 @@ TEST(ParseTimeOfDay, KnowsTheRegionalWordsAndDecimalSeparator) {
 }
 
 TEST(NotATimeMessage, QuotesTheTextInTheBoardsWords) {
-    EXPECT_EQ(notATimeMessage("xx"), "'xx'" + utf8ToCp932(" は時刻ではありません"));
+    EXPECT_EQ(notATimeMessage("xx").bytes(), "'xx'" + cp932Bytes(" は時刻ではありません"));
 }
 
 }  // namespace

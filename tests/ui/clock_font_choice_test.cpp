@@ -11,6 +11,9 @@
 #include "ui/clock_font.h"
 #include "ui/color_ref.h"
 #include "ui/logo_pictures.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 namespace {
@@ -61,7 +64,7 @@ TEST_F(ClockFontChoice, CancelLeavesClockAndSettingsUnchanged) {
     EXPECT_EQ(form->Labtime->font(), font);
     EXPECT_EQ(clockColor(*form->Labtime), kClockBlue);
     EXPECT_EQ(form->Labtime->geometry(), place);
-    EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")));
+    EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")).bytes());
     EXPECT_EQ(form->settings().size, 100);
     EXPECT_EQ(form->settings().color, 15429970);
 }
@@ -155,7 +158,7 @@ TEST_F(LargeLogo, APictureChosenFromItsMenuShowsAtOnceAndAfterARestart) {
     const std::string path = writePicture("logo.bmp", "BMP");
     ASSERT_TRUE(form->loadLargeLogo(QString::fromStdString(path)));
     EXPECT_EQ(largeLogoShown(), QSize(60, 30));
-    EXPECT_EQ(form->settings().logo, utf8ToCp932(path));
+    EXPECT_EQ(form->settings().logo, cp932Bytes(path));
     ASSERT_TRUE(form->close());
     form.reset();
     showBoard();

@@ -146,7 +146,7 @@ struct BenchBoard {
     explicit BenchBoard(int races) {
         writeSchedule(scheduleOfTheDay(races));
         std::ofstream(folder.data() + "/RInfomem.txt", std::ios::binary) << "notice\r\n";
-        settings.dataDir = utf8ToCp932(folder.data()).bytes();
+        settings.dataDir = utf8ToCp932(folder.data());
     }
     void writeSchedule(const std::string& bytes) const {
         std::ofstream(folder.data() + "/RInfo.txt", std::ios::binary | std::ios::trunc) << bytes;

@@ -47,17 +47,17 @@ struct Field {
 
 // The seven keys, then the optional folders a venue set (shown only when set).
 std::vector<Field> fieldsOf(const pelm::BoardSettings& settings) {
-    std::vector<Field> fields{{"DataDir", terminalText(pelm::Cp932(settings.dataDir)), false},
-                              {"Logo", terminalText(pelm::Cp932(settings.logo)), false},
-                              {"Setuzoku", terminalText(pelm::Cp932(settings.setuzoku)), false},
-                              {"Taiki", terminalText(pelm::Cp932(settings.taiki)), false},
-                              {"Font", terminalText(pelm::Cp932(settings.font)), false},
+    std::vector<Field> fields{{"DataDir", terminalText(settings.dataDir), false},
+                              {"Logo", terminalText(settings.logo), false},
+                              {"Setuzoku", terminalText(settings.setuzoku), false},
+                              {"Taiki", terminalText(settings.taiki), false},
+                              {"Font", terminalText(settings.font), false},
                               {"Color", std::to_string(settings.color), true},
                               {"Size", std::to_string(settings.size), true}};
     if (!settings.tableDir.empty())
-        fields.push_back({"TableDir", terminalText(pelm::Cp932(settings.tableDir)), false});
+        fields.push_back({"TableDir", terminalText(settings.tableDir), false});
     if (!settings.statusDir.empty())
-        fields.push_back({"StatusDir", terminalText(pelm::Cp932(settings.statusDir)), false});
+        fields.push_back({"StatusDir", terminalText(settings.statusDir), false});
     return fields;
 }
 
@@ -97,7 +97,7 @@ void printJson(const pelm::LoadedSettings& loaded) {
 // What the value means on the board, where that is not plain to see.
 std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
     if (key == "Logo") {
-        const pelm::LogoRequest logo = pelm::logoRequest(settings.logo);
+        const pelm::LogoRequest logo = pelm::logoRequest(settings.logo.view());
         if (logo.kind == pelm::LogoRequest::BuiltIn) return "the built-in large logo";
         if (logo.kind == pelm::LogoRequest::Picture && QFileInfo(logo.picturePath).isFile())
             return "the large logo from this picture, if it reads as one";
@@ -134,7 +134,7 @@ std::string fileState(const std::string& path, bool readable) {
 int run(const Arguments& arguments) {
     if (!arguments.positional.empty()) return usageError("settings takes no arguments");
     std::string path = arguments.option("--ini").value_or(
-        pelm::nativePath(pelm::settingsPath(pelm::currentDirectory())));
+        pelm::nativePath(pelm::settingsPath(pelm::currentDirectory()).view()));
     auto file = pelm::IniFile::loadForUpdate(path);
     pelm::LoadedSettings loaded = pelm::readBoardSettings(file.value_or(pelm::IniFile{}));
     if (arguments.flag("--json")) {

@@ -21,15 +21,15 @@ public:
 // Raised when another board holds the table folder; `folder` is a board path.
 class TableHeldElsewhere : public Error {
 public:
-    TableHeldElsewhere(const std::string& folder, const LockHolder& holder)
+    TableHeldElsewhere(const Cp932& folder, const LockHolder& holder)
         : Error(messageFor(folder, holder)), folder(folder) {}
-    std::string folder;
+    Cp932 folder;
 
 private:
-    static Cp932 messageFor(const std::string& folder, const LockHolder& holder) {
+    static Cp932 messageFor(const Cp932& folder, const LockHolder& holder) {
         const std::string who = holder.pid ? "pid " + std::to_string(holder.pid) : "pid ?";
         const std::string where = holder.host.empty() ? "" : ", " + holder.host;
-        return utf8ToCp932("フォルダ '") + Cp932(folder) +
+        return utf8ToCp932("フォルダ '") + folder +
                utf8ToCp932("' のレース表は別のボードが使っています (" + who + where + ")");
     }
 };
@@ -37,7 +37,7 @@ private:
 // Said once per refusal, beside the box: what the venue should change.
 void journalTableHint(const TableHeldElsewhere& refusal) {
     qCWarning(lcBoard).noquote()
-        << "another board uses the race table in" << fromCp932(Cp932(refusal.folder))
+        << "another board uses the race table in" << fromCp932(refusal.folder)
         << "; this board retries every second and takes over when it closes."
         << "Give each board its own table: pelmctl init DATA_FOLDER --table-dir LOCAL_FOLDER";
 }
@@ -60,7 +60,7 @@ BoardRunner::~BoardRunner() {
 void BoardRunner::tick() {
     if (running()) return refresh();
     if (--beatsUntilRetry_ <= 0 && start()) return refresh();
-    board_.setClockText(settings_.setuzoku);
+    board_.setClockText(settings_.setuzoku.bytes());
 }
 
 bool BoardRunner::start() {
@@ -102,7 +102,7 @@ void BoardRunner::refresh() {
         // next beat, which heals or reports it.
         stop();
         beatsUntilRetry_ = 1;
-        board_.setClockText(settings_.setuzoku);
+        board_.setClockText(settings_.setuzoku.bytes());
         events_.connectionLost(error.message());
     } catch (const Error& error) {
         events_.refreshFailed(error.message());
@@ -111,7 +111,7 @@ void BoardRunner::refresh() {
 
 void BoardRunner::connect() {
     try {
-        database_ = connect_(settings_.raceTableFolder());
+        database_ = connect_(settings_.raceTableFolder().view());
     } catch (const Error& error) {
         throw ConnectionFailure(error.message());
     }
@@ -126,7 +126,7 @@ void BoardRunner::holdTableFolder() {
     if (use_ != TableUse::Held) return;
     std::string folder;
     try {
-        folder = usableFolder(settings_.raceTableFolder());
+        folder = usableFolder(settings_.raceTableFolder().view());
     } catch (const Error&) {
         return;
     }
@@ -141,7 +141,7 @@ void BoardRunner::healRaceTable() {
     if (use_ != TableUse::Held) return;
     std::string folder;
     try {
-        folder = usableFolder(settings_.raceTableFolder());
+        folder = usableFolder(settings_.raceTableFolder().view());
     } catch (const Error&) {
         return;
     }

@@ -17,7 +17,7 @@ struct Key {
     SettingKey id;
     std::string_view section;
     std::string_view name;
-    std::string BoardSettings::*text = nullptr;
+    Cp932 BoardSettings::*text = nullptr;
     int BoardSettings::*number = nullptr;
 };
 
@@ -35,7 +35,7 @@ constexpr Key kSize{SettingKey::Size, "Font", "Size", nullptr, &BoardSettings::s
 struct OptionalKey {
     std::string_view section;
     std::string_view name;
-    std::string BoardSettings::*text = nullptr;
+    Cp932 BoardSettings::*text = nullptr;
     int BoardSettings::*number = nullptr;
 };
 
@@ -56,7 +56,7 @@ template <class KeyOf>
 bool readKey(const std::optional<std::string>& value, const KeyOf& key, BoardSettings& settings) {
     if (!value) return false;
     if (key.text) {
-        settings.*key.text = *value;
+        settings.*key.text = Cp932(*value);  // the file's own bytes
         return true;
     }
     auto number = readProfileInt(*value);
@@ -78,7 +78,7 @@ void keepSizeInRange(LoadedSettings& loaded) {
 
 template <class KeyOf>
 std::string valueText(const KeyOf& key, const BoardSettings& settings) {
-    return key.text ? settings.*key.text : std::to_string(settings.*key.number);
+    return key.text ? (settings.*key.text).bytes() : std::to_string(settings.*key.number);
 }
 
 [[noreturn]] void cannotWrite(const std::string& path) {
@@ -113,11 +113,11 @@ SettingsSnapshot snapshotOf(const IniFile& file) {
 
 BoardSettings BoardSettings::defaults() {
     BoardSettings settings;
-    settings.dataDir = "C:\\Program Files\\Norvek\\Pelm";
-    settings.logo = "on";
-    settings.setuzoku = utf8ToCp932("未接続").bytes();
-    settings.taiki = utf8ToCp932("待機中").bytes();
-    settings.font = utf8ToCp932("ＭＳ Ｐ明朝").bytes();
+    settings.dataDir = cp932Ascii("C:\\Program Files\\Norvek\\Pelm");
+    settings.logo = cp932Ascii("on");
+    settings.setuzoku = utf8ToCp932("未接続");
+    settings.taiki = utf8ToCp932("待機中");
+    settings.font = utf8ToCp932("ＭＳ Ｐ明朝");
     return settings;
 }
 
@@ -127,8 +127,8 @@ bool SettingsSnapshot::holdsNone() const {
     return std::none_of(texts.begin(), texts.end(), [](const auto& text) { return text.has_value(); });
 }
 
-std::string settingsPath(std::string_view directory) {
-    return std::string(directory) + "\\PelmDp.ini";
+Cp932 settingsPath(const Cp932& directory) {
+    return directory + cp932Ascii("\\PelmDp.ini");
 }
 
 LoadedSettings readBoardSettings(const IniFile& file) {

@@ -55,7 +55,7 @@ RefreshOutcome RefreshCycle::refresh() {
     } catch (const Error&) {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
-        board_.setClockText(settings_.setuzoku);
+        board_.setClockText(settings_.setuzoku.bytes());
         return {TickState::NotConnected, std::nullopt};
     }
     // The bytes of the last rebuild had lines, so they cannot mean waiting.
@@ -66,7 +66,7 @@ RefreshOutcome RefreshCycle::refresh() {
         schedule = scheduleLines(bytes);
         lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
         if (schedule.lines.empty()) {
-            board_.setClockText(settings_.taiki);
+            board_.setClockText(settings_.taiki.bytes());
             setPreviousRace("");
             board_.setCurtainVisible(true);
             return {TickState::Waiting, std::nullopt};

@@ -4,28 +4,28 @@
 
 namespace pelm {
 
-std::string schedulePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfo.txt"; }
+Cp932 schedulePath(const Cp932& dataDir) { return dataDir + cp932Ascii("\\RInfo.txt"); }
 
-std::string noticePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfomem.txt"; }
+Cp932 noticePath(const Cp932& dataDir) { return dataDir + cp932Ascii("\\RInfomem.txt"); }
 
-LimitedLines readScheduleLines(std::string_view dataDir) {
+LimitedLines readScheduleLines(const Cp932& dataDir) {
     return scheduleLines(readScheduleBytes(dataDir));
 }
 
-std::string readScheduleBytes(std::string_view dataDir) {
-    return readFileStart(schedulePath(dataDir), kScheduleLimits.maxBytes + 1);
+std::string readScheduleBytes(const Cp932& dataDir) {
+    return readFileStart(schedulePath(dataDir).bytes(), kScheduleLimits.maxBytes + 1);
 }
 
 LimitedLines scheduleLines(std::string_view bytes) {
     return splitLinesWithin(bytes, kScheduleLimits);
 }
 
-LimitedLines readNoticeLines(std::string_view dataDir) {
-    return readLinesWithin(noticePath(dataDir), kScheduleLimits);
+LimitedLines readNoticeLines(const Cp932& dataDir) {
+    return readLinesWithin(noticePath(dataDir).bytes(), kScheduleLimits);
 }
 
-Cp932 scheduleCutMessage(std::string_view dataDir) {
-    return Cp932(schedulePath(dataDir)) +
+Cp932 scheduleCutMessage(const Cp932& dataDir) {
+    return schedulePath(dataDir) +
            utf8ToCp932(" が大きすぎます: 先頭の " + std::to_string(kScheduleLimits.maxLines) +
                        " 行、" + std::to_string(kScheduleLimits.maxBytes >> 20) +
                        " MB までを使います");

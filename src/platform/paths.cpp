@@ -24,13 +24,13 @@ std::string nativePath(std::string_view boardPath) {
     return cp932ToUtf8(Cp932(std::move(slashed)));
 }
 
-std::string currentDirectory() {
+Cp932 currentDirectory() {
     std::vector<char> buffer(4096);
     while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return ".";
+        if (errno != ERANGE) return cp932Ascii(".");
         buffer.resize(buffer.size() * 2);
     }
-    return utf8ToCp932(buffer.data()).bytes();
+    return utf8ToCp932(buffer.data());
 }
 
 }  // namespace pelm

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 /// A board path (CP932 bytes, backslashes) as a native UTF-8 path: each
@@ -13,7 +15,7 @@ namespace pelm {
 /// a double-byte character (such as 0x5C in "表") is left alone.
 std::string nativePath(std::string_view boardPath);
 
-/// The process's current directory as a board path (CP932 bytes).
-std::string currentDirectory();
+/// The process's current directory as a board path.
+Cp932 currentDirectory();
 
 }  // namespace pelm

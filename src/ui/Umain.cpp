@@ -26,7 +26,7 @@ constexpr char kConnectionFailed[] = "データベースに接続できません
 // [Env] StatusDir as the folder of the status copy; empty: no copy.
 QString venueFolder(const BoardSettings& settings) {
     if (settings.statusDir.empty()) return {};
-    return QString::fromStdString(nativePath(settings.statusDir));
+    return QString::fromStdString(nativePath(settings.statusDir.view()));
 }
 
 // A board failure carries its CP932 message; anything else gives what()
@@ -75,7 +75,7 @@ void TForm1::FormCreate() {
 // the timer until it succeeds: a share that mounts after login or a table
 // locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
-    settingsPath_ = settingsPath(currentDirectory());
+    settingsPath_ = settingsPath(currentDirectory()).bytes();
     settingsKeeper_.emplace(settingsPath_);
     settings_ = settingsKeeper_->loaded().settings;
     for (const std::string& warning : settingsKeeper_->loaded().warnings)
@@ -88,7 +88,7 @@ void TForm1::FormShow() {
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
     runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);
     Timer1->start();
-    if (!runner_->start()) setClockText(settings_.setuzoku);
+    if (!runner_->start()) setClockText(settings_.setuzoku.bytes());
 }
 
 void TForm1::FormResize() {
@@ -238,7 +238,7 @@ void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<Cp932
 }
 
 void TForm1::applyLogoSwitch() {
-    const LogoChoice logo = chooseLogo(settings_.logo, Image2->pixmap().toImage());
+    const LogoChoice logo = chooseLogo(settings_.logo.view(), Image2->pixmap().toImage());
     Panel7->setVisible(logo.kind != LogoKind::Hidden);
     if (logo.kind == LogoKind::Picture) Image2->setPixmap(QPixmap::fromImage(logo.picture));
     if (logo.kind == LogoKind::Hidden) Panel9->move(layout::kPanel9LeftAlone, Panel9->y());

@@ -44,7 +44,7 @@ void showClockFont(QLabel& clock, const QFont& font, const QColor& color) {
 }
 
 void keepClockFont(BoardSettings& settings, const QFont& font, const QColor& color) {
-    settings.font = toCp932(font.family()).bytes();
+    settings.font = toCp932(font.family());
     settings.size = clockPointsInRange(clockPoints(font));
     settings.color = colorRef(color);
 }

@@ -60,7 +60,7 @@ QFont boardFont(const layout::FontSpec& design) {
 }
 
 QFont clockFont(const BoardSettings& settings) {
-    QFont font(fromCp932(Cp932(settings.font)));
+    QFont font(fromCp932(settings.font));
     font.setPointSize(clockPointsInRange(settings.size));
     return atDesignMeasure(font);
 }

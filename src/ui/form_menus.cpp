@@ -48,8 +48,8 @@ void TForm1::createPopupMenus() {
 void TForm1::N1Click() {
     const QColor shown = clockColor(*Labtime);
     FD1->setPreviewTexts(
-        {fromCp932(Cp932(timeText(clock_))), fromCp932(Cp932(settings_.setuzoku)),
-         fromCp932(Cp932(settings_.taiki))});
+        {fromCp932(Cp932(timeText(clock_))), fromCp932(settings_.setuzoku),
+         fromCp932(settings_.taiki)});
     FD1->prepare(Labtime->font(), shown);
     if (FD1->exec() != QDialog::Accepted) return;
     const QColor color = FD1->colorChanged() ? FD1->color() : shown;
@@ -71,7 +71,7 @@ bool TForm1::loadLargeLogo(const QString& path) {
         return false;
     }
     Image2->setPixmap(QPixmap::fromImage(picture));
-    settings_.logo = toCp932(path).bytes();
+    settings_.logo = toCp932(path);
     if (settingsKeeper_) settingsKeeper_->touch(SettingKey::Logo);
     return true;
 }

@@ -129,7 +129,7 @@ TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
     folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
     setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
     BoardSettings settings = BoardSettings::defaults();
-    settings.dataDir = folder.dataDir();
+    settings.dataDir = Cp932(folder.dataDir());
     FixedClock clock{TimeOfDay((10 * 3600 + 40 * 60) * 1000)};
     RecordingBoard board;
     QuietEvents events;

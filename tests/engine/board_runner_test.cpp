@@ -59,7 +59,7 @@ class BoardRunnerTest : public ::testing::Test {
 protected:
     BoardRunnerTest() {
         setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
-        settings.dataDir = folder.dataDir();
+        settings.dataDir = Cp932(folder.dataDir());
         folder.writeSchedule(kTwoRaces);
     }
 
@@ -99,7 +99,7 @@ TEST_F(BoardRunnerTest, ADataFolderThatAppearsLaterIsPickedUpWithinASecond) {
     EXPECT_FALSE(runner.start());
     for (int beat = 0; beat < 9; ++beat) runner.tick();  // two more attempts, both failing
     EXPECT_EQ(events.said, (std::vector<std::string>{"no connection"})) << "reported once";
-    EXPECT_EQ(board.clockText, settings.setuzoku) << "never the design's clock";
+    EXPECT_EQ(board.clockText, settings.setuzoku.bytes()) << "never the design's clock";
 
     fs::rename(away, data);
     const int beats = beatsUntilRunning();
@@ -231,7 +231,7 @@ TEST_F(BoardRunnerTest, ASecondBoardOnTheSameTableIsRefusedUntilTheFirstCloses) 
     const std::string message = cp932ToUtf8(second->events.lastMessage);
     EXPECT_NE(message.find(folder.dataPath()), std::string::npos) << message;
     EXPECT_NE(message.find("pid " + std::to_string(getpid())), std::string::npos) << message;
-    EXPECT_EQ(second->board.clockText, settings.setuzoku);
+    EXPECT_EQ(second->board.clockText, settings.setuzoku.bytes());
 
     std::size_t hints = 0;
     for (const std::string& line : journal.take())
@@ -261,8 +261,8 @@ TEST_F(BoardRunnerTest, BoardsWithTheirOwnTableFoldersShareTheScheduleOnly) {
         const fs::path local = folder.root().path() / ("local-" + std::to_string(i));
         fs::create_directory(local);
         createRaceTableFile(local.string());
-        own[i].tableDir = local.string();
-        EXPECT_EQ(own[i].raceTableFolder(), local.string());
+        own[i].tableDir = Cp932(local.string());
+        EXPECT_EQ(own[i].raceTableFolder().bytes(), local.string());
     }
     for (const BoardSettings& each : own) boards.push_back(std::make_unique<OtherBoard>(each, clock));
     for (auto& other : boards) {

@@ -26,7 +26,7 @@ const std::vector<std::string> kAllKeys{"DataDir", "Logo",  "Setuzoku", "Taiki",
 
 class BoardSettingsFile : public ::testing::Test {
 protected:
-    std::string boardPath() const { return settingsPath(cp932Bytes(folder.path().string())); }
+    std::string boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
     void writeIni(std::string_view text) const { folder.write("PelmDp.ini", text); }
     std::string ini() const { return folder.read("PelmDp.ini"); }
     LoadedSettings load() const { return loadBoardSettings(boardPath()); }
@@ -47,7 +47,7 @@ protected:
 TEST_F(BoardSettingsFile, WithoutAFileDefaultsApplyAndTheSaveWritesAllSevenKeys) {
     LoadedSettings loaded = load();
     EXPECT_EQ(loaded.defaulted, kAllKeys);
-    EXPECT_EQ(loaded.settings.dataDir, "C:\\Program Files\\Norvek\\Pelm");
+    EXPECT_EQ(loaded.settings.dataDir.bytes(), "C:\\Program Files\\Norvek\\Pelm");
     EXPECT_EQ(loaded.settings.color, 15429970);
     saveBoardSettings(boardPath(), loaded.settings);
     EXPECT_EQ(ini(), "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
@@ -64,8 +64,8 @@ TEST_F(BoardSettingsFile, ReadsTheValuesAsWritten) {
               (std::vector<std::string>{"DataDir", "Logo", "Setuzoku", "Taiki", "Font", "Size"}));
     for (auto [logo, shows] : {std::pair{"on", true}, {"off", false}, {"On", false}, {"", false}}) {
         writeIni(std::string("[Env]\r\nLogo=") + logo + "\r\n");
-        EXPECT_EQ(load().settings.logo, logo);
-        EXPECT_EQ(logoRequest(load().settings.logo).kind == LogoRequest::BuiltIn, shows) << logo;
+        EXPECT_EQ(load().settings.logo.bytes(), logo);
+        EXPECT_EQ(logoRequest(load().settings.logo.view()).kind == LogoRequest::BuiltIn, shows) << logo;
     }
 }
 
@@ -73,8 +73,8 @@ TEST_F(BoardSettingsFile, FirstOfDuplicatesWinsAndLongValuesAreCut) {
     writeIni("[Env]\nLogo=off\nLOGO=on\nDataDir=" + std::string(100 * 1024, 'd') +
              "\n[env]\nTaiki=x\n");
     LoadedSettings loaded = load();
-    EXPECT_EQ(loaded.settings.logo, "off");
-    EXPECT_EQ(loaded.settings.dataDir, std::string(2047, 'd'));
+    EXPECT_EQ(loaded.settings.logo.bytes(), "off");
+    EXPECT_EQ(loaded.settings.dataDir.bytes(), std::string(2047, 'd'));
     EXPECT_EQ(loaded.settings.taiki, BoardSettings::defaults().taiki);
 }
 
@@ -134,23 +134,23 @@ TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTh
                           Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status}}) {
         writeIni("[Env]\r\nDataDir=D:\\share\r\n" + c.lines);
         const LoadedSettings loaded = load();
-        EXPECT_EQ(loaded.settings.tableDir, c.tableDir) << c.lines;
-        EXPECT_EQ(loaded.settings.statusDir, c.statusDir) << c.lines;
-        EXPECT_EQ(loaded.settings.raceTableFolder(), c.tableDir.empty() ? "D:\\share" : c.tableDir);
+        EXPECT_EQ(loaded.settings.tableDir.bytes(), c.tableDir) << c.lines;
+        EXPECT_EQ(loaded.settings.statusDir.bytes(), c.statusDir) << c.lines;
+        EXPECT_EQ(loaded.settings.raceTableFolder().bytes(), c.tableDir.empty() ? "D:\\share" : c.tableDir);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "TableDir"), 0);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "StatusDir"), 0);
         saveBoardSettings(boardPath(), loaded.settings);
         EXPECT_EQ(ini().find("TableDir") != std::string::npos, !c.tableDir.empty()) << ini();
         EXPECT_EQ(ini().find("StatusDir") != std::string::npos, !c.statusDir.empty()) << ini();
-        EXPECT_EQ(load().settings.tableDir, c.tableDir) << "kept through the save";
+        EXPECT_EQ(load().settings.tableDir.bytes(), c.tableDir) << "kept through the save";
     }
 }
 
 TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
     BoardSettings settings = BoardSettings::defaults();
-    settings.dataDir = cp932Bytes("D:\\表示\\ソフト");  // second bytes 0x5C, like "\"
-    settings.setuzoku = cp932Bytes("回線断～");
-    settings.font = cp932Bytes("ＭＳ Ｐゴシック");
+    settings.dataDir = utf8ToCp932("D:\\表示\\ソフト");  // second bytes 0x5C, like "\"
+    settings.setuzoku = utf8ToCp932("回線断～");
+    settings.font = utf8ToCp932("ＭＳ Ｐゴシック");
     settings.color = -1;
     saveBoardSettings(boardPath(), settings);
     BoardSettings loaded = load().settings;
@@ -165,7 +165,7 @@ TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
 // the disk takes no more bytes.
 TEST_F(BoardSettingsFile, FailedSaveNamesTheFileAndLeavesWhatWasThere) {
     folder.write("plain", "not a folder");
-    expectCannotWrite(settingsPath(cp932Bytes(folder / "plain")));
+    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")).bytes());
     EXPECT_EQ(folder.read("plain"), "not a folder");
 
     fs::create_directory(folder.path() / "PelmDp.ini");

@@ -100,7 +100,7 @@ TEST_F(RefreshCycleTest, AMissingScheduleShowsNotConnectedAndRecoversWhenItRetur
     folder.writeSchedule(kTwoRaces);
     cycle->refresh().state;
     folder.removeSchedule();
-    settings.setuzoku = "offline";
+    settings.setuzoku = cp932Ascii("offline");
     EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
     EXPECT_EQ(board.clockText, "offline");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));  // nothing else changes

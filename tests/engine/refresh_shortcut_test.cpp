@@ -74,7 +74,7 @@ std::string withoutFolder(std::string text, const std::string& folder) {
 class Side {
 public:
     explicit Side(bool shortcuts) {
-        settings_.dataDir = folder_.dataDir();
+        settings_.dataDir = Cp932(folder_.dataDir());
         database_ = folder_.connect();
         cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
         cycle_->setAlwaysRebuild(!shortcuts);

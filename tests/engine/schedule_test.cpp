@@ -78,8 +78,8 @@ TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
 }
 
 TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {
-    EXPECT_EQ(schedulePath("C:\\Pelm"), "C:\\Pelm\\RInfo.txt");
-    EXPECT_EQ(noticePath("C:\\Pelm\\"), "C:\\Pelm\\\\RInfomem.txt");
+    EXPECT_EQ(schedulePath(cp932Ascii("C:\\Pelm")), cp932Ascii("C:\\Pelm\\RInfo.txt"));
+    EXPECT_EQ(noticePath(cp932Ascii("C:\\Pelm\\")), cp932Ascii("C:\\Pelm\\\\RInfomem.txt"));
 }
 
 TEST(NoticeText, EndsEveryLineWithCrLf) {
@@ -89,7 +89,7 @@ TEST(NoticeText, EndsEveryLineWithCrLf) {
 
 TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     testing::TempFolder folder;
-    const std::string dataDir = cp932Bytes(folder.path().string());
+    const Cp932 dataDir = utf8ToCp932(folder.path().string());
     std::string day;
     for (std::size_t i = 0; i < kScheduleLimits.maxLines; ++i) day += "10:00:00,10:30:00,A\r\n";
     folder.write("RInfo.txt", day);
@@ -102,12 +102,12 @@ TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     folder.write("RInfo.txt", std::string(kScheduleLimits.maxBytes + 10, 'x'));
     EXPECT_TRUE(readScheduleLines(dataDir).cut);
     EXPECT_TRUE(readScheduleLines(dataDir).lines.empty());
-    EXPECT_NE(scheduleCutMessage(dataDir).bytes().find(schedulePath(dataDir)), std::string::npos);
+    EXPECT_NE(scheduleCutMessage(dataDir).view().find(schedulePath(dataDir).view()), std::string::npos);
 }
 
 TEST(ReadScheduleLines, AScheduleThatIsNoFileIsNotConnected) {
     testing::TempFolder folder;
-    const std::string dataDir = cp932Bytes(folder.path().string());
+    const Cp932 dataDir = utf8ToCp932(folder.path().string());
     mkfifo((folder / "RInfo.txt").c_str(), 0644);
     std::filesystem::create_directory(folder.path() / "RInfomem.txt");
     EXPECT_THROW(readScheduleLines(dataDir), Error);

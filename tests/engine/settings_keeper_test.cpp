@@ -90,7 +90,7 @@ protected:
         if (text) folder.write("PelmDp.ini", *text);
         else fs::remove(folder.path() / "PelmDp.ini");
     }
-    std::string path() const { return settingsPath(cp932Bytes(folder.path().string())); }
+    std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
 
     testing::TempFolder folder;
 };
@@ -106,7 +106,7 @@ TEST_P(SettingsKeeperRun, LeavesTheFileExpected) {
             keeper.touch(key);
     }
     if (run.operatorLogo) {
-        settings.logo = run.operatorLogo;
+        settings.logo = Cp932(run.operatorLogo);
         keeper.touch(SettingKey::Logo);
     }
     place(run.atClose);
@@ -129,7 +129,7 @@ TEST(SettingsKeeper, AnUnchangedFileIsNotRewritten) {
     testing::TempFolder folder;
     folder.write("PelmDp.ini", kAllSevenDefaults);
     const ino_t before = inode(folder.path() / "PelmDp.ini");
-    SettingsKeeper keeper(settingsPath(cp932Bytes(folder.path().string())));
+    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())).bytes());
     keeper.save(keeper.loaded().settings);
     EXPECT_EQ(inode(folder.path() / "PelmDp.ini"), before);
     BoardSettings changed = keeper.loaded().settings;
@@ -153,7 +153,7 @@ TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
     for (const auto& test : cases) {
         folder.write("PelmDp.ini", std::string("[Font]\r\nSize=") + test.text + "\r\n");
         const LoadedSettings loaded =
-            loadBoardSettings(settingsPath(cp932Bytes(folder.path().string())));
+            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())).bytes());
         EXPECT_EQ(loaded.settings.size, test.size) << test.text;
         EXPECT_EQ(loaded.warnings.size(), test.warned ? 1u : 0u) << test.text;
     }

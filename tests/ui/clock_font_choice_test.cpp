@@ -64,7 +64,7 @@ TEST_F(ClockFontChoice, CancelLeavesClockAndSettingsUnchanged) {
     EXPECT_EQ(form->Labtime->font(), font);
     EXPECT_EQ(clockColor(*form->Labtime), kClockBlue);
     EXPECT_EQ(form->Labtime->geometry(), place);
-    EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")).bytes());
+    EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")));
     EXPECT_EQ(form->settings().size, 100);
     EXPECT_EQ(form->settings().color, 15429970);
 }
@@ -158,7 +158,7 @@ TEST_F(LargeLogo, APictureChosenFromItsMenuShowsAtOnceAndAfterARestart) {
     const std::string path = writePicture("logo.bmp", "BMP");
     ASSERT_TRUE(form->loadLargeLogo(QString::fromStdString(path)));
     EXPECT_EQ(largeLogoShown(), QSize(60, 30));
-    EXPECT_EQ(form->settings().logo, cp932Bytes(path));
+    EXPECT_EQ(form->settings().logo, utf8ToCp932(path));
     ASSERT_TRUE(form->close());
     form.reset();
     showBoard();
@@ -174,7 +174,7 @@ TEST_F(LargeLogo, AnUnreadablePictureIsReportedAndChangesNothing) {
     EXPECT_EQ(openBoxes().front()->text().toStdString(),
               (broken + QStringLiteral(" は画像として読めません.")).toStdString());
     EXPECT_EQ(largeLogoShown(), largeLogo().size());
-    EXPECT_EQ(form->settings().logo, "on");
+    EXPECT_EQ(form->settings().logo, cp932Ascii("on"));
 }
 
 }  // namespace

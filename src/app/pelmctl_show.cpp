@@ -117,11 +117,11 @@ QJsonArray rowsJson(const pelm::ResultSet* rows) {
 void printJson(const ShowResult& result) {
     const pelm::RecordingBoard& board = result.board;
     QJsonObject object{{"state", QString::fromStdString(result.state)},
-                       {"clock", text(pelm::Cp932(board.clockText))},
-                       {"previous", text(pelm::Cp932(board.previousRace))},
+                       {"clock", text(board.clockText)},
+                       {"previous", text(board.previousRace)},
                        {"curtain", board.curtainVisible},
                        {"rows", rowsJson(board.upcoming.get())},
-                       {"notice", text(pelm::Cp932(board.notice))},
+                       {"notice", text(board.notice)},
                        {"notice_shown", board.notice_shown},
                        {"upper_height", board.upper_height}};
     if (!result.error.empty()) object["error"] = text(result.error);
@@ -144,14 +144,14 @@ void printRows(const pelm::ResultSet& rows) {
 
 void printPicture(const ShowResult& result) {
     const pelm::RecordingBoard& board = result.board;
-    std::cout << "Clock     " << terminalText(pelm::Cp932(board.clockText)) << "\n"
-              << "Previous  " << terminalText(pelm::Cp932(board.previousRace)) << "\n";
+    std::cout << "Clock     " << terminalText(board.clockText) << "\n"
+              << "Previous  " << terminalText(board.previousRace) << "\n";
     if (board.curtainVisible) {
         std::cout << "  (waiting: the grid is behind the curtain)\n";
     } else if (board.upcoming) {
         printRows(*board.upcoming);
     }
-    if (board.notice_shown) std::cout << "Notice\n" << terminalText(pelm::Cp932(board.notice));
+    if (board.notice_shown) std::cout << "Notice\n" << terminalText(board.notice);
     if (!result.error.empty()) std::cout << "Error     " << terminalText(result.error) << "\n";
 }
 

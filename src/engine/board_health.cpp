@@ -64,7 +64,7 @@ void BoardHealth::started() {
 }
 
 void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                            const std::string& previousRace,
+                            const Cp932& previousRace,
                             const std::optional<Cp932>& leftOut) {
     markActivity(time_.nowMs());
     upcoming_ = std::move(upcoming);
@@ -141,7 +141,7 @@ BoardStatus BoardHealth::snapshot() const {
     status.refreshesLastMinute = static_cast<int>(recentMs_.size());
     status.state = state_;
     if (upcoming_ && state_ == BoardState::Running) status.rows = shownRaces(*upcoming_);
-    if (state_ == BoardState::Running) status.previousRace = fromCp932(Cp932(previousRace_));
+    if (state_ == BoardState::Running) status.previousRace = fromCp932(previousRace_);
     if (errors_.active()) {
         status.error = errors_.current();
         status.errorCount = errors_.count();

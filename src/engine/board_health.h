@@ -50,7 +50,7 @@ public:
     /// had to leave out: it is the current error, counted like any repeat;
     /// without one the current error clears.
     void refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                   const std::string& previousRace,
+                   const Cp932& previousRace,
                    const std::optional<Cp932>& leftOut = std::nullopt);
     /// A refresh or the start-up step raised `message` (CP932).
     void failed(const Cp932& message);
@@ -88,7 +88,7 @@ private:
     std::optional<qint64> lastActivityMs_;
     std::deque<qint64> recentMs_;  // refreshes and attempts of the last minute
     std::shared_ptr<const ResultSet> upcoming_;
-    std::string previousRace_;
+    Cp932 previousRace_;
     std::optional<qint64> lastWriteMs_;
     RepeatedErrors localFailures_;
 };

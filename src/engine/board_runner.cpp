@@ -60,7 +60,7 @@ BoardRunner::~BoardRunner() {
 void BoardRunner::tick() {
     if (running()) return refresh();
     if (--beatsUntilRetry_ <= 0 && start()) return refresh();
-    board_.setClockText(settings_.setuzoku.bytes());
+    board_.setClockText(settings_.setuzoku);
 }
 
 bool BoardRunner::start() {
@@ -102,7 +102,7 @@ void BoardRunner::refresh() {
         // next beat, which heals or reports it.
         stop();
         beatsUntilRetry_ = 1;
-        board_.setClockText(settings_.setuzoku.bytes());
+        board_.setClockText(settings_.setuzoku);
         events_.connectionLost(error.message());
     } catch (const Error& error) {
         events_.refreshFailed(error.message());

@@ -55,7 +55,7 @@ RefreshOutcome RefreshCycle::refresh() {
     } catch (const Error&) {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
-        board_.setClockText(settings_.setuzoku.bytes());
+        board_.setClockText(settings_.setuzoku);
         return {TickState::NotConnected, std::nullopt};
     }
     // The bytes of the last rebuild had lines, so they cannot mean waiting.
@@ -66,8 +66,8 @@ RefreshOutcome RefreshCycle::refresh() {
         schedule = scheduleLines(bytes);
         lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
         if (schedule.lines.empty()) {
-            board_.setClockText(settings_.taiki.bytes());
-            setPreviousRace("");
+            board_.setClockText(settings_.taiki);
+            setPreviousRace(Cp932());
             board_.setCurtainVisible(true);
             return {TickState::Waiting, std::nullopt};
         }
@@ -115,7 +115,7 @@ bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
 
 // What a rebuild would have done to the board and said, without doing it.
 RefreshOutcome RefreshCycle::keepTable() {
-    if (built_->waitingRow) setPreviousRace("");
+    if (built_->waitingRow) setPreviousRace(Cp932());
     if (built_->cut) return {TickState::Running, scheduleCutMessage(settings_.dataDir)};
     return {TickState::Running, built_->problem};
 }
@@ -166,7 +166,7 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
         built.firstStart = start;
         if (now < *start) {
             insertBeforeFirstRaceRow(work_);
-            setPreviousRace("");
+            setPreviousRace(Cp932());
             built.waitingRow = true;
         }
         return true;
@@ -209,7 +209,7 @@ void RefreshCycle::selectUpcoming() {
         // Handed again, as a reopened query is: the grid goes back to its
         // first row, and redraws nothing when the rows are the ones shown.
         board_.showUpcoming(menu_.result());
-        board_.setClockText(timeText(clock_));
+        board_.setClockText(Cp932(timeText(clock_)));
         if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
         return;
     }
@@ -217,8 +217,8 @@ void RefreshCycle::selectUpcoming() {
     Database::Transaction reads(database_);  // joins the refresh's, if still open
     openUpcomingRaces(menu_, clockText);
     board_.showUpcoming(menu_.result());
-    board_.setClockText(timeText(clock_));
-    const std::optional<std::string> previous = lookUpPreviousRace();
+    board_.setClockText(Cp932(timeText(clock_)));
+    const std::optional<Cp932> previous = lookUpPreviousRace();
     if (previous) setPreviousRace(*previous);
     reads.commit();
     answered_ = Answer{tableGeneration_, clockText, nextEnd(), previous};
@@ -238,7 +238,7 @@ void RefreshCycle::shrinkTable() {
 
 // The title of the race that ended when the first upcoming one started;
 // nothing when that row has no start (the waiting row, or no row at all).
-std::optional<std::string> RefreshCycle::lookUpPreviousRace() {
+std::optional<Cp932> RefreshCycle::lookUpPreviousRace() {
     const std::string start = menu_.fieldText("btime");
     if (start.empty()) {
         openWholeTable(work_);
@@ -246,10 +246,10 @@ std::optional<std::string> RefreshCycle::lookUpPreviousRace() {
         return std::nullopt;
     }
     openPreviousRace(work_, start);
-    return work_.fieldText("rmenu");
+    return Cp932(work_.fieldText("rmenu"));  // the engine keeps the table's bytes
 }
 
-void RefreshCycle::setPreviousRace(const std::string& title) {
+void RefreshCycle::setPreviousRace(const Cp932& title) {
     previousRace_ = title;
     board_.setPreviousRace(title);
 }

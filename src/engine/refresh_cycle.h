@@ -66,7 +66,7 @@ public:
     /// What the grid shows and the previous race above it (CP932), as the
     /// last refresh left them.
     std::shared_ptr<const ResultSet> upcoming() const { return menu_.result(); }
-    const std::string& previousRace() const { return previousRace_; }
+    const Cp932& previousRace() const { return previousRace_; }
 
 private:
     /// What the last completed rebuild was made from and what it found:
@@ -86,7 +86,7 @@ private:
         std::uint64_t table;  // tableGeneration_ when asked
         std::string clockText;
         std::optional<std::string> nextEnd;       // the earliest end upcoming
-        std::optional<std::string> previousRace;  // nothing: left as it was
+        std::optional<Cp932> previousRace;        // nothing: left as it was
     };
 
     RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);
@@ -99,8 +99,8 @@ private:
     std::optional<std::string> nextEnd() const;
     void selectUpcoming();
     void shrinkTable();
-    void setPreviousRace(const std::string& title);
-    std::optional<std::string> lookUpPreviousRace();
+    void setPreviousRace(const Cp932& title);
+    std::optional<Cp932> lookUpPreviousRace();
     void showNotice();
 
     /// A schedule this large leaves the heap full of holes once it is gone.
@@ -117,7 +117,7 @@ private:
     Query menu_;
     bool lastScheduleOutsized_ = false;
     std::size_t lastScheduleLines_ = 0;
-    std::string previousRace_;
+    Cp932 previousRace_;
     bool alwaysRebuild_ = false;
     std::uint64_t rebuilds_ = 0;
     std::uint64_t tableGeneration_ = 0;  // moves whenever the table may have changed

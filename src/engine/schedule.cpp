@@ -51,10 +51,10 @@ std::optional<RaceEntry> cutRaceEntry(std::string_view line, std::vector<std::st
                      fields[2].substr(0, kTitleLength)};
 }
 
-std::string noticeText(const std::vector<std::string>& lines) {
+Cp932 noticeText(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    return text;
+    return Cp932(std::move(text));  // the notice file's own bytes
 }
 
 }  // namespace pelm

@@ -65,6 +65,6 @@ void CsvToStringList(std::string_view line, std::vector<std::string>& fields);
 std::optional<RaceEntry> cutRaceEntry(std::string_view line, std::vector<std::string>& fields);
 
 /// The notice lines joined with CR LF after each line.
-std::string noticeText(const std::vector<std::string>& lines);
+Cp932 noticeText(const std::vector<std::string>& lines);
 
 }  // namespace pelm

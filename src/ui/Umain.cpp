@@ -88,7 +88,7 @@ void TForm1::FormShow() {
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
     runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);
     Timer1->start();
-    if (!runner_->start()) setClockText(settings_.setuzoku.bytes());
+    if (!runner_->start()) setClockText(settings_.setuzoku);
 }
 
 void TForm1::FormResize() {
@@ -155,15 +155,15 @@ void TForm1::changeEvent(QEvent* event) {
 
 // ---- What a refresh writes -------------------------------------------------
 
-void TForm1::setClockText(const std::string& text) {
-    const QString caption = fromCp932(Cp932(text));
+void TForm1::setClockText(const Cp932& text) {
+    const QString caption = fromCp932(text);
     if (caption == Labtime->text()) return;
     Labtime->setText(caption);
     Labtime->adjustSize();
 }
 
-void TForm1::setPreviousRace(const std::string& title) {
-    const QString text = fromCp932(Cp932(title));
+void TForm1::setPreviousRace(const Cp932& title) {
+    const QString text = fromCp932(title);
     if (text == Ed1->text()) return;
     Ed1->setText(text);
     Ed1->setCursorPosition(0);  // a title longer than the box shows its start
@@ -177,10 +177,10 @@ void TForm1::showUpcoming(std::shared_ptr<const ResultSet> rows) {
     DSmenu->setResultSet(std::move(rows));
 }
 
-void TForm1::setNoticeText(const std::string& text) {
+void TForm1::setNoticeText(const Cp932& text) {
     if (text == noticeText_) return;  // unchanged: keep the box as the reader left it
     noticeText_ = text;
-    DBMemo1->setPlainText(fromCp932(Cp932(text)).replace("\r\n", "\n"));
+    DBMemo1->setPlainText(fromCp932(text).replace("\r\n", "\n"));
 }
 
 void TForm1::setNoticeShown(bool shown) {

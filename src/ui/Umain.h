@@ -38,11 +38,11 @@ public:
     static const Clock& systemClock();
 
     // What a refresh writes.
-    void setClockText(const std::string& text) override;
-    void setPreviousRace(const std::string& title) override;
+    void setClockText(const Cp932& text) override;
+    void setPreviousRace(const Cp932& title) override;
     void setCurtainVisible(bool visible) override;
     void showUpcoming(std::shared_ptr<const ResultSet> rows) override;
-    void setNoticeText(const std::string& text) override;
+    void setNoticeText(const Cp932& text) override;
     void setNoticeShown(bool shown) override;
     bool noticeShown() const override { return noticeShown_; }
     int windowHeight() const override;
@@ -147,7 +147,7 @@ private:
     std::unique_ptr<HealthEvents> events_;
     std::unique_ptr<BoardRunner> runner_;
     ErrorReporter* errors_;
-    std::string noticeText_;
+    Cp932 noticeText_;
     bool noticeShown_ = false;
     bool shown_ = false;
     bool closingBySignal_ = false;

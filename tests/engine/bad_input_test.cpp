@@ -110,7 +110,7 @@ TEST_F(BadInput, AHugeOrUndecodableNoticeShowsWhole) {
     folder.writeNotice(notice);
     EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r\n"), "");
     EXPECT_TRUE(board.notice_shown);
-    EXPECT_EQ(board.notice, notice);
+    EXPECT_EQ(board.notice.bytes(), notice);
     EXPECT_EQ(folder.root().read("data/RInfomem.txt"), notice);
 }
 

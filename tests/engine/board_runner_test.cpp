@@ -89,7 +89,7 @@ TEST_F(BoardRunnerTest, StartsAtOnceOnAGoodFolderAndRefreshesOnEveryBeat) {
     runner.tick();
     runner.tick();
     EXPECT_EQ(events.said, (std::vector<std::string>{"started", "refreshed", "refreshed"}));
-    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(rowsShown(), 1u);
 }
 
@@ -99,14 +99,14 @@ TEST_F(BoardRunnerTest, ADataFolderThatAppearsLaterIsPickedUpWithinASecond) {
     EXPECT_FALSE(runner.start());
     for (int beat = 0; beat < 9; ++beat) runner.tick();  // two more attempts, both failing
     EXPECT_EQ(events.said, (std::vector<std::string>{"no connection"})) << "reported once";
-    EXPECT_EQ(board.clockText, settings.setuzoku.bytes()) << "never the design's clock";
+    EXPECT_EQ(board.clockText.bytes(), settings.setuzoku.bytes()) << "never the design's clock";
 
     fs::rename(away, data);
     const int beats = beatsUntilRunning();
     EXPECT_GE(beats, 1);
     EXPECT_LE(beats, BoardRunner::kRetryBeats);
     EXPECT_EQ(events.said.back(), "refreshed");
-    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(rowsShown(), 1u);
 }
 
@@ -231,7 +231,7 @@ TEST_F(BoardRunnerTest, ASecondBoardOnTheSameTableIsRefusedUntilTheFirstCloses) 
     const std::string message = cp932ToUtf8(second->events.lastMessage);
     EXPECT_NE(message.find(folder.dataPath()), std::string::npos) << message;
     EXPECT_NE(message.find("pid " + std::to_string(getpid())), std::string::npos) << message;
-    EXPECT_EQ(second->board.clockText, settings.setuzoku.bytes());
+    EXPECT_EQ(second->board.clockText.bytes(), settings.setuzoku.bytes());
 
     std::size_t hints = 0;
     for (const std::string& line : journal.take())

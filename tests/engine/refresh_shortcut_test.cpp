@@ -93,9 +93,9 @@ public:
         } catch (const Error& error) {
             seen.result = withoutFolder(error.what(), folder_.dataPath());
         }
-        seen.clock = board_.clockText;
-        seen.previous = board_.previousRace;
-        seen.notice = board_.notice;
+        seen.clock = board_.clockText.bytes();
+        seen.previous = board_.previousRace.bytes();
+        seen.notice = board_.notice.bytes();
         seen.curtain = board_.curtainVisible;
         seen.noticeShown = board_.notice_shown;
         seen.upperHeight = board_.upper_height;

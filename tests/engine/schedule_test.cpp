@@ -83,8 +83,8 @@ TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {
 }
 
 TEST(NoticeText, EndsEveryLineWithCrLf) {
-    EXPECT_EQ(noticeText({"a", "", "b"}), "a\r\n\r\nb\r\n");
-    EXPECT_EQ(noticeText({}), "");
+    EXPECT_EQ(noticeText({"a", "", "b"}).bytes(), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(noticeText({}).bytes(), "");
 }
 
 TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {

@@ -115,9 +115,9 @@ TEST_F(FormResize, UpperAreaFollowsTheNoticeAndTheWindowHeight) {
 
 TEST(FormLayout, NoticeTextIsSetWholeAndCannotBeEdited) {
     TForm1 form;
-    form.setNoticeText(cp932Bytes("本日は晴天なり\r\n第二行\r\n"));
+    form.setNoticeText(utf8ToCp932("本日は晴天なり\r\n第二行\r\n"));
     EXPECT_EQ(form.DBMemo1->toPlainText(), "本日は晴天なり\n第二行\n");
-    form.setNoticeText(cp932Bytes("変更\r\n"));
+    form.setNoticeText(utf8ToCp932("変更\r\n"));
     EXPECT_EQ(form.DBMemo1->toPlainText(), "変更\n");
     EXPECT_TRUE(form.DBMemo1->isReadOnly());
 }

@@ -184,11 +184,11 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
 // A clock that moved on changes the answer only once it reaches the end of
 // an upcoming race: until then no race leaves, and none that had ended
 // comes back.
-bool RefreshCycle::answerHolds(const std::string& clockText) const {
+bool RefreshCycle::answerHolds(const Cp932& clockText) const {
     if (alwaysRebuild_ || !answered_ || answered_->table != tableGeneration_) return false;
     if (clockText == answered_->clockText) return true;
-    return compareTimeTexts(clockText, answered_->clockText) >= 0 &&
-           (!answered_->nextEnd || compareTimeTexts(clockText, *answered_->nextEnd) < 0);
+    return compareTimeTexts(clockText.view(), answered_->clockText.view()) >= 0 &&
+           (!answered_->nextEnd || compareTimeTexts(clockText.view(), *answered_->nextEnd) < 0);
 }
 
 // The earliest end among the upcoming rows, in the table's own order.
@@ -204,20 +204,20 @@ std::optional<std::string> RefreshCycle::nextEnd() const {
 }
 
 void RefreshCycle::selectUpcoming() {
-    const std::string clockText = timeText(clock_);
+    const Cp932 clockText = timeText(clock_);
     if (answerHolds(clockText)) {
         // Handed again, as a reopened query is: the grid goes back to its
         // first row, and redraws nothing when the rows are the ones shown.
         board_.showUpcoming(menu_.result());
-        board_.setClockText(Cp932(timeText(clock_)));
+        board_.setClockText(timeText(clock_));
         if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
         return;
     }
     answered_.reset();
     Database::Transaction reads(database_);  // joins the refresh's, if still open
-    openUpcomingRaces(menu_, clockText);
+    openUpcomingRaces(menu_, clockText.view());
     board_.showUpcoming(menu_.result());
-    board_.setClockText(Cp932(timeText(clock_)));
+    board_.setClockText(timeText(clock_));
     const std::optional<Cp932> previous = lookUpPreviousRace();
     if (previous) setPreviousRace(*previous);
     reads.commit();

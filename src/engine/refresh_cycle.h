@@ -84,7 +84,7 @@ private:
     /// What the selections last answered, and for what.
     struct Answer {
         std::uint64_t table;  // tableGeneration_ when asked
-        std::string clockText;
+        Cp932 clockText;
         std::optional<std::string> nextEnd;       // the earliest end upcoming
         std::optional<Cp932> previousRace;        // nothing: left as it was
     };
@@ -95,7 +95,7 @@ private:
     RefreshOutcome rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now);
     BuiltTable rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
     bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
-    bool answerHolds(const std::string& clockText) const;
+    bool answerHolds(const Cp932& clockText) const;
     std::optional<std::string> nextEnd() const;
     void selectUpcoming();
     void shrinkTable();

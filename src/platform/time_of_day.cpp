@@ -131,7 +131,7 @@ const LocaleTime& currentLocaleTime() { return processLocaleTime(); }
 
 void setCurrentLocaleTime(LocaleTime localeTime) { processLocaleTime() = std::move(localeTime); }
 
-std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
+Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     long seconds = static_cast<long>(time.count() / 1000 % 86400);
     long hour = seconds / 3600;
     std::string marker;
@@ -142,8 +142,8 @@ std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     std::string text = locale.leadingZero ? twoDigits(hour) : std::to_string(hour);
     text += locale.separator + twoDigits(seconds / 60 % 60) + locale.separator +
             twoDigits(seconds % 60);
-    if (marker.empty()) return text;
-    return locale.markerBefore ? marker + " " + text : text + " " + marker;
+    if (marker.empty()) return Cp932(std::move(text));
+    return Cp932(locale.markerBefore ? marker + " " + text : text + " " + marker);
 }
 
 std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale) {

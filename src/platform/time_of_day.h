@@ -39,7 +39,7 @@ const LocaleTime& currentLocaleTime();
 void setCurrentLocaleTime(LocaleTime localeTime);
 
 /// The time as text in the long time format ("9:05:07", "9:05:07 PM").
-std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale);
+Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale);
 
 /// The time a text names, or nothing when the text is no time of day.
 /// Accepts an optional AM/PM word before or after (the regional words or

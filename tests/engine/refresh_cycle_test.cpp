@@ -134,7 +134,7 @@ TEST_P(LeftOutLines, TheRestOfTheBoardRunsOn) {
         const RefreshOutcome outcome = cycle->refresh();
         EXPECT_EQ(outcome.state, TickState::Running);
         EXPECT_EQ(outcome.problem, notATimeMessage(line.problemText));
-        EXPECT_EQ(board.clockText.bytes(), formatTimeOfDay(clock.now(), currentLocaleTime()));
+        EXPECT_EQ(board.clockText, formatTimeOfDay(clock.now(), currentLocaleTime()));
         EXPECT_EQ(upcomingTitles(), line.titles);
         EXPECT_EQ(board.previousRace.bytes(), line.previous);
     }

@@ -134,7 +134,7 @@ std::string fileState(const std::string& path, bool readable) {
 int run(const Arguments& arguments) {
     if (!arguments.positional.empty()) return usageError("settings takes no arguments");
     std::string path = arguments.option("--ini").value_or(
-        pelm::nativePath(pelm::settingsPath(pelm::currentDirectory()).view()));
+        pelm::nativePath(pelm::settingsPath(pelm::currentDirectory())));
     auto file = pelm::IniFile::loadForUpdate(path);
     pelm::LoadedSettings loaded = pelm::readBoardSettings(file.value_or(pelm::IniFile{}));
     if (arguments.flag("--json")) {

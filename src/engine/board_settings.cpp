@@ -143,13 +143,13 @@ LoadedSettings readBoardSettings(const IniFile& file) {
 }
 
 LoadedSettings loadBoardSettings(const std::string& path) {
-    return readBoardSettings(IniFile::load(nativePath(path)));
+    return readBoardSettings(IniFile::load(nativePath(Cp932(path))));
 }
 
 // The whole new file is written beside the old one and renamed over it, so a
 // crash or a failed write never leaves a file with only some of the keys.
 void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
-    std::string native = nativePath(path);
+    std::string native = nativePath(Cp932(path));
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     for (const Key& key : kSaveOrder)
@@ -164,7 +164,7 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
 void saveBoardSettings(const std::string& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator) {
-    const std::string native = nativePath(path);
+    const std::string native = nativePath(Cp932(path));
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     const std::string before = file->text();

@@ -9,7 +9,8 @@
 
 namespace pelm {
 
-std::string nativePath(std::string_view boardPath) {
+std::string nativePath(const Cp932& text) {
+    const std::string_view boardPath = text.view();
     std::string slashed;
     slashed.reserve(boardPath.size());
     for (size_t i = 0; i < boardPath.size(); ++i) {

@@ -68,7 +68,7 @@ void configure(sqlite3* handle, const TableFile& table) {
 }  // namespace
 
 std::string usableFolder(std::string_view boardPath) {
-    const std::string path = nativePath(boardPath);
+    const std::string path = nativePath(Cp932(std::string(boardPath)));
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (!fs::exists(status)) throw Error(folderMessage(boardPath, "' が見つかりません"));

@@ -26,7 +26,7 @@ constexpr char kConnectionFailed[] = "データベースに接続できません
 // [Env] StatusDir as the folder of the status copy; empty: no copy.
 QString venueFolder(const BoardSettings& settings) {
     if (settings.statusDir.empty()) return {};
-    return QString::fromStdString(nativePath(settings.statusDir.view()));
+    return QString::fromStdString(nativePath(settings.statusDir));
 }
 
 // A board failure carries its CP932 message; anything else gives what()

@@ -164,6 +164,19 @@ TEST_F(PelmctlShow, PrintsAReadablePicture) {
     EXPECT_NE(outcome.output.find("10:30:00 - 11:00:00  Race B"), std::string::npos);
 }
 
+// The working folder's name reaches the file system as UTF-8, however the
+// board spells it in CP932: a board in "会場" finds its own settings.
+TEST_F(PelmctlShow, FindsTheSettingsInAWorkingFolderWithAJapaneseName) {
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n");
+    const std::filesystem::path venue = folder.root().path() / "会場";
+    std::filesystem::create_directory(venue);
+    for (const char* file : {"PelmDp.ini", "dbengine.ini"})
+        std::filesystem::copy_file(folder.root().path() / file, venue / file);
+    const Outcome outcome = run("cd '" + venue.string() + "' && " + PELMCTL_PATH + " show --at 10:40:00");
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("Race B"), std::string::npos) << outcome.output;
+}
+
 TEST_F(PelmctlShow, CheckReportsLinesCompilerStyle) {
     folder.writeSchedule("10:00:00,10:30:00,A\r\nxx,11:00:00,B\r\n10:00:00\r\n");
     Outcome outcome = pelmctl("check");

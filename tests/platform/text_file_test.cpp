@@ -110,10 +110,10 @@ TEST(ReadLines, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
 }
 
 TEST(NativePath, TurnsBackslashCharactersIntoSlashesOnly) {
-    EXPECT_EQ(nativePath("/srv/pelm\\RInfo.txt"), "/srv/pelm/RInfo.txt");
+    EXPECT_EQ(nativePath(cp932Ascii("/srv/pelm\\RInfo.txt")), "/srv/pelm/RInfo.txt");
     // "表" ends in the byte 0x5C; it is a character, not a separator.
-    EXPECT_EQ(nativePath(cp932Bytes("/srv/表\\RInfo.txt")), "/srv/表/RInfo.txt");
-    EXPECT_EQ(nativePath(cp932Bytes("/データ\\x")), "/データ/x");
+    EXPECT_EQ(nativePath(utf8ToCp932("/srv/表\\RInfo.txt")), "/srv/表/RInfo.txt");
+    EXPECT_EQ(nativePath(utf8ToCp932("/データ\\x")), "/データ/x");
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
                               BuiltTable& built) {
     try {
         const std::optional<TimeOfDay> start =
-            firstKept ? std::optional(strToTime(race.start)) : std::nullopt;
+            firstKept ? std::optional(strToTime(race.start.view())) : std::nullopt;
         insertRaceRow(work_, race);
         if (!start) return true;
         built.firstStart = start;

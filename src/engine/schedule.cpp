@@ -47,8 +47,9 @@ std::optional<RaceEntry> cutRaceEntry(std::string_view line, std::vector<std::st
     fields.clear();
     CsvToStringList(line, fields);
     if (fields.size() < 3) return std::nullopt;
-    return RaceEntry{fields[0].substr(0, kStartLength), fields[1].substr(0, kEndLength),
-                     fields[2].substr(0, kTitleLength)};
+    // The fields are the schedule file's own bytes, cut by bytes.
+    return RaceEntry{Cp932(fields[0].substr(0, kStartLength)), Cp932(fields[1].substr(0, kEndLength)),
+                     Cp932(fields[2].substr(0, kTitleLength))};
 }
 
 Cp932 noticeText(const std::vector<std::string>& lines) {

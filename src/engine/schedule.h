@@ -18,9 +18,9 @@ constexpr std::size_t kTitleLength = 40;
 
 /// One race as cut from a schedule line (CP932 bytes).
 struct RaceEntry {
-    std::string start;
-    std::string end;
-    std::string title;
+    Cp932 start;
+    Cp932 end;
+    Cp932 title;
     bool operator==(const RaceEntry&) const = default;
 };
 

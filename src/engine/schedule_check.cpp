@@ -61,9 +61,9 @@ private:
         warn(message);
     }
 
-    std::optional<TimeOfDay> time(const char* field, const std::string& text) {
-        std::optional<TimeOfDay> parsed = parseTimeOfDay(text, locale_);
-        if (!parsed) fail(std::string(field) + " '" + cp932ToUtf8(Cp932(text)) + "' is no time of day");
+    std::optional<TimeOfDay> time(const char* field, const Cp932& text) {
+        std::optional<TimeOfDay> parsed = parseTimeOfDay(text.view(), locale_);
+        if (!parsed) fail(std::string(field) + " '" + cp932ToUtf8(text) + "' is no time of day");
         return parsed;
     }
 
@@ -72,15 +72,15 @@ private:
         std::optional<TimeOfDay> end = time("end", race.end);
         if (!start || !end) return std::nullopt;
         if (*end <= *start) {
-            fail("ends at " + cp932ToUtf8(Cp932(race.end)) + ", not after its start " +
-                 cp932ToUtf8(Cp932(race.start)));
+            fail("ends at " + cp932ToUtf8(race.end) + ", not after its start " +
+                 cp932ToUtf8(race.start));
             return std::nullopt;
         }
         return CheckedRace{line_, *start, *end};
     }
 
     bool isDuplicate(const RaceEntry& race) {
-        std::string key = race.start + ',' + race.end + ',' + race.title;
+        std::string key = race.start.bytes() + ',' + race.end.bytes() + ',' + race.title.bytes();
         auto [seen, added] = firstLines_.try_emplace(std::move(key), line_);
         if (!added) warn("the same race as line " + std::to_string(seen->second));
         return !added;

@@ -65,7 +65,7 @@ std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
                           {"PATH=" + dataDir, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"});
         Query work(database, "Qwork"), menu(database, "Qmenu");
         emptyRaceTable(work);
-        insertRaceRow(work, {"9:30:00", "10:00:00", "Heat 1"});
+        insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
         openUpcomingRaces(menu, "9:45:00");
         outcome = menu.fieldText("rmenu");
     } catch (const Error& error) {

@@ -21,6 +21,13 @@ using pelm::testing::cp932Bytes;
 namespace pelm {
 namespace {
 
+// A schedule line's fields as a test writes them (ASCII or bytes).
+struct Line {
+    std::string start, end, title;
+};
+
+RaceEntry entry(const Line& line) { return {Cp932(line.start), Cp932(line.end), Cp932(line.title)}; }
+
 using testing::TempFolder;
 
 class RaceTableTest : public ::testing::Test {
@@ -37,9 +44,9 @@ protected:
         menu = std::make_unique<Query>(*database, "Qmenu");
     }
 
-    void insertRaces(const std::vector<RaceEntry>& races) {
+    void insertRaces(const std::vector<Line>& races) {
         emptyRaceTable(*work);
-        for (const RaceEntry& race : races) insertRaceRow(*work, race);
+        for (const Line& race : races) insertRaceRow(*work, entry(race));
     }
 
     // The titles of the upcoming races, with "*" for the before-first-race row.
@@ -81,7 +88,7 @@ TEST_F(RaceTableTest, StatementsAreTheBoardsWordForWordAndLineByLine) {
     EXPECT_EQ(work->text(), "delete from rmenutxt.db\r\n");
     insertBeforeFirstRaceRow(*work);
     EXPECT_EQ(work->text(), "INSERT INTO rmenutxt (kara,stime)values(\r\n'-',\r\n'0:00:00')\r\n");
-    insertRaceRow(*work, {"10:00:00", "10:30:00", "A"});
+    insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
     EXPECT_EQ(work->text(),
               "INSERT INTO rmenutxt (btime,kara,etime,rmenu)values(\r\n'10:00:00',\r\n'-',\r\n"
               "'10:30:00',\r\n'A')\r\n");
@@ -105,7 +112,7 @@ TEST_F(RaceTableTest, ARaceEndingAtTheClockIsNoLongerUpcoming) {
 TEST_F(RaceTableTest, BeforeTheFirstRaceItsMarkerRowComesFirst) {
     insertRaces({{"10:30:00", "11:00:00", "B"}});
     insertBeforeFirstRaceRow(*work);
-    insertRaceRow(*work, {"10:00:00", "10:30:00", "A"});
+    insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
     EXPECT_EQ(upcoming("9:59:59"), (Titles{"*", "A", "B"}));
     EXPECT_EQ(menu->fieldText("btime"), "");
     EXPECT_EQ(menu->fieldText("kara"), "-");
@@ -151,11 +158,11 @@ TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
     EXPECT_EQ(upcoming("0:00:00' or '1'='1"), Titles{});
     EXPECT_EQ(previousRace("9:30:00' or etime<>'"), "");
     EXPECT_EQ(errorOf([&] {
-                  insertRaceRow(*work, {"9:00'", "9:30:00", "t"});
+                  insertRaceRow(*work, entry({"9:00'", "9:30:00", "t"}));
               }),
               cp932Bytes("'9:00'' は時刻ではありません"));
     EXPECT_EQ(errorOf([&] {
-                  insertRaceRow(*work, {"9:00:00", "9:30'); delete from rmenutxt; --", ""});
+                  insertRaceRow(*work, entry({"9:00:00", "9:30'); delete from rmenutxt; --", ""}));
               }),
               "'9:30'); delete from rmenutxt; --" + cp932Bytes("' は時刻ではありません"));
     openWholeTable(*work);
@@ -167,7 +174,7 @@ TEST_F(RaceTableTest, ATitleHoldsFortyBytes) {
     ASSERT_EQ(forty.size(), 40u);
     insertRaces({{"9:00:00", "9:30:00", forty}});
     EXPECT_EQ(upcoming("9:00:00"), Titles{forty});
-    EXPECT_NE(errorOf([&] { insertRaceRow(*work, {"9:00:00", "9:30:00", forty + "x"}); }), "done");
+    EXPECT_NE(errorOf([&] { insertRaceRow(*work, entry({"9:00:00", "9:30:00", forty + "x"})); }), "done");
 }
 
 TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {
@@ -186,8 +193,8 @@ TEST(InMemoryRaceTable, AnswersAsTheTableFileDoes) {
     work.addLine(raceTableDefinition());
     work.execute();
     emptyRaceTable(work);
-    insertRaceRow(work, {"10:00:00", "10:30:00", "A"});
-    insertRaceRow(work, {"9:30:00", "10:00:00", "B"});
+    insertRaceRow(work, entry({"10:00:00", "10:30:00", "A"}));
+    insertRaceRow(work, entry({"9:30:00", "10:00:00", "B"}));
     openUpcomingRaces(menu, "9:45:00");
     EXPECT_EQ(menu.fieldText("rmenu"), "B");
     EXPECT_EQ(database.folder(), "");

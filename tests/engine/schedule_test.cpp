@@ -42,12 +42,12 @@ TEST(CsvToStringList, AppendsToWhatTheListHolds) {
 TEST(CutRaceEntry, KeepsTheFirstThreeFieldsCutToTheirLimits) {
     Fields scratch{"left over"};
     EXPECT_EQ(cutRaceEntry("10:00:00,10:05:00,Race 1,extra", scratch),
-              (RaceEntry{"10:00:00", "10:05:00", "Race 1"}));
+              (RaceEntry{cp932Ascii("10:00:00"), cp932Ascii("10:05:00"), cp932Ascii("Race 1")}));
     EXPECT_EQ(cutRaceEntry("10:00:00.000,10:05:00.000,T", scratch),
-              (RaceEntry{"10:00:00", "10:05:00", "T"}));
+              (RaceEntry{cp932Ascii("10:00:00"), cp932Ascii("10:05:00"), cp932Ascii("T")}));
     EXPECT_EQ(cutRaceEntry(" 9:00, 9:30 , title ", scratch),
-              (RaceEntry{" 9:00", " 9:30 ", " title "}));
-    EXPECT_EQ(cutRaceEntry(",,", scratch), (RaceEntry{"", "", ""}));
+              (RaceEntry{cp932Ascii(" 9:00"), cp932Ascii(" 9:30 "), cp932Ascii(" title ")}));
+    EXPECT_EQ(cutRaceEntry(",,", scratch), RaceEntry{});
 }
 
 TEST(CutRaceEntry, SkipsLinesOfFewerThanThreeFields) {
@@ -64,9 +64,9 @@ TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
     std::optional<RaceEntry> race = cutRaceEntry(lines[0], scratch);
     ASSERT_TRUE(race);
     EXPECT_EQ(race->title.size(), kTitleLength);
-    EXPECT_EQ(race->title, lines[0].substr(16, 40));
-    EXPECT_EQ(static_cast<unsigned char>(race->title.back()), 0x95);  // a lead byte left alone
-    EXPECT_EQ(fromCp932(Cp932(race->title)), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
+    EXPECT_EQ(race->title.bytes(), lines[0].substr(16, 40));
+    EXPECT_EQ(static_cast<unsigned char>(race->title.bytes().back()), 0x95);  // a lead byte left alone
+    EXPECT_EQ(fromCp932(race->title), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
 }
 
 TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
@@ -74,7 +74,7 @@ TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
     Fields scratch;
     std::optional<RaceEntry> race = cutRaceEntry(lines[1], scratch);
     ASSERT_TRUE(race);
-    EXPECT_EQ(race->title, cp932Bytes("第２レース　未勝利戦"));
+    EXPECT_EQ(race->title, utf8ToCp932("第２レース　未勝利戦"));
 }
 
 TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {

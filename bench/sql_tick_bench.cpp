@@ -47,7 +47,7 @@ std::vector<RaceEntry> racesOfTheDay(int count) {
     std::vector<RaceEntry> races;
     const int step = 86000 / count;
     for (int i = 0; i < count; ++i) {
-        races.push_back({timeText(i * step), timeText(i * step + step),
+        races.push_back({Cp932(timeText(i * step)), Cp932(timeText(i * step + step)),
                          utf8ToCp932("第" + std::to_string(i + 1) + "競走 O'Brien Cup")});
     }
     return races;
@@ -138,7 +138,7 @@ void BM_InMemoryTick(benchmark::State& state) {
 std::string scheduleOfTheDay(int races) {
     std::string schedule;
     for (const RaceEntry& race : racesOfTheDay(races))
-        schedule += race.start + "," + race.end + "," + race.title + "\r\n";
+        schedule += race.start.bytes() + "," + race.end.bytes() + "," + race.title.bytes() + "\r\n";
     return schedule;
 }
 

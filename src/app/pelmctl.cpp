@@ -93,7 +93,7 @@ int runCommand(const Command& command, const QStringList& words) {
     try {
         return command.run(argumentsOf(command, parser));
     } catch (const pelm::Error& error) {
-        std::cerr << "pelmctl: " << terminalText(error.what()) << "\n";
+        std::cerr << "pelmctl: " << terminalText(error.message()) << "\n";
         return kExitFailed;
     }
 }
@@ -137,7 +137,7 @@ int usageError(std::string_view message) {
     return kExitUsage;
 }
 
-std::string terminalText(std::string_view cp932) { return pelm::cp932ToUtf8(cp932); }
+std::string terminalText(const pelm::Cp932& text) { return pelm::cp932ToUtf8(text); }
 
 namespace {
 

@@ -10,13 +10,13 @@
 namespace pelmctl {
 
 std::optional<pelm::BoardSettings> boardSettingsFor(const Arguments& arguments) {
-    const std::string path = pelm::settingsPath(pelm::currentDirectory());
-    const bool hasSettings = QFileInfo(pelm::fromCp932(pelm::nativePath(path))).isFile();
+    const pelm::Cp932 path = pelm::settingsPath(pelm::currentDirectory());
+    const bool hasSettings = QFileInfo(QString::fromStdString(pelm::nativePath(path))).isFile();
     if (!hasSettings && !arguments.option("--data")) {
         usageError("no PelmDp.ini here (the board reads it from its working folder); give --data DIR");
         return std::nullopt;
     }
-    pelm::BoardSettings settings = pelm::loadBoardSettings(path).settings;
+    pelm::BoardSettings settings = pelm::loadBoardSettings(path.bytes()).settings;
     if (auto data = arguments.option("--data")) settings.dataDir = pelm::utf8ToCp932(*data);
     return settings;
 }

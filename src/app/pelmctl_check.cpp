@@ -32,10 +32,10 @@ int run(const Arguments& arguments) {
     if (!settings) return kExitUsage;
     std::string bytes;
     try {
-        bytes = pelm::readFileStart(pelm::schedulePath(settings->dataDir),
+        bytes = pelm::readFileStart(pelm::schedulePath(settings->dataDir).bytes(),
                                     pelm::kScheduleLimits.maxBytes + 1);
     } catch (const pelm::Error& error) {
-        std::cout << "RInfo.txt: error: " << terminalText(error.what()) << "\n";
+        std::cout << "RInfo.txt: error: " << terminalText(error.message()) << "\n";
         return kExitFailed;
     }
     const pelm::ScheduleCheck check = pelm::checkScheduleBytes(bytes, pelm::currentLocaleTime());

@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 #include <string>
+
+#include "platform/cp932.h"
 #include <string_view>
 #include <vector>
 
@@ -52,6 +54,6 @@ const std::vector<Command>& registeredCommands();
 int usageError(std::string_view message);
 
 /// Text of the CP932 bytes, as UTF-8 for the terminal.
-std::string terminalText(std::string_view cp932);
+std::string terminalText(const pelm::Cp932& text);
 
 }  // namespace pelmctl

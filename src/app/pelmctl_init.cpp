@@ -70,11 +70,11 @@ void makeRaceTable(const std::string& dir) {
     if (pelm::createRaceTableFile(dir)) return report("created the race table " + path);
     if (auto damage = pelm::raceTableFileDamage(dir)) {
         const std::string aside = pelm::replaceDamagedRaceTableFile(dir);
-        return report("race table " + path + " was damaged (" + terminalText(*damage) +
+        return report("race table " + path + " was damaged (" + terminalText(pelm::Cp932(*damage)) +
                       "): moved to " + aside + " and made afresh");
     }
     if (auto problem = pelm::raceTableFileProblem(dir)) {
-        throw Failure{path + " is there but holds no race table (" + terminalText(*problem) +
+        throw Failure{path + " is there but holds no race table (" + terminalText(pelm::Cp932(*problem)) +
                       "); move it aside and run init again"};
     }
     report("race table " + path + " is there");
@@ -106,7 +106,7 @@ void save(const pelm::IniFile& file, const std::string& path) {
 // The board's own DEFAULT DRIVER only counts when the alias has one.
 void pointAlias(const std::string& configPath, const std::string& dir) {
     pelm::IniFile config = loadForUpdate(configPath);
-    const std::string path = pelm::utf8ToCp932(dir);
+    const std::string path = pelm::utf8ToCp932(dir).bytes();
     const std::optional<std::string> oldPath = config.value(pelm::kBoardAlias, "PATH");
     const bool hasDriver = config.value(pelm::kBoardAlias, "DEFAULT DRIVER").has_value();
     if (oldPath == path && hasDriver)
@@ -116,19 +116,19 @@ void pointAlias(const std::string& configPath, const std::string& dir) {
     save(config, configPath);
     if (!oldPath) return report("added the alias Pelm (PATH=" + dir + ") to " + configPath);
     report("set PATH=" + dir + " for the alias Pelm in " + configPath + " (it was " +
-           terminalText(*oldPath) + ")");
+           terminalText(pelm::Cp932(*oldPath)) + ")");
 }
 
 void pointSettings(const std::string& settingsPath, const std::string& dir) {
     pelm::IniFile settings = loadForUpdate(settingsPath);
     const std::optional<std::string> dataDir = settings.value("Env", "DataDir");
-    if (dataDir == pelm::utf8ToCp932(dir))
+    if (dataDir == pelm::utf8ToCp932(dir).bytes())
         return report(settingsPath + " already has DataDir=" + dir);
     if (dataDir) {
-        return report("note: " + settingsPath + " keeps DataDir=" + terminalText(*dataDir) +
+        return report("note: " + settingsPath + " keeps DataDir=" + terminalText(pelm::Cp932(*dataDir)) +
                       "; the board shows that folder, not " + dir);
     }
-    settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir));
+    settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir).bytes());
     save(settings, settingsPath);
     report("added DataDir=" + dir + " to " + settingsPath);
 }
@@ -138,12 +138,12 @@ void pointSettings(const std::string& settingsPath, const std::string& dir) {
 void pointTableDir(const std::string& settingsPath, const std::string& tableDir) {
     pelm::IniFile settings = loadForUpdate(settingsPath);
     const std::optional<std::string> old = settings.value("Env", "TableDir");
-    if (old == pelm::utf8ToCp932(tableDir))
+    if (old == pelm::utf8ToCp932(tableDir).bytes())
         return report(settingsPath + " already has TableDir=" + tableDir);
-    settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir));
+    settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir).bytes());
     save(settings, settingsPath);
     if (!old) return report("added TableDir=" + tableDir + " to " + settingsPath);
-    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " + terminalText(*old) + ")");
+    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " + terminalText(pelm::Cp932(*old)) + ")");
 }
 
 // Without --table-dir a TableDir already set still decides where the table
@@ -151,7 +151,7 @@ void pointTableDir(const std::string& settingsPath, const std::string& tableDir)
 void noteTableDir(const std::string& settingsPath) {
     const std::optional<std::string> tableDir = loadForUpdate(settingsPath).value("Env", "TableDir");
     if (!tableDir) return;
-    report("note: " + settingsPath + " keeps TableDir=" + terminalText(*tableDir) +
+    report("note: " + settingsPath + " keeps TableDir=" + terminalText(pelm::Cp932(*tableDir)) +
            "; the board uses the race table there");
 }
 
@@ -193,7 +193,7 @@ int run(const Arguments& arguments) {
         std::cerr << "pelmctl: " << failure.message << "\n";
         return kExitFailed;
     } catch (const pelm::Error& error) {
-        std::cerr << "pelmctl: " << terminalText(error.what()) << "\n";
+        std::cerr << "pelmctl: " << terminalText(error.message()) << "\n";
         return kExitFailed;
     }
     printNextSteps(dir);

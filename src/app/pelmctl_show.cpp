@@ -42,7 +42,7 @@ constexpr std::string_view kHelp =
 
 struct ShowResult {
     std::string state;
-    std::string error;
+    pelm::Cp932 error;
     pelm::RecordingBoard board;
 };
 
@@ -60,21 +60,21 @@ std::string stateName(pelm::TickState state) {
 class ShowEvents : public pelm::RunnerEvents {
 public:
     explicit ShowEvents(ShowResult& result) : result_(result) {}
-    void startFailed(const std::string& message, bool) override { startFailure = message; }
+    void startFailed(const pelm::Cp932& message, bool) override { startFailure = message; }
     void started() override {}
-    void tableReplaced(const std::string&, const std::string&) override {}
-    void connectionLost(const std::string& message) override { fail(message); }
-    void refreshFailed(const std::string& message) override { fail(message); }
+    void tableReplaced(const pelm::Cp932&, const std::string&) override {}
+    void connectionLost(const pelm::Cp932& message) override { fail(message); }
+    void refreshFailed(const pelm::Cp932& message) override { fail(message); }
     void refreshed(const pelm::RefreshCycle&, pelm::TickState state,
-                   const std::optional<std::string>& problem) override {
+                   const std::optional<pelm::Cp932>& problem) override {
         result_.state = stateName(state);
         if (problem) result_.error = *problem;
     }
 
-    std::string startFailure;
+    pelm::Cp932 startFailure;
 
 private:
-    void fail(const std::string& message) {
+    void fail(const pelm::Cp932& message) {
         result_.state = "error";
         result_.error = message;
     }
@@ -89,7 +89,7 @@ public:
     std::unique_ptr<pelm::Database> connect(std::string_view tableFolder) {
         pelm::usableFolder(tableFolder);  // a folder the board could not use fails as it would
         if (!folder_.isValid())
-            throw pelm::Error("cannot make a temporary folder: " + folder_.errorString().toStdString());
+            throw pelm::Error(pelm::toCp932("cannot make a temporary folder: " + folder_.errorString()));
         const std::string path = QDir::toNativeSeparators(folder_.path()).toStdString();
         pelm::createRaceTableFile(path);
         return pelm::connectBoardDatabase(path);
@@ -99,7 +99,7 @@ private:
     QTemporaryDir folder_{QDir::tempPath() + "/pelmctl-show-XXXXXX"};
 };
 
-QString text(std::string_view cp932) { return pelm::fromCp932(cp932); }
+QString text(const pelm::Cp932& cp932) { return pelm::fromCp932(cp932); }
 
 QJsonArray rowsJson(const pelm::ResultSet* rows) {
     QJsonArray array;
@@ -108,7 +108,7 @@ QJsonArray rowsJson(const pelm::ResultSet* rows) {
         QJsonObject object;
         for (const char* field : {"btime", "kara", "etime", "rmenu", "stime"}) {
             int column = rows->columnIndex(field);
-            object[field] = column < 0 ? QString() : text(rows->text(row, column));
+            object[field] = column < 0 ? QString() : text(pelm::Cp932(rows->text(row, column)));
         }
         array.append(object);
     }
@@ -132,7 +132,7 @@ void printJson(const ShowResult& result) {
 void printRows(const pelm::ResultSet& rows) {
     auto field = [&](std::size_t row, const char* name) {
         int column = rows.columnIndex(name);
-        return column < 0 ? std::string() : terminalText(rows.text(row, column));
+        return column < 0 ? std::string() : terminalText(pelm::Cp932(rows.text(row, column)));
     };
     for (std::size_t row = 0; row < rows.rows.size() && row < pelm::kVisibleRows; ++row) {
         std::cout << "  " << pelm::rowLabel(row) << "\t" << field(row, "btime") << " "
@@ -159,7 +159,7 @@ void printPicture(const ShowResult& result) {
 std::unique_ptr<pelm::Clock> clockFor(const Arguments& arguments) {
     auto at = arguments.option("--at");
     if (!at) return std::make_unique<pelm::SystemClock>();
-    auto time = pelm::parseTimeOfDay(pelm::utf8ToCp932(*at), pelm::currentLocaleTime());
+    auto time = pelm::parseTimeOfDay(pelm::utf8ToCp932(*at).view(), pelm::currentLocaleTime());
     if (!time) return nullptr;
     return std::make_unique<pelm::FixedClock>(*time);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/cp932.h"
 #include "sqlengine/result_set.h"
 
 namespace pelm {
@@ -14,11 +15,11 @@ class Board {
 public:
     virtual ~Board() = default;
 
-    virtual void setClockText(const std::string& text) = 0;         // Labtime
-    virtual void setPreviousRace(const std::string& title) = 0;     // Ed1
+    virtual void setClockText(const Cp932& text) = 0;               // Labtime
+    virtual void setPreviousRace(const Cp932& title) = 0;           // Ed1
     virtual void setCurtainVisible(bool visible) = 0;               // Panel6
     virtual void showUpcoming(std::shared_ptr<const ResultSet>) = 0;  // DBGrid1 via DSmenu
-    virtual void setNoticeText(const std::string& text) = 0;        // DBMemo1
+    virtual void setNoticeText(const Cp932& text) = 0;              // DBMemo1
     virtual void setNoticeShown(bool shown) = 0;                    // the notice-shown flag
     virtual bool noticeShown() const = 0;
     virtual int windowHeight() const = 0;                           // Form1's outer height
@@ -38,20 +39,20 @@ constexpr int upperHeight(int windowHeight, bool noticeShown) {
 /// the window's design state.
 class RecordingBoard : public Board {
 public:
-    std::string clockText = "10:15:25";
-    std::string previousRace;
+    Cp932 clockText = cp932Ascii("10:15:25");
+    Cp932 previousRace;
     bool curtainVisible = false;
     std::shared_ptr<const ResultSet> upcoming;
-    std::string notice;
+    Cp932 notice;
     bool notice_shown = false;
     int outerHeight = 710;
     int upper_height = 676;
 
-    void setClockText(const std::string& text) override { clockText = text; }
-    void setPreviousRace(const std::string& title) override { previousRace = title; }
+    void setClockText(const Cp932& text) override { clockText = text; }
+    void setPreviousRace(const Cp932& title) override { previousRace = title; }
     void setCurtainVisible(bool visible) override { curtainVisible = visible; }
     void showUpcoming(std::shared_ptr<const ResultSet> rows) override { upcoming = std::move(rows); }
-    void setNoticeText(const std::string& text) override { notice = text; }
+    void setNoticeText(const Cp932& text) override { notice = text; }
     void setNoticeShown(bool shown) override { notice_shown = shown; }
     bool noticeShown() const override { return notice_shown; }
     int windowHeight() const override { return outerHeight; }

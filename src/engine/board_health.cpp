@@ -64,8 +64,8 @@ void BoardHealth::started() {
 }
 
 void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                            const std::string& previousRace,
-                            const std::optional<std::string>& leftOut) {
+                            const Cp932& previousRace,
+                            const std::optional<Cp932>& leftOut) {
     markActivity(time_.nowMs());
     upcoming_ = std::move(upcoming);
     previousRace_ = previousRace;
@@ -80,7 +80,7 @@ void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> u
     writeIfDue(before != after);
 }
 
-void BoardHealth::failed(std::string_view message) {
+void BoardHealth::failed(const Cp932& message) {
     markActivity(time_.nowMs());
     const bool wasActive = errors_.active();
     errors_.occurredCp932(message);

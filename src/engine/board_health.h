@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "engine/board_state.h"
+#include "platform/cp932.h"
 #include "engine/board_status.h"
 #include "engine/repeated_errors.h"
 #include "engine/time_source.h"
@@ -49,10 +50,10 @@ public:
     /// had to leave out: it is the current error, counted like any repeat;
     /// without one the current error clears.
     void refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                   const std::string& previousRace,
-                   const std::optional<std::string>& leftOut = std::nullopt);
+                   const Cp932& previousRace,
+                   const std::optional<Cp932>& leftOut = std::nullopt);
     /// A refresh or the start-up step raised `message` (CP932).
-    void failed(std::string_view message);
+    void failed(const Cp932& message);
     /// The current error has gone without a refresh (the start-up step got
     /// through, say).
     void cleared();
@@ -87,7 +88,7 @@ private:
     std::optional<qint64> lastActivityMs_;
     std::deque<qint64> recentMs_;  // refreshes and attempts of the last minute
     std::shared_ptr<const ResultSet> upcoming_;
-    std::string previousRace_;
+    Cp932 previousRace_;
     std::optional<qint64> lastWriteMs_;
     RepeatedErrors localFailures_;
 };

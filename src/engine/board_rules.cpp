@@ -9,7 +9,7 @@ LogoRequest logoRequest(std::string_view setting) {
     if (setting.empty()) return {LogoRequest::Hidden, {}};
     // nativePath already gives UTF-8: decoding it as CP932 again would
     // garble every non-ASCII folder name.
-    return {LogoRequest::Picture, QString::fromStdString(nativePath(setting))};
+    return {LogoRequest::Picture, QString::fromStdString(nativePath(Cp932(std::string(setting))))};
 }
 
 std::string rowLabel(std::size_t row) {

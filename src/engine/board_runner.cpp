@@ -22,12 +22,12 @@ public:
 // Raised when another board holds the table folder; `folder` is a board path.
 class TableHeldElsewhere : public Error {
 public:
-    TableHeldElsewhere(const std::string& folder, const LockHolder& holder)
+    TableHeldElsewhere(const Cp932& folder, const LockHolder& holder)
         : Error(messageFor(folder, holder)), folder(folder) {}
-    std::string folder;
+    Cp932 folder;
 
 private:
-    static std::string messageFor(const std::string& folder, const LockHolder& holder) {
+    static Cp932 messageFor(const Cp932& folder, const LockHolder& holder) {
         const std::string who = holder.pid ? "pid " + std::to_string(holder.pid) : "pid ?";
         const std::string where = holder.host.empty() ? "" : ", " + holder.host;
         return utf8ToCp932("フォルダ '") + folder +
@@ -73,18 +73,18 @@ bool BoardRunner::start() {
         connect();
         cycle_->emptyRaceTable();
     } catch (const TableHeldElsewhere& refusal) {
-        const bool told = refusal.what() == lastStartFailure_;
-        failStart(refusal.what(), false);
+        const bool told = refusal.message() == lastStartFailure_;
+        failStart(refusal.message(), false);
         if (!told) journalTableHint(refusal);
         return false;
     } catch (const ConnectionFailure& error) {
-        failStart(error.what(), true);
+        failStart(error.message(), true);
         return false;
     } catch (const Error& error) {
-        failStart(error.what(), false);
+        failStart(error.message(), false);
         return false;
     }
-    lastStartFailure_.clear();
+    lastStartFailure_ = Cp932();
     board_.setCurtainVisible(true);
     board_.startShowing();
     events_.started();
@@ -97,24 +97,24 @@ void BoardRunner::refresh() {
         events_.refreshed(*cycle_, outcome.state, outcome.problem);
     } catch (const EngineError& error) {
         if (!error.tableFileBroken() && !error.tableMissing())
-            return events_.refreshFailed(error.what());
+            return events_.refreshFailed(error.message());
         // Whatever is behind the connection now is not the table the
         // board opened (an emptied or replaced file): start again at the
         // next beat, which heals or reports it.
         stop();
         beatsUntilRetry_ = 1;
         board_.setClockText(settings_.setuzoku);
-        events_.connectionLost(error.what());
+        events_.connectionLost(error.message());
     } catch (const Error& error) {
-        events_.refreshFailed(error.what());
+        events_.refreshFailed(error.message());
     }
 }
 
 void BoardRunner::connect() {
     try {
-        database_ = connect_(settings_.raceTableFolder());
+        database_ = connect_(settings_.raceTableFolder().view());
     } catch (const Error& error) {
-        throw ConnectionFailure(error.what());
+        throw ConnectionFailure(error.message());
     }
     database_->setBusyTimeout(kBusyTimeoutMs);
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
@@ -127,7 +127,7 @@ void BoardRunner::holdTableFolder() {
     if (use_ != TableUse::Held) return;
     std::string folder;
     try {
-        folder = usableFolder(settings_.raceTableFolder());
+        folder = usableFolder(settings_.raceTableFolder().view());
     } catch (const Error&) {
         return;
     }
@@ -142,17 +142,17 @@ void BoardRunner::healRaceTable() {
     if (use_ != TableUse::Held) return;
     std::string folder;
     try {
-        folder = usableFolder(settings_.raceTableFolder());
+        folder = usableFolder(settings_.raceTableFolder().view());
     } catch (const Error&) {
         return;
     }
     const std::optional<std::string> damage = raceTableFileDamage(folder);
     if (!damage) return;
     const std::string aside = replaceDamagedRaceTableFile(folder);
-    events_.tableReplaced(*damage, aside);
+    events_.tableReplaced(Cp932(*damage), aside);
 }
 
-void BoardRunner::failStart(const std::string& message, bool connection) {
+void BoardRunner::failStart(const Cp932& message, bool connection) {
     stop();
     if (message == lastStartFailure_) return;
     lastStartFailure_ = message;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/board.h"
+#include "platform/cp932.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
 #include "engine/refresh_cycle.h"
@@ -26,19 +27,19 @@ public:
     virtual ~RunnerEvents() = default;
     /// The start-up step failed; `connection` when no database could be
     /// opened at all. Said once per distinct failure, not at every retry.
-    virtual void startFailed(const std::string& message, bool connection) = 0;
+    virtual void startFailed(const Cp932& message, bool connection) = 0;
     virtual void started() = 0;
     /// The race table file was damaged; it went to `aside` and a fresh one
     /// took its place.
-    virtual void tableReplaced(const std::string& damage, const std::string& aside) = 0;
+    virtual void tableReplaced(const Cp932& damage, const std::string& aside) = 0;
     /// The table file broke under a running board; it starts again.
-    virtual void connectionLost(const std::string& message) = 0;
+    virtual void connectionLost(const Cp932& message) = 0;
     /// A refresh ended at an error; what the board showed stays.
-    virtual void refreshFailed(const std::string& message) = 0;
+    virtual void refreshFailed(const Cp932& message) = 0;
     /// A refresh of `cycle` completed; `problem` names a schedule line it
     /// left out.
     virtual void refreshed(const RefreshCycle& cycle, TickState state,
-                           const std::optional<std::string>& problem) = 0;
+                           const std::optional<Cp932>& problem) = 0;
 };
 
 /// Whether a runner owns the race table file of its table folder.
@@ -86,7 +87,7 @@ private:
     void connect();
     void holdTableFolder();
     void healRaceTable();
-    void failStart(const std::string& message, bool connection);
+    void failStart(const Cp932& message, bool connection);
     void stop();
 
     const BoardSettings& settings_;
@@ -99,7 +100,7 @@ private:
     std::unique_ptr<Database> database_;
     std::unique_ptr<RefreshCycle> cycle_;
     int beatsUntilRetry_ = 0;
-    std::string lastStartFailure_;
+    Cp932 lastStartFailure_;
 };
 
 }  // namespace pelm

@@ -17,7 +17,7 @@ struct Key {
     SettingKey id;
     std::string_view section;
     std::string_view name;
-    std::string BoardSettings::*text = nullptr;
+    Cp932 BoardSettings::*text = nullptr;
     int BoardSettings::*number = nullptr;
 };
 
@@ -35,7 +35,7 @@ constexpr Key kSize{SettingKey::Size, "Font", "Size", nullptr, &BoardSettings::s
 struct OptionalKey {
     std::string_view section;
     std::string_view name;
-    std::string BoardSettings::*text = nullptr;
+    Cp932 BoardSettings::*text = nullptr;
     int BoardSettings::*number = nullptr;
 };
 
@@ -56,7 +56,7 @@ template <class KeyOf>
 bool readKey(const std::optional<std::string>& value, const KeyOf& key, BoardSettings& settings) {
     if (!value) return false;
     if (key.text) {
-        settings.*key.text = *value;
+        settings.*key.text = Cp932(*value);  // the file's own bytes
         return true;
     }
     auto number = readProfileInt(*value);
@@ -78,11 +78,11 @@ void keepSizeInRange(LoadedSettings& loaded) {
 
 template <class KeyOf>
 std::string valueText(const KeyOf& key, const BoardSettings& settings) {
-    return key.text ? settings.*key.text : std::to_string(settings.*key.number);
+    return key.text ? (settings.*key.text).bytes() : std::to_string(settings.*key.number);
 }
 
 [[noreturn]] void cannotWrite(const std::string& path) {
-    throw Error(path + utf8ToCp932(" に書き込めません"));
+    throw Error(Cp932(path) + utf8ToCp932(" に書き込めません"));
 }
 
 // Whether the save at close writes the board's value of `key` into the file
@@ -113,8 +113,8 @@ SettingsSnapshot snapshotOf(const IniFile& file) {
 
 BoardSettings BoardSettings::defaults() {
     BoardSettings settings;
-    settings.dataDir = "C:\\Program Files\\Norvek\\Pelm";
-    settings.logo = "on";
+    settings.dataDir = cp932Ascii("C:\\Program Files\\Norvek\\Pelm");
+    settings.logo = cp932Ascii("on");
     settings.setuzoku = utf8ToCp932("未接続");
     settings.taiki = utf8ToCp932("待機中");
     settings.font = utf8ToCp932("ＭＳ Ｐ明朝");
@@ -127,8 +127,8 @@ bool SettingsSnapshot::holdsNone() const {
     return std::none_of(texts.begin(), texts.end(), [](const auto& text) { return text.has_value(); });
 }
 
-std::string settingsPath(std::string_view directory) {
-    return std::string(directory) + "\\PelmDp.ini";
+Cp932 settingsPath(const Cp932& directory) {
+    return directory + cp932Ascii("\\PelmDp.ini");
 }
 
 LoadedSettings readBoardSettings(const IniFile& file) {
@@ -143,13 +143,13 @@ LoadedSettings readBoardSettings(const IniFile& file) {
 }
 
 LoadedSettings loadBoardSettings(const std::string& path) {
-    return readBoardSettings(IniFile::load(nativePath(path)));
+    return readBoardSettings(IniFile::load(nativePath(Cp932(path))));
 }
 
 // The whole new file is written beside the old one and renamed over it, so a
 // crash or a failed write never leaves a file with only some of the keys.
 void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
-    std::string native = nativePath(path);
+    std::string native = nativePath(Cp932(path));
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     for (const Key& key : kSaveOrder)
@@ -164,7 +164,7 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
 void saveBoardSettings(const std::string& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator) {
-    const std::string native = nativePath(path);
+    const std::string native = nativePath(Cp932(path));
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     const std::string before = file->text();

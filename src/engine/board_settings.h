@@ -9,18 +9,20 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 class IniFile;
 
-/// The seven settings; texts are CP932 bytes. The comments name the keys and
+/// The seven settings, texts in CP932. The comments name the keys and
 /// their defaults; defaults() holds them all (a plain record has empty texts).
 struct BoardSettings {
-    std::string dataDir;   // Env/DataDir: "C:\Program Files\Norvek\Pelm"
-    std::string logo;      // Env/Logo: "on"
-    std::string setuzoku;  // Env/Setuzoku: "未接続"
-    std::string taiki;     // Env/Taiki: "待機中"
-    std::string font;      // Font/Font: "ＭＳ Ｐ明朝"
+    Cp932 dataDir;         // Env/DataDir: "C:\Program Files\Norvek\Pelm"
+    Cp932 logo;            // Env/Logo: "on"
+    Cp932 setuzoku;        // Env/Setuzoku: "未接続"
+    Cp932 taiki;           // Env/Taiki: "待機中"
+    Cp932 font;            // Font/Font: "ＭＳ Ｐ明朝"
     int color = 15429970;  // Font/Color, 0x00BBGGRR
     int size = 100;        // Font/Size, points
     // Env/FullScreen: 0. Optional: a missing key is no defaulted one, and the
@@ -28,14 +30,14 @@ struct BoardSettings {
     int fullScreen = 0;
     // Env/TableDir: optional, as FullScreen. The folder of the race table
     // file when it must not live beside the schedule (a shared data folder).
-    std::string tableDir;
+    Cp932 tableDir;
     // Env/StatusDir: optional, as FullScreen. Where the board also leaves its
     // status file for the whole venue to see; empty: nowhere.
-    std::string statusDir;
+    Cp932 statusDir;
 
     /// The folder (a board path) the connection's PATH names: TableDir when
     /// set, else the data folder.
-    const std::string& raceTableFolder() const { return tableDir.empty() ? dataDir : tableDir; }
+    const Cp932& raceTableFolder() const { return tableDir.empty() ? dataDir : tableDir; }
 
     /// Anything but 0 scales the board to cover the screen.
     bool coversScreen() const { return fullScreen != 0; }
@@ -55,7 +57,7 @@ constexpr int kMaxClockPoints = 500;
 int clockPointsInRange(int points);
 
 /// The settings file's path: the directory (a board path) + "\PelmDp.ini".
-std::string settingsPath(std::string_view directory);
+Cp932 settingsPath(const Cp932& directory);
 
 /// The seven keys, in the order a save writes them.
 enum class SettingKey { DataDir, Logo, Setuzoku, Taiki, Font, Size, Color };

@@ -25,12 +25,12 @@ QString programTitle(const QString& executablePath) {
     return name.left(1) + name.mid(1).toLower();
 }
 
-std::string withPeriod(std::string_view cp932Message) {
-    std::string text(cp932Message);
-    if (text.empty()) return text;
+Cp932 withPeriod(const Cp932& message) {
+    const std::string_view text = message.view();
+    if (text.empty()) return message;
     const bool endsLow = static_cast<unsigned char>(text.back()) <= '.';
-    if (endsInDoubleByteCharacter(text) || !endsLow) text += '.';
-    return text;
+    if (endsInDoubleByteCharacter(text) || !endsLow) return message + cp932Ascii(".");
+    return message;
 }
 
 }  // namespace pelm

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 /// The caption of the board's message boxes: the executable's file name
@@ -17,6 +19,6 @@ QString programTitle(const QString& executablePath);
 /// The message as the error box shows it: "." appended unless the message
 /// is empty or its last byte is "." or below it; a message ending in a
 /// double-byte character always gets the period.
-std::string withPeriod(std::string_view cp932Message);
+Cp932 withPeriod(const Cp932& message);
 
 }  // namespace pelm

@@ -8,7 +8,7 @@ namespace pelm {
 HealthEvents::HealthEvents(BoardHealth& health, RunnerEvents& screen)
     : health_(health), screen_(screen) {}
 
-void HealthEvents::startFailed(const std::string& message, bool connection) {
+void HealthEvents::startFailed(const Cp932& message, bool connection) {
     health_.failed(message);
     screen_.startFailed(message, connection);
 }
@@ -18,26 +18,26 @@ void HealthEvents::started() {
     screen_.started();
 }
 
-void HealthEvents::tableReplaced(const std::string& damage, const std::string& aside) {
+void HealthEvents::tableReplaced(const Cp932& damage, const std::string& aside) {
     qCWarning(lcBoard).noquote() << QStringLiteral(
                                         "race table file damaged (%1): moved to %2, made afresh")
                                         .arg(fromCp932(damage), QString::fromStdString(aside));
     screen_.tableReplaced(damage, aside);
 }
 
-void HealthEvents::connectionLost(const std::string& message) {
+void HealthEvents::connectionLost(const Cp932& message) {
     qCWarning(lcBoard).noquote() << "race table file broke under the board, starting again: " +
                                         fromCp932(message);
     screen_.connectionLost(message);
 }
 
-void HealthEvents::refreshFailed(const std::string& message) {
+void HealthEvents::refreshFailed(const Cp932& message) {
     health_.failed(message);
     screen_.refreshFailed(message);
 }
 
 void HealthEvents::refreshed(const RefreshCycle& cycle, TickState state,
-                             const std::optional<std::string>& problem) {
+                             const std::optional<Cp932>& problem) {
     health_.refreshed(boardStateOf(state), cycle.upcoming(), cycle.previousRace(), problem);
     screen_.refreshed(cycle, state, problem);
 }

@@ -12,13 +12,13 @@ public:
     /// Both must outlive this object.
     HealthEvents(BoardHealth& health, RunnerEvents& screen);
 
-    void startFailed(const std::string& message, bool connection) override;
+    void startFailed(const Cp932& message, bool connection) override;
     void started() override;
-    void tableReplaced(const std::string& damage, const std::string& aside) override;
-    void connectionLost(const std::string& message) override;
-    void refreshFailed(const std::string& message) override;
+    void tableReplaced(const Cp932& damage, const std::string& aside) override;
+    void connectionLost(const Cp932& message) override;
+    void refreshFailed(const Cp932& message) override;
     void refreshed(const RefreshCycle& cycle, TickState state,
-                   const std::optional<std::string>& problem) override;
+                   const std::optional<Cp932>& problem) override;
 
 private:
     BoardHealth& health_;

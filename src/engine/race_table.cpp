@@ -31,10 +31,10 @@ void insertBeforeFirstRaceRow(Query& work) {
 void insertRaceRow(Query& work, const RaceEntry& race) {
     work.clear();
     work.addLine("INSERT INTO rmenutxt (btime,kara,etime,rmenu)values(");
-    work.addLine(sqlLiteral(race.start) + ",");
+    work.addLine(sqlLiteral(race.start.view()) + ",");  // statements take bytes
     work.addLine("'-',");
-    work.addLine(sqlLiteral(race.end) + ",");
-    work.addLine(sqlLiteral(race.title) + ")");
+    work.addLine(sqlLiteral(race.end.view()) + ",");
+    work.addLine(sqlLiteral(race.title.view()) + ")");
     work.execute();
 }
 

@@ -67,7 +67,7 @@ RefreshOutcome RefreshCycle::refresh() {
         lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
         if (schedule.lines.empty()) {
             board_.setClockText(settings_.taiki);
-            setPreviousRace("");
+            setPreviousRace(Cp932());
             board_.setCurtainVisible(true);
             return {TickState::Waiting, std::nullopt};
         }
@@ -115,7 +115,7 @@ bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
 
 // What a rebuild would have done to the board and said, without doing it.
 RefreshOutcome RefreshCycle::keepTable() {
-    if (built_->waitingRow) setPreviousRace("");
+    if (built_->waitingRow) setPreviousRace(Cp932());
     if (built_->cut) return {TickState::Running, scheduleCutMessage(settings_.dataDir)};
     return {TickState::Running, built_->problem};
 }
@@ -160,21 +160,21 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
                               BuiltTable& built) {
     try {
         const std::optional<TimeOfDay> start =
-            firstKept ? std::optional(strToTime(race.start)) : std::nullopt;
+            firstKept ? std::optional(strToTime(race.start.view())) : std::nullopt;
         insertRaceRow(work_, race);
         if (!start) return true;
         built.firstStart = start;
         if (now < *start) {
             insertBeforeFirstRaceRow(work_);
-            setPreviousRace("");
+            setPreviousRace(Cp932());
             built.waitingRow = true;
         }
         return true;
     } catch (const EngineError& error) {
         if (!error.valueRejected()) throw;
-        if (!built.problem) built.problem = error.what();
+        if (!built.problem) built.problem = error.message();
     } catch (const Error& error) {  // the start is no time
-        if (!built.problem) built.problem = error.what();
+        if (!built.problem) built.problem = error.message();
     }
     return false;
 }
@@ -184,11 +184,11 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
 // A clock that moved on changes the answer only once it reaches the end of
 // an upcoming race: until then no race leaves, and none that had ended
 // comes back.
-bool RefreshCycle::answerHolds(const std::string& clockText) const {
+bool RefreshCycle::answerHolds(const Cp932& clockText) const {
     if (alwaysRebuild_ || !answered_ || answered_->table != tableGeneration_) return false;
     if (clockText == answered_->clockText) return true;
-    return compareTimeTexts(clockText, answered_->clockText) >= 0 &&
-           (!answered_->nextEnd || compareTimeTexts(clockText, *answered_->nextEnd) < 0);
+    return compareTimeTexts(clockText.view(), answered_->clockText.view()) >= 0 &&
+           (!answered_->nextEnd || compareTimeTexts(clockText.view(), *answered_->nextEnd) < 0);
 }
 
 // The earliest end among the upcoming rows, in the table's own order.
@@ -204,7 +204,7 @@ std::optional<std::string> RefreshCycle::nextEnd() const {
 }
 
 void RefreshCycle::selectUpcoming() {
-    const std::string clockText = timeText(clock_);
+    const Cp932 clockText = timeText(clock_);
     if (answerHolds(clockText)) {
         // Handed again, as a reopened query is: the grid goes back to its
         // first row, and redraws nothing when the rows are the ones shown.
@@ -215,10 +215,10 @@ void RefreshCycle::selectUpcoming() {
     }
     answered_.reset();
     Database::Transaction reads(database_);  // joins the refresh's, if still open
-    openUpcomingRaces(menu_, clockText);
+    openUpcomingRaces(menu_, clockText.view());
     board_.showUpcoming(menu_.result());
     board_.setClockText(timeText(clock_));
-    const std::optional<std::string> previous = lookUpPreviousRace();
+    const std::optional<Cp932> previous = lookUpPreviousRace();
     if (previous) setPreviousRace(*previous);
     reads.commit();
     answered_ = Answer{tableGeneration_, clockText, nextEnd(), previous};
@@ -238,7 +238,7 @@ void RefreshCycle::shrinkTable() {
 
 // The title of the race that ended when the first upcoming one started;
 // nothing when that row has no start (the waiting row, or no row at all).
-std::optional<std::string> RefreshCycle::lookUpPreviousRace() {
+std::optional<Cp932> RefreshCycle::lookUpPreviousRace() {
     const std::string start = menu_.fieldText("btime");
     if (start.empty()) {
         openWholeTable(work_);
@@ -246,10 +246,10 @@ std::optional<std::string> RefreshCycle::lookUpPreviousRace() {
         return std::nullopt;
     }
     openPreviousRace(work_, start);
-    return work_.fieldText("rmenu");
+    return Cp932(work_.fieldText("rmenu"));  // the engine keeps the table's bytes
 }
 
-void RefreshCycle::setPreviousRace(const std::string& title) {
+void RefreshCycle::setPreviousRace(const Cp932& title) {
     previousRace_ = title;
     board_.setPreviousRace(title);
 }

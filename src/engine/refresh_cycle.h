@@ -35,7 +35,7 @@ struct RefreshOutcome {
     /// The first schedule line the refresh had to leave out (a start or end
     /// the table refused), as the error the operator is shown; nothing when
     /// every line was taken.
-    std::optional<std::string> problem;
+    std::optional<Cp932> problem;
 };
 
 class RefreshCycle {
@@ -66,7 +66,7 @@ public:
     /// What the grid shows and the previous race above it (CP932), as the
     /// last refresh left them.
     std::shared_ptr<const ResultSet> upcoming() const { return menu_.result(); }
-    const std::string& previousRace() const { return previousRace_; }
+    const Cp932& previousRace() const { return previousRace_; }
 
 private:
     /// What the last completed rebuild was made from and what it found:
@@ -77,16 +77,16 @@ private:
         LocaleTime locale;     // times were read with it
         std::optional<TimeOfDay> firstStart;  // of the line that took the decision
         bool waitingRow = false;              // before-first-race row inserted
-        std::optional<std::string> problem;   // the first line left out
+        std::optional<Cp932> problem;   // the first line left out
         bool cut = false;
         std::optional<std::int64_t> fileVersion;  // nothing: cannot tell, rebuild
     };
     /// What the selections last answered, and for what.
     struct Answer {
         std::uint64_t table;  // tableGeneration_ when asked
-        std::string clockText;
+        Cp932 clockText;
         std::optional<std::string> nextEnd;       // the earliest end upcoming
-        std::optional<std::string> previousRace;  // nothing: left as it was
+        std::optional<Cp932> previousRace;        // nothing: left as it was
     };
 
     RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);
@@ -95,12 +95,12 @@ private:
     RefreshOutcome rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now);
     BuiltTable rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
     bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
-    bool answerHolds(const std::string& clockText) const;
+    bool answerHolds(const Cp932& clockText) const;
     std::optional<std::string> nextEnd() const;
     void selectUpcoming();
     void shrinkTable();
-    void setPreviousRace(const std::string& title);
-    std::optional<std::string> lookUpPreviousRace();
+    void setPreviousRace(const Cp932& title);
+    std::optional<Cp932> lookUpPreviousRace();
     void showNotice();
 
     /// A schedule this large leaves the heap full of holes once it is gone.
@@ -117,7 +117,7 @@ private:
     Query menu_;
     bool lastScheduleOutsized_ = false;
     std::size_t lastScheduleLines_ = 0;
-    std::string previousRace_;
+    Cp932 previousRace_;
     bool alwaysRebuild_ = false;
     std::uint64_t rebuilds_ = 0;
     std::uint64_t tableGeneration_ = 0;  // moves whenever the table may have changed

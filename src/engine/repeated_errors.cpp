@@ -22,7 +22,7 @@ QString times(long long count) {
 RepeatedErrors::RepeatedErrors(const TimeSource& time, QtMsgType severity)
     : time_(time), severity_(severity) {}
 
-void RepeatedErrors::occurredCp932(std::string_view message) { occurred(fromCp932(message)); }
+void RepeatedErrors::occurredCp932(const Cp932& message) { occurred(fromCp932(message)); }
 
 void RepeatedErrors::occurred(const QString& message) {
     const qint64 now = time_.nowMs();

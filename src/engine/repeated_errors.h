@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/time_source.h"
+#include "platform/cp932.h"
 
 namespace pelm {
 
@@ -25,7 +26,7 @@ public:
     /// The error happened now; `message` is UTF-8.
     void occurred(const QString& message);
     /// The same with a message in the board's code page (CP932).
-    void occurredCp932(std::string_view message);
+    void occurredCp932(const Cp932& message);
     /// Things went right: a current error, if any, has cleared.
     void cleared();
 

@@ -4,27 +4,27 @@
 
 namespace pelm {
 
-std::string schedulePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfo.txt"; }
+Cp932 schedulePath(const Cp932& dataDir) { return dataDir + cp932Ascii("\\RInfo.txt"); }
 
-std::string noticePath(std::string_view dataDir) { return std::string(dataDir) + "\\RInfomem.txt"; }
+Cp932 noticePath(const Cp932& dataDir) { return dataDir + cp932Ascii("\\RInfomem.txt"); }
 
-LimitedLines readScheduleLines(std::string_view dataDir) {
+LimitedLines readScheduleLines(const Cp932& dataDir) {
     return scheduleLines(readScheduleBytes(dataDir));
 }
 
-std::string readScheduleBytes(std::string_view dataDir) {
-    return readFileStart(schedulePath(dataDir), kScheduleLimits.maxBytes + 1);
+std::string readScheduleBytes(const Cp932& dataDir) {
+    return readFileStart(schedulePath(dataDir).bytes(), kScheduleLimits.maxBytes + 1);
 }
 
 LimitedLines scheduleLines(std::string_view bytes) {
     return splitLinesWithin(bytes, kScheduleLimits);
 }
 
-LimitedLines readNoticeLines(std::string_view dataDir) {
-    return readLinesWithin(noticePath(dataDir), kScheduleLimits);
+LimitedLines readNoticeLines(const Cp932& dataDir) {
+    return readLinesWithin(noticePath(dataDir).bytes(), kScheduleLimits);
 }
 
-std::string scheduleCutMessage(std::string_view dataDir) {
+Cp932 scheduleCutMessage(const Cp932& dataDir) {
     return schedulePath(dataDir) +
            utf8ToCp932(" が大きすぎます: 先頭の " + std::to_string(kScheduleLimits.maxLines) +
                        " 行、" + std::to_string(kScheduleLimits.maxBytes >> 20) +
@@ -47,14 +47,15 @@ std::optional<RaceEntry> cutRaceEntry(std::string_view line, std::vector<std::st
     fields.clear();
     CsvToStringList(line, fields);
     if (fields.size() < 3) return std::nullopt;
-    return RaceEntry{fields[0].substr(0, kStartLength), fields[1].substr(0, kEndLength),
-                     fields[2].substr(0, kTitleLength)};
+    // The fields are the schedule file's own bytes, cut by bytes.
+    return RaceEntry{Cp932(fields[0].substr(0, kStartLength)), Cp932(fields[1].substr(0, kEndLength)),
+                     Cp932(fields[2].substr(0, kTitleLength))};
 }
 
-std::string noticeText(const std::vector<std::string>& lines) {
+Cp932 noticeText(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    return text;
+    return Cp932(std::move(text));  // the notice file's own bytes
 }
 
 }  // namespace pelm

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/text_file.h"
 
 namespace pelm {
@@ -17,15 +18,15 @@ constexpr std::size_t kTitleLength = 40;
 
 /// One race as cut from a schedule line (CP932 bytes).
 struct RaceEntry {
-    std::string start;
-    std::string end;
-    std::string title;
+    Cp932 start;
+    Cp932 end;
+    Cp932 title;
     bool operator==(const RaceEntry&) const = default;
 };
 
 /// Data folder + "\RInfo.txt" and + "\RInfomem.txt", concatenated as written.
-std::string schedulePath(std::string_view dataDir);
-std::string noticePath(std::string_view dataDir);
+Cp932 schedulePath(const Cp932& dataDir);
+Cp932 noticePath(const Cp932& dataDir);
 
 /// How much of the schedule or notice one refresh takes in. Every refresh
 /// rebuilds the whole race table four times a second, so the work must stay
@@ -38,21 +39,21 @@ constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
 /// The schedule's lines within kScheduleLimits; `cut` when there was more.
 /// Throws pelm::Error naming the file when it cannot be read (missing, no
 /// regular file, or the read stalls): the board is then not connected.
-LimitedLines readScheduleLines(std::string_view dataDir);
+LimitedLines readScheduleLines(const Cp932& dataDir);
 
 /// The schedule's bytes as readScheduleLines takes them in (at most one byte
 /// beyond the limit, so a cut still shows); throws as readScheduleLines.
-std::string readScheduleBytes(std::string_view dataDir);
+std::string readScheduleBytes(const Cp932& dataDir);
 
 /// The lines of schedule bytes within kScheduleLimits, as readScheduleLines.
 LimitedLines scheduleLines(std::string_view bytes);
 
 /// The notice's lines within the same limits, cut silently: the notice area
 /// shows only its first lines anyway. Throws as readScheduleLines.
-LimitedLines readNoticeLines(std::string_view dataDir);
+LimitedLines readNoticeLines(const Cp932& dataDir);
 
 /// The error a refresh reports when the schedule was cut, in CP932.
-std::string scheduleCutMessage(std::string_view dataDir);
+Cp932 scheduleCutMessage(const Cp932& dataDir);
 
 /// Appends the comma-separated fields of `line` to `fields`: no quoting, no
 /// trimming; "a,,b" gives a, "", b and an empty line one empty field.
@@ -64,6 +65,6 @@ void CsvToStringList(std::string_view line, std::vector<std::string>& fields);
 std::optional<RaceEntry> cutRaceEntry(std::string_view line, std::vector<std::string>& fields);
 
 /// The notice lines joined with CR LF after each line.
-std::string noticeText(const std::vector<std::string>& lines);
+Cp932 noticeText(const std::vector<std::string>& lines);
 
 }  // namespace pelm

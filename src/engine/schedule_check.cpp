@@ -61,8 +61,8 @@ private:
         warn(message);
     }
 
-    std::optional<TimeOfDay> time(const char* field, const std::string& text) {
-        std::optional<TimeOfDay> parsed = parseTimeOfDay(text, locale_);
+    std::optional<TimeOfDay> time(const char* field, const Cp932& text) {
+        std::optional<TimeOfDay> parsed = parseTimeOfDay(text.view(), locale_);
         if (!parsed) fail(std::string(field) + " '" + cp932ToUtf8(text) + "' is no time of day");
         return parsed;
     }
@@ -80,7 +80,7 @@ private:
     }
 
     bool isDuplicate(const RaceEntry& race) {
-        std::string key = race.start + ',' + race.end + ',' + race.title;
+        std::string key = race.start.bytes() + ',' + race.end.bytes() + ',' + race.title.bytes();
         auto [seen, added] = firstLines_.try_emplace(std::move(key), line_);
         if (!added) warn("the same race as line " + std::to_string(seen->second));
         return !added;

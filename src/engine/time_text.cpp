@@ -4,7 +4,7 @@
 
 namespace pelm {
 
-std::string timeText(const Clock& clock) { return formatTimeOfDay(clock.now(), currentLocaleTime()); }
+Cp932 timeText(const Clock& clock) { return formatTimeOfDay(clock.now(), currentLocaleTime()); }
 
 TimeOfDay strToTime(std::string_view text) {
     if (auto time = parseTimeOfDay(text, currentLocaleTime())) return *time;

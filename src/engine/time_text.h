@@ -6,11 +6,12 @@
 #include <string_view>
 
 #include "engine/clock.h"
+#include "platform/cp932.h"
 
 namespace pelm {
 
 /// The clock's current time in the long time format, read afresh.
-std::string timeText(const Clock& clock);
+Cp932 timeText(const Clock& clock);
 
 /// The time of day a text names. Throws pelm::Error
 /// "'<text>' は時刻ではありません" when it names none.

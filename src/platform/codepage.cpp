@@ -129,29 +129,29 @@ bool cutSplitsCharacter(std::string_view cp932, std::size_t length) {
     return withoutDanglingLeadByte(cp932.substr(0, length)).size() != length;
 }
 
-std::string cp932ToUtf8(std::string_view cp932) {
-    cp932 = withoutDanglingLeadByte(cp932);
+std::string cp932ToUtf8(const Cp932& text) {
+    std::string_view cp932 = withoutDanglingLeadByte(text.view());
     if (isAscii(cp932)) return std::string(cp932);
     return decoder().convert(cp932, kReplacementUtf8, cp932CharacterLength);
 }
 
-QString fromCp932(std::string_view cp932) {
-    std::string utf8 = cp932ToUtf8(cp932);
+QString fromCp932(const Cp932& text) {
+    std::string utf8 = cp932ToUtf8(text);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-std::string utf8ToCp932(std::string_view utf8) {
-    if (isAscii(utf8)) return std::string(utf8);
-    return encoder().convert(withCp932Forms(utf8), "?", utf8SequenceLength);
+Cp932 utf8ToCp932(std::string_view utf8) {
+    if (isAscii(utf8)) return Cp932(std::string(utf8));
+    return Cp932(encoder().convert(withCp932Forms(utf8), "?", utf8SequenceLength));
 }
 
-std::string toCp932(const QString& text) { return utf8ToCp932(text.toUtf8().toStdString()); }
+Cp932 toCp932(const QString& text) { return utf8ToCp932(text.toUtf8().toStdString()); }
 
 bool isValidCp932(std::string_view cp932) {
     if (isAscii(cp932)) return true;
     if (withoutDanglingLeadByte(cp932).size() != cp932.size()) return false;
     // CP932 has no U+FFFD of its own, so any in the result marks a bad byte.
-    return cp932ToUtf8(cp932).find(kReplacementUtf8) == std::string::npos;
+    return cp932ToUtf8(Cp932(std::string(cp932))).find(kReplacementUtf8) == std::string::npos;
 }
 
 }  // namespace pelm

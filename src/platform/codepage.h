@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 /// True for a byte that starts a double-byte character.
@@ -23,14 +25,14 @@ bool cutSplitsCharacter(std::string_view cp932, std::size_t length);
 
 /// Decodes CP932; a dangling lead byte at the end is dropped and every
 /// undecodable byte becomes U+FFFD.
-std::string cp932ToUtf8(std::string_view cp932);
-QString fromCp932(std::string_view cp932);
+std::string cp932ToUtf8(const Cp932& text);
+QString fromCp932(const Cp932& text);
 
 /// Encodes to CP932. The JIS forms of a few symbols that CP932 spells with
 /// their full-width twins (wave dash, minus, …) are mapped first; anything
 /// else CP932 lacks becomes "?".
-std::string utf8ToCp932(std::string_view utf8);
-std::string toCp932(const QString& text);
+Cp932 utf8ToCp932(std::string_view utf8);
+Cp932 toCp932(const QString& text);
 
 /// True when every byte of the text decodes.
 bool isValidCp932(std::string_view cp932);

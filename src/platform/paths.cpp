@@ -9,7 +9,8 @@
 
 namespace pelm {
 
-std::string nativePath(std::string_view boardPath) {
+std::string nativePath(const Cp932& text) {
+    const std::string_view boardPath = text.view();
     std::string slashed;
     slashed.reserve(boardPath.size());
     for (size_t i = 0; i < boardPath.size(); ++i) {
@@ -21,13 +22,13 @@ std::string nativePath(std::string_view boardPath) {
             slashed.push_back(byte == '\\' ? '/' : static_cast<char>(byte));
         }
     }
-    return cp932ToUtf8(slashed);
+    return cp932ToUtf8(Cp932(std::move(slashed)));
 }
 
-std::string currentDirectory() {
+Cp932 currentDirectory() {
     std::vector<char> buffer(4096);
     while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return ".";
+        if (errno != ERANGE) return cp932Ascii(".");
         buffer.resize(buffer.size() * 2);
     }
     return utf8ToCp932(buffer.data());

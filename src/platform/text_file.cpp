@@ -8,7 +8,7 @@ namespace pelm {
 namespace {
 
 [[noreturn]] void cannotOpen(const std::string& boardPath) {
-    throw Error(utf8ToCp932("ファイル ") + boardPath + utf8ToCp932(" を開けません"));
+    throw Error(utf8ToCp932("ファイル ") + Cp932(boardPath) + utf8ToCp932(" を開けません"));
 }
 
 // How many bytes of `text` hold only whole lines when at most `maxBytes` may
@@ -55,7 +55,7 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits) {
 }
 
 std::string readFileStart(const std::string& boardPath, std::size_t maxBytes) {
-    FileBytes file = FileReader::shared().read(nativePath(boardPath), maxBytes);
+    FileBytes file = FileReader::shared().read(nativePath(Cp932(boardPath)), maxBytes);
     if (!file.read()) cannotOpen(boardPath);
     return std::move(file.bytes);
 }
@@ -71,7 +71,7 @@ FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) 
 }
 
 std::string readWholeFile(const std::string& boardPath) {
-    FileBytes file = readCompleteFile(nativePath(boardPath), kWholeFileLimit);
+    FileBytes file = readCompleteFile(nativePath(Cp932(boardPath)), kWholeFileLimit);
     if (!file.read()) cannotOpen(boardPath);
     return std::move(file.bytes);
 }

@@ -117,13 +117,13 @@ LocaleTime LocaleTime::fromLocale(const QLocale& locale) {
         while (next < format.size() && !format[next].isLetter()) ++next;
         // Quoted literals ('時') and blanks are no separator of ours.
         QString separator = format.mid(end, next - end).remove('\'').trimmed();
-        if (!separator.isEmpty()) result.separator = toCp932(separator);
+        if (!separator.isEmpty()) result.separator = toCp932(separator).bytes();
     }
     const qsizetype marker = format.indexOf(QRegularExpression("[Aa]"));
     if (marker >= 0 && hour.at >= 0) result.markerBefore = marker < hour.at;
-    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText());
-    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText());
-    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint());
+    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText()).bytes();
+    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText()).bytes();
+    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint()).bytes();
     return result;
 }
 
@@ -131,7 +131,7 @@ const LocaleTime& currentLocaleTime() { return processLocaleTime(); }
 
 void setCurrentLocaleTime(LocaleTime localeTime) { processLocaleTime() = std::move(localeTime); }
 
-std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
+Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     long seconds = static_cast<long>(time.count() / 1000 % 86400);
     long hour = seconds / 3600;
     std::string marker;
@@ -142,8 +142,8 @@ std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     std::string text = locale.leadingZero ? twoDigits(hour) : std::to_string(hour);
     text += locale.separator + twoDigits(seconds / 60 % 60) + locale.separator +
             twoDigits(seconds % 60);
-    if (marker.empty()) return text;
-    return locale.markerBefore ? marker + " " + text : text + " " + marker;
+    if (marker.empty()) return Cp932(std::move(text));
+    return Cp932(locale.markerBefore ? marker + " " + text : text + " " + marker);
 }
 
 std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale) {
@@ -164,8 +164,8 @@ std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime&
     return composeTime(hour, minute, second, millisecond, marker);
 }
 
-std::string notATimeMessage(std::string_view text) {
-    return "'" + std::string(text) + "'" + utf8ToCp932(" は時刻ではありません");
+Cp932 notATimeMessage(std::string_view text) {
+    return cp932Ascii("'") + Cp932(std::string(text)) + utf8ToCp932("' は時刻ではありません");
 }
 
 }  // namespace pelm

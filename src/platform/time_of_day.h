@@ -7,6 +7,8 @@
 #include <chrono>
 #include <optional>
 #include <string>
+
+#include "platform/cp932.h"
 #include <string_view>
 
 namespace pelm {
@@ -37,7 +39,7 @@ const LocaleTime& currentLocaleTime();
 void setCurrentLocaleTime(LocaleTime localeTime);
 
 /// The time as text in the long time format ("9:05:07", "9:05:07 PM").
-std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale);
+Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale);
 
 /// The time a text names, or nothing when the text is no time of day.
 /// Accepts an optional AM/PM word before or after (the regional words or
@@ -47,6 +49,6 @@ std::string formatTimeOfDay(TimeOfDay time, const LocaleTime& locale);
 std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale);
 
 /// "'<text>' は時刻ではありません" in CP932.
-std::string notATimeMessage(std::string_view text);
+Cp932 notATimeMessage(std::string_view text);
 
 }  // namespace pelm

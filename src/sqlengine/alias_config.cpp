@@ -11,7 +11,7 @@
 namespace pelm {
 namespace {
 
-std::string joined(const std::vector<std::string>& paths) {
+Cp932 joined(const std::vector<std::string>& paths) {
     std::string text;
     for (const std::string& path : paths) text += (text.empty() ? "" : ", ") + path;
     return utf8ToCp932(text);
@@ -51,7 +51,7 @@ AliasParameters readAlias(std::string_view alias, const std::vector<std::string>
     }
     const IniFile file = loadConfig(*path);
     if (!hasSection(file, alias)) {
-        throw Error(utf8ToCp932("エイリアス '") + std::string(alias) +
+        throw Error(utf8ToCp932("エイリアス '") + Cp932(std::string(alias)) +
                     utf8ToCp932("' が見つかりません (" + *path + ")"));
     }
     return file.entries(alias);

@@ -25,8 +25,8 @@ constexpr int kBusyTimeoutMs = 250;
 // for a tool's few more.
 constexpr std::size_t kKeptShapes = 16;
 
-std::string aliasMessage(const std::string& alias, std::string_view problem) {
-    return utf8ToCp932("エイリアス '") + alias + utf8ToCp932(problem);
+Cp932 aliasMessage(const std::string& alias, std::string_view problem) {
+    return utf8ToCp932("エイリアス '") + Cp932(alias) + utf8ToCp932(problem);
 }
 
 void requireFolderDriver(const std::string& alias, const AliasParameters& parameters) {
@@ -34,8 +34,8 @@ void requireFolderDriver(const std::string& alias, const AliasParameters& parame
     if (!driver || driver->empty())
         throw Error(aliasMessage(alias, "' にドライバ (DEFAULT DRIVER) がありません"));
     if (!sameAsciiName(*driver, kFolderDriver)) {
-        throw Error(utf8ToCp932("ドライバ '") + *driver +
-                    utf8ToCp932("' はありません (エイリアス '") + alias + "')");
+        throw Error(utf8ToCp932("ドライバ '") + Cp932(*driver) +
+                    utf8ToCp932("' はありません (エイリアス '") + Cp932(alias) + cp932Ascii("')"));
     }
 }
 

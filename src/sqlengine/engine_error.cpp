@@ -14,22 +14,23 @@ namespace {
 
 constexpr std::string_view kNoSuchTable = "no such table: ";
 
-std::string tableFileText(const std::string& path, std::string_view problem) {
+Cp932 tableFileText(const std::string& path, std::string_view problem) {
     return utf8ToCp932("テーブル ファイル '" + path + "' " + std::string(problem));
 }
 
 // SQLite names the table as the statement wrote it, maybe as "<table>.db".
-std::string missingTableText(const std::string& folder, std::string_view message) {
-    std::string table(message.substr(kNoSuchTable.size()));
-    if (table.size() > 3 && sameAsciiName(table.substr(table.size() - 3), ".db"))
-        table.resize(table.size() - 3);
+Cp932 missingTableText(const std::string& folder, const Cp932& message) {
+    std::string_view name = message.view().substr(kNoSuchTable.size());
+    if (name.size() > 3 && sameAsciiName(name.substr(name.size() - 3), ".db"))
+        name.remove_suffix(3);
+    const Cp932 table{std::string(name)};
     const std::string path = folder + "/" + cp932ToUtf8(table) + ".db";
     if (!std::filesystem::exists(path)) return tableFileText(path, "が見つかりません");
     return tableFileText(path, "にテーブル '" + cp932ToUtf8(table) + "' がありません");
 }
 
 void addReadOnlyTexts(sqlite3* connection, const std::vector<TableFile>& tables,
-                      std::vector<std::string>& texts) {
+                      std::vector<Cp932>& texts) {
     for (const TableFile& table : tables) {
         if (sqlite3_db_readonly(connection, table.name.c_str()) == 1)
             texts.push_back(tableFileText(table.path, "は読み取り専用です"));
@@ -42,15 +43,17 @@ bool succeeded(int rc) {
 
 }  // namespace
 
-std::string engineErrorMessage(const std::vector<std::string>& texts, int code) {
-    std::string message;
-    for (const std::string& text : texts) {
-        if (!text.empty()) message += (message.empty() ? "" : "\r\n") + text;
+Cp932 engineErrorMessage(const std::vector<Cp932>& texts, int code) {
+    Cp932 message;
+    for (const Cp932& text : texts) {
+        if (text.empty()) continue;
+        if (!message.empty()) message += cp932Ascii("\r\n");
+        message += text;
     }
     if (message.empty()) {
         char digits[16];
         std::snprintf(digits, sizeof digits, "$%.4x", static_cast<unsigned>(code) & 0xffffu);
-        return utf8ToCp932("BDEエラー ") + digits;
+        return utf8ToCp932(std::string("BDEエラー ") + digits);
     }
     return message;
 }
@@ -76,9 +79,10 @@ bool EngineError::tableFileBroken() const {
 EngineError lastEngineError(sqlite3* connection, const std::string& folder,
                             const std::vector<TableFile>& tables) {
     const int code = sqlite3_extended_errcode(connection);
-    const std::string message = sqlite3_errmsg(connection);
-    std::vector<std::string> texts{message};
-    const bool missing = message.starts_with(kNoSuchTable);
+    // SQLite's text echoes the statement's own bytes, so it stays CP932.
+    const Cp932 message(sqlite3_errmsg(connection));
+    std::vector<Cp932> texts{message};
+    const bool missing = message.view().starts_with(kNoSuchTable);
     if (missing) texts.push_back(missingTableText(folder, message));
     if ((code & 0xff) == SQLITE_READONLY) addReadOnlyTexts(connection, tables, texts);
     return EngineError(engineErrorMessage(texts, code), code, missing);
@@ -87,7 +91,7 @@ EngineError lastEngineError(sqlite3* connection, const std::string& folder,
 int check(sqlite3* connection, int rc) {
     if (succeeded(rc)) return rc;
     // Without a connection (an open that failed early) only the code speaks.
-    if (!connection) throw EngineError(engineErrorMessage({sqlite3_errstr(rc)}, rc), rc);
+    if (!connection) throw EngineError(engineErrorMessage({Cp932(sqlite3_errstr(rc))}, rc), rc);
     throw lastEngineError(connection, {}, {});
 }
 

@@ -16,8 +16,8 @@ namespace pelm {
 /// longer be used.
 class EngineError : public Error {
 public:
-    EngineError(const std::string& cp932Message, int code, bool tableMissing = false)
-        : Error(cp932Message), code_(code), tableMissing_(tableMissing) {}
+    EngineError(Cp932 message, int code, bool tableMissing = false)
+        : Error(std::move(message)), code_(code), tableMissing_(tableMissing) {}
 
     int code() const { return code_; }
 
@@ -39,8 +39,8 @@ private:
 
 /// The engine's texts joined by CR LF (empty ones left out), or
 /// "BDEエラー $%.4x" with `code` in four hexadecimal digits when there is
-/// no text. CP932.
-std::string engineErrorMessage(const std::vector<std::string>& texts, int code);
+/// no text.
+Cp932 engineErrorMessage(const std::vector<Cp932>& texts, int code);
 
 /// The error of the last failure on `connection`: SQLite's text, then a
 /// line naming the table file when a table file of `tables` (in `folder`)

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 namespace pelm {
 namespace {
 
-std::string folderMessage(std::string_view boardPath, std::string_view problem) {
-    return utf8ToCp932("データ フォルダ '") + std::string(boardPath) + utf8ToCp932(problem);
+Cp932 folderMessage(std::string_view boardPath, std::string_view problem) {
+    return utf8ToCp932("データ フォルダ '") + Cp932(std::string(boardPath)) + utf8ToCp932(problem);
 }
 
 bool isTableFileName(const std::string& name) {
@@ -32,8 +32,8 @@ std::string quotedIdentifier(std::string_view name) {
 }
 
 [[noreturn]] void throwCannotOpen(sqlite3* handle, const TableFile& table) {
-    throw Error(utf8ToCp932("テーブル ファイル '" + table.path + "' を開けません: ") +
-                sqlite3_errmsg(handle));
+    throw Error(utf8ToCp932("テーブル ファイル '" + table.path + "' を開けません: " +
+                            sqlite3_errmsg(handle)));
 }
 
 void attach(sqlite3* handle, const TableFile& table) {
@@ -69,7 +69,7 @@ void configure(sqlite3* handle, const TableFile& table) {
 }  // namespace
 
 std::string usableFolder(std::string_view boardPath) {
-    const std::string path = nativePath(boardPath);
+    const std::string path = nativePath(Cp932(std::string(boardPath)));
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (!fs::exists(status)) throw Error(folderMessage(boardPath, "' が見つかりません"));
@@ -86,7 +86,7 @@ std::vector<TableFile> tableFilesIn(const std::string& folder) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         if (!isTableFileName(name) || !entry.is_regular_file(error)) continue;
-        tables.push_back({utf8ToCp932(name.substr(0, name.size() - 3)), entry.path().string()});
+        tables.push_back({utf8ToCp932(name.substr(0, name.size() - 3)).bytes(), entry.path().string()});
     }
     std::sort(tables.begin(), tables.end(),
               [](const TableFile& a, const TableFile& b) { return a.path < b.path; });

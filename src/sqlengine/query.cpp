@@ -30,7 +30,7 @@ void Query::execute() {
 void Query::open() {
     close();
     Statement statement(database_, text_);
-    if (!statement.readOnly()) throw Error(name_ + utf8ToCp932(": 表を変える文は開けません"));
+    if (!statement.readOnly()) throw Error(Cp932(name_) + utf8ToCp932(": 表を変える文は開けません"));
     result_ = std::make_shared<const ResultSet>(statement.readAll());
 }
 
@@ -46,7 +46,7 @@ void Query::last() {
 std::string Query::fieldText(std::string_view field) const {
     const int column = result_ ? result_->columnIndex(field) : -1;
     if (column < 0) {
-        throw Error(name_ + utf8ToCp932(": 項目 '") + std::string(field) +
+        throw Error(Cp932(name_) + utf8ToCp932(": 項目 '") + Cp932(std::string(field)) +
                     utf8ToCp932("' が見つかりません"));
     }
     if (result_->rows.empty()) return std::string();

@@ -68,7 +68,7 @@ private:
 };
 
 [[noreturn]] void throwCannotCreate(const std::string& path, const std::string& reason) {
-    throw Error(utf8ToCp932("テーブル ファイル '" + path + "' を作れません: ") + reason);
+    throw Error(utf8ToCp932("テーブル ファイル '" + path + "' を作れません: " + reason));
 }
 
 void writeTableFile(const std::string& path, std::string_view definition) {

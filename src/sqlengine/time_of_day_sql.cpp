@@ -30,8 +30,8 @@ void checkTime(sqlite3_context* context, int, sqlite3_value** arguments) {
     const char* bytes = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
     std::string_view text(bytes ? bytes : "", sqlite3_value_bytes(arguments[0]));
     if (timeOf(text)) return sqlite3_result_int(context, 1);
-    const std::string message = notATimeMessage(text);
-    sqlite3_result_error(context, message.data(), static_cast<int>(message.size()));
+    const Cp932 message = notATimeMessage(text);
+    sqlite3_result_error(context, message.bytes().data(), static_cast<int>(message.size()));
     // A refused value, like any constraint: the caller leaves the row out
     // and goes on, where a plain error would mean the statement is wrong.
     sqlite3_result_error_code(context, SQLITE_CONSTRAINT_FUNCTION);

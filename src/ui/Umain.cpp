@@ -9,6 +9,7 @@
 #include "engine/board_connection.h"
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/time_of_day.h"
 #include "ui/clock_font.h"
@@ -26,6 +27,13 @@ constexpr char kConnectionFailed[] = "データベースに接続できません
 QString venueFolder(const BoardSettings& settings) {
     if (settings.statusDir.empty()) return {};
     return QString::fromStdString(nativePath(settings.statusDir));
+}
+
+// A board failure carries its CP932 message; anything else gives what()
+// as it stands.
+Cp932 messageOf(const std::exception& error) {
+    if (const auto* failure = dynamic_cast<const Error*>(&error)) return failure->message();
+    return Cp932(error.what());
 }
 
 }  // namespace
@@ -67,7 +75,7 @@ void TForm1::FormCreate() {
 // the timer until it succeeds: a share that mounts after login or a table
 // locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
-    settingsPath_ = settingsPath(currentDirectory());
+    settingsPath_ = settingsPath(currentDirectory()).bytes();
     settingsKeeper_.emplace(settingsPath_);
     settings_ = settingsKeeper_->loaded().settings;
     for (const std::string& warning : settingsKeeper_->loaded().warnings)
@@ -93,10 +101,11 @@ bool TForm1::FormClose() {
         settingsKeeper_->save(settings_);
         return true;
     } catch (const std::exception& error) {
+        const Cp932 message = messageOf(error);
         if (closingBySignal_) {
-            qCritical("%s", cp932ToUtf8(error.what()).c_str());
+            qCritical("%s", cp932ToUtf8(message).c_str());
         } else {
-            errors_->report(error.what());
+            errors_->report(message);
         }
         return false;
     }
@@ -146,14 +155,14 @@ void TForm1::changeEvent(QEvent* event) {
 
 // ---- What a refresh writes -------------------------------------------------
 
-void TForm1::setClockText(const std::string& text) {
+void TForm1::setClockText(const Cp932& text) {
     const QString caption = fromCp932(text);
     if (caption == Labtime->text()) return;
     Labtime->setText(caption);
     Labtime->adjustSize();
 }
 
-void TForm1::setPreviousRace(const std::string& title) {
+void TForm1::setPreviousRace(const Cp932& title) {
     const QString text = fromCp932(title);
     if (text == Ed1->text()) return;
     Ed1->setText(text);
@@ -168,7 +177,7 @@ void TForm1::showUpcoming(std::shared_ptr<const ResultSet> rows) {
     DSmenu->setResultSet(std::move(rows));
 }
 
-void TForm1::setNoticeText(const std::string& text) {
+void TForm1::setNoticeText(const Cp932& text) {
     if (text == noticeText_) return;  // unchanged: keep the box as the reader left it
     noticeText_ = text;
     DBMemo1->setPlainText(fromCp932(text).replace("\r\n", "\n"));
@@ -202,7 +211,7 @@ void TForm1::startShowing() {
 
 // Each failure is said once; a different one replaces what was said, so
 // the connection notice and an error box never stand side by side.
-void TForm1::startFailed(const std::string& message, bool connection) {
+void TForm1::startFailed(const Cp932& message, bool connection) {
     errors_->clear();
     if (connection) {
         errors_->inform(kConnectionFailed);
@@ -215,21 +224,21 @@ void TForm1::started() {
     errors_->clear();
 }
 
-void TForm1::tableReplaced(const std::string&, const std::string&) {}
+void TForm1::tableReplaced(const Cp932&, const std::string&) {}
 
-void TForm1::connectionLost(const std::string&) {}
+void TForm1::connectionLost(const Cp932&) {}
 
-void TForm1::refreshFailed(const std::string& message) {
+void TForm1::refreshFailed(const Cp932& message) {
     errors_->report(message);
 }
 
-void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<std::string>& problem) {
+void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>& problem) {
     if (problem) return errors_->report(*problem);
     errors_->clear();
 }
 
 void TForm1::applyLogoSwitch() {
-    const LogoChoice logo = chooseLogo(settings_.logo, Image2->pixmap().toImage());
+    const LogoChoice logo = chooseLogo(settings_.logo.view(), Image2->pixmap().toImage());
     Panel7->setVisible(logo.kind != LogoKind::Hidden);
     if (logo.kind == LogoKind::Picture) Image2->setPixmap(QPixmap::fromImage(logo.picture));
     if (logo.kind == LogoKind::Hidden) Panel9->move(layout::kPanel9LeftAlone, Panel9->y());

@@ -38,11 +38,11 @@ public:
     static const Clock& systemClock();
 
     // What a refresh writes.
-    void setClockText(const std::string& text) override;
-    void setPreviousRace(const std::string& title) override;
+    void setClockText(const Cp932& text) override;
+    void setPreviousRace(const Cp932& title) override;
     void setCurtainVisible(bool visible) override;
     void showUpcoming(std::shared_ptr<const ResultSet> rows) override;
-    void setNoticeText(const std::string& text) override;
+    void setNoticeText(const Cp932& text) override;
     void setNoticeShown(bool shown) override;
     bool noticeShown() const override { return noticeShown_; }
     int windowHeight() const override;
@@ -151,13 +151,13 @@ private:
     QAction* chimg;
 
     // What the runner reports, turned into boxes.
-    void startFailed(const std::string& message, bool connection) override;
+    void startFailed(const Cp932& message, bool connection) override;
     void started() override;
-    void tableReplaced(const std::string& damage, const std::string& aside) override;
-    void connectionLost(const std::string& message) override;
-    void refreshFailed(const std::string& message) override;
+    void tableReplaced(const Cp932& damage, const std::string& aside) override;
+    void connectionLost(const Cp932& message) override;
+    void refreshFailed(const Cp932& message) override;
     void refreshed(const RefreshCycle& cycle, TickState state,
-                   const std::optional<std::string>& problem) override;
+                   const std::optional<Cp932>& problem) override;
 
     const Clock& clock_;
     BoardSettings settings_ = BoardSettings::defaults();
@@ -168,7 +168,7 @@ private:
     std::unique_ptr<HealthEvents> events_;
     std::unique_ptr<BoardRunner> runner_;
     ErrorReporter* errors_;
-    std::string noticeText_;
+    Cp932 noticeText_;
     bool noticeShown_ = false;
     bool shown_ = false;
     bool closingBySignal_ = false;

@@ -13,8 +13,8 @@ ErrorReporter::ErrorReporter(QWidget* window)
       window_(window),
       title_(programTitle(QCoreApplication::applicationFilePath())) {}
 
-void ErrorReporter::report(const std::string& cp932Message) {
-    const QString message = fromCp932(withPeriod(cp932Message));
+void ErrorReporter::report(const Cp932& failure) {
+    const QString message = fromCp932(withPeriod(failure));
     if (box_ && message == shownMessage_) {
         ++repeats_;
         showRepeats();

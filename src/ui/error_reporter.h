@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <string>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 class ErrorReporter : public QObject {
@@ -22,7 +24,7 @@ public:
     /// a box is open, the same failure only adds to the count it shows, so an
     /// error repeating every refresh leaves one box, not a pile; a different
     /// failure takes over the box and starts its count afresh.
-    void report(const std::string& cp932Message);
+    void report(const Cp932& message);
 
     /// Shows a notice without icon, centred on the screen, with one OK that
     /// answers Enter and Esc; the same notice again leaves the open one.

@@ -35,7 +35,7 @@ QImage readLogoPicture(const QString& path) {
                                                     static_cast<qsizetype>(file.bytes.size())));
 }
 
-std::string unreadablePictureMessage(const QString& path) {
+Cp932 unreadablePictureMessage(const QString& path) {
     return toCp932(path + QStringLiteral(" は画像として読めません"));
 }
 

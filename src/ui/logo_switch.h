@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 enum class LogoKind {
@@ -30,6 +32,6 @@ QImage readLogoPicture(const QString& path);
 
 /// The error for a picture chosen from the menu that cannot be read, in
 /// CP932: "<path> は画像として読めません" (the error box adds the period).
-std::string unreadablePictureMessage(const QString& path);
+Cp932 unreadablePictureMessage(const QString& path);
 
 }  // namespace pelm

@@ -14,6 +14,9 @@
 #include "support/error_message.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -51,12 +54,12 @@ std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
                           {"PATH=" + dataDir, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"});
         Query work(database, "Qwork"), menu(database, "Qmenu");
         emptyRaceTable(work);
-        insertRaceRow(work, {"9:30:00", "10:00:00", "Heat 1"});
+        insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
         openUpcomingRaces(menu, "9:45:00");
         shown = menu.fieldText("rmenu");
     });
     fs::current_path(before);
-    return error.empty() ? shown : cp932ToUtf8(error);
+    return error.empty() ? shown : cp932ToUtf8(Cp932(error));
 }
 
 TEST(PelmctlInit, MakesAFolderTheBoardCanUseAndASecondRunChangesNothing) {
@@ -137,8 +140,8 @@ TEST(PelmctlInit, AJapaneseFolderNameIsStoredInTheBoardsCodePage) {
     TempFolder folder;
     ASSERT_EQ(init(folder, "'レース'").status, 0);
     EXPECT_TRUE(fs::is_regular_file(folder.path() / "レース" / "rmenutxt.db"));
-    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=" + utf8ToCp932("レース") + "\r\n");
-    EXPECT_EQ(boardRefresh(folder, utf8ToCp932("レース")), "Heat 1");
+    EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=" + cp932Bytes("レース") + "\r\n");
+    EXPECT_EQ(boardRefresh(folder, cp932Bytes("レース")), "Heat 1");
 }
 
 TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {

@@ -10,6 +10,9 @@
 #include "platform/codepage.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -55,7 +58,7 @@ TEST(PelmctlSettings, WithoutAFileShowsEveryDefault) {
 
 TEST(PelmctlSettings, DecodesShiftJisAndEscapesQuotesAndControlCharacters) {
     TempFolder folder;
-    folder.write("PelmDp.ini", utf8ToCp932("[Env]\r\nSetuzoku=回線\"断\"\\\r\nTaiki=a\tb\x1b!\r\n"
+    folder.write("PelmDp.ini", cp932Bytes("[Env]\r\nSetuzoku=回線\"断\"\\\r\nTaiki=a\tb\x1b!\r\n"
                                            "[Font]\r\nColor=0x0000FF\r\nSize=abc\r\n"));
     QJsonObject json = jsonOf(pelmctl(folder, "settings --json"));
     EXPECT_EQ(json["Setuzoku"].toString(), QString("回線\"断\"\\"));

@@ -13,6 +13,9 @@
 #include "platform/time_of_day.h"
 #include "support/board_folder.h"
 #include "support/run_program.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -44,8 +47,8 @@ protected:
 };
 
 TEST_F(PelmctlShow, PrintsTheBoardAsJson) {
-    folder.writeSchedule(utf8ToCp932("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
-    folder.writeNotice(utf8ToCp932("お知らせ\r\n"));
+    folder.writeSchedule(cp932Bytes("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
+    folder.writeNotice(cp932Bytes("お知らせ\r\n"));
     Outcome outcome = pelmctl("show --at 10:40:00 --json");
     ASSERT_EQ(outcome.status, 0) << outcome.output;
     QJsonObject board = json(outcome);
@@ -97,20 +100,20 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
 // A board that runs on the folder while show looks: the same rows, and its
 // table file neither written nor locked by the look.
 struct QuietEvents : RunnerEvents {
-    void startFailed(const std::string& message, bool) override { failure = message; }
+    void startFailed(const Cp932& message, bool) override { failure = message; }
     void started() override {}
-    void tableReplaced(const std::string&, const std::string&) override {}
-    void connectionLost(const std::string&) override {}
-    void refreshFailed(const std::string&) override {}
-    void refreshed(const RefreshCycle&, TickState, const std::optional<std::string>&) override {}
-    std::string failure;
+    void tableReplaced(const Cp932&, const std::string&) override {}
+    void connectionLost(const Cp932&) override {}
+    void refreshFailed(const Cp932&) override {}
+    void refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>&) override {}
+    Cp932 failure;
 };
 
 TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
     folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
     setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
     BoardSettings settings = BoardSettings::defaults();
-    settings.dataDir = folder.dataDir();
+    settings.dataDir = Cp932(folder.dataDir());
     FixedClock clock{TimeOfDay((10 * 3600 + 40 * 60) * 1000)};
     RecordingBoard board;
     QuietEvents events;
@@ -129,7 +132,7 @@ TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
     for (const QJsonValue& row : json(outcome)["rows"].toArray()) shown << row["rmenu"].toString();
     const int title = board.upcoming->columnIndex("rmenu");
     for (std::size_t row = 0; row < board.upcoming->rows.size(); ++row)
-        onBoard << fromCp932(board.upcoming->text(row, title));
+        onBoard << fromCp932(Cp932(board.upcoming->text(row, title)));
     EXPECT_EQ(shown, onBoard);
     EXPECT_EQ(shown, (QStringList{"Race B", "Race C"}));
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
@@ -143,6 +146,19 @@ TEST_F(PelmctlShow, PrintsAReadablePicture) {
     EXPECT_EQ(outcome.status, 0);
     EXPECT_NE(outcome.output.find("Clock     10:40:00"), std::string::npos) << outcome.output;
     EXPECT_NE(outcome.output.find("10:30:00 - 11:00:00  Race B"), std::string::npos);
+}
+
+// The working folder's name reaches the file system as UTF-8, however the
+// board spells it in CP932: a board in "会場" finds its own settings.
+TEST_F(PelmctlShow, FindsTheSettingsInAWorkingFolderWithAJapaneseName) {
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n");
+    const std::filesystem::path venue = folder.root().path() / "会場";
+    std::filesystem::create_directory(venue);
+    for (const char* file : {"PelmDp.ini", "dbengine.ini"})
+        std::filesystem::copy_file(folder.root().path() / file, venue / file);
+    const Outcome outcome = runProgram(std::string(PELMCTL_PATH) + " show --at 10:40:00", venue);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("Race B"), std::string::npos) << outcome.output;
 }
 
 TEST_F(PelmctlShow, CheckReportsLinesCompilerStyle) {

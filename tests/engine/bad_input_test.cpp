@@ -10,6 +10,9 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "support/headless_board.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -24,7 +27,7 @@ protected:
         folder.writeSchedule(schedule);
         std::string message;
         try {
-            message = cycle->refresh().problem.value_or("");
+            message = cycle->refresh().problem.value_or(Cp932()).bytes();
         } catch (const Error& error) {
             message = error.what();
         }
@@ -42,7 +45,7 @@ TEST_F(BadInput, BinaryGarbageEndsInAReadableErrorOrAnEmptyDay) {
         for (char& byte : garbage) byte = static_cast<char>(random() % 256);
         std::string message = refreshWith(garbage);
         if (!message.empty()) {
-            EXPECT_NE(message.find(utf8ToCp932("時刻ではありません")), std::string::npos);
+            EXPECT_NE(message.find(cp932Bytes("時刻ではありません")), std::string::npos);
         }
     }
 }
@@ -53,7 +56,7 @@ TEST_F(BadInput, AOneMegabyteLineIsCutLikeAnyOther) {
     ASSERT_EQ(rowsShown(), 2u);
     EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")), std::string(40, 'T'));
     EXPECT_EQ(refreshWith(std::string(1 << 20, '9') + ",11:00:00,x\r\n"),
-              notATimeMessage("99999999"));
+              notATimeMessage("99999999").bytes());
 }
 
 // A writer that appends instead of replacing: the board shows the first
@@ -66,7 +69,7 @@ TEST_F(BadInput, AnOutsizedScheduleShowsItsFirstPartAndTheTableShrinksAfter) {
                     ":" + std::to_string(second % 60 / 10) + std::to_string(second % 10) +
                     ",12:00:00,Race " + std::to_string(race) + "\r\n";
     }
-    EXPECT_EQ(refreshWith(schedule), scheduleCutMessage(settings.dataDir));
+    EXPECT_EQ(refreshWith(schedule), scheduleCutMessage(settings.dataDir).bytes());
     EXPECT_EQ(rowsShown(), kScheduleLimits.maxLines + 1);  // and the before-first-race row
     const auto table = std::filesystem::path(folder.dataPath()) / "rmenutxt.db";
     const auto outsizedBytes = std::filesystem::file_size(table);
@@ -107,7 +110,7 @@ TEST_F(BadInput, AHugeOrUndecodableNoticeShowsWhole) {
     folder.writeNotice(notice);
     EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r\n"), "");
     EXPECT_TRUE(board.notice_shown);
-    EXPECT_EQ(board.notice, notice);
+    EXPECT_EQ(board.notice.bytes(), notice);
     EXPECT_EQ(folder.root().read("data/RInfomem.txt"), notice);
 }
 
@@ -133,7 +136,7 @@ TEST(BadEngineConfiguration, EachFailsTheOpenWithItsOwnMessage) {
     for (const std::string& message : {missing, garbage, withoutPath}) EXPECT_FALSE(message.empty());
     EXPECT_NE(missing, garbage);
     EXPECT_NE(garbage, withoutPath);
-    EXPECT_NE(withoutPath.find("PATH"), std::string::npos) << cp932ToUtf8(withoutPath);
+    EXPECT_NE(withoutPath.find("PATH"), std::string::npos) << testing::utf8Of(withoutPath);
 }
 
 }  // namespace

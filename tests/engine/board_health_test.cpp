@@ -11,6 +11,9 @@
 #include "platform/status_folder.h"
 #include "support/journal_capture.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -23,7 +26,7 @@ using enum BoardState;
 std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
     auto set = std::make_shared<ResultSet>();
     set->columns = {"btime", "kara", "etime", "rmenu"};
-    for (const std::string& title : titles) set->rows.push_back({"10:40:00", "-", "10:45:00", utf8ToCp932(title)});
+    for (const std::string& title : titles) set->rows.push_back({"10:40:00", "-", "10:45:00", cp932Bytes(title)});
     return set;
 }
 
@@ -78,7 +81,7 @@ TEST_F(BoardHealthTest, RefreshesWithinASecondWriteOnceAStateChangeWritesAtOnce)
     refresh();
     EXPECT_EQ(lastRefreshOnFile(), first + 1000);
     time.advanceMs(250);
-    health.refreshed(Waiting, nullptr, "");
+    health.refreshed(Waiting, nullptr, Cp932());
     EXPECT_EQ(onFile().state, Waiting);
     EXPECT_EQ(lastRefreshOnFile(), first + 1250);
 }
@@ -118,12 +121,12 @@ TEST_F(BoardHealthTest, ALineLeftOutAtEveryRefreshIsOneErrorCountedUntilAFixedSc
     health.started();
     refresh();
     journal.take();
-    const std::optional<std::string> leftOut = utf8ToCp932("'2x:00:00' は時刻ではありません");
+    const std::optional<Cp932> leftOut = utf8ToCp932("'2x:00:00' は時刻ではありません");
     for (int tick = 0; tick < 8; ++tick, time.advanceMs(250))
-        health.refreshed(Running, races({"1R"}), "", leftOut);
+        health.refreshed(Running, races({"1R"}), Cp932(), leftOut);
     EXPECT_EQ(onFile().error, QString::fromUtf8("'2x:00:00' は時刻ではありません"));
     time.advanceMs(1000);  // past the write throttle
-    health.refreshed(Running, races({"1R"}), "", leftOut);
+    health.refreshed(Running, races({"1R"}), Cp932(), leftOut);
     EXPECT_EQ(onFile().errorCount, 9);
     EXPECT_EQ(onFile().refreshesLastMinute, 10);
     refresh();
@@ -155,7 +158,7 @@ TEST_F(BoardHealthTest, AVenueCopyIsNamedByHostAndFolderAndMatchesTheLocalFile) 
     TempFolder venue;
     BoardHealth copied(time, config(QString::fromStdString(venue.path().string())));
     copied.started();
-    copied.refreshed(Running, races({"1R"}), "");
+    copied.refreshed(Running, races({"1R"}), Cp932());
     ASSERT_TRUE(copied.waitForVenueCopy(5000));
     EXPECT_TRUE(copied.venueFilePath().endsWith("-" + boardKey(QString::fromStdString(board.path().string())) + ".json"));
     EXPECT_EQ(fileStatus(copied.venueFilePath()), fileStatus(copied.statusFilePath()));
@@ -168,12 +171,12 @@ TEST_F(BoardHealthTest, AVenueFolderThatIsGoneIsOneWarningNotAnErrorAndItsReturn
     copied.started();
     for (int tick = 0; tick < 3; ++tick) {
         time.advanceMs(1000);
-        EXPECT_NO_THROW(copied.refreshed(Running, races({"1R"}), ""));
+        EXPECT_NO_THROW(copied.refreshed(Running, races({"1R"}), Cp932()));
         ASSERT_TRUE(copied.waitForVenueCopy(5000));
     }
     std::filesystem::create_directory(venue / "share");
     time.advanceMs(1000);
-    copied.refreshed(Running, races({"1R"}), "");
+    copied.refreshed(Running, races({"1R"}), Cp932());
     ASSERT_TRUE(copied.waitForVenueCopy(5000));
     Lines warnings;
     for (const std::string& line : journal.take())

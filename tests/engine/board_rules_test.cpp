@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -23,7 +26,7 @@ TEST(BoardRules, OnlyOnExactlyIsTheBuiltInLogoAndAPictureIsNamedInTheCodePage) {
     EXPECT_EQ(logoRequest("on").kind, LogoRequest::BuiltIn);
     EXPECT_EQ(logoRequest("").kind, LogoRequest::Hidden);
     for (const char* other : {"On", "off", " on"}) EXPECT_EQ(logoRequest(other).kind, LogoRequest::Picture);
-    const LogoRequest picture = logoRequest(utf8ToCp932("C:\\ロゴ\\pelm.bmp"));
+    const LogoRequest picture = logoRequest(cp932Bytes("C:\\ロゴ\\pelm.bmp"));
     EXPECT_EQ(picture.kind, LogoRequest::Picture);
     EXPECT_EQ(picture.picturePath, QString::fromUtf8("C:/ロゴ/pelm.bmp"));
 }

@@ -29,30 +29,30 @@ constexpr std::string_view kTwoRaces = "10:00:00,10:30:00,Race A\r\n10:30:00,11:
 // What the runner said, in order, as one word each.
 class NotedEvents : public RunnerEvents {
 public:
-    void startFailed(const std::string& message, bool connection) override {
+    void startFailed(const Cp932& message, bool connection) override {
         said.push_back(connection ? "no connection" : "start failed");
         lastMessage = message;
     }
     void started() override { said.push_back("started"); }
-    void tableReplaced(const std::string&, const std::string& where) override {
+    void tableReplaced(const Cp932&, const std::string& where) override {
         said.push_back("table replaced");
         aside = where;
     }
-    void connectionLost(const std::string& message) override {
+    void connectionLost(const Cp932& message) override {
         said.push_back("lost");
         lastMessage = message;
     }
-    void refreshFailed(const std::string& message) override {
+    void refreshFailed(const Cp932& message) override {
         said.push_back("refresh failed");
         lastMessage = message;
     }
     void refreshed(const RefreshCycle&, TickState,
-                   const std::optional<std::string>& problem) override {
+                   const std::optional<Cp932>& problem) override {
         said.push_back(problem ? "left out" : "refreshed");
     }
 
     std::vector<std::string> said;
-    std::string lastMessage;
+    Cp932 lastMessage;
     std::string aside;
 };
 
@@ -60,7 +60,7 @@ class BoardRunnerTest : public ::testing::Test {
 protected:
     BoardRunnerTest() {
         setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
-        settings.dataDir = folder.dataDir();
+        settings.dataDir = Cp932(folder.dataDir());
         folder.writeSchedule(kTwoRaces);
     }
 
@@ -90,7 +90,7 @@ TEST_F(BoardRunnerTest, StartsAtOnceOnAGoodFolderAndRefreshesOnEveryBeat) {
     runner.tick();
     runner.tick();
     EXPECT_EQ(events.said, (std::vector<std::string>{"started", "refreshed", "refreshed"}));
-    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(rowsShown(), 1u);
 }
 
@@ -100,14 +100,14 @@ TEST_F(BoardRunnerTest, ADataFolderThatAppearsLaterIsPickedUpWithinASecond) {
     EXPECT_FALSE(runner.start());
     for (int beat = 0; beat < 9; ++beat) runner.tick();  // two more attempts, both failing
     EXPECT_EQ(events.said, (std::vector<std::string>{"no connection"})) << "reported once";
-    EXPECT_EQ(board.clockText, settings.setuzoku) << "never the design's clock";
+    EXPECT_EQ(board.clockText.bytes(), settings.setuzoku.bytes()) << "never the design's clock";
 
     fs::rename(away, data);
     const int beats = beatsUntilRunning();
     EXPECT_GE(beats, 1);
     EXPECT_LE(beats, BoardRunner::kRetryBeats);
     EXPECT_EQ(events.said.back(), "refreshed");
-    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(rowsShown(), 1u);
 }
 
@@ -117,7 +117,7 @@ TEST_F(BoardRunnerTest, ATableLockedByAnotherProgramDelaysTheStartOnly) {
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_FALSE(runner.start());
     EXPECT_EQ(events.said.size(), 1u);
-    EXPECT_NE(events.lastMessage.find("locked"), std::string::npos) << events.lastMessage;
+    EXPECT_NE(events.lastMessage.view().find("locked"), std::string::npos) << events.lastMessage.bytes();
 
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
@@ -129,7 +129,7 @@ TEST_F(BoardRunnerTest, AMissingTableStaysAnErrorUntilItIsMadeAgain) {
     fs::remove(tablePath());
     EXPECT_FALSE(runner.start());
     EXPECT_EQ(events.said, (std::vector<std::string>{"start failed"}));
-    EXPECT_NE(events.lastMessage.find("rmenutxt"), std::string::npos);
+    EXPECT_NE(events.lastMessage.view().find("rmenutxt"), std::string::npos);
     EXPECT_EQ(beatsUntilRunning(8), -1);
     EXPECT_FALSE(fs::exists(tablePath())) << "the board creates no table of its own";
 
@@ -232,7 +232,7 @@ TEST_F(BoardRunnerTest, ASecondBoardOnTheSameTableIsRefusedUntilTheFirstCloses) 
     const std::string message = cp932ToUtf8(second->events.lastMessage);
     EXPECT_NE(message.find(folder.dataPath()), std::string::npos) << message;
     EXPECT_NE(message.find("pid " + std::to_string(getpid())), std::string::npos) << message;
-    EXPECT_EQ(second->board.clockText, settings.setuzoku);
+    EXPECT_EQ(second->board.clockText.bytes(), settings.setuzoku.bytes());
 
     std::size_t hints = 0;
     for (const std::string& line : journal.take())
@@ -262,8 +262,8 @@ TEST_F(BoardRunnerTest, BoardsWithTheirOwnTableFoldersShareTheScheduleOnly) {
         const fs::path local = folder.root().path() / ("local-" + std::to_string(i));
         fs::create_directory(local);
         createRaceTableFile(local.string());
-        own[i].tableDir = local.string();
-        EXPECT_EQ(own[i].raceTableFolder(), local.string());
+        own[i].tableDir = Cp932(local.string());
+        EXPECT_EQ(own[i].raceTableFolder().bytes(), local.string());
     }
     for (const BoardSettings& each : own) boards.push_back(std::make_unique<OtherBoard>(each, clock));
     for (auto& other : boards) {

@@ -11,6 +11,9 @@
 #include "platform/error.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -23,7 +26,7 @@ const std::vector<std::string> kAllKeys{"DataDir", "Logo",  "Setuzoku", "Taiki",
 
 class BoardSettingsFile : public ::testing::Test {
 protected:
-    std::string boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())); }
+    std::string boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
     void writeIni(std::string_view text) const { folder.write("PelmDp.ini", text); }
     std::string ini() const { return folder.read("PelmDp.ini"); }
     LoadedSettings load() const { return loadBoardSettings(boardPath()); }
@@ -34,7 +37,7 @@ protected:
             saveBoardSettings(path, BoardSettings::defaults());
             ADD_FAILURE() << "the save succeeded";
         } catch (const Error& error) {
-            EXPECT_EQ(error.what(), path + utf8ToCp932(" に書き込めません"));
+            EXPECT_EQ(error.what(), path + cp932Bytes(" に書き込めません"));
         }
     }
 
@@ -44,11 +47,11 @@ protected:
 TEST_F(BoardSettingsFile, WithoutAFileDefaultsApplyAndTheSaveWritesAllSevenKeys) {
     LoadedSettings loaded = load();
     EXPECT_EQ(loaded.defaulted, kAllKeys);
-    EXPECT_EQ(loaded.settings.dataDir, "C:\\Program Files\\Norvek\\Pelm");
+    EXPECT_EQ(loaded.settings.dataDir.bytes(), "C:\\Program Files\\Norvek\\Pelm");
     EXPECT_EQ(loaded.settings.color, 15429970);
     saveBoardSettings(boardPath(), loaded.settings);
     EXPECT_EQ(ini(), "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
-                         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\n"
+                         cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\n"
                                      "Font=ＭＳ Ｐ明朝\r\nSize=100\r\nColor=15429970\r\n"));
     EXPECT_TRUE(load().defaulted.empty());
 }
@@ -61,8 +64,8 @@ TEST_F(BoardSettingsFile, ReadsTheValuesAsWritten) {
               (std::vector<std::string>{"DataDir", "Logo", "Setuzoku", "Taiki", "Font", "Size"}));
     for (auto [logo, shows] : {std::pair{"on", true}, {"off", false}, {"On", false}, {"", false}}) {
         writeIni(std::string("[Env]\r\nLogo=") + logo + "\r\n");
-        EXPECT_EQ(load().settings.logo, logo);
-        EXPECT_EQ(logoRequest(load().settings.logo).kind == LogoRequest::BuiltIn, shows) << logo;
+        EXPECT_EQ(load().settings.logo.bytes(), logo);
+        EXPECT_EQ(logoRequest(load().settings.logo.view()).kind == LogoRequest::BuiltIn, shows) << logo;
     }
 }
 
@@ -70,8 +73,8 @@ TEST_F(BoardSettingsFile, FirstOfDuplicatesWinsAndLongValuesAreCut) {
     writeIni("[Env]\nLogo=off\nLOGO=on\nDataDir=" + std::string(100 * 1024, 'd') +
              "\n[env]\nTaiki=x\n");
     LoadedSettings loaded = load();
-    EXPECT_EQ(loaded.settings.logo, "off");
-    EXPECT_EQ(loaded.settings.dataDir, std::string(2047, 'd'));
+    EXPECT_EQ(loaded.settings.logo.bytes(), "off");
+    EXPECT_EQ(loaded.settings.dataDir.bytes(), std::string(2047, 'd'));
     EXPECT_EQ(loaded.settings.taiki, BoardSettings::defaults().taiki);
 }
 
@@ -83,7 +86,7 @@ TEST_F(BoardSettingsFile, SaveKeepsEveryOtherLineByteForByte) {
     EXPECT_EQ(ini(),
               "; Pelm board\n[Env]\nDataDir = D:\\race\n  ; operator's note\n"
               "Extra=keep me\nLogo=on\n" +
-                  utf8ToCp932("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
+                  cp932Bytes("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
                               "Color=255\nSize=120\nFont=ＭＳ Ｐ明朝\n"));
 }
 
@@ -121,7 +124,7 @@ TEST_F(BoardSettingsFile, FullScreenIsReadWhenPresentAndWrittenOnlyWhereItWas) {
 // table stays in the data folder, a save writes the seven keys only);
 // present they are read as they stand and kept through a save.
 TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTheyWere) {
-    const std::string table = utf8ToCp932("D:\\表示\\table"), status = "\\\\server\\status";
+    const std::string table = cp932Bytes("D:\\表示\\table"), status = "\\\\server\\status";
     struct Case {
         std::string lines;
         std::string tableDir, statusDir;
@@ -131,15 +134,15 @@ TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTh
                           Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status}}) {
         writeIni("[Env]\r\nDataDir=D:\\share\r\n" + c.lines);
         const LoadedSettings loaded = load();
-        EXPECT_EQ(loaded.settings.tableDir, c.tableDir) << c.lines;
-        EXPECT_EQ(loaded.settings.statusDir, c.statusDir) << c.lines;
-        EXPECT_EQ(loaded.settings.raceTableFolder(), c.tableDir.empty() ? "D:\\share" : c.tableDir);
+        EXPECT_EQ(loaded.settings.tableDir.bytes(), c.tableDir) << c.lines;
+        EXPECT_EQ(loaded.settings.statusDir.bytes(), c.statusDir) << c.lines;
+        EXPECT_EQ(loaded.settings.raceTableFolder().bytes(), c.tableDir.empty() ? "D:\\share" : c.tableDir);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "TableDir"), 0);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "StatusDir"), 0);
         saveBoardSettings(boardPath(), loaded.settings);
         EXPECT_EQ(ini().find("TableDir") != std::string::npos, !c.tableDir.empty()) << ini();
         EXPECT_EQ(ini().find("StatusDir") != std::string::npos, !c.statusDir.empty()) << ini();
-        EXPECT_EQ(load().settings.tableDir, c.tableDir) << "kept through the save";
+        EXPECT_EQ(load().settings.tableDir.bytes(), c.tableDir) << "kept through the save";
     }
 }
 
@@ -162,7 +165,7 @@ TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
 // the disk takes no more bytes.
 TEST_F(BoardSettingsFile, FailedSaveNamesTheFileAndLeavesWhatWasThere) {
     folder.write("plain", "not a folder");
-    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")));
+    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")).bytes());
     EXPECT_EQ(folder.read("plain"), "not a folder");
 
     fs::create_directory(folder.path() / "PelmDp.ini");

@@ -5,9 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
+
+// The message as the box shows it, in bytes.
+std::string shown(std::string message) { return withPeriod(Cp932(std::move(message))).bytes(); }
 
 TEST(ProgramTitle, IsTheFileNameUpToItsFirstDotWithTheRestLowered) {
     const struct {
@@ -38,22 +44,22 @@ TEST(WithPeriod, AddsAPeriodOnlyAfterTextThatDoesNotEndAtOrBelowIt) {
         {"trailing space ", "trailing space "},
         {"\xB1\xB2", "\xB1\xB2."},  // half-width katakana are single bytes above "."
     };
-    for (const auto& c : cases) EXPECT_EQ(withPeriod(c.message), c.shown) << c.message;
+    for (const auto& c : cases) EXPECT_EQ(shown(c.message), c.shown) << c.message;
 }
 
 TEST(WithPeriod, AlwaysAfterADoubleByteCharacterWhateverItsTrailByte) {
     // "ー" is 0x81 0x5B, "、" 0x81 0x41, "表" 0x95 0x5C: trail bytes that read
     // as ASCII on their own.
     for (const char* text : {"時刻ではありません", "ゴール", "表", "できませんでした。"}) {
-        const std::string message = utf8ToCp932(text);
-        EXPECT_EQ(withPeriod(message), message + ".") << text;
+        const std::string message = cp932Bytes(text);
+        EXPECT_EQ(shown(message), message + ".") << text;
     }
     // After a lead byte, even "." is the second half of one character.
     const std::string leadThenDot = "ab\x81.";
-    EXPECT_EQ(withPeriod(leadThenDot), leadThenDot + ".");
+    EXPECT_EQ(shown(leadThenDot), leadThenDot + ".");
     // A lead byte left alone at the end is a single byte above ".".
-    EXPECT_EQ(withPeriod("\x82\xa0\x82"), std::string("\x82\xa0\x82."));
-    EXPECT_EQ(withPeriod("\x82\xa0."), std::string("\x82\xa0."));
+    EXPECT_EQ(shown("\x82\xa0\x82"), std::string("\x82\xa0\x82."));
+    EXPECT_EQ(shown("\x82\xa0."), std::string("\x82\xa0."));
 }
 
 }  // namespace

@@ -15,9 +15,19 @@
 #include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
+
+// A schedule line's fields as a test writes them (ASCII or bytes).
+struct Line {
+    std::string start, end, title;
+};
+
+RaceEntry entry(const Line& line) { return {Cp932(line.start), Cp932(line.end), Cp932(line.title)}; }
 
 using testing::TempFolder;
 
@@ -35,9 +45,9 @@ protected:
         menu = std::make_unique<Query>(*database, "Qmenu");
     }
 
-    void insertRaces(const std::vector<RaceEntry>& races) {
+    void insertRaces(const std::vector<Line>& races) {
         emptyRaceTable(*work);
-        for (const RaceEntry& race : races) insertRaceRow(*work, race);
+        for (const Line& race : races) insertRaceRow(*work, entry(race));
     }
 
     // The titles of the upcoming races, with "*" for the before-first-race row.
@@ -79,7 +89,7 @@ TEST_F(RaceTableTest, StatementsAreTheBoardsWordForWordAndLineByLine) {
     EXPECT_EQ(work->text(), "delete from rmenutxt.db\r\n");
     insertBeforeFirstRaceRow(*work);
     EXPECT_EQ(work->text(), "INSERT INTO rmenutxt (kara,stime)values(\r\n'-',\r\n'0:00:00')\r\n");
-    insertRaceRow(*work, {"10:00:00", "10:30:00", "A"});
+    insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
     EXPECT_EQ(work->text(),
               "INSERT INTO rmenutxt (btime,kara,etime,rmenu)values(\r\n'10:00:00',\r\n'-',\r\n"
               "'10:30:00',\r\n'A')\r\n");
@@ -103,7 +113,7 @@ TEST_F(RaceTableTest, ARaceEndingAtTheClockIsNoLongerUpcoming) {
 TEST_F(RaceTableTest, BeforeTheFirstRaceItsMarkerRowComesFirst) {
     insertRaces({{"10:30:00", "11:00:00", "B"}});
     insertBeforeFirstRaceRow(*work);
-    insertRaceRow(*work, {"10:00:00", "10:30:00", "A"});
+    insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
     EXPECT_EQ(upcoming("9:59:59"), (Titles{"*", "A", "B"}));
     EXPECT_EQ(menu->fieldText("btime"), "");
     EXPECT_EQ(menu->fieldText("kara"), "-");
@@ -149,23 +159,23 @@ TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
     EXPECT_EQ(upcoming("0:00:00' or '1'='1"), Titles{});
     EXPECT_EQ(previousRace("9:30:00' or etime<>'"), "");
     EXPECT_EQ(errorOf([&] {
-                  insertRaceRow(*work, {"9:00'", "9:30:00", "t"});
+                  insertRaceRow(*work, entry({"9:00'", "9:30:00", "t"}));
               }),
-              utf8ToCp932("'9:00'' は時刻ではありません"));
+              cp932Bytes("'9:00'' は時刻ではありません"));
     EXPECT_EQ(errorOf([&] {
-                  insertRaceRow(*work, {"9:00:00", "9:30'); delete from rmenutxt; --", ""});
+                  insertRaceRow(*work, entry({"9:00:00", "9:30'); delete from rmenutxt; --", ""}));
               }),
-              "'9:30'); delete from rmenutxt; --" + utf8ToCp932("' は時刻ではありません"));
+              "'9:30'); delete from rmenutxt; --" + cp932Bytes("' は時刻ではありません"));
     openWholeTable(*work);
     EXPECT_EQ(work->result()->rows.size(), 2u);
 }
 
 TEST_F(RaceTableTest, ATitleHoldsFortyBytes) {
-    const std::string forty = utf8ToCp932("第一回全日本選手権大会決勝戦最終日特別賞");
+    const std::string forty = cp932Bytes("第一回全日本選手権大会決勝戦最終日特別賞");
     ASSERT_EQ(forty.size(), 40u);
     insertRaces({{"9:00:00", "9:30:00", forty}});
     EXPECT_EQ(upcoming("9:00:00"), Titles{forty});
-    EXPECT_NE(errorOf([&] { insertRaceRow(*work, {"9:00:00", "9:30:00", forty + "x"}); }), "done");
+    EXPECT_NE(errorOf([&] { insertRaceRow(*work, entry({"9:00:00", "9:30:00", forty + "x"})); }), "done");
 }
 
 TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {
@@ -184,8 +194,8 @@ TEST(InMemoryRaceTable, AnswersAsTheTableFileDoes) {
     work.addLine(raceTableDefinition());
     work.execute();
     emptyRaceTable(work);
-    insertRaceRow(work, {"10:00:00", "10:30:00", "A"});
-    insertRaceRow(work, {"9:30:00", "10:00:00", "B"});
+    insertRaceRow(work, entry({"10:00:00", "10:30:00", "A"}));
+    insertRaceRow(work, entry({"9:30:00", "10:00:00", "B"}));
     openUpcomingRaces(menu, "9:45:00");
     EXPECT_EQ(menu.fieldText("rmenu"), "B");
     EXPECT_EQ(database.folder(), "");

@@ -6,6 +6,9 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "support/headless_board.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -38,32 +41,32 @@ protected:
 TEST_F(RefreshCycleTest, ShowsTheRaceUpcomingAndThePreviousRace) {
     folder.writeSchedule(kTwoRaces);
     EXPECT_EQ(cycle->refresh().state, TickState::Running);
-    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
-    EXPECT_EQ(board.previousRace, "Race A");
+    EXPECT_EQ(board.previousRace.bytes(), "Race A");
     EXPECT_FALSE(board.curtainVisible);
 }
 
 TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
     folder.writeSchedule(kTwoRaces);
-    board.previousRace = "stale";
+    board.previousRace = cp932Ascii("stale");
     clock.set(at(9, 59, 59));
     cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Race A", "Race B"}));
     EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("stime")), "0:00:00");
     EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("kara")), "-");
-    EXPECT_EQ(board.previousRace, "");
+    EXPECT_EQ(board.previousRace.bytes(), "");
 }
 
 TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) {
     folder.writeSchedule(kTwoRaces);
     cycle->refresh().state;
-    ASSERT_EQ(board.previousRace, "Race A");
+    ASSERT_EQ(board.previousRace.bytes(), "Race A");
     clock.set(at(11, 30, 0));
     EXPECT_EQ(cycle->refresh().state, TickState::Running);
     EXPECT_TRUE(upcomingTitles().empty());
-    EXPECT_EQ(board.previousRace, "Race A");
-    EXPECT_EQ(board.clockText, "11:30:00");
+    EXPECT_EQ(board.previousRace.bytes(), "Race A");
+    EXPECT_EQ(board.clockText.bytes(), "11:30:00");
 }
 
 TEST_F(RefreshCycleTest, ARaceEndingNowIsNoLongerUpcoming) {
@@ -79,9 +82,9 @@ TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
     auto shown = board.upcoming;
     folder.writeSchedule("");
     EXPECT_EQ(cycle->refresh().state, TickState::Waiting);
-    EXPECT_EQ(board.clockText, utf8ToCp932("待機中"));
+    EXPECT_EQ(board.clockText.bytes(), cp932Bytes("待機中"));
     EXPECT_TRUE(board.curtainVisible);
-    EXPECT_EQ(board.previousRace, "");
+    EXPECT_EQ(board.previousRace.bytes(), "");
     EXPECT_EQ(board.upcoming, shown);  // the grid is left as it was
     EXPECT_EQ(tableRows(), 2u);        // and so is the table
 }
@@ -97,16 +100,16 @@ TEST_F(RefreshCycleTest, AMissingScheduleShowsNotConnectedAndRecoversWhenItRetur
     folder.writeSchedule(kTwoRaces);
     cycle->refresh().state;
     folder.removeSchedule();
-    settings.setuzoku = "offline";
+    settings.setuzoku = cp932Ascii("offline");
     EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
-    EXPECT_EQ(board.clockText, "offline");
+    EXPECT_EQ(board.clockText.bytes(), "offline");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));  // nothing else changes
-    EXPECT_EQ(board.previousRace, "Race A");
+    EXPECT_EQ(board.previousRace.bytes(), "Race A");
     EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
 
     folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
     EXPECT_EQ(cycle->refresh().state, TickState::Running);
-    EXPECT_EQ(board.clockText, "10:40:00");
+    EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B", "Race C"}));
 }
 
@@ -133,7 +136,7 @@ TEST_P(LeftOutLines, TheRestOfTheBoardRunsOn) {
         EXPECT_EQ(outcome.problem, notATimeMessage(line.problemText));
         EXPECT_EQ(board.clockText, formatTimeOfDay(clock.now(), currentLocaleTime()));
         EXPECT_EQ(upcomingTitles(), line.titles);
-        EXPECT_EQ(board.previousRace, line.previous);
+        EXPECT_EQ(board.previousRace.bytes(), line.previous);
     }
 }
 
@@ -196,17 +199,17 @@ TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
     cycle->refresh().state;
     EXPECT_EQ(board.upper_height, 123);
 
-    folder.writeNotice(utf8ToCp932("本日は晴天なり\r\n二行目"));
+    folder.writeNotice(cp932Bytes("本日は晴天なり\r\n二行目"));
     cycle->refresh().state;
     EXPECT_TRUE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 480);
-    EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));
+    EXPECT_EQ(board.notice.bytes(), cp932Bytes("本日は晴天なり\r\n二行目\r\n"));
 
     folder.writeNotice("");
     cycle->refresh().state;
     EXPECT_FALSE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 676);
-    EXPECT_EQ(board.notice, utf8ToCp932("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
+    EXPECT_EQ(board.notice.bytes(), cp932Bytes("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
 }
 
 TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {

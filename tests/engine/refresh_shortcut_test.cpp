@@ -75,7 +75,7 @@ std::string withoutFolder(std::string text, const std::string& folder) {
 class Side {
 public:
     explicit Side(bool shortcuts) {
-        settings_.dataDir = folder_.dataDir();
+        settings_.dataDir = Cp932(folder_.dataDir());
         database_ = folder_.connect();
         cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
         cycle_->setAlwaysRebuild(!shortcuts);
@@ -90,13 +90,13 @@ public:
         try {
             const RefreshOutcome outcome = cycle_->refresh();
             seen.result = "state " + std::to_string(static_cast<int>(outcome.state));
-            if (outcome.problem) seen.problem = withoutFolder(*outcome.problem, folder_.dataDir());
+            if (outcome.problem) seen.problem = withoutFolder(outcome.problem->bytes(), folder_.dataDir());
         } catch (const Error& error) {
             seen.result = withoutFolder(error.what(), folder_.dataPath());
         }
-        seen.clock = board_.clockText;
-        seen.previous = board_.previousRace;
-        seen.notice = board_.notice;
+        seen.clock = board_.clockText.bytes();
+        seen.previous = board_.previousRace.bytes();
+        seen.notice = board_.notice.bytes();
         seen.curtain = board_.curtainVisible;
         seen.noticeShown = board_.notice_shown;
         seen.upperHeight = board_.upper_height;

@@ -4,6 +4,9 @@
 
 #include "platform/codepage.h"
 #include "support/journal_capture.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {

@@ -5,6 +5,9 @@
 
 #include "engine/schedule.h"
 #include "platform/codepage.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -44,7 +47,7 @@ TEST(CheckSchedule, ReportsTimesTheBoardRejectsAndEndsNotAfterStarts) {
 }
 
 TEST(CheckSchedule, ReportsCutsAndSplitCharacters) {
-    const std::string title41 = "a" + utf8ToCp932("表表表表表表表表表表表表表表表表表表表表");
+    const std::string title41 = "a" + cp932Bytes("表表表表表表表表表表表表表表表表表表表表");
     EXPECT_THAT(check({"10:00:00.000,10:30:00,A", "10:30:00,11:00:00," + title41}),
                 ElementsAre(finding(1, Severity::Warning, "start is 12 bytes"),
                             finding(2, Severity::Warning, "splitting a double-byte character")));

@@ -10,6 +10,9 @@
 #include "platform/error.h"
 #include "platform/text_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -39,12 +42,12 @@ TEST(CsvToStringList, AppendsToWhatTheListHolds) {
 TEST(CutRaceEntry, KeepsTheFirstThreeFieldsCutToTheirLimits) {
     Fields scratch{"left over"};
     EXPECT_EQ(cutRaceEntry("10:00:00,10:05:00,Race 1,extra", scratch),
-              (RaceEntry{"10:00:00", "10:05:00", "Race 1"}));
+              (RaceEntry{cp932Ascii("10:00:00"), cp932Ascii("10:05:00"), cp932Ascii("Race 1")}));
     EXPECT_EQ(cutRaceEntry("10:00:00.000,10:05:00.000,T", scratch),
-              (RaceEntry{"10:00:00", "10:05:00", "T"}));
+              (RaceEntry{cp932Ascii("10:00:00"), cp932Ascii("10:05:00"), cp932Ascii("T")}));
     EXPECT_EQ(cutRaceEntry(" 9:00, 9:30 , title ", scratch),
-              (RaceEntry{" 9:00", " 9:30 ", " title "}));
-    EXPECT_EQ(cutRaceEntry(",,", scratch), (RaceEntry{"", "", ""}));
+              (RaceEntry{cp932Ascii(" 9:00"), cp932Ascii(" 9:30 "), cp932Ascii(" title ")}));
+    EXPECT_EQ(cutRaceEntry(",,", scratch), RaceEntry{});
 }
 
 TEST(CutRaceEntry, SkipsLinesOfFewerThanThreeFields) {
@@ -61,8 +64,8 @@ TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
     std::optional<RaceEntry> race = cutRaceEntry(lines[0], scratch);
     ASSERT_TRUE(race);
     EXPECT_EQ(race->title.size(), kTitleLength);
-    EXPECT_EQ(race->title, lines[0].substr(16, 40));
-    EXPECT_EQ(static_cast<unsigned char>(race->title.back()), 0x95);  // a lead byte left alone
+    EXPECT_EQ(race->title.bytes(), lines[0].substr(16, 40));
+    EXPECT_EQ(static_cast<unsigned char>(race->title.bytes().back()), 0x95);  // a lead byte left alone
     EXPECT_EQ(fromCp932(race->title), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
 }
 
@@ -75,18 +78,18 @@ TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
 }
 
 TEST(SchedulePaths, ConcatenateTheFolderAsWritten) {
-    EXPECT_EQ(schedulePath("C:\\Pelm"), "C:\\Pelm\\RInfo.txt");
-    EXPECT_EQ(noticePath("C:\\Pelm\\"), "C:\\Pelm\\\\RInfomem.txt");
+    EXPECT_EQ(schedulePath(cp932Ascii("C:\\Pelm")), cp932Ascii("C:\\Pelm\\RInfo.txt"));
+    EXPECT_EQ(noticePath(cp932Ascii("C:\\Pelm\\")), cp932Ascii("C:\\Pelm\\\\RInfomem.txt"));
 }
 
 TEST(NoticeText, EndsEveryLineWithCrLf) {
-    EXPECT_EQ(noticeText({"a", "", "b"}), "a\r\n\r\nb\r\n");
-    EXPECT_EQ(noticeText({}), "");
+    EXPECT_EQ(noticeText({"a", "", "b"}).bytes(), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(noticeText({}).bytes(), "");
 }
 
 TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     testing::TempFolder folder;
-    const std::string dataDir = utf8ToCp932(folder.path().string());
+    const Cp932 dataDir = utf8ToCp932(folder.path().string());
     std::string day;
     for (std::size_t i = 0; i < kScheduleLimits.maxLines; ++i) day += "10:00:00,10:30:00,A\r\n";
     folder.write("RInfo.txt", day);
@@ -99,12 +102,12 @@ TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     folder.write("RInfo.txt", std::string(kScheduleLimits.maxBytes + 10, 'x'));
     EXPECT_TRUE(readScheduleLines(dataDir).cut);
     EXPECT_TRUE(readScheduleLines(dataDir).lines.empty());
-    EXPECT_NE(scheduleCutMessage(dataDir).find(schedulePath(dataDir)), std::string::npos);
+    EXPECT_NE(scheduleCutMessage(dataDir).view().find(schedulePath(dataDir).view()), std::string::npos);
 }
 
 TEST(ReadScheduleLines, AScheduleThatIsNoFileIsNotConnected) {
     testing::TempFolder folder;
-    const std::string dataDir = utf8ToCp932(folder.path().string());
+    const Cp932 dataDir = utf8ToCp932(folder.path().string());
     mkfifo((folder / "RInfo.txt").c_str(), 0644);
     std::filesystem::create_directory(folder.path() / "RInfomem.txt");
     EXPECT_THROW(readScheduleLines(dataDir), Error);

@@ -12,6 +12,9 @@
 #include "engine/board_settings.h"
 #include "platform/codepage.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -20,7 +23,7 @@ namespace fs = std::filesystem;
 
 const std::string kAllSevenDefaults =
     "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
-    utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
+    cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
                 "Size=100\r\nColor=15429970\r\n");
 
 // One run of the board: the file at start (nothing: missing), what the
@@ -40,27 +43,27 @@ const BoardRun kRuns[] = {
      "[Env]\r\nDataDir=D:\\a\r\n[Font]\r\nSize=80\r\n",
      "[Env]\r\nDataDir=E:\\b\r\n[Font]\r\nSize=80\r\n",
      "[Env]\r\nDataDir=E:\\b\r\nLogo=on\r\n" +
-         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n[Font]\r\nSize=80\r\nFont=ＭＳ Ｐ明朝\r\n") +
+         cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n[Font]\r\nSize=80\r\nFont=ＭＳ Ｐ明朝\r\n") +
          "Color=15429970\r\n"},
     {"a key the operator changed wins over the disk",
      "[Font]\r\nSize=80\r\n[Env]\r\nLogo=on\r\n",
      "[Font]\r\nSize=50\r\n[Env]\r\nLogo=off\r\n",
-     "[Font]\r\nSize=72\r\n" + utf8ToCp932("Font=ＭＳ Ｐ明朝\r\n") + "Color=15429970\r\n" +
+     "[Font]\r\nSize=72\r\n" + cp932Bytes("Font=ＭＳ Ｐ明朝\r\n") + "Color=15429970\r\n" +
          "[Env]\r\nLogo=/srv/logo.bmp\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\n" +
-         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n"),
+         cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n"),
      72, "/srv/logo.bmp"},
     {"a key removed on disk stays removed",
      "[Env]\r\nDataDir=D:\\a\r\nTaiki=wait\r\n",
      "[Env]\r\nDataDir=D:\\a\r\n",
-     "[Env]\r\nDataDir=D:\\a\r\nLogo=on\r\n" + utf8ToCp932("Setuzoku=未接続\r\n") +
-         "\r\n[Font]\r\n" + utf8ToCp932("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
+     "[Env]\r\nDataDir=D:\\a\r\nLogo=on\r\n" + cp932Bytes("Setuzoku=未接続\r\n") +
+         "\r\n[Font]\r\n" + cp932Bytes("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
     {"every other line is kept, the disk's new ones included",
      "; venue 1\r\n[Env]\r\nTaiki=wait\r\nExtra=1\r\n",
      "; venue 1, deployed again\r\n[Env]\r\nTaiki=please wait\r\nExtra=2\r\n[Other]\r\nK=v\r\n",
      "; venue 1, deployed again\r\n[Env]\r\nTaiki=please wait\r\nExtra=2\r\n"
      "DataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
-         utf8ToCp932("Setuzoku=未接続\r\n") + "[Other]\r\nK=v\r\n\r\n[Font]\r\n" +
-         utf8ToCp932("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
+         cp932Bytes("Setuzoku=未接続\r\n") + "[Other]\r\nK=v\r\n\r\n[Font]\r\n" +
+         cp932Bytes("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
     {"a file deployed during the run is kept whole",
      std::nullopt,
      "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n",
@@ -75,7 +78,7 @@ const BoardRun kRuns[] = {
     {"a file gone during the run is written whole again",
      "[Env]\r\nLogo=off\r\n", std::nullopt,
      "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=off\r\n" +
-         utf8ToCp932("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
+         cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
                      "Size=100\r\nColor=15429970\r\n")},
 };
 
@@ -87,7 +90,7 @@ protected:
         if (text) folder.write("PelmDp.ini", *text);
         else fs::remove(folder.path() / "PelmDp.ini");
     }
-    std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())); }
+    std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
 
     testing::TempFolder folder;
 };
@@ -103,7 +106,7 @@ TEST_P(SettingsKeeperRun, LeavesTheFileExpected) {
             keeper.touch(key);
     }
     if (run.operatorLogo) {
-        settings.logo = run.operatorLogo;
+        settings.logo = Cp932(run.operatorLogo);
         keeper.touch(SettingKey::Logo);
     }
     place(run.atClose);
@@ -126,7 +129,7 @@ TEST(SettingsKeeper, AnUnchangedFileIsNotRewritten) {
     testing::TempFolder folder;
     folder.write("PelmDp.ini", kAllSevenDefaults);
     const ino_t before = inode(folder.path() / "PelmDp.ini");
-    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())));
+    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())).bytes());
     keeper.save(keeper.loaded().settings);
     EXPECT_EQ(inode(folder.path() / "PelmDp.ini"), before);
     BoardSettings changed = keeper.loaded().settings;
@@ -150,7 +153,7 @@ TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
     for (const auto& test : cases) {
         folder.write("PelmDp.ini", std::string("[Font]\r\nSize=") + test.text + "\r\n");
         const LoadedSettings loaded =
-            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())));
+            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())).bytes());
         EXPECT_EQ(loaded.settings.size, test.size) << test.text;
         EXPECT_EQ(loaded.warnings.size(), test.warned ? 1u : 0u) << test.text;
     }

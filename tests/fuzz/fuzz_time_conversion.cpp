@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!time) continue;
         if (time->count() < 0 || time->count() >= 86'400'000) std::abort();
         pelm::TimeOfDay whole(time->count() / 1000 * 1000);
-        if (pelm::parseTimeOfDay(pelm::formatTimeOfDay(*time, locale), locale) != whole) std::abort();
+        if (pelm::parseTimeOfDay(pelm::formatTimeOfDay(*time, locale).view(), locale) != whole) std::abort();
     }
     return 0;
 }

@@ -11,6 +11,9 @@
 #include "platform/codepage.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -39,7 +42,7 @@ struct ReadCase {
 };
 
 TEST(IniFileValue, ReadsAsTheProfileServicesDo) {
-    const std::string a = utf8ToCp932("ア"), di = utf8ToCp932("ヂ"), zo = utf8ToCp932("ゾーン");
+    const std::string a = cp932Bytes("ア"), di = cp932Bytes("ヂ"), zo = cp932Bytes("ゾーン");
     const ReadCase cases[] = {
         {"names ignore case", "[env]\r\nDATADIR=x\r\n", "Env", "DataDir", "x"},
         {"blanks around names and values", " \t[ Env ] \r\n\t A \t=  a b \t\r\n", "Env", "A",
@@ -69,7 +72,7 @@ TEST(IniFileValue, ReadsAsTheProfileServicesDo) {
 }
 
 TEST(IniFileValue, IsCutTo2047BytesWithoutSplittingACharacter) {
-    const std::string hyo = utf8ToCp932("表");
+    const std::string hyo = cp932Bytes("表");
     std::string doubleBytes;
     for (int i = 0; i < 1024; ++i) doubleBytes += hyo;
     const std::pair<std::string, size_t> cases[] = {

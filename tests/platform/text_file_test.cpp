@@ -7,6 +7,9 @@
 #include "platform/paths.h"
 #include "support/error_message.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -83,16 +86,16 @@ TEST(ReadLines, ReadsTheFixturesByteForByte) {
               (Lines{"10:00:00,10:30:00,A", "10:30:00,11:00:00,B"}));
     Lines schedule = readLines(fixturePath("schedule_ja.txt"));
     ASSERT_EQ(schedule.size(), 3u);
-    EXPECT_EQ(schedule[0], utf8ToCp932("10:00:00,10:30:00,第１レース　新馬戦"));
+    EXPECT_EQ(schedule[0], cp932Bytes("10:00:00,10:30:00,第１レース　新馬戦"));
 }
 
 TEST(ReadLines, ABoardPathWithBackslashesOpens) {
     testing::TempFolder folder;
     folder.write("RInfo.txt", "x\r\n");
-    const std::string boardPath = utf8ToCp932(folder.path().string()) + "\\RInfo.txt";
+    const std::string boardPath = cp932Bytes(folder.path().string()) + "\\RInfo.txt";
     EXPECT_EQ(readLines(boardPath), (Lines{"x"}));
     // A data folder written with a trailing backslash doubles it; harmless here.
-    EXPECT_EQ(readLines(utf8ToCp932(folder.path().string()) + "\\\\RInfo.txt"), (Lines{"x"}));
+    EXPECT_EQ(readLines(cp932Bytes(folder.path().string()) + "\\\\RInfo.txt"), (Lines{"x"}));
 }
 
 TEST(ReadLines, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
@@ -104,7 +107,7 @@ TEST(ReadLines, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
 }
 
 TEST(NativePath, TurnsBackslashCharactersIntoSlashesOnly) {
-    EXPECT_EQ(nativePath("/srv/pelm\\RInfo.txt"), "/srv/pelm/RInfo.txt");
+    EXPECT_EQ(nativePath(cp932Ascii("/srv/pelm\\RInfo.txt")), "/srv/pelm/RInfo.txt");
     // "表" ends in the byte 0x5C; it is a character, not a separator.
     EXPECT_EQ(nativePath(utf8ToCp932("/srv/表\\RInfo.txt")), "/srv/表/RInfo.txt");
     EXPECT_EQ(nativePath(utf8ToCp932("/データ\\x")), "/データ/x");

@@ -4,6 +4,9 @@
 
 #include "platform/codepage.h"
 #include "support/time_of_day.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -31,21 +34,21 @@ TEST(LocaleTime, ReadsThePiecesOfTheLocale) {
 }
 
 TEST(FormatTimeOfDay, WritesTheLongTimeFormatOfEachLocale) {
-    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7, 999), japanese()), "9:05:07");
-    EXPECT_EQ(formatTimeOfDay(at(0, 0, 0), japanese()), "0:00:00");
-    EXPECT_EQ(formatTimeOfDay(at(23, 59, 59), japanese()), "23:59:59");
-    EXPECT_EQ(formatTimeOfDay(at(21, 5, 7), american()), "9:05:07 PM");
-    EXPECT_EQ(formatTimeOfDay(at(0, 30, 0), american()), "12:30:00 AM");
-    EXPECT_EQ(formatTimeOfDay(at(12, 0, 0), american()), "12:00:00 PM");
-    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7), LocaleTime::fromLocale(QLocale::c())), "09:05:07");
+    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7, 999), japanese()).bytes(), "9:05:07");
+    EXPECT_EQ(formatTimeOfDay(at(0, 0, 0), japanese()).bytes(), "0:00:00");
+    EXPECT_EQ(formatTimeOfDay(at(23, 59, 59), japanese()).bytes(), "23:59:59");
+    EXPECT_EQ(formatTimeOfDay(at(21, 5, 7), american()).bytes(), "9:05:07 PM");
+    EXPECT_EQ(formatTimeOfDay(at(0, 30, 0), american()).bytes(), "12:30:00 AM");
+    EXPECT_EQ(formatTimeOfDay(at(12, 0, 0), american()).bytes(), "12:00:00 PM");
+    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7), LocaleTime::fromLocale(QLocale::c())).bytes(), "09:05:07");
 }
 
 TEST(FormatTimeOfDay, FallsBackToTwelveHoursWithLowerCaseWords) {
     LocaleTime fallback;
-    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7), fallback), "9:05:07 am");
-    EXPECT_EQ(formatTimeOfDay(at(13, 0, 0), fallback), "1:00:00 pm");
+    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7), fallback).bytes(), "9:05:07 am");
+    EXPECT_EQ(formatTimeOfDay(at(13, 0, 0), fallback).bytes(), "1:00:00 pm");
     fallback.markerBefore = true;
-    EXPECT_EQ(formatTimeOfDay(at(13, 0, 0), fallback), "pm 1:00:00");
+    EXPECT_EQ(formatTimeOfDay(at(13, 0, 0), fallback).bytes(), "pm 1:00:00");
 }
 
 struct ParseCase {
@@ -83,19 +86,19 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"10:00:00.000", at(10, 0, 0)}, ParseCase{"12345", std::nullopt}));
 
 TEST(ParseTimeOfDay, KnowsTheRegionalWordsAndDecimalSeparator) {
-    EXPECT_EQ(parseTimeOfDay(utf8ToCp932("午後 1:00"), japanese()), at(13, 0, 0));
-    EXPECT_EQ(parseTimeOfDay(utf8ToCp932("1:00午前"), japanese()), at(1, 0, 0));
+    EXPECT_EQ(parseTimeOfDay(cp932Bytes("午後 1:00"), japanese()), at(13, 0, 0));
+    EXPECT_EQ(parseTimeOfDay(cp932Bytes("1:00午前"), japanese()), at(1, 0, 0));
     LocaleTime german = LocaleTime::fromLocale(QLocale("de_DE"));
     EXPECT_EQ(parseTimeOfDay("9:05:07,5", german), at(9, 5, 7, 5));
     EXPECT_EQ(parseTimeOfDay("9:05:07.5", german), std::nullopt);
     // What the clock writes, the conversion reads back, in every locale.
     for (const LocaleTime& locale : {japanese(), american(), german, LocaleTime{}}) {
-        EXPECT_EQ(parseTimeOfDay(formatTimeOfDay(at(21, 5, 7), locale), locale), at(21, 5, 7));
+        EXPECT_EQ(parseTimeOfDay(formatTimeOfDay(at(21, 5, 7), locale).view(), locale), at(21, 5, 7));
     }
 }
 
 TEST(NotATimeMessage, QuotesTheTextInTheBoardsWords) {
-    EXPECT_EQ(notATimeMessage("xx"), "'xx'" + utf8ToCp932(" は時刻ではありません"));
+    EXPECT_EQ(notATimeMessage("xx").bytes(), "'xx'" + cp932Bytes(" は時刻ではありません"));
 }
 
 }  // namespace

@@ -16,6 +16,9 @@
 #include "sqlengine/query.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 
@@ -71,7 +74,7 @@ protected:
 
 /// The text in CP932, as the engine's messages are.
 inline std::string cp932(std::string_view utf8) {
-    return utf8ToCp932(utf8);
+    return cp932Bytes(utf8);
 }
 
 }  // namespace pelm::testing

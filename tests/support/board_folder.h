@@ -15,6 +15,9 @@
 #include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/temp_folder.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 
@@ -30,7 +33,7 @@ public:
 
     /// The data folder as a native path and as the board's settings hold it.
     std::string dataPath() const { return (root_.path() / "data").string(); }
-    std::string dataDir() const { return utf8ToCp932(dataPath()); }
+    std::string dataDir() const { return cp932Bytes(dataPath()); }
     const TempFolder& root() const { return root_; }
 
     void writeSchedule(std::string_view bytes) const { root_.write("data/RInfo.txt", bytes); }

@@ -17,7 +17,7 @@ class HeadlessBoard : public ::testing::Test {
 protected:
     HeadlessBoard() {
         setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
-        settings.dataDir = folder.dataDir();
+        settings.dataDir = Cp932(folder.dataDir());
         database = folder.connect();
         cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
     }

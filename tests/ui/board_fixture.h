@@ -17,6 +17,9 @@
 #include "support/board_folder.h"
 #include "support/time_of_day.h"
 #include "ui/Umain.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 
@@ -49,12 +52,12 @@ protected:
     /// PelmDp.ini naming the data folder, followed by more lines (UTF-8).
     void writeSettings(const std::string& moreLines = "Logo=on\r\n") {
         folder.root().write(
-            "PelmDp.ini", "[Env]\r\nDataDir=" + folder.dataDir() + "\r\n" + utf8ToCp932(moreLines));
+            "PelmDp.ini", "[Env]\r\nDataDir=" + folder.dataDir() + "\r\n" + cp932Bytes(moreLines));
     }
     void writeSchedule(const std::string& utf8Lines) {
-        folder.writeSchedule(utf8ToCp932(utf8Lines));
+        folder.writeSchedule(cp932Bytes(utf8Lines));
     }
-    void writeNotice(const std::string& utf8Lines) { folder.writeNotice(utf8ToCp932(utf8Lines)); }
+    void writeNotice(const std::string& utf8Lines) { folder.writeNotice(cp932Bytes(utf8Lines)); }
 
     /// Creates Form1 and shows it, which runs its first showing.
     TForm1& showBoard() {

@@ -11,6 +11,9 @@
 #include "ui/clock_font.h"
 #include "ui/color_ref.h"
 #include "ui/logo_pictures.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 namespace {
@@ -172,7 +175,7 @@ TEST_F(LargeLogo, AnUnreadablePictureIsReportedAndChangesNothing) {
     EXPECT_EQ(openBoxes().front()->text().toStdString(),
               (broken + QStringLiteral(" は画像として読めません.")).toStdString());
     EXPECT_EQ(largeLogoSize(), largeLogo().size());
-    EXPECT_EQ(form->settings().logo, "on");
+    EXPECT_EQ(form->settings().logo, cp932Ascii("on"));
 }
 
 }  // namespace

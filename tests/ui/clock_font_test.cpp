@@ -27,7 +27,7 @@ TEST(ClockFont, KeepsFaceSizeAndColour) {
     QFont font(QStringLiteral("IPAPGothic"), 72);
     font.setBold(true);
     keepClockFont(settings, font, QColor(255, 0, 0));
-    EXPECT_EQ(settings.font, "IPAPGothic");
+    EXPECT_EQ(settings.font, cp932Ascii("IPAPGothic"));
     EXPECT_EQ(settings.size, 72);
     EXPECT_EQ(settings.color, 255);
 }
@@ -44,7 +44,7 @@ TEST(ClockFont, APixelSizedFontIsKeptInPoints) {
 TEST(ClockFont, AJapaneseFaceIsKeptInCp932) {
     BoardSettings settings;
     keepClockFont(settings, QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12), QColor(0, 0, 0));
-    EXPECT_EQ(settings.font, "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e");
+    EXPECT_EQ(settings.font.bytes(), "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e");
 }
 
 TEST(ClockFont, TheLabelGrowsFromItsTopLeft) {

@@ -4,6 +4,9 @@
 
 #include "board_fixture.h"
 #include "engine/error_text.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 namespace {
@@ -94,10 +97,10 @@ TEST(ErrorReporter, ASayingAfterAClearOpensAFreshBox) {
     QWidget window;
     ErrorReporter reporter(&window);
     reporter.inform("notice");
-    reporter.report("first");
+    reporter.report(cp932Ascii("first"));
     reporter.clear();
     reporter.inform("notice");
-    reporter.report("first");
+    reporter.report(cp932Ascii("first"));
     settle();
     ASSERT_EQ(openBoxes().size(), 2);
     EXPECT_EQ(reporter.repeats(), 0);

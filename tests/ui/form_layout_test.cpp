@@ -7,6 +7,9 @@
 #include "board_fixture.h"
 #include "engine/error_text.h"
 #include "ui/fonts.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 namespace {

@@ -49,7 +49,7 @@ TEST_F(LogoSwitch, AReadablePictureFileIsShown) {
     for (auto [name, format] :
          {std::pair{"logo.bmp", "BMP"}, {"logo.jpg", "JPG"}, {"logo.png", "PNG"}}) {
         QString path = writePicture(name, format);
-        LogoChoice choice = chooseLogo(toCp932(path), builtIn_);
+        LogoChoice choice = chooseLogo(toCp932(path).bytes(), builtIn_);
         EXPECT_EQ(choice.kind, LogoKind::Picture) << name;
         EXPECT_EQ(choice.picture.size(), QSize(40, 20)) << name;
     }
@@ -58,7 +58,7 @@ TEST_F(LogoSwitch, AReadablePictureFileIsShown) {
 TEST_F(LogoSwitch, APictureNamedTheBoardsWayIsShown) {
     // Japanese file name in CP932 bytes, written with backslashes.
     QString path = writePicture(QStringLiteral("表ロゴ.bmp"), "BMP");
-    std::string setting = toCp932(QString(path).replace('/', '\\'));
+    std::string setting = toCp932(QString(path).replace('/', '\\')).bytes();
     EXPECT_EQ(chooseLogo(setting, builtIn_).kind, LogoKind::Picture);
 }
 
@@ -73,7 +73,7 @@ TEST_F(LogoSwitch, AMissingOrUnreadablePictureHidesTheLogo) {
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
     for (const QString& path : {dir_.filePath("missing.bmp"), broken, dir_.path(),
                                 QStringLiteral("C:\\logo.bmp"), fifo}) {
-        LogoChoice choice = chooseLogo(toCp932(path), builtIn_);
+        LogoChoice choice = chooseLogo(toCp932(path).bytes(), builtIn_);
         EXPECT_EQ(choice.kind, LogoKind::Hidden) << path.toStdString();
         EXPECT_TRUE(choice.picture.isNull()) << path.toStdString();
     }

@@ -8,6 +8,9 @@
 #include <QScrollBar>
 
 #include "board_fixture.h"
+#include "support/cp932_bytes.h"
+
+using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 namespace {
@@ -18,7 +21,7 @@ std::shared_ptr<const ResultSet> races(int count) {
     for (int race = 0; race < count; ++race) {
         result->rows.push_back(
             {std::to_string(10 + race) + ":00:00", "-", std::to_string(10 + race) + ":30:00",
-             utf8ToCp932("第" + std::to_string(race + 1) + "レース"), std::nullopt});
+             cp932Bytes("第" + std::to_string(race + 1) + "レース"), std::nullopt});
     }
     return result;
 }

@@ -28,8 +28,8 @@ std::string makeSchedule(std::size_t bytes) {
 
 void ReadScheduleFile(benchmark::State& state) {
     const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("pelm-bench-" + std::to_string(getpid()) + ".txt");
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("pelm-bench-" + std::to_string(getpid()) + ".txt");
     std::ofstream(path, std::ios::binary) << makeSchedule(bytes);
     std::size_t lines = 0;
     for (auto _ : state) {

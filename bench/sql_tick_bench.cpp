@@ -22,10 +22,10 @@
 #include <memory>
 
 #include "engine/race_table.h"
+#include "engine/race_table_file.h"
 #include "engine/refresh_cycle.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace {

@@ -11,8 +11,8 @@ const QString kProgram = QStringLiteral("PelmDp");
 
 const QCommandLineOption kFullScreen("fullscreen",
                                      "Cover the whole screen, the board scaled to fit on black.");
-const QCommandLineOption kWindowed("windowed",
-                                   "Show the designed 1013 x 710 window, whatever PelmDp.ini says.");
+const QCommandLineOption kWindowed(
+    "windowed", "Show the designed 1013 x 710 window, whatever PelmDp.ini says.");
 const QCommandLineOption kScreen("screen", "Cover monitor <N> (0 is the first) in full screen.",
                                  "N");
 
@@ -60,14 +60,15 @@ BoardCommandLine readBoardCommandLine(const QStringList& arguments) {
     describe(parser);
     if (!parser.parse(arguments)) return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty()) {
-        return refuse(QStringLiteral("unexpected argument '%1'")
-                          .arg(parser.positionalArguments().first()));
+        return refuse(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
     // Read before the application exists, the parser cannot name the program.
     if (parser.isSet("help") || parser.isSet("help-all")) {
         return answer(parser.helpText().replace("<executable_name>", kProgram));
     }
-    if (parser.isSet("version")) return answer(QStringLiteral("%1 %2\n").arg(kProgram, PELM_VERSION));
+    if (parser.isSet("version"))
+        return answer(QStringLiteral("%1 %2\n").arg(kProgram, PELM_VERSION));
     if (parser.isSet(kFullScreen) && parser.isSet(kWindowed)) {
         return refuse(QStringLiteral("--fullscreen and --windowed exclude each other"));
     }

@@ -26,7 +26,8 @@ void printOverview() {
                  "  or:  pelmctl --help | --version\n\n"
                  "The race-day display board's companion tool.\n\nCommands:\n";
     for (const Command& command : registeredCommands()) {
-        std::cout << "  " << command.name << std::string(10 - std::min<size_t>(9, command.name.size()), ' ')
+        std::cout << "  " << command.name
+                  << std::string(10 - std::min<size_t>(9, command.name.size()), ' ')
                   << command.summary << "\n";
     }
     std::cout << "\nOptions:\n"
@@ -44,7 +45,9 @@ QString bare(std::string_view option) {
     return QString::fromUtf8(option.data(), option.size());
 }
 
-std::string local(const QString& word) { return word.toLocal8Bit().toStdString(); }
+std::string local(const QString& word) {
+    return word.toLocal8Bit().toStdString();
+}
 
 const Command* findCommand(const QString& name) {
     const auto& commands = registeredCommands();
@@ -68,9 +71,11 @@ int parseError(const QCommandLineParser& parser, std::string_view seeAlso) {
 
 Arguments argumentsOf(const Command& command, const QCommandLineParser& parser) {
     Arguments arguments;
-    for (const QString& word : parser.positionalArguments()) arguments.positional.push_back(local(word));
+    for (const QString& word : parser.positionalArguments())
+        arguments.positional.push_back(local(word));
     for (std::string_view name : command.valueOptions) {
-        if (parser.isSet(bare(name))) arguments.options[std::string(name)] = local(parser.value(bare(name)));
+        if (parser.isSet(bare(name)))
+            arguments.options[std::string(name)] = local(parser.value(bare(name)));
     }
     for (std::string_view name : command.flagOptions) {
         if (parser.isSet(bare(name))) arguments.flags.emplace_back(name);
@@ -82,8 +87,10 @@ int runCommand(const Command& command, const QStringList& words) {
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{"h", "help"});
     parser.addOption(help);
-    for (std::string_view name : command.valueOptions) parser.addOption(QCommandLineOption(bare(name), QString(), "value"));
-    for (std::string_view name : command.flagOptions) parser.addOption(QCommandLineOption(bare(name)));
+    for (std::string_view name : command.valueOptions)
+        parser.addOption(QCommandLineOption(bare(name), QString(), "value"));
+    for (std::string_view name : command.flagOptions)
+        parser.addOption(QCommandLineOption(bare(name)));
     const std::string seeAlso = "pelmctl " + std::string(command.name) + " --help";
     if (!parser.parse(QStringList{"pelmctl"} + words)) return parseError(parser, seeAlso);
     if (parser.isSet(help)) {
@@ -130,14 +137,18 @@ CommandRegistration::CommandRegistration(Command command) {
               [](const Command& a, const Command& b) { return a.name < b.name; });
 }
 
-const std::vector<Command>& registeredCommands() { return commandTable(); }
+const std::vector<Command>& registeredCommands() {
+    return commandTable();
+}
 
 int usageError(std::string_view message) {
     std::cerr << "pelmctl: " << message << "\n";
     return kExitUsage;
 }
 
-std::string terminalText(const pelm::Cp932& text) { return pelm::cp932ToUtf8(text); }
+std::string terminalText(const pelm::Cp932& text) {
+    return pelm::cp932ToUtf8(text);
+}
 
 namespace {
 

@@ -13,7 +13,8 @@ std::optional<pelm::BoardSettings> boardSettingsFor(const Arguments& arguments) 
     const pelm::Cp932 path = pelm::settingsPath(pelm::currentDirectory());
     const bool hasSettings = QFileInfo(QString::fromStdString(pelm::nativePath(path))).isFile();
     if (!hasSettings && !arguments.option("--data")) {
-        usageError("no PelmDp.ini here (the board reads it from its working folder); give --data DIR");
+        usageError(
+            "no PelmDp.ini here (the board reads it from its working folder); give --data DIR");
         return std::nullopt;
     }
     pelm::BoardSettings settings = pelm::loadBoardSettings(path.bytes()).settings;
@@ -21,6 +22,8 @@ std::optional<pelm::BoardSettings> boardSettingsFor(const Arguments& arguments) 
     return settings;
 }
 
-void useSystemLocale() { pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system())); }
+void useSystemLocale() {
+    pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));
+}
 
 }  // namespace pelmctl

@@ -51,8 +51,8 @@ int run(const Arguments& arguments) {
     return errors > 0 ? kExitFailed : kExitOk;
 }
 
-const CommandRegistration registration({"check", "check the schedule before a race day", kHelp,
-                                        {"--data"}, {}, run});
+const CommandRegistration registration(
+    {"check", "check the schedule before a race day", kHelp, {"--data"}, {}, run});
 
 }  // namespace
 }  // namespace pelmctl

@@ -7,10 +7,10 @@
 #include <map>
 #include <optional>
 #include <string>
-
-#include "platform/cp932.h"
 #include <string_view>
 #include <vector>
+
+#include "platform/cp932.h"
 
 namespace pelmctl {
 
@@ -34,8 +34,8 @@ struct Arguments {
 
 struct Command {
     std::string_view name;
-    std::string_view summary;             // one line for `pelmctl --help`
-    std::string_view help;                // the whole `pelmctl NAME --help` text
+    std::string_view summary;                    // one line for `pelmctl --help`
+    std::string_view help;                       // the whole `pelmctl NAME --help` text
     std::vector<std::string_view> valueOptions;  // such as "--data"
     std::vector<std::string_view> flagOptions;   // such as "--json"
     /// Returns the exit status. A pelm::Error that escapes is reported and

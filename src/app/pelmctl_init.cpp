@@ -10,11 +10,11 @@
 #include <iostream>
 
 #include "app/pelmctl_command.h"
+#include "engine/board_connection.h"
+#include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
-#include "engine/board_connection.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace fs = std::filesystem;
@@ -43,7 +43,6 @@ constexpr std::string_view kHelp =
     "Examples:\n  pelmctl init /srv/pelm/data\n"
     "  pelmctl init /mnt/venue/pelm --table-dir /var/lib/pelm/table   # one of several screens\n"
     "  sudo pelmctl init --system /srv/pelm/data   # the alias in /etc/pelm/dbengine.ini\n";
-
 
 /// Thrown for a step that cannot be done; the message is UTF-8.
 struct Failure {
@@ -74,8 +73,8 @@ void makeRaceTable(const std::string& dir) {
                       "): moved to " + aside + " and made afresh");
     }
     if (auto problem = pelm::raceTableFileProblem(dir)) {
-        throw Failure{path + " is there but holds no race table (" + terminalText(pelm::Cp932(*problem)) +
-                      "); move it aside and run init again"};
+        throw Failure{path + " is there but holds no race table (" +
+                      terminalText(pelm::Cp932(*problem)) + "); move it aside and run init again"};
     }
     report("race table " + path + " is there");
 }
@@ -125,7 +124,8 @@ void pointSettings(const std::string& settingsPath, const std::string& dir) {
     if (dataDir == pelm::utf8ToCp932(dir).bytes())
         return report(settingsPath + " already has DataDir=" + dir);
     if (dataDir) {
-        return report("note: " + settingsPath + " keeps DataDir=" + terminalText(pelm::Cp932(*dataDir)) +
+        return report("note: " + settingsPath +
+                      " keeps DataDir=" + terminalText(pelm::Cp932(*dataDir)) +
                       "; the board shows that folder, not " + dir);
     }
     settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir).bytes());
@@ -143,13 +143,15 @@ void pointTableDir(const std::string& settingsPath, const std::string& tableDir)
     settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir).bytes());
     save(settings, settingsPath);
     if (!old) return report("added TableDir=" + tableDir + " to " + settingsPath);
-    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " + terminalText(pelm::Cp932(*old)) + ")");
+    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " +
+           terminalText(pelm::Cp932(*old)) + ")");
 }
 
 // Without --table-dir a TableDir already set still decides where the table
 // is: said, so nobody looks for it in the data folder.
 void noteTableDir(const std::string& settingsPath) {
-    const std::optional<std::string> tableDir = loadForUpdate(settingsPath).value("Env", "TableDir");
+    const std::optional<std::string> tableDir =
+        loadForUpdate(settingsPath).value("Env", "TableDir");
     if (!tableDir) return;
     report("note: " + settingsPath + " keeps TableDir=" + terminalText(pelm::Cp932(*tableDir)) +
            "; the board uses the race table there");
@@ -200,8 +202,12 @@ int run(const Arguments& arguments) {
     return kExitOk;
 }
 
-const CommandRegistration registration(
-    {"init", "prepare a data folder and point the board at it", kHelp, {"--table-dir"}, {"--system"}, run});
+const CommandRegistration registration({"init",
+                                        "prepare a data folder and point the board at it",
+                                        kHelp,
+                                        {"--table-dir"},
+                                        {"--system"},
+                                        run});
 
 }  // namespace
 }  // namespace pelmctl

@@ -2,20 +2,20 @@
 // file, marking those that are defaults, so an operator can see why the board
 // does what it does.
 
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "app/pelmctl_command.h"
 #include "engine/board_rules.h"
 #include "engine/board_settings.h"
-#include "platform/ini_file.h"
 #include "platform/codepage.h"
+#include "platform/ini_file.h"
 #include "platform/paths.h"
 
 namespace pelmctl {

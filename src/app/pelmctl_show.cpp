@@ -12,10 +12,10 @@
 #include "engine/board_connection.h"
 #include "engine/board_rules.h"
 #include "engine/board_runner.h"
+#include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/folder_driver.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace pelmctl {
@@ -39,7 +39,6 @@ constexpr std::string_view kHelp =
     "Examples:\n  pelmctl show --data /srv/pelm/data --at 10:40:00\n"
     "  pelmctl show --json | python3 -m json.tool\n";
 
-
 struct ShowResult {
     std::string state;
     pelm::Cp932 error;
@@ -48,9 +47,12 @@ struct ShowResult {
 
 std::string stateName(pelm::TickState state) {
     switch (state) {
-        case pelm::TickState::Running: return "running";
-        case pelm::TickState::Waiting: return "waiting";
-        case pelm::TickState::NotConnected: return "not_connected";
+        case pelm::TickState::Running:
+            return "running";
+        case pelm::TickState::Waiting:
+            return "waiting";
+        case pelm::TickState::NotConnected:
+            return "not_connected";
     }
     return "error";
 }
@@ -89,7 +91,8 @@ public:
     std::unique_ptr<pelm::Database> connect(std::string_view tableFolder) {
         pelm::usableFolder(tableFolder);  // a folder the board could not use fails as it would
         if (!folder_.isValid())
-            throw pelm::Error(pelm::toCp932("cannot make a temporary folder: " + folder_.errorString()));
+            throw pelm::Error(
+                pelm::toCp932("cannot make a temporary folder: " + folder_.errorString()));
         const std::string path = QDir::toNativeSeparators(folder_.path()).toStdString();
         pelm::createRaceTableFile(path);
         return pelm::connectBoardDatabase(path);
@@ -99,7 +102,9 @@ private:
     QTemporaryDir folder_{QDir::tempPath() + "/pelmctl-show-XXXXXX"};
 };
 
-QString text(const pelm::Cp932& cp932) { return pelm::fromCp932(cp932); }
+QString text(const pelm::Cp932& cp932) {
+    return pelm::fromCp932(cp932);
+}
 
 QJsonArray rowsJson(const pelm::ResultSet* rows) {
     QJsonArray array;
@@ -177,7 +182,8 @@ int run(const Arguments& arguments) {
     PrivateTable table;
     pelm::BoardRunner runner(
         *settings, *clock, result.board, events,
-        [&table](std::string_view folder) { return table.connect(folder); }, pelm::TableUse::Private);
+        [&table](std::string_view folder) { return table.connect(folder); },
+        pelm::TableUse::Private);
     if (!runner.start()) {
         std::cerr << "pelmctl: cannot open the database: " << terminalText(events.startFailure)
                   << "\n";
@@ -189,8 +195,12 @@ int run(const Arguments& arguments) {
     return fine ? kExitOk : kExitFailed;
 }
 
-const CommandRegistration registration({"show", "run one refresh without a window and print the board",
-                                        kHelp, {"--data", "--at"}, {"--json"}, run});
+const CommandRegistration registration({"show",
+                                        "run one refresh without a window and print the board",
+                                        kHelp,
+                                        {"--data", "--at"},
+                                        {"--json"},
+                                        run});
 
 }  // namespace
 }  // namespace pelmctl

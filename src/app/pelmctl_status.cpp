@@ -62,12 +62,18 @@ struct Board {
 
 QString verdictName(Verdict verdict) {
     switch (verdict) {
-    case Verdict::Fine: return "fine";
-    case Verdict::NotRefreshing: return "not refreshing";
-    case Verdict::Stale: return "stale";
-    case Verdict::NotConnected: return "not connected";
-    case Verdict::Error: return "error";
-    case Verdict::NotRunning: return "not running";
+        case Verdict::Fine:
+            return "fine";
+        case Verdict::NotRefreshing:
+            return "not refreshing";
+        case Verdict::Stale:
+            return "stale";
+        case Verdict::NotConnected:
+            return "not connected";
+        case Verdict::Error:
+            return "error";
+        case Verdict::NotRunning:
+            return "not running";
     }
     return {};
 }
@@ -79,7 +85,8 @@ Verdict judge(const pelm::BoardStatus& status, std::optional<qint64> ageMs, bool
     if (status.state == BoardState::Stopped || !alive) return Verdict::NotRunning;
     if (!ageMs || *ageMs > freshMs || *ageMs < -freshMs) return late;
     if (status.error) return Verdict::Error;
-    if (status.state == BoardState::Running || status.state == BoardState::Waiting) return Verdict::Fine;
+    if (status.state == BoardState::Running || status.state == BoardState::Waiting)
+        return Verdict::Fine;
     return Verdict::NotConnected;
 }
 
@@ -118,7 +125,9 @@ std::vector<pelm::BoardStatus> statusesIn(const QString& folder, const QString& 
 
 // --- output --------------------------------------------------------------
 
-std::string text(const QString& utf16) { return utf16.toStdString(); }
+std::string text(const QString& utf16) {
+    return utf16.toStdString();
+}
 
 QString ageText(std::optional<qint64> ageMs) {
     if (!ageMs) return "never";
@@ -144,23 +153,27 @@ QString errorText(const pelm::BoardStatus& status) {
 
 void printBoard(const Board& board) {
     const pelm::BoardStatus& s = board.status;
-    std::cout << "Board in " << text(s.workingFolder) << ": " << text(verdictName(board.verdict)) << "\n"
+    std::cout << "Board in " << text(s.workingFolder) << ": " << text(verdictName(board.verdict))
+              << "\n"
               << "  state          " << text(pelm::stateName(s.state)) << "\n"
               << "  process        " << s.pid << " on " << text(s.host) << ", version "
               << text(s.version) << "\n"
               << "  started        " << text(s.startedAt.toString(Qt::ISODate)) << "\n"
-              << "  last refresh   " << text(ageText(board.ageMs)) << ", "
-              << s.refreshesLastMinute << " in the last minute\n"
+              << "  last refresh   " << text(ageText(board.ageMs)) << ", " << s.refreshesLastMinute
+              << " in the last minute\n"
               << "  now            " << text(nowText(s)) << "\n"
-              << "  previous race  " << text(s.previousRace.isEmpty() ? "-" : s.previousRace) << "\n"
+              << "  previous race  " << text(s.previousRace.isEmpty() ? "-" : s.previousRace)
+              << "\n"
               << "  error          " << text(errorText(s)) << "\n";
 }
 
 void printVenueLine(const Board& board) {
     const pelm::BoardStatus& s = board.status;
     std::cout << text(s.host) << " " << text(s.workingFolder) << ": "
-              << text(board.verdict == Verdict::Fine ? pelm::stateName(s.state) : verdictName(board.verdict))
-              << ", refreshed " << text(ageText(board.ageMs)) << ", now " << text(nowText(s)) << "\n";
+              << text(board.verdict == Verdict::Fine ? pelm::stateName(s.state)
+                                                     : verdictName(board.verdict))
+              << ", refreshed " << text(ageText(board.ageMs)) << ", now " << text(nowText(s))
+              << "\n";
     if (s.error) std::cout << "  error: " << text(errorText(s)) << "\n";
 }
 
@@ -196,11 +209,14 @@ int exitFor(const std::vector<Board>& boards) {
 
 int showThisFolder(bool json) {
     const QString folder = pelm::canonicalFolder(QDir::currentPath());
-    const QString path = pelm::statusFolderPath() + "/" + pelm::localStatusName(pelm::boardKey(folder));
+    const QString path =
+        pelm::statusFolderPath() + "/" + pelm::localStatusName(pelm::boardKey(folder));
     const auto status = readStatus(path);
     if (!status) {
-        if (json) printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::NotRunning)}});
-        else std::cout << "No board runs in " << text(folder) << "\n";
+        if (json)
+            printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::NotRunning)}});
+        else
+            std::cout << "No board runs in " << text(folder) << "\n";
         return kExitNotRunning;
     }
     const Board board = localBoard(*status);
@@ -212,8 +228,10 @@ int showAll(bool json) {
     std::vector<Board> boards;
     for (auto& status : statusesIn(pelm::statusFolderPath(), "board-*.json"))
         boards.push_back(localBoard(std::move(status)));
-    if (json) printJson(boardsJson(boards));
-    else if (boards.empty()) std::cout << "No board runs\n";
+    if (json)
+        printJson(boardsJson(boards));
+    else if (boards.empty())
+        std::cout << "No board runs\n";
     for (const Board& board : boards) {
         if (!json) printBoard(board);
     }
@@ -226,7 +244,8 @@ int showVenue(const QString& folder, bool json) {
         return kExitFailed;
     }
     std::vector<Board> boards;
-    for (auto& status : statusesIn(folder, "*.json")) boards.push_back(venueBoard(std::move(status)));
+    for (auto& status : statusesIn(folder, "*.json"))
+        boards.push_back(venueBoard(std::move(status)));
     if (json) printJson(boardsJson(boards));
     if (boards.empty()) {
         if (!json) std::cout << "No board status in " << text(folder) << "\n";
@@ -235,8 +254,9 @@ int showVenue(const QString& folder, bool json) {
     for (const Board& board : boards) {
         if (!json) printVenueLine(board);
     }
-    const bool allFine = std::all_of(boards.begin(), boards.end(),
-                                     [](const Board& board) { return board.verdict == Verdict::Fine; });
+    const bool allFine = std::all_of(boards.begin(), boards.end(), [](const Board& board) {
+        return board.verdict == Verdict::Fine;
+    });
     return allFine ? kExitOk : kExitFailed;
 }
 
@@ -244,14 +264,15 @@ int run(const Arguments& arguments) {
     if (!arguments.positional.empty()) return usageError("status takes no words, only options");
     const bool json = arguments.flag("--json");
     if (auto venue = arguments.option("--venue")) {
-        if (arguments.flag("--all")) return usageError("--venue lists every board already; drop --all");
+        if (arguments.flag("--all"))
+            return usageError("--venue lists every board already; drop --all");
         return showVenue(QString::fromStdString(*venue), json);
     }
     return arguments.flag("--all") ? showAll(json) : showThisFolder(json);
 }
 
-const CommandRegistration registration({"status", "whether the boards run and refresh", kHelp,
-                                        {"--venue"}, {"--json", "--all"}, run});
+const CommandRegistration registration(
+    {"status", "whether the boards run and refresh", kHelp, {"--venue"}, {"--json", "--all"}, run});
 
 }  // namespace
 }  // namespace pelmctl

@@ -15,15 +15,15 @@ class Board {
 public:
     virtual ~Board() = default;
 
-    virtual void setClockText(const Cp932& text) = 0;               // Labtime
-    virtual void setPreviousRace(const Cp932& title) = 0;           // Ed1
-    virtual void setCurtainVisible(bool visible) = 0;               // Panel6
+    virtual void setClockText(const Cp932& text) = 0;                 // Labtime
+    virtual void setPreviousRace(const Cp932& title) = 0;             // Ed1
+    virtual void setCurtainVisible(bool visible) = 0;                 // Panel6
     virtual void showUpcoming(std::shared_ptr<const ResultSet>) = 0;  // DBGrid1 via DSmenu
-    virtual void setNoticeText(const Cp932& text) = 0;              // DBMemo1
-    virtual void setNoticeShown(bool shown) = 0;                    // the notice-shown flag
+    virtual void setNoticeText(const Cp932& text) = 0;                // DBMemo1
+    virtual void setNoticeShown(bool shown) = 0;                      // the notice-shown flag
     virtual bool noticeShown() const = 0;
-    virtual int windowHeight() const = 0;                           // Form1's outer height
-    virtual void setUpperHeight(int height) = 0;                    // Panel10
+    virtual int windowHeight() const = 0;         // Form1's outer height
+    virtual void setUpperHeight(int height) = 0;  // Panel10
     /// The start-up step succeeded: the window applies its logo switch and
     /// the clock's font now, as at a first showing.
     virtual void startShowing() {}
@@ -51,7 +51,9 @@ public:
     void setClockText(const Cp932& text) override { clockText = text; }
     void setPreviousRace(const Cp932& title) override { previousRace = title; }
     void setCurtainVisible(bool visible) override { curtainVisible = visible; }
-    void showUpcoming(std::shared_ptr<const ResultSet> rows) override { upcoming = std::move(rows); }
+    void showUpcoming(std::shared_ptr<const ResultSet> rows) override {
+        upcoming = std::move(rows);
+    }
     void setNoticeText(const Cp932& text) override { notice = text; }
     void setNoticeShown(bool shown) override { notice_shown = shown; }
     bool noticeShown() const override { return notice_shown; }

@@ -30,7 +30,9 @@ QString localStatusPath(const BoardHealthConfig& config, const QString& key) {
     return folder + QLatin1Char('/') + localStatusName(key);
 }
 
-QDateTime utcOf(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC); }
+QDateTime utcOf(qint64 ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
 
 }  // namespace
 
@@ -59,24 +61,26 @@ void BoardHealth::started() {
     qCInfo(lcBoard).noquote() << QStringLiteral("board %1 in %2, pid %3, status file %4")
                                      .arg(config_.version, config_.workingFolder)
                                      .arg(getpid())
-                                     .arg(localPath_.isEmpty() ? QStringLiteral("none") : localPath_);
+                                     .arg(localPath_.isEmpty() ? QStringLiteral("none")
+                                                               : localPath_);
     enter(BoardState::Starting);
 }
 
 void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                            const Cp932& previousRace,
-                            const std::optional<Cp932>& leftOut) {
+                            const Cp932& previousRace, const std::optional<Cp932>& leftOut) {
     markActivity(time_.nowMs());
     upcoming_ = std::move(upcoming);
     previousRace_ = previousRace;
-    const std::optional<QString> before = errors_.active() ? std::optional(errors_.current()) : std::nullopt;
+    const std::optional<QString> before =
+        errors_.active() ? std::optional(errors_.current()) : std::nullopt;
     if (leftOut) {
         errors_.occurredCp932(*leftOut);
     } else {
         errors_.cleared();
     }
     if (state != state_) return enter(state);
-    const std::optional<QString> after = errors_.active() ? std::optional(errors_.current()) : std::nullopt;
+    const std::optional<QString> after =
+        errors_.active() ? std::optional(errors_.current()) : std::nullopt;
     writeIfDue(before != after);
 }
 
@@ -125,7 +129,8 @@ void BoardHealth::writeIfDue(bool urgent) {
                                   std::string_view(json.constData(), json.size()))) {
             localFailures_.cleared();
         } else {
-            localFailures_.occurred(QStringLiteral("status file %1 cannot be written").arg(localPath_));
+            localFailures_.occurred(
+                QStringLiteral("status file %1 cannot be written").arg(localPath_));
         }
     }
     if (venue_) venue_->submit(json);

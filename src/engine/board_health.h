@@ -16,11 +16,11 @@
 #include <string_view>
 
 #include "engine/board_state.h"
-#include "platform/cp932.h"
 #include "engine/board_status.h"
 #include "engine/repeated_errors.h"
 #include "engine/time_source.h"
 #include "engine/venue_status_writer.h"
+#include "platform/cp932.h"
 
 namespace pelm {
 
@@ -50,8 +50,7 @@ public:
     /// had to leave out: it is the current error, counted like any repeat;
     /// without one the current error clears.
     void refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                   const Cp932& previousRace,
-                   const std::optional<Cp932>& leftOut = std::nullopt);
+                   const Cp932& previousRace, const std::optional<Cp932>& leftOut = std::nullopt);
     /// A refresh or the start-up step raised `message` (CP932).
     void failed(const Cp932& message);
     /// The current error has gone without a refresh (the start-up step got

@@ -1,12 +1,12 @@
 #include "engine/board_runner.h"
 
+#include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/folder_driver.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 
 namespace pelm {

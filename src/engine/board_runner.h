@@ -11,10 +11,10 @@
 #include <string_view>
 
 #include "engine/board.h"
-#include "platform/cp932.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
 #include "engine/refresh_cycle.h"
+#include "platform/cp932.h"
 #include "platform/folder_lock.h"
 #include "sqlengine/database.h"
 

@@ -48,7 +48,9 @@ constexpr std::array kOptionalKeys{
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};
 constexpr std::array kSaveOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kSize, kColor};
 
-std::size_t indexOf(SettingKey id) { return static_cast<std::size_t>(id); }
+std::size_t indexOf(SettingKey id) {
+    return static_cast<std::size_t>(id);
+}
 
 // False when the key is missing or its integer cannot be read. `KeyOf` is
 // Key or OptionalKey: what matters is the member it fills.
@@ -105,7 +107,8 @@ void readOptionalKeys(const IniFile& file, LoadedSettings& loaded) {
 
 SettingsSnapshot snapshotOf(const IniFile& file) {
     SettingsSnapshot snapshot;
-    for (const Key& key : kLoadOrder) snapshot.texts[indexOf(key.id)] = file.value(key.section, key.name);
+    for (const Key& key : kLoadOrder)
+        snapshot.texts[indexOf(key.id)] = file.value(key.section, key.name);
     return snapshot;
 }
 
@@ -121,10 +124,13 @@ BoardSettings BoardSettings::defaults() {
     return settings;
 }
 
-int clockPointsInRange(int points) { return std::clamp(points, kMinClockPoints, kMaxClockPoints); }
+int clockPointsInRange(int points) {
+    return std::clamp(points, kMinClockPoints, kMaxClockPoints);
+}
 
 bool SettingsSnapshot::holdsNone() const {
-    return std::none_of(texts.begin(), texts.end(), [](const auto& text) { return text.has_value(); });
+    return std::none_of(texts.begin(), texts.end(),
+                        [](const auto& text) { return text.has_value(); });
 }
 
 Cp932 settingsPath(const Cp932& directory) {

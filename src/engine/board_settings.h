@@ -44,7 +44,6 @@ struct BoardSettings {
 
     /// The record as it stands with every key missing.
     static BoardSettings defaults();
-
 };
 
 /// The clock sizes a screen can show, in points. 500 points are 667 pixels

@@ -16,11 +16,16 @@ bool isRefreshing(BoardState state) {
 
 QString describe(BoardState state) {
     switch (state) {
-    case BoardState::Starting: return QStringLiteral("starting");
-    case BoardState::NotConnected: return QStringLiteral("not connected: the schedule cannot be read");
-    case BoardState::Waiting: return QStringLiteral("waiting: the schedule is empty");
-    case BoardState::Running: return QStringLiteral("running");
-    case BoardState::Stopped: return QStringLiteral("stopped");
+        case BoardState::Starting:
+            return QStringLiteral("starting");
+        case BoardState::NotConnected:
+            return QStringLiteral("not connected: the schedule cannot be read");
+        case BoardState::Waiting:
+            return QStringLiteral("waiting: the schedule is empty");
+        case BoardState::Running:
+            return QStringLiteral("running");
+        case BoardState::Stopped:
+            return QStringLiteral("stopped");
     }
     return {};
 }
@@ -29,9 +34,12 @@ QString describe(BoardState state) {
 
 BoardState boardStateOf(TickState state) {
     switch (state) {
-    case TickState::Running: return BoardState::Running;
-    case TickState::Waiting: return BoardState::Waiting;
-    case TickState::NotConnected: break;
+        case TickState::Running:
+            return BoardState::Running;
+        case TickState::Waiting:
+            return BoardState::Waiting;
+        case TickState::NotConnected:
+            break;
     }
     return BoardState::NotConnected;
 }
@@ -53,7 +61,8 @@ bool BoardStateJournal::enter(BoardState state) {
     if (isRefreshing(state)) connected_ = true;
     if (state == BoardState::Starting) connected_ = false;
     current_ = state;
-    const QString line = (firstConnection ? QStringLiteral("connected, ") : QString()) + describe(state);
+    const QString line =
+        (firstConnection ? QStringLiteral("connected, ") : QString()) + describe(state);
     if (state == BoardState::NotConnected) {
         qCWarning(lcBoard).noquote() << line;
     } else {

@@ -50,7 +50,8 @@ QList<ShownRace> shownRaces(const ResultSet& upcoming, int limit) {
     const int end = upcoming.columnIndex("etime");
     const int title = upcoming.columnIndex("rmenu");
     auto field = [&](size_t row, int column) {
-        return column < 0 ? QString() : fromCp932(Cp932(upcoming.text(row, static_cast<size_t>(column))));
+        return column < 0 ? QString()
+                          : fromCp932(Cp932(upcoming.text(row, static_cast<size_t>(column))));
     };
     QList<ShownRace> rows;
     for (size_t row = 0; row < upcoming.rows.size() && rows.size() < limit; ++row)
@@ -106,7 +107,9 @@ std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem)
     return status;
 }
 
-QString localStatusName(const QString& key) { return QStringLiteral("board-%1.json").arg(key); }
+QString localStatusName(const QString& key) {
+    return QStringLiteral("board-%1.json").arg(key);
+}
 
 QString venueStatusName(const QString& host, const QString& key) {
     QString safeHost = host.isEmpty() ? QStringLiteral("unknown-host") : host;

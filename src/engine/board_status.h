@@ -26,8 +26,8 @@ struct ShownRace {
 struct BoardStatus {
     qint64 pid = 0;
     std::optional<std::uint64_t> pidStartTicks;  // tells a reused pid apart
-    QDateTime startedAt;                          // UTC
-    QDateTime lastRefreshAt;                      // UTC; invalid before the first
+    QDateTime startedAt;                         // UTC
+    QDateTime lastRefreshAt;                     // UTC; invalid before the first
     int refreshesLastMinute = 0;
     BoardState state = BoardState::Starting;
     QList<ShownRace> rows;  // the grid's rows in sight; the first is "Now"

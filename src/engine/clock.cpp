@@ -4,6 +4,8 @@
 
 namespace pelm {
 
-TimeOfDay SystemClock::now() const { return TimeOfDay(QTime::currentTime().msecsSinceStartOfDay()); }
+TimeOfDay SystemClock::now() const {
+    return TimeOfDay(QTime::currentTime().msecsSinceStartOfDay());
+}
 
 }  // namespace pelm

@@ -73,7 +73,8 @@ RefreshOutcome RefreshCycle::refresh() {
         }
     }
     board_.setCurtainVisible(false);
-    const RefreshOutcome outcome = refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
+    const RefreshOutcome outcome =
+        refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
     showNotice();
     return outcome;
 }

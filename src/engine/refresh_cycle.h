@@ -73,11 +73,11 @@ private:
     /// while all of it still holds, the table holds what a rebuild would
     /// put in, and the rebuild's findings stand for it.
     struct BuiltTable {
-        std::string schedule;  // the schedule's bytes
-        LocaleTime locale;     // times were read with it
+        std::string schedule;                 // the schedule's bytes
+        LocaleTime locale;                    // times were read with it
         std::optional<TimeOfDay> firstStart;  // of the line that took the decision
         bool waitingRow = false;              // before-first-race row inserted
-        std::optional<Cp932> problem;   // the first line left out
+        std::optional<Cp932> problem;         // the first line left out
         bool cut = false;
         std::optional<std::int64_t> fileVersion;  // nothing: cannot tell, rebuild
     };
@@ -85,8 +85,8 @@ private:
     struct Answer {
         std::uint64_t table;  // tableGeneration_ when asked
         Cp932 clockText;
-        std::optional<std::string> nextEnd;       // the earliest end upcoming
-        std::optional<Cp932> previousRace;        // nothing: left as it was
+        std::optional<std::string> nextEnd;  // the earliest end upcoming
+        std::optional<Cp932> previousRace;   // nothing: left as it was
     };
 
     RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);

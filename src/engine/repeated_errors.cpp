@@ -22,7 +22,9 @@ QString times(long long count) {
 RepeatedErrors::RepeatedErrors(const TimeSource& time, QtMsgType severity)
     : time_(time), severity_(severity) {}
 
-void RepeatedErrors::occurredCp932(const Cp932& message) { occurred(fromCp932(message)); }
+void RepeatedErrors::occurredCp932(const Cp932& message) {
+    occurred(fromCp932(message));
+}
 
 void RepeatedErrors::occurred(const QString& message) {
     const qint64 now = time_.nowMs();
@@ -60,10 +62,16 @@ void RepeatedErrors::start(const QString& message, qint64 now) {
 
 void RepeatedErrors::log(QtMsgType type, const QString& line) const {
     switch (type) {
-    case QtCriticalMsg:
-    case QtFatalMsg: qCCritical(lcBoard).noquote() << line; break;
-    case QtWarningMsg: qCWarning(lcBoard).noquote() << line; break;
-    default: qCInfo(lcBoard).noquote() << line; break;
+        case QtCriticalMsg:
+        case QtFatalMsg:
+            qCCritical(lcBoard).noquote() << line;
+            break;
+        case QtWarningMsg:
+            qCWarning(lcBoard).noquote() << line;
+            break;
+        default:
+            qCInfo(lcBoard).noquote() << line;
+            break;
     }
 }
 

@@ -4,9 +4,13 @@
 
 namespace pelm {
 
-Cp932 schedulePath(const Cp932& dataDir) { return dataDir + cp932Ascii("\\RInfo.txt"); }
+Cp932 schedulePath(const Cp932& dataDir) {
+    return dataDir + cp932Ascii("\\RInfo.txt");
+}
 
-Cp932 noticePath(const Cp932& dataDir) { return dataDir + cp932Ascii("\\RInfomem.txt"); }
+Cp932 noticePath(const Cp932& dataDir) {
+    return dataDir + cp932Ascii("\\RInfomem.txt");
+}
 
 LimitedLines readScheduleLines(const Cp932& dataDir) {
     return scheduleLines(readScheduleBytes(dataDir));
@@ -48,7 +52,8 @@ std::optional<RaceEntry> cutRaceEntry(std::string_view line, std::vector<std::st
     CsvToStringList(line, fields);
     if (fields.size() < 3) return std::nullopt;
     // The fields are the schedule file's own bytes, cut by bytes.
-    return RaceEntry{Cp932(fields[0].substr(0, kStartLength)), Cp932(fields[1].substr(0, kEndLength)),
+    return RaceEntry{Cp932(fields[0].substr(0, kStartLength)),
+                     Cp932(fields[1].substr(0, kEndLength)),
                      Cp932(fields[2].substr(0, kTitleLength))};
 }
 

@@ -94,8 +94,9 @@ private:
                      "; the board sorts by start, but only the first line decides the waiting row");
         }
         std::vector<CheckedRace> byStart = races_;
-        std::stable_sort(byStart.begin(), byStart.end(),
-                         [](const CheckedRace& a, const CheckedRace& b) { return a.start < b.start; });
+        std::stable_sort(
+            byStart.begin(), byStart.end(),
+            [](const CheckedRace& a, const CheckedRace& b) { return a.start < b.start; });
         for (std::size_t i = 1; i < byStart.size(); ++i) {
             line_ = byStart[i].line;
             if (byStart[i].start < byStart[i - 1].end)
@@ -129,8 +130,8 @@ std::size_t linesAfter(std::string_view text, std::size_t offset) {
 }
 
 std::string hiddenLines(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " more line after it is" : " more lines after it are") +
-           " ignored";
+    return std::to_string(count) +
+           (count == 1 ? " more line after it is" : " more lines after it are") + " ignored";
 }
 
 Finding cutFinding(std::size_t firstDropped) {
@@ -149,8 +150,8 @@ std::optional<Finding> checkNulByte(std::string_view bytes) {
     const std::size_t line = countLines(bytes.substr(0, nul)) +
                              (nul == 0 || bytes.find_last_of("\r\n", nul - 1) == nul - 1 ? 1 : 0);
     return Finding{line, Finding::Severity::Warning,
-                   "NUL byte at offset " + std::to_string(nul) +
-                       ": the board reads no further; " + hiddenLines(linesAfter(bytes, nul))};
+                   "NUL byte at offset " + std::to_string(nul) + ": the board reads no further; " +
+                       hiddenLines(linesAfter(bytes, nul))};
 }
 
 ScheduleCheck checkScheduleBytes(std::string_view bytes, const LocaleTime& locale) {
@@ -166,7 +167,8 @@ ScheduleCheck checkScheduleBytes(std::string_view bytes, const LocaleTime& local
 std::vector<Finding> checkSchedule(const std::vector<std::string>& lines,
                                    const LocaleTime& locale) {
     ScheduleChecker checker(locale);
-    for (std::size_t index = 0; index < lines.size(); ++index) checker.checkLine(index + 1, lines[index]);
+    for (std::size_t index = 0; index < lines.size(); ++index)
+        checker.checkLine(index + 1, lines[index]);
     return checker.findings();
 }
 

@@ -22,8 +22,7 @@ struct Finding {
 };
 
 /// Checks schedule lines as the board would read them, in line order.
-std::vector<Finding> checkSchedule(const std::vector<std::string>& lines,
-                                   const LocaleTime& locale);
+std::vector<Finding> checkSchedule(const std::vector<std::string>& lines, const LocaleTime& locale);
 
 /// A warning on the line holding the schedule's first NUL byte, which ends
 /// the text for the board so that every line after it is silently dropped;

@@ -4,7 +4,9 @@
 
 namespace pelm {
 
-Cp932 timeText(const Clock& clock) { return formatTimeOfDay(clock.now(), currentLocaleTime()); }
+Cp932 timeText(const Clock& clock) {
+    return formatTimeOfDay(clock.now(), currentLocaleTime());
+}
 
 TimeOfDay strToTime(std::string_view text) {
     if (auto time = parseTimeOfDay(text, currentLocaleTime())) return *time;

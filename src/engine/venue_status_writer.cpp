@@ -57,7 +57,9 @@ void writeLoop(std::shared_ptr<VenueStatusWriter::Shared> shared, std::string pa
 }  // namespace
 
 VenueStatusWriter::VenueStatusWriter(QString filePath, const TimeSource& time)
-    : path_(std::move(filePath)), shared_(std::make_shared<Shared>()), failures_(time, QtWarningMsg) {
+    : path_(std::move(filePath)),
+      shared_(std::make_shared<Shared>()),
+      failures_(time, QtWarningMsg) {
     std::thread(writeLoop, shared_, QFile::encodeName(path_).toStdString()).detach();
 }
 

@@ -145,7 +145,9 @@ Cp932 utf8ToCp932(std::string_view utf8) {
     return Cp932(encoder().convert(withCp932Forms(utf8), "?", utf8SequenceLength));
 }
 
-Cp932 toCp932(const QString& text) { return utf8ToCp932(text.toUtf8().toStdString()); }
+Cp932 toCp932(const QString& text) {
+    return utf8ToCp932(text.toUtf8().toStdString());
+}
 
 bool isValidCp932(std::string_view cp932) {
     if (isAscii(cp932)) return true;

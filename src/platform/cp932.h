@@ -51,7 +51,9 @@ struct AsciiLiteral {
     std::string_view text;
 };
 
-inline Cp932 cp932Ascii(AsciiLiteral literal) { return Cp932(std::string(literal.text)); }
+inline Cp932 cp932Ascii(AsciiLiteral literal) {
+    return Cp932(std::string(literal.text));
+}
 
 }  // namespace pelm
 

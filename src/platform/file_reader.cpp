@@ -28,7 +28,9 @@ private:
     int fd_;
 };
 
-FileBytes failed(FileBytes::Status status) { return FileBytes{status, {}}; }
+FileBytes failed(FileBytes::Status status) {
+    return FileBytes{status, {}};
+}
 
 // Reads to the end or to `maxBytes` rather than trusting the size: a writer
 // may be growing or shrinking the file while we read it.

@@ -41,7 +41,8 @@ FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes);
 /// piling up threads behind it, and once it returns the next read works again.
 class FileReader {
 public:
-    using ReadFunction = std::function<FileBytes(const std::string& nativePath, std::size_t maxBytes)>;
+    using ReadFunction =
+        std::function<FileBytes(const std::string& nativePath, std::size_t maxBytes)>;
 
     static constexpr std::chrono::milliseconds kDefaultWait{1000};
 

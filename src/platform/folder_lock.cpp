@@ -16,7 +16,8 @@ namespace pelm {
 namespace {
 
 [[noreturn]] void cannotLock(const std::string& path, int error) {
-    throw Error(utf8ToCp932("ロック ファイル '" + path + "' を使えません: " + std::strerror(error)));
+    throw Error(
+        utf8ToCp932("ロック ファイル '" + path + "' を使えません: " + std::strerror(error)));
 }
 
 // The whole file, for writing: only one open file may hold it.
@@ -40,8 +41,8 @@ LockHolder readHolder(int fd) {
 }
 
 void writeHolder(int fd) {
-    const std::string text = std::to_string(getpid()) + " " +
-                             QSysInfo::machineHostName().toStdString() + "\n";
+    const std::string text =
+        std::to_string(getpid()) + " " + QSysInfo::machineHostName().toStdString() + "\n";
     // The name is a courtesy to whoever is refused; the lock holds without it.
     if (ftruncate(fd, 0) == 0) (void)!pwrite(fd, text.data(), text.size(), 0);
 }

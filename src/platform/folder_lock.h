@@ -25,7 +25,8 @@ public:
     /// into its file. Nothing when another open file holds it; `holder` then
     /// says who. Throws pelm::Error naming the file when it cannot be made
     /// or locked for any other reason.
-    static std::optional<FolderLock> tryTake(const std::string& folder, LockHolder* holder = nullptr);
+    static std::optional<FolderLock> tryTake(const std::string& folder,
+                                             LockHolder* holder = nullptr);
 
     FolderLock(FolderLock&& other) noexcept;
     FolderLock& operator=(FolderLock&& other) noexcept;

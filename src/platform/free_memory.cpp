@@ -4,6 +4,8 @@
 
 namespace pelm {
 
-void releaseFreeMemory() { malloc_trim(0); }
+void releaseFreeMemory() {
+    malloc_trim(0);
+}
 
 }  // namespace pelm

@@ -30,11 +30,14 @@ JournalSink& currentSink() {
 
 const char* priorityOf(QtMsgType type) {
     switch (type) {
-    case QtFatalMsg:
-    case QtCriticalMsg: return "<3>";
-    case QtWarningMsg: return "<4>";
-    case QtInfoMsg:
-    case QtDebugMsg: break;
+        case QtFatalMsg:
+        case QtCriticalMsg:
+            return "<3>";
+        case QtWarningMsg:
+            return "<4>";
+        case QtInfoMsg:
+        case QtDebugMsg:
+            break;
     }
     return "<6>";
 }

@@ -3,9 +3,10 @@
 // not enough: after a crash and a reboot the number may belong to another
 // program, so the process's start time is compared as well.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
-#include <sys/types.h>
 
 namespace pelm {
 

@@ -20,8 +20,10 @@ bool setProblem(QString* problem, const QString& text) {
 bool isPrivateFolder(const QByteArray& path, QString* problem) {
     struct stat status;
     if (lstat(path.constData(), &status) != 0)
-        return setProblem(problem, QString::fromUtf8(path) + ": " + QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISDIR(status.st_mode)) return setProblem(problem, QString::fromUtf8(path) + " is no folder");
+        return setProblem(
+            problem, QString::fromUtf8(path) + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISDIR(status.st_mode))
+        return setProblem(problem, QString::fromUtf8(path) + " is no folder");
     if (status.st_uid != getuid())
         return setProblem(problem, QString::fromUtf8(path) + " belongs to another user");
     if ((status.st_mode & 077) != 0)

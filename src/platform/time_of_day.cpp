@@ -70,7 +70,6 @@ public:
     }
 
 private:
-
     std::string_view text_;
     const LocaleTime& locale_;
     size_t at_ = 0;
@@ -98,7 +97,8 @@ HourField findHour(const QString& format) {
     field.at = format.indexOf(QRegularExpression("[Hh]"));
     if (field.at < 0) return field;
     field.letter = format[field.at];
-    while (field.at + field.length < format.size() && format[field.at + field.length] == field.letter)
+    while (field.at + field.length < format.size() &&
+           format[field.at + field.length] == field.letter)
         ++field.length;
     return field;
 }
@@ -123,13 +123,18 @@ LocaleTime LocaleTime::fromLocale(const QLocale& locale) {
     if (marker >= 0 && hour.at >= 0) result.markerBefore = marker < hour.at;
     if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText()).bytes();
     if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText()).bytes();
-    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint()).bytes();
+    if (!locale.decimalPoint().isEmpty())
+        result.decimalSeparator = toCp932(locale.decimalPoint()).bytes();
     return result;
 }
 
-const LocaleTime& currentLocaleTime() { return processLocaleTime(); }
+const LocaleTime& currentLocaleTime() {
+    return processLocaleTime();
+}
 
-void setCurrentLocaleTime(LocaleTime localeTime) { processLocaleTime() = std::move(localeTime); }
+void setCurrentLocaleTime(LocaleTime localeTime) {
+    processLocaleTime() = std::move(localeTime);
+}
 
 Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     long seconds = static_cast<long>(time.count() / 1000 % 86400);

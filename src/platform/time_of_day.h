@@ -7,9 +7,9 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/cp932.h"
-#include <string_view>
 
 namespace pelm {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
-#include "platform/ascii_case.h"
 
 namespace pelm {
 namespace {

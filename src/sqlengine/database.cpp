@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/alias_config.h"
-#include "platform/ascii_case.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/literal_shape.h"
 #include "sqlengine/statement.h"
@@ -49,8 +49,8 @@ std::string dataFolder(const std::string& alias, const AliasParameters& paramete
 // SQLite's own mutex around every call buys nothing.
 ConnectionHandle openConnection() {
     sqlite3* opened = nullptr;
-    const int result = sqlite3_open_v2(":memory:", &opened,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int result =
+        sqlite3_open_v2(":memory:", &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     ConnectionHandle connection(opened);
     check(connection.get(), result);
     check(connection.get(), registerTimeOfDay(connection.get()));
@@ -102,8 +102,8 @@ Database::~Database() {
 // values taken out are quoted text, which that rewriting never touches.
 void Database::run(std::string_view text) {
     if (liftLiterals(text, lifted_)) {
-        if (sqlite3_stmt* statement = statements_->compiled(lifted_.text, lifted_.values.size(),
-                                                            tableNames_))
+        if (sqlite3_stmt* statement =
+                statements_->compiled(lifted_.text, lifted_.values.size(), tableNames_))
             return runWithValues(*this, statement, lifted_.values);
     }
     Statement(*this, text).run();

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "sqlengine/folder_driver.h"
-#include "sqlengine/sqlite_handles.h"
 #include "sqlengine/literal_shape.h"
+#include "sqlengine/sqlite_handles.h"
 
 struct sqlite3;
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "platform/ascii_case.h"
 
 namespace pelm {
 namespace {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
-#include "platform/ascii_case.h"
 #include "sqlengine/sqlite_handles.h"
 
 namespace fs = std::filesystem;
@@ -32,8 +32,8 @@ std::string quotedIdentifier(std::string_view name) {
 }
 
 [[noreturn]] void throwCannotOpen(sqlite3* handle, const TableFile& table) {
-    throw Error(utf8ToCp932("テーブル ファイル '" + table.path + "' を開けません: " +
-                            sqlite3_errmsg(handle)));
+    throw Error(utf8ToCp932("テーブル ファイル '" + table.path +
+                            "' を開けません: " + sqlite3_errmsg(handle)));
 }
 
 void attach(sqlite3* handle, const TableFile& table) {
@@ -58,8 +58,8 @@ void attach(sqlite3* handle, const TableFile& table) {
 // change names it as read-only.
 void configure(sqlite3* handle, const TableFile& table) {
     const std::string schema = quotedIdentifier(table.name);
-    std::string pragmas = "PRAGMA " + schema + ".synchronous=OFF;PRAGMA " + schema +
-                          ".secure_delete=OFF;";
+    std::string pragmas =
+        "PRAGMA " + schema + ".synchronous=OFF;PRAGMA " + schema + ".secure_delete=OFF;";
     if (sqlite3_db_readonly(handle, table.name.c_str()) == 0)
         pragmas = "PRAGMA " + schema + ".journal_mode=PERSIST;" + pragmas;
     if (sqlite3_exec(handle, pragmas.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -86,7 +86,8 @@ std::vector<TableFile> tableFilesIn(const std::string& folder) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         if (!isTableFileName(name) || !entry.is_regular_file(error)) continue;
-        tables.push_back({utf8ToCp932(name.substr(0, name.size() - 3)).bytes(), entry.path().string()});
+        tables.push_back(
+            {utf8ToCp932(name.substr(0, name.size() - 3)).bytes(), entry.path().string()});
     }
     std::sort(tables.begin(), tables.end(),
               [](const TableFile& a, const TableFile& b) { return a.path < b.path; });

@@ -25,7 +25,9 @@ std::size_t plainRunEnd(std::string_view text, std::size_t at) {
     return at;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
 
 // The end of the comment at `at`, or `at` when none starts there.
 std::size_t commentEnd(std::string_view text, std::size_t at) {

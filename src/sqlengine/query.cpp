@@ -30,7 +30,8 @@ void Query::execute() {
 void Query::open() {
     close();
     Statement statement(database_, text_);
-    if (!statement.readOnly()) throw Error(Cp932(name_) + utf8ToCp932(": 表を変える文は開けません"));
+    if (!statement.readOnly())
+        throw Error(Cp932(name_) + utf8ToCp932(": 表を変える文は開けません"));
     result_ = std::make_shared<const ResultSet>(statement.readAll());
 }
 

@@ -48,12 +48,11 @@ sqlite3_stmt* StatementCache::compiled(const std::string& shape, std::size_t val
     return shapes_.emplace(shape, std::move(statement)).first->second.get();
 }
 
-StatementHandle StatementCache::compile(const std::string& text,
-                                                 std::size_t values) const {
+StatementHandle StatementCache::compile(const std::string& text, std::size_t values) const {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    const int result = sqlite3_prepare_v2(handle_, text.c_str(), static_cast<int>(text.size()),
-                                          &raw, &tail);
+    const int result =
+        sqlite3_prepare_v2(handle_, text.c_str(), static_cast<int>(text.size()), &raw, &tail);
     StatementHandle statement(raw);
     if (result != SQLITE_OK || !statement) return nullptr;
     if (static_cast<std::size_t>(sqlite3_bind_parameter_count(raw)) != values) return nullptr;

@@ -45,9 +45,10 @@ public:
             result_ = stepped;  // a damaged page shows only when it is read
             return errorText();
         }
-        const auto* text = stepped == SQLITE_ROW
-                               ? reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0))
-                               : nullptr;
+        const auto* text =
+            stepped == SQLITE_ROW
+                ? reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0))
+                : nullptr;
         return text ? text : "";
     }
     int result() const { return result_; }
@@ -146,7 +147,8 @@ std::string moveTableFileAside(const std::string& folder, std::string_view table
     if (error) throwCannotCreate(path, error.message());
     // A journal left beside the new file would be played back into it.
     const std::string journal = path + "-journal";
-    if (std::filesystem::exists(journal, error)) std::filesystem::rename(journal, aside + "-journal", error);
+    if (std::filesystem::exists(journal, error))
+        std::filesystem::rename(journal, aside + "-journal", error);
     return aside;
 }
 

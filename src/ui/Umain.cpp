@@ -82,11 +82,14 @@ void TForm1::FormShow() {
         qWarning("%s", warning.c_str());
     applyClockFont();
     health_ = std::make_unique<BoardHealth>(
-        wallTime_, BoardHealthConfig{QDir::currentPath(), QCoreApplication::applicationVersion(),
-                                     venueFolder(settings_), {}});
+        wallTime_, BoardHealthConfig{QDir::currentPath(),
+                                     QCoreApplication::applicationVersion(),
+                                     venueFolder(settings_),
+                                     {}});
     health_->started();
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
-    runner_ = std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);
+    runner_ =
+        std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);
     Timer1->start();
     if (!runner_->start()) setClockText(settings_.setuzoku);
 }

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "engine/board.h"
-#include "engine/board_runner.h"
 #include "engine/board_health.h"
+#include "engine/board_runner.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
 #include "engine/health_events.h"

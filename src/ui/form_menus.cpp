@@ -48,8 +48,7 @@ void TForm1::createPopupMenus() {
 void TForm1::N1Click() {
     const QColor shown = clockColor(*Labtime);
     FD1->setPreviewTexts(
-        {fromCp932(timeText(clock_)), fromCp932(settings_.setuzoku),
-         fromCp932(settings_.taiki)});
+        {fromCp932(timeText(clock_)), fromCp932(settings_.setuzoku), fromCp932(settings_.taiki)});
     FD1->prepare(Labtime->font(), shown);
     if (FD1->exec() != QDialog::Accepted) return;
     const QColor color = FD1->colorChanged() ? FD1->color() : shown;

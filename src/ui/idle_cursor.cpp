@@ -1,7 +1,7 @@
 #include "ui/idle_cursor.h"
 
-#include <QEvent>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 
 namespace pelm {

@@ -3,9 +3,9 @@
 #include <QFont>
 #include <QImage>
 #include <QLabel>
-#include <QSet>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QSet>
 
 #include "ui/layout.h"
 

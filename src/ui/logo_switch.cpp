@@ -31,8 +31,8 @@ QImage readLogoPicture(const QString& path) {
     // so a JPEG saved as .bmp still shows.
     const FileBytes file = readCompleteFile(path.toStdString(), kLogoPictureLimit);
     if (!file.read()) return {};
-    return QImage::fromData(QByteArray::fromRawData(file.bytes.data(),
-                                                    static_cast<qsizetype>(file.bytes.size())));
+    return QImage::fromData(
+        QByteArray::fromRawData(file.bytes.data(), static_cast<qsizetype>(file.bytes.size())));
 }
 
 Cp932 unreadablePictureMessage(const QString& path) {

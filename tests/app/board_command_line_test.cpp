@@ -60,8 +60,8 @@ TEST(BoardCommandLine, HelpAndVersionAnswerOnStandardOutput) {
 
 TEST(BoardCommandLine, MistakesAreRefusedWithStatusTwo) {
     for (const QStringList& arguments :
-         {QStringList{"--bogus"}, QStringList{"-x"}, QStringList{"stray"},
-          QStringList{"--screen"}, QStringList{"--screen", "one"}, QStringList{"--screen", "-1"},
+         {QStringList{"--bogus"}, QStringList{"-x"}, QStringList{"stray"}, QStringList{"--screen"},
+          QStringList{"--screen", "one"}, QStringList{"--screen", "-1"},
           QStringList{"--fullscreen", "--windowed"}}) {
         const BoardCommandLine command = read(arguments);
         const std::string shown = arguments.join(' ').toStdString();
@@ -96,8 +96,9 @@ TEST(BoardCommandLine, TheProgramAnswersWithoutADisplayAndWritesNothing) {
         const char* outputStart;
         const char* errorsStart;
     };
-    for (const Case& c : {Case{"--version", 0, "PelmDp 1.", ""}, Case{"--help", 0, "Usage: PelmDp", ""},
-                          Case{"--no-such-option", 2, "", "PelmDp: "}}) {
+    for (const Case& c :
+         {Case{"--version", 0, "PelmDp 1.", ""}, Case{"--help", 0, "Usage: PelmDp", ""},
+          Case{"--no-such-option", 2, "", "PelmDp: "}}) {
         TempFolder folder;
         const ProgramRun run = runBoard(folder, c.arguments);
         EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.errors;

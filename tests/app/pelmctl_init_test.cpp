@@ -11,10 +11,10 @@
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
 #include "sqlengine/table_file.h"
+#include "support/cp932_bytes.h"
 #include "support/error_message.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -98,7 +98,8 @@ TEST(PelmctlInit, WithATableFolderLeavesTheSharedDataFolderAlone) {
     EXPECT_TRUE(fs::is_regular_file(folder.path() / "local" / "rmenutxt.db"));
     EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nTableDir=local\r\nDataDir=share\r\n");
     EXPECT_EQ(folder.read("dbengine.ini"), "[Pelm]\r\nPATH=local\r\nDEFAULT DRIVER=PARADOX\r\n");
-    EXPECT_NE(outcome.output.find("nothing else is written into share"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("nothing else is written into share"), std::string::npos)
+        << outcome.output;
     EXPECT_NE(outcome.output.find("(it was old)"), std::string::npos) << outcome.output;
     EXPECT_EQ(boardRefresh(folder, "local"), "Heat 1");
 

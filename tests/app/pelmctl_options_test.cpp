@@ -21,10 +21,12 @@ struct Case {
     Folder folder;
     const char* arguments;  // DATA stands for the board folder's data folder
     int status;
-    const char* says;       // in stdout or stderr
+    const char* says;  // in stdout or stderr
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << "pelmctl " << c.arguments; }
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << "pelmctl " << c.arguments;
+}
 
 constexpr const char* kNoBoardFolder =
     "no PelmDp.ini here (the board reads it from its working folder); give --data DIR";
@@ -49,16 +51,19 @@ const Case kCases[] = {
     {"ValueAsNextWord", Folder::Board, "show --at 10:40:00", 0, "Clock     10:40:00"},
     {"DataAfterEquals", Folder::Board, "check --data=DATA", 0, "1 lines, 0 errors"},
     {"DataAsNextWord", Folder::Board, "check --data DATA", 0, "1 lines, 0 errors"},
-    {"DashedWordAfterDoubleDash", Folder::Board, "init -- -dashed", 0, "created the data folder -dashed"},
+    {"DashedWordAfterDoubleDash", Folder::Board, "init -- -dashed", 0,
+     "created the data folder -dashed"},
     {"DashedWordIsAnOption", Folder::Board, "init -dashed", 2, "unknown option"},
     {"DatabaseCannotBeOpened", Folder::Board, "show --data /nonexistent/folder", 3,
      "cannot open the database"},
-    {"ScheduleCannotBeRead", Folder::Board, "check --data /nonexistent/folder", 1, "RInfo.txt: error:"},
+    {"ScheduleCannotBeRead", Folder::Board, "check --data /nonexistent/folder", 1,
+     "RInfo.txt: error:"},
     {"CheckOutsideABoardFolder", Folder::Bare, "check", 2, kNoBoardFolder},
     {"ShowOutsideABoardFolder", Folder::Bare, "show --json", 2, kNoBoardFolder},
     {"NoEngineConfiguration", Folder::Bare, "show --data /nonexistent/folder", 3,
      "cannot open the database"},
-    {"SettingsOutsideABoardFolder", Folder::Bare, "settings", 0, "is missing: every value is a default"},
+    {"SettingsOutsideABoardFolder", Folder::Bare, "settings", 0,
+     "is missing: every value is a default"},
 };
 
 using testing::Outcome;

@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
+#include "support/cp932_bytes.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -59,7 +59,7 @@ TEST(PelmctlSettings, WithoutAFileShowsEveryDefault) {
 TEST(PelmctlSettings, DecodesShiftJisAndEscapesQuotesAndControlCharacters) {
     TempFolder folder;
     folder.write("PelmDp.ini", cp932Bytes("[Env]\r\nSetuzoku=回線\"断\"\\\r\nTaiki=a\tb\x1b!\r\n"
-                                           "[Font]\r\nColor=0x0000FF\r\nSize=abc\r\n"));
+                                          "[Font]\r\nColor=0x0000FF\r\nSize=abc\r\n"));
     QJsonObject json = jsonOf(pelmctl(folder, "settings --json"));
     EXPECT_EQ(json["Setuzoku"].toString(), QString("回線\"断\"\\"));
     EXPECT_EQ(json["Taiki"].toString(), QString("a\tb\x1b!"));

@@ -12,8 +12,8 @@
 #include "platform/codepage.h"
 #include "platform/time_of_day.h"
 #include "support/board_folder.h"
-#include "support/run_program.h"
 #include "support/cp932_bytes.h"
+#include "support/run_program.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -47,7 +47,8 @@ protected:
 };
 
 TEST_F(PelmctlShow, PrintsTheBoardAsJson) {
-    folder.writeSchedule(cp932Bytes("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
+    folder.writeSchedule(
+        cp932Bytes("10:00:00,10:30:00,第１レース\r\n10:30:00,11:00:00,第２レース\r\n"));
     folder.writeNotice(cp932Bytes("お知らせ\r\n"));
     Outcome outcome = pelmctl("show --at 10:40:00 --json");
     ASSERT_EQ(outcome.status, 0) << outcome.output;
@@ -123,7 +124,8 @@ TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
     ASSERT_TRUE(board.upcoming);
 
     const std::string table = folder.dataPath() + "/rmenutxt.db";
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     stat(table.c_str(), &before);
     const Outcome outcome = pelmctlWithin("show --json --at 10:40:00");
     stat(table.c_str(), &after);
@@ -177,9 +179,10 @@ TEST_F(PelmctlShow, CheckReportsLinesCompilerStyle) {
 }
 
 TEST_F(PelmctlShow, CheckWarnsOfANulByteAndCountsTheLinesItHides) {
-    folder.writeSchedule(std::string("10:00:00,10:30:00,A\r\n10:30:00,11:00:00,B\0junk\r\n"
-                                     "11:00:00,11:30:00,C\r\n11:30:00,12:00:00,D\r\n",
-                                     89));
+    folder.writeSchedule(
+        std::string("10:00:00,10:30:00,A\r\n10:30:00,11:00:00,B\0junk\r\n"
+                    "11:00:00,11:30:00,C\r\n11:30:00,12:00:00,D\r\n",
+                    89));
     Outcome outcome = pelmctl("check");
     EXPECT_EQ(outcome.status, 0) << outcome.output;
     EXPECT_NE(outcome.output.find("RInfo.txt:2: warning: NUL byte at offset 40: the board reads "

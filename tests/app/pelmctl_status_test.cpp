@@ -59,7 +59,8 @@ protected:
     }
 
     QJsonObject json(const std::string& arguments) const {
-        return QJsonDocument::fromJson(QByteArray::fromStdString(pelmctl(arguments).output)).object();
+        return QJsonDocument::fromJson(QByteArray::fromStdString(pelmctl(arguments).output))
+            .object();
     }
 
     TempFolder board, runtime;
@@ -112,7 +113,8 @@ TEST_F(PelmctlStatus, TextShowsTheNowRaceTheErrorAndItsCount) {
     writeLocal(status);
     const Outcome outcome = pelmctl("status");
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_NE(outcome.output.find("10:40:00-10:45:00 第1レース"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("10:40:00-10:45:00 第1レース"), std::string::npos)
+        << outcome.output;
     EXPECT_NE(outcome.output.find("表が使用中です (7 times)"), std::string::npos) << outcome.output;
 }
 
@@ -146,19 +148,23 @@ TEST_F(PelmctlStatus, VenueListsEveryBoardAndCallsOldOnesStale) {
     place("kiosk-d", 500, true);
     const Outcome outcome = pelmctl(listing);
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_NE(outcome.output.find("kiosk-a /home/pelm/kiosk-a: running"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("kiosk-c /home/pelm/kiosk-c: stale"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("kiosk-d /home/pelm/kiosk-d: error"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("  error: disk full (3 times)"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find(" s ago, now 10:40:00-10:45:00 第1レース\n"),
-              std::string::npos)
+    EXPECT_NE(outcome.output.find("kiosk-a /home/pelm/kiosk-a: running"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("kiosk-c /home/pelm/kiosk-c: stale"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("kiosk-d /home/pelm/kiosk-d: error"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("  error: disk full (3 times)"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find(" s ago, now 10:40:00-10:45:00 第1レース\n"), std::string::npos)
         << outcome.output;
     venue.write("kiosk-e-cut.json", "{\"pid\": 7, \"state\": ");  // a copy another host is writing
 
     QStringList verdicts;
     for (const QJsonValue& board : json(listing + " --json")["boards"].toArray())
         verdicts << board["host"].toString() + " " + board["verdict"].toString();
-    EXPECT_EQ(verdicts, (QStringList{"kiosk-a fine", "kiosk-b fine", "kiosk-c stale", "kiosk-d error"}));
+    EXPECT_EQ(verdicts,
+              (QStringList{"kiosk-a fine", "kiosk-b fine", "kiosk-c stale", "kiosk-d error"}));
 }
 
 TEST_F(PelmctlStatus, AnEmptyOrMissingVenueIsAFault) {

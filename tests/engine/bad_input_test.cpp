@@ -9,8 +9,8 @@
 #include "engine/schedule.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "support/headless_board.h"
 #include "support/cp932_bytes.h"
+#include "support/headless_board.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -80,7 +80,9 @@ TEST_F(BadInput, AnOutsizedScheduleShowsItsFirstPartAndTheTableShrinksAfter) {
 }
 
 TEST_F(BadInput, InvalidShiftJisAndQuotesAreStoredAsWritten) {
-    const std::string title = "bad\x82\xFF\x81" "O'Brien'); --";
+    const std::string title =
+        "bad\x82\xFF\x81"
+        "O'Brien'); --";
     EXPECT_EQ(refreshWith("10:30:00,11:00:00," + title + "\r\n"), "");
     ASSERT_EQ(rowsShown(), 2u);
     EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")), title);
@@ -91,7 +93,10 @@ TEST_F(BadInput, ANulInTheFirstLineEndsTheSchedule) {
     EXPECT_EQ(refreshWith(std::string("10:30:00,11:00\0:00,A\r\n11:00:00,11:30:00,B\r\n", 41)), "");
     EXPECT_FALSE(board.curtainVisible);
     EXPECT_EQ(rowsShown(), 0u);
-    EXPECT_EQ(refreshWith(std::string("\0" "10:30:00,11:00:00,A\r\n", 22)), "");
+    EXPECT_EQ(refreshWith(std::string("\0"
+                                      "10:30:00,11:00:00,A\r\n",
+                                      22)),
+              "");
     EXPECT_TRUE(board.curtainVisible);  // nothing before the NUL: the board waits
 }
 
@@ -133,7 +138,8 @@ TEST(BadEngineConfiguration, EachFailsTheOpenWithItsOwnMessage) {
     const std::string garbage = openMessage();
     folder.write("dbengine.ini", "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\n");
     const std::string withoutPath = openMessage();
-    for (const std::string& message : {missing, garbage, withoutPath}) EXPECT_FALSE(message.empty());
+    for (const std::string& message : {missing, garbage, withoutPath})
+        EXPECT_FALSE(message.empty());
     EXPECT_NE(missing, garbage);
     EXPECT_NE(garbage, withoutPath);
     EXPECT_NE(withoutPath.find("PATH"), std::string::npos) << testing::utf8Of(withoutPath);

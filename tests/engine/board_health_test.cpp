@@ -9,9 +9,9 @@
 
 #include "platform/codepage.h"
 #include "platform/status_folder.h"
+#include "support/cp932_bytes.h"
 #include "support/journal_capture.h"
 #include "support/temp_folder.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -26,7 +26,8 @@ using enum BoardState;
 std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
     auto set = std::make_shared<ResultSet>();
     set->columns = {"btime", "kara", "etime", "rmenu"};
-    for (const std::string& title : titles) set->rows.push_back({"10:40:00", "-", "10:45:00", cp932Bytes(title)});
+    for (const std::string& title : titles)
+        set->rows.push_back({"10:40:00", "-", "10:45:00", cp932Bytes(title)});
     return set;
 }
 
@@ -47,7 +48,9 @@ protected:
     BoardStatus onFile() const { return fileStatus(health.statusFilePath()); }
     qint64 lastRefreshOnFile() const { return onFile().lastRefreshAt.toMSecsSinceEpoch(); }
 
-    void refresh(BoardState state = Running) { health.refreshed(state, races({"1R", "2R"}), utf8ToCp932("開会式")); }
+    void refresh(BoardState state = Running) {
+        health.refreshed(state, races({"1R", "2R"}), utf8ToCp932("開会式"));
+    }
 
     JournalCapture journal;
     TempFolder board, statusFolder;
@@ -104,7 +107,8 @@ TEST_F(BoardHealthTest, AnErrorIsWrittenAtOnceCountedAndClearedByTheNextCleanRef
     health.started();
     refresh();
     journal.take();
-    for (int tick = 0; tick < 5; ++tick, time.advanceMs(250)) health.failed(utf8ToCp932("表が使用中です"));
+    for (int tick = 0; tick < 5; ++tick, time.advanceMs(250))
+        health.failed(utf8ToCp932("表が使用中です"));
     EXPECT_EQ(onFile().error, QString::fromUtf8("表が使用中です"));
     time.advanceMs(1000);
     health.failed(utf8ToCp932("表が使用中です"));
@@ -138,7 +142,8 @@ TEST_F(BoardHealthTest, ALineLeftOutAtEveryRefreshIsOneErrorCountedUntilAFixedSc
 
 TEST_F(BoardHealthTest, EachWriteReplacesTheFileLeavingNothingElseBehind) {
     health.started();
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     stat(QFile::encodeName(health.statusFilePath()).constData(), &before);
     refresh();
     stat(QFile::encodeName(health.statusFilePath()).constData(), &after);
@@ -160,7 +165,8 @@ TEST_F(BoardHealthTest, AVenueCopyIsNamedByHostAndFolderAndMatchesTheLocalFile) 
     copied.started();
     copied.refreshed(Running, races({"1R"}), Cp932());
     ASSERT_TRUE(copied.waitForVenueCopy(5000));
-    EXPECT_TRUE(copied.venueFilePath().endsWith("-" + boardKey(QString::fromStdString(board.path().string())) + ".json"));
+    EXPECT_TRUE(copied.venueFilePath().endsWith(
+        "-" + boardKey(QString::fromStdString(board.path().string())) + ".json"));
     EXPECT_EQ(fileStatus(copied.venueFilePath()), fileStatus(copied.statusFilePath()));
 }
 

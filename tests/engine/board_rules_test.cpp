@@ -25,7 +25,8 @@ TEST(BoardRules, ColourValuesKeepRedInTheLowByteAndIgnoreTheHighOne) {
 TEST(BoardRules, OnlyOnExactlyIsTheBuiltInLogoAndAPictureIsNamedInTheCodePage) {
     EXPECT_EQ(logoRequest("on").kind, LogoRequest::BuiltIn);
     EXPECT_EQ(logoRequest("").kind, LogoRequest::Hidden);
-    for (const char* other : {"On", "off", " on"}) EXPECT_EQ(logoRequest(other).kind, LogoRequest::Picture);
+    for (const char* other : {"On", "off", " on"})
+        EXPECT_EQ(logoRequest(other).kind, LogoRequest::Picture);
     const LogoRequest picture = logoRequest(cp932Bytes("C:\\ロゴ\\pelm.bmp"));
     EXPECT_EQ(picture.kind, LogoRequest::Picture);
     EXPECT_EQ(picture.picturePath, QString::fromUtf8("C:/ロゴ/pelm.bmp"));

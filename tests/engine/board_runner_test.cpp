@@ -6,14 +6,13 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/time_of_day.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/board_folder.h"
 #include "support/journal_capture.h"
@@ -46,8 +45,7 @@ public:
         said.push_back("refresh failed");
         lastMessage = message;
     }
-    void refreshed(const RefreshCycle&, TickState,
-                   const std::optional<Cp932>& problem) override {
+    void refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>& problem) override {
         said.push_back(problem ? "left out" : "refreshed");
     }
 
@@ -117,7 +115,8 @@ TEST_F(BoardRunnerTest, ATableLockedByAnotherProgramDelaysTheStartOnly) {
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_FALSE(runner.start());
     EXPECT_EQ(events.said.size(), 1u);
-    EXPECT_NE(events.lastMessage.view().find("locked"), std::string::npos) << events.lastMessage.bytes();
+    EXPECT_NE(events.lastMessage.view().find("locked"), std::string::npos)
+        << events.lastMessage.bytes();
 
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
@@ -170,24 +169,25 @@ TEST_P(TableMishaps, TheBoardIsRightAgainWithinASecond) {
 
 INSTANTIATE_TEST_SUITE_P(
     BoardRunner, TableMishaps,
-    ::testing::Values(
-        TableMishap{"ReplacedByAFreshOne",
-                    [](const std::string& table) {
-                        const std::string folder = fs::path(table).parent_path().string();
-                        fs::rename(table, table + ".old");
-                        createRaceTableFile(folder);
-                    },
-                    false},
-        TableMishap{"OverwrittenWithGarbage",
-                    [](const std::string& table) {
-                        std::string garbage(8192, 'x');
-                        std::FILE* file = std::fopen(table.c_str(), "r+b");
-                        std::fwrite(garbage.data(), 1, garbage.size(), file);
-                        std::fclose(file);
-                    },
-                    true},
-        TableMishap{"TruncatedToNothing",
-                    [](const std::string& table) { fs::resize_file(table, 0); }, true}),
+    ::testing::Values(TableMishap{"ReplacedByAFreshOne",
+                                  [](const std::string& table) {
+                                      const std::string folder =
+                                          fs::path(table).parent_path().string();
+                                      fs::rename(table, table + ".old");
+                                      createRaceTableFile(folder);
+                                  },
+                                  false},
+                      TableMishap{"OverwrittenWithGarbage",
+                                  [](const std::string& table) {
+                                      std::string garbage(8192, 'x');
+                                      std::FILE* file = std::fopen(table.c_str(), "r+b");
+                                      std::fwrite(garbage.data(), 1, garbage.size(), file);
+                                      std::fclose(file);
+                                  },
+                                  true},
+                      TableMishap{"TruncatedToNothing",
+                                  [](const std::string& table) { fs::resize_file(table, 0); },
+                                  true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RaceTableFileDamage, TellsDamageFromASoundMissingOrForeignFile) {
@@ -216,7 +216,9 @@ struct OtherBoard {
     BoardRunner runner;
 };
 
-std::size_t rowsOf(const RecordingBoard& board) { return board.upcoming ? board.upcoming->rows.size() : 0; }
+std::size_t rowsOf(const RecordingBoard& board) {
+    return board.upcoming ? board.upcoming->rows.size() : 0;
+}
 
 TEST_F(BoardRunnerTest, ASecondBoardOnTheSameTableIsRefusedUntilTheFirstCloses) {
     testing::JournalCapture journal;
@@ -265,7 +267,8 @@ TEST_F(BoardRunnerTest, BoardsWithTheirOwnTableFoldersShareTheScheduleOnly) {
         own[i].tableDir = Cp932(local.string());
         EXPECT_EQ(own[i].raceTableFolder().bytes(), local.string());
     }
-    for (const BoardSettings& each : own) boards.push_back(std::make_unique<OtherBoard>(each, clock));
+    for (const BoardSettings& each : own)
+        boards.push_back(std::make_unique<OtherBoard>(each, clock));
     for (auto& other : boards) {
         EXPECT_TRUE(other->runner.start()) << cp932ToUtf8(other->events.lastMessage);
         other->runner.tick();
@@ -282,7 +285,9 @@ TEST_F(BoardRunnerTest, APrivateRunnerNeitherLocksNorHealsTheBoardsTable) {
     ASSERT_TRUE(runner.start());
     testing::TempFolder privateFolder;
     createRaceTableFile(privateFolder.path().string());
-    auto privateConnect = [&](std::string_view) { return connectBoardDatabase(privateFolder.path().string()); };
+    auto privateConnect = [&](std::string_view) {
+        return connectBoardDatabase(privateFolder.path().string());
+    };
     OtherBoard look(settings, clock, privateConnect, TableUse::Private);
     EXPECT_TRUE(look.runner.start()) << cp932ToUtf8(look.events.lastMessage);
     look.runner.tick();

@@ -1,4 +1,3 @@
-#include "engine/board_rules.h"
 #include "engine/board_settings.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +6,12 @@
 #include <climits>
 #include <filesystem>
 
+#include "engine/board_rules.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "support/cp932_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -26,7 +26,9 @@ const std::vector<std::string> kAllKeys{"DataDir", "Logo",  "Setuzoku", "Taiki",
 
 class BoardSettingsFile : public ::testing::Test {
 protected:
-    std::string boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
+    std::string boardPath() const {
+        return settingsPath(utf8ToCp932(folder.path().string())).bytes();
+    }
     void writeIni(std::string_view text) const { folder.write("PelmDp.ini", text); }
     std::string ini() const { return folder.read("PelmDp.ini"); }
     LoadedSettings load() const { return loadBoardSettings(boardPath()); }
@@ -52,7 +54,7 @@ TEST_F(BoardSettingsFile, WithoutAFileDefaultsApplyAndTheSaveWritesAllSevenKeys)
     saveBoardSettings(boardPath(), loaded.settings);
     EXPECT_EQ(ini(), "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
                          cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\n"
-                                     "Font=ＭＳ Ｐ明朝\r\nSize=100\r\nColor=15429970\r\n"));
+                                    "Font=ＭＳ Ｐ明朝\r\nSize=100\r\nColor=15429970\r\n"));
     EXPECT_TRUE(load().defaulted.empty());
 }
 
@@ -65,7 +67,8 @@ TEST_F(BoardSettingsFile, ReadsTheValuesAsWritten) {
     for (auto [logo, shows] : {std::pair{"on", true}, {"off", false}, {"On", false}, {"", false}}) {
         writeIni(std::string("[Env]\r\nLogo=") + logo + "\r\n");
         EXPECT_EQ(load().settings.logo.bytes(), logo);
-        EXPECT_EQ(logoRequest(load().settings.logo.view()).kind == LogoRequest::BuiltIn, shows) << logo;
+        EXPECT_EQ(logoRequest(load().settings.logo.view()).kind == LogoRequest::BuiltIn, shows)
+            << logo;
     }
 }
 
@@ -87,7 +90,7 @@ TEST_F(BoardSettingsFile, SaveKeepsEveryOtherLineByteForByte) {
               "; Pelm board\n[Env]\nDataDir = D:\\race\n  ; operator's note\n"
               "Extra=keep me\nLogo=on\n" +
                   cp932Bytes("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
-                              "Color=255\nSize=120\nFont=ＭＳ Ｐ明朝\n"));
+                             "Color=255\nSize=120\nFont=ＭＳ Ｐ明朝\n"));
 }
 
 // FullScreen is optional: absent it neither counts as defaulted nor appears
@@ -129,14 +132,16 @@ TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTh
         std::string lines;
         std::string tableDir, statusDir;
     };
-    for (const Case& c : {Case{"", "", ""}, Case{"TableDir=" + table + "\r\n", table, ""},
-                          Case{"StatusDir = " + status + "\r\n", "", status},
-                          Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status}}) {
+    for (const Case& c :
+         {Case{"", "", ""}, Case{"TableDir=" + table + "\r\n", table, ""},
+          Case{"StatusDir = " + status + "\r\n", "", status},
+          Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status}}) {
         writeIni("[Env]\r\nDataDir=D:\\share\r\n" + c.lines);
         const LoadedSettings loaded = load();
         EXPECT_EQ(loaded.settings.tableDir.bytes(), c.tableDir) << c.lines;
         EXPECT_EQ(loaded.settings.statusDir.bytes(), c.statusDir) << c.lines;
-        EXPECT_EQ(loaded.settings.raceTableFolder().bytes(), c.tableDir.empty() ? "D:\\share" : c.tableDir);
+        EXPECT_EQ(loaded.settings.raceTableFolder().bytes(),
+                  c.tableDir.empty() ? "D:\\share" : c.tableDir);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "TableDir"), 0);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "StatusDir"), 0);
         saveBoardSettings(boardPath(), loaded.settings);

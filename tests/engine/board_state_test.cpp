@@ -14,15 +14,14 @@ using enum BoardState;
 TEST(BoardStateJournal, OneLinePerChangeNoneWhileTheStateStays) {
     JournalCapture journal;
     BoardStateJournal states;
-    const BoardState sequence[] = {Starting, Starting, Running, Running, Running, Waiting,
+    const BoardState sequence[] = {Starting, Starting,     Running,      Running, Running, Waiting,
                                    Waiting,  NotConnected, NotConnected, Running, Stopped};
     int changes = 0;
     for (BoardState state : sequence) changes += states.enter(state);
     EXPECT_EQ(changes, 6);
-    EXPECT_EQ(journal.take(), (Lines{"<6>starting", "<6>connected, running",
-                                     "<6>waiting: the schedule is empty",
-                                     "<4>not connected: the schedule cannot be read", "<6>running",
-                                     "<6>stopped"}));
+    EXPECT_EQ(journal.take(),
+              (Lines{"<6>starting", "<6>connected, running", "<6>waiting: the schedule is empty",
+                     "<4>not connected: the schedule cannot be read", "<6>running", "<6>stopped"}));
 }
 
 TEST(BoardStateJournal, TheFirstRefreshAfterStartingSaysConnectedWhateverItFinds) {

@@ -33,7 +33,8 @@ TEST(StatusJson, ReadsBackAsWrittenOnOneLine) {
     const BoardStatus written = fullStatus();
     const QByteArray json = statusJson(written);
     EXPECT_EQ(json.count('\n'), 1);
-    EXPECT_TRUE(json.contains("\"lastRefreshAt\":\"2026-12-07T01:40:00.250Z\"")) << json.toStdString();
+    EXPECT_TRUE(json.contains("\"lastRefreshAt\":\"2026-12-07T01:40:00.250Z\""))
+        << json.toStdString();
     EXPECT_EQ(parseStatus(json), written);
 }
 
@@ -50,7 +51,11 @@ TEST(StatusJson, NoErrorAndNoRefreshYetReadBackAsAbsent) {
 }
 
 TEST(StatusJson, AnythingButAStatusObjectIsRefused) {
-    const char* refused[] = {"", "{", "[]", "{\"pid\":1}", "{\"pid\":1,\"state\":\"flying\"}",
+    const char* refused[] = {"",
+                             "{",
+                             "[]",
+                             "{\"pid\":1}",
+                             "{\"pid\":1,\"state\":\"flying\"}",
                              "{\"state\":\"running\"}"};
     for (const char* text : refused) {
         QString problem;
@@ -64,7 +69,8 @@ TEST(ShownRaces, DecodesTheFirstRowsInSightAndLeavesNullFieldsEmpty) {
     upcoming.columns = {"btime", "kara", "etime", "rmenu"};
     upcoming.rows.push_back({std::nullopt, "-", "0:00:00", std::nullopt});  // before the first race
     for (int race = 1; race <= 12; ++race)
-        upcoming.rows.push_back({"10:00:00", "-", "10:05:00", cp932Bytes(std::to_string(race) + "レース")});
+        upcoming.rows.push_back(
+            {"10:00:00", "-", "10:05:00", cp932Bytes(std::to_string(race) + "レース")});
     const QList<ShownRace> rows = shownRaces(upcoming);
     ASSERT_EQ(rows.size(), kRowsInSight);
     EXPECT_EQ(rows[0], (ShownRace{"", "0:00:00", ""}));

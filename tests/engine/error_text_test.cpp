@@ -13,7 +13,9 @@ namespace pelm {
 namespace {
 
 // The message as the box shows it, in bytes.
-std::string shown(std::string message) { return withPeriod(Cp932(std::move(message))).bytes(); }
+std::string shown(std::string message) {
+    return withPeriod(Cp932(std::move(message))).bytes();
+}
 
 TEST(ProgramTitle, IsTheFileNameUpToItsFirstDotWithTheRestLowered) {
     const struct {

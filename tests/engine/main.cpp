@@ -1,8 +1,9 @@
 // The engine's tests run inside a Qt Core application, as the engine does:
 // its refresh timer needs an event loop.
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);

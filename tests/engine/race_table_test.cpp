@@ -9,13 +9,13 @@
 #include <functional>
 #include <memory>
 
+#include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/database.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
-#include "support/temp_folder.h"
 #include "support/cp932_bytes.h"
+#include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -27,7 +27,9 @@ struct Line {
     std::string start, end, title;
 };
 
-RaceEntry entry(const Line& line) { return {Cp932(line.start), Cp932(line.end), Cp932(line.title)}; }
+RaceEntry entry(const Line& line) {
+    return {Cp932(line.start), Cp932(line.end), Cp932(line.title)};
+}
 
 using testing::TempFolder;
 
@@ -175,7 +177,10 @@ TEST_F(RaceTableTest, ATitleHoldsFortyBytes) {
     ASSERT_EQ(forty.size(), 40u);
     insertRaces({{"9:00:00", "9:30:00", forty}});
     EXPECT_EQ(upcoming("9:00:00"), Titles{forty});
-    EXPECT_NE(errorOf([&] { insertRaceRow(*work, entry({"9:00:00", "9:30:00", forty + "x"})); }), "done");
+    EXPECT_NE(errorOf([&] {
+                  insertRaceRow(*work, entry({"9:00:00", "9:30:00", forty + "x"}));
+              }),
+              "done");
 }
 
 TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {

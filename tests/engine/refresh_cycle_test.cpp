@@ -5,8 +5,8 @@
 #include "engine/race_table.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "support/headless_board.h"
 #include "support/cp932_bytes.h"
+#include "support/headless_board.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -142,18 +142,40 @@ TEST_P(LeftOutLines, TheRestOfTheBoardRunsOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     RefreshCycle, LeftOutLines,
-    ::testing::Values(
-        LeftOutLine{"BadFirstStart", "xx,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n",
-                    at(10, 40), "xx", {"Race B"}, ""},
-        LeftOutLine{"BadEnd", "10:00:00,10:30:00,Race A\r\n10:30:00,late,Race B\r\n"
-                    "10:35:00,11:00:00,Race C\r\n", at(10, 40), "late", {"Race C"}, ""},
-        LeftOutLine{"SpreadsheetHeader", "start,end,title\r\n10:00:00,10:30:00,Race A\r\n"
-                    "10:30:00,11:00:00,Race B\r\n", at(10, 40), "start", {"Race B"}, "Race A"},
-        // The first line kept takes over the before-first-race decision.
-        LeftOutLine{"WaitingRowFromTheNextLine", "xx,10:30:00,Race A\r\n10:00:00,11:00:00,B\r\n",
-                    at(9, 0), "xx", {"", "B"}, ""},
-        LeftOutLine{"OnlyTheFirstProblemIsNamed", "10:00:00,aa,A\r\n10:00:00,bb,B\r\n"
-                    "10:00:00,11:00:00,C\r\n", at(10, 40), "aa", {"C"}, ""}),
+    ::testing::Values(LeftOutLine{"BadFirstStart",
+                                  "xx,10:30:00,Race A\r\n10:30:00,11:00:00,Race B\r\n",
+                                  at(10, 40),
+                                  "xx",
+                                  {"Race B"},
+                                  ""},
+                      LeftOutLine{"BadEnd",
+                                  "10:00:00,10:30:00,Race A\r\n10:30:00,late,Race B\r\n"
+                                  "10:35:00,11:00:00,Race C\r\n",
+                                  at(10, 40),
+                                  "late",
+                                  {"Race C"},
+                                  ""},
+                      LeftOutLine{"SpreadsheetHeader",
+                                  "start,end,title\r\n10:00:00,10:30:00,Race A\r\n"
+                                  "10:30:00,11:00:00,Race B\r\n",
+                                  at(10, 40),
+                                  "start",
+                                  {"Race B"},
+                                  "Race A"},
+                      // The first line kept takes over the before-first-race decision.
+                      LeftOutLine{"WaitingRowFromTheNextLine",
+                                  "xx,10:30:00,Race A\r\n10:00:00,11:00:00,B\r\n",
+                                  at(9, 0),
+                                  "xx",
+                                  {"", "B"},
+                                  ""},
+                      LeftOutLine{"OnlyTheFirstProblemIsNamed",
+                                  "10:00:00,aa,A\r\n10:00:00,bb,B\r\n"
+                                  "10:00:00,11:00:00,C\r\n",
+                                  at(10, 40),
+                                  "aa",
+                                  {"C"},
+                                  ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RefreshCycleTest, AMendedLineEndsTheProblemAtTheNextRefresh) {
@@ -182,8 +204,7 @@ TEST_F(RefreshCycleTest, TitlesWithQuotesAndSqlShowAsWritten) {
 }
 
 TEST_F(RefreshCycleTest, StartsAreOrderedAsTimesOfDay) {
-    folder.writeSchedule(
-        "10:30:00,11:00:00,Ten thirty\r\n9:45:00,12:00:00,Nine forty-five\r\n");
+    folder.writeSchedule("10:30:00,11:00:00,Ten thirty\r\n9:45:00,12:00:00,Nine forty-five\r\n");
     clock.set(at(9, 0, 0));
     cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Nine forty-five", "Ten thirty"}));
@@ -209,7 +230,8 @@ TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
     cycle->refresh().state;
     EXPECT_FALSE(board.notice_shown);
     EXPECT_EQ(board.upper_height, 676);
-    EXPECT_EQ(board.notice.bytes(), cp932Bytes("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
+    EXPECT_EQ(board.notice.bytes(),
+              cp932Bytes("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
 }
 
 TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {

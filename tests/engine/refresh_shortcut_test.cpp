@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "engine/race_table.h"
+#include "engine/race_table_file.h"
 #include "engine/refresh_cycle.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
 #include "support/board_folder.h"
 #include "support/headless_board.h"
@@ -32,12 +32,12 @@ constexpr std::string_view kDotted = "10.00.00,10.30.00,Dotted A\r\n10.30.00,11.
 /// What happens to a board's folder or world before a refresh.
 enum class Change {
     None,
-    ForeignRow,          // another connection adds a row to the table
-    ForeignEmptying,     // another connection empties the table
-    SameBytesNewFile,    // the schedule replaced by a new file of the same bytes
-    ScheduleGone,        // the schedule file removed
-    TableFileReplaced,   // a fresh table file renamed over the one in use
-    DottedLocale,        // times read with "." between their parts
+    ForeignRow,         // another connection adds a row to the table
+    ForeignEmptying,    // another connection empties the table
+    SameBytesNewFile,   // the schedule replaced by a new file of the same bytes
+    ScheduleGone,       // the schedule file removed
+    TableFileReplaced,  // a fresh table file renamed over the one in use
+    DottedLocale,       // times read with "." between their parts
 };
 
 struct Step {
@@ -61,8 +61,8 @@ struct Seen {
 };
 
 void PrintTo(const Seen& seen, std::ostream* out) {
-    *out << "{" << seen.result << " problem=" << seen.problem.value_or("-") << " clock="
-         << seen.clock << " previous=" << seen.previous << " curtain=" << seen.curtain
+    *out << "{" << seen.result << " problem=" << seen.problem.value_or("-")
+         << " clock=" << seen.clock << " previous=" << seen.previous << " curtain=" << seen.curtain
          << " upcoming=" << seen.upcoming.size() << " table=" << seen.table.size() << "}";
 }
 
@@ -90,7 +90,8 @@ public:
         try {
             const RefreshOutcome outcome = cycle_->refresh();
             seen.result = "state " + std::to_string(static_cast<int>(outcome.state));
-            if (outcome.problem) seen.problem = withoutFolder(outcome.problem->bytes(), folder_.dataDir());
+            if (outcome.problem)
+                seen.problem = withoutFolder(outcome.problem->bytes(), folder_.dataDir());
         } catch (const Error& error) {
             seen.result = withoutFolder(error.what(), folder_.dataPath());
         }
@@ -113,8 +114,9 @@ private:
             case Change::None:
                 return;
             case Change::ForeignRow:
-                return foreignStatement("insert into rmenutxt (btime,kara,etime,rmenu) values "
-                                        "('10:31:00','-','11:30:00','Foreign')");
+                return foreignStatement(
+                    "insert into rmenutxt (btime,kara,etime,rmenu) values "
+                    "('10:31:00','-','11:30:00','Foreign')");
             case Change::ForeignEmptying:
                 return foreignStatement("delete from rmenutxt");
             case Change::SameBytesNewFile: {
@@ -173,7 +175,9 @@ struct Story {
     std::vector<Step> steps;
 };
 
-void PrintTo(const Story& story, std::ostream* out) { *out << story.name; }
+void PrintTo(const Story& story, std::ostream* out) {
+    *out << story.name;
+}
 
 // Times read the Japanese way, before and after a story that changes that.
 class JapaneseTimes : public ::testing::Test {
@@ -198,41 +202,74 @@ const std::string two(kTwoRaces);
 
 INSTANTIATE_TEST_SUITE_P(
     RefreshShortcuts, ShortcutsAgreeWithFullRefreshes,
-    ::testing::Values(
-        Story{"ClockCrossesTheFirstStart",
-              {{two, at(9, 59, 58)}, {{}, at(9, 59, 59)}, {{}, at(9, 59, 59)}, {{}, at(10, 0, 0)},
-               {{}, at(10, 0, 1)}, {{}, at(10, 30, 0)}, {{}, at(11, 30, 0)}, {{}, at(9, 0, 0)}}},
-        Story{"TheClockPassesRaceEndsAndGoesBack",
-              {{two, at(10, 29, 58)}, {{}, at(10, 29, 59)}, {{}, at(10, 30, 0)},
-               {{}, at(10, 45)}, {{}, at(10, 59, 59)}, {{}, at(11, 0, 0)}, {{}, at(11, 5)},
-               {{}, at(10, 10)}, {{}, at(10, 10, 1)}, {{}, at(10, 30, 0)},
-               {{}, at(10, 0, 0) - std::chrono::milliseconds(1)}}},
-        Story{"AnotherConnectionChangesTheTable",
-              {{two, at(10, 20)}, {{}, at(10, 20), Change::ForeignRow}, {{}, at(10, 20)},
-               {{}, at(10, 21), Change::ForeignEmptying}, {{}, at(10, 21)},
-               {{}, at(10, 22), Change::ForeignRow}}},
-        Story{"ABadLineOnEveryRefresh",
-              {{std::string(kBadFirstLine), at(10, 40)}, {{}, at(10, 40)}, {{}, at(10, 41)},
-               {{}, at(9, 0)}, {two, at(9, 0)}, {std::string(kBadFirstLine), at(10, 40)}}},
-        Story{"TheScheduleReplacedByTheSameBytes",
-              {{two, at(10, 40)}, {{}, at(10, 40), Change::SameBytesNewFile},
-               {two, at(10, 40)}, {{}, at(10, 41), Change::SameBytesNewFile}}},
-        Story{"WaitingAndNotConnectedInBetween",
-              {{two, at(10, 40)}, {"", at(10, 40)}, {two, at(10, 40)},
-               {{}, at(10, 40), Change::ScheduleGone}, {two, at(10, 40)}, {two, at(11, 30)},
-               {"", at(11, 30)}, {two, at(11, 30)}}},
-        Story{"TheNoticeComesAndGoes",
-              {{two, at(10, 40), Change::None, "note\r\n"}, {{}, at(10, 40)},
-               {{}, at(10, 40), Change::None, ""}, {{}, at(10, 40), Change::None, "other"}}},
-        Story{"TheLocaleChangesHowTimesRead",
-              {{std::string(kDotted), at(10, 40)}, {{}, at(10, 40)},
-               {{}, at(10, 40), Change::DottedLocale}, {{}, at(10, 41)}}},
-        Story{"AScheduleCutAtItsLimit",
-              {{std::string(kScheduleLimits.maxLines + 1, '\n') , at(10, 40)}, {{}, at(10, 40)},
-               {{}, at(10, 41)}}},
-        Story{"TheTableFileReplacedUnderTheBoard",
-              {{two, at(10, 40)}, {{}, at(10, 40)}, {{}, at(10, 40), Change::TableFileReplaced},
-               {{}, at(10, 40)}}}),
+    ::testing::Values(Story{"ClockCrossesTheFirstStart",
+                            {{two, at(9, 59, 58)},
+                             {{}, at(9, 59, 59)},
+                             {{}, at(9, 59, 59)},
+                             {{}, at(10, 0, 0)},
+                             {{}, at(10, 0, 1)},
+                             {{}, at(10, 30, 0)},
+                             {{}, at(11, 30, 0)},
+                             {{}, at(9, 0, 0)}}},
+                      Story{"TheClockPassesRaceEndsAndGoesBack",
+                            {{two, at(10, 29, 58)},
+                             {{}, at(10, 29, 59)},
+                             {{}, at(10, 30, 0)},
+                             {{}, at(10, 45)},
+                             {{}, at(10, 59, 59)},
+                             {{}, at(11, 0, 0)},
+                             {{}, at(11, 5)},
+                             {{}, at(10, 10)},
+                             {{}, at(10, 10, 1)},
+                             {{}, at(10, 30, 0)},
+                             {{}, at(10, 0, 0) - std::chrono::milliseconds(1)}}},
+                      Story{"AnotherConnectionChangesTheTable",
+                            {{two, at(10, 20)},
+                             {{}, at(10, 20), Change::ForeignRow},
+                             {{}, at(10, 20)},
+                             {{}, at(10, 21), Change::ForeignEmptying},
+                             {{}, at(10, 21)},
+                             {{}, at(10, 22), Change::ForeignRow}}},
+                      Story{"ABadLineOnEveryRefresh",
+                            {{std::string(kBadFirstLine), at(10, 40)},
+                             {{}, at(10, 40)},
+                             {{}, at(10, 41)},
+                             {{}, at(9, 0)},
+                             {two, at(9, 0)},
+                             {std::string(kBadFirstLine), at(10, 40)}}},
+                      Story{"TheScheduleReplacedByTheSameBytes",
+                            {{two, at(10, 40)},
+                             {{}, at(10, 40), Change::SameBytesNewFile},
+                             {two, at(10, 40)},
+                             {{}, at(10, 41), Change::SameBytesNewFile}}},
+                      Story{"WaitingAndNotConnectedInBetween",
+                            {{two, at(10, 40)},
+                             {"", at(10, 40)},
+                             {two, at(10, 40)},
+                             {{}, at(10, 40), Change::ScheduleGone},
+                             {two, at(10, 40)},
+                             {two, at(11, 30)},
+                             {"", at(11, 30)},
+                             {two, at(11, 30)}}},
+                      Story{"TheNoticeComesAndGoes",
+                            {{two, at(10, 40), Change::None, "note\r\n"},
+                             {{}, at(10, 40)},
+                             {{}, at(10, 40), Change::None, ""},
+                             {{}, at(10, 40), Change::None, "other"}}},
+                      Story{"TheLocaleChangesHowTimesRead",
+                            {{std::string(kDotted), at(10, 40)},
+                             {{}, at(10, 40)},
+                             {{}, at(10, 40), Change::DottedLocale},
+                             {{}, at(10, 41)}}},
+                      Story{"AScheduleCutAtItsLimit",
+                            {{std::string(kScheduleLimits.maxLines + 1, '\n'), at(10, 40)},
+                             {{}, at(10, 40)},
+                             {{}, at(10, 41)}}},
+                      Story{"TheTableFileReplacedUnderTheBoard",
+                            {{two, at(10, 40)},
+                             {{}, at(10, 40)},
+                             {{}, at(10, 40), Change::TableFileReplaced},
+                             {{}, at(10, 40)}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The shortcut must actually be taken while nothing changed, and must give
@@ -243,7 +280,9 @@ struct Trigger {
     bool rebuilds;
 };
 
-void PrintTo(const Trigger& trigger, std::ostream* out) { *out << trigger.name; }
+void PrintTo(const Trigger& trigger, std::ostream* out) {
+    *out << trigger.name;
+}
 
 class WhatRebuildsTheTable : public JapaneseTimes, public ::testing::WithParamInterface<Trigger> {};
 

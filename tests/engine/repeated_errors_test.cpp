@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "support/journal_capture.h"
 #include "support/cp932_bytes.h"
+#include "support/journal_capture.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -41,10 +41,11 @@ TEST_F(RepeatedErrorsTest, FirstOccurrenceIsLoggedAtOnceRepeatsAreCountedSilentl
 TEST_F(RepeatedErrorsTest, AnErrorStillRepeatingIsLoggedAgainEveryTenMinutesWithItsCount) {
     const int perTenMinutes = RepeatedErrors::kReportIntervalMs / kTick;
     repeat("table locked", 2 * perTenMinutes + 1);
-    EXPECT_EQ(journal.take(),
-              (Lines{"<3>table locked",
-                     "<3>table locked (repeated 2400 times in the last 10 min, 2401 times in all)",
-                     "<3>table locked (repeated 2400 times in the last 10 min, 4801 times in all)"}));
+    EXPECT_EQ(
+        journal.take(),
+        (Lines{"<3>table locked",
+               "<3>table locked (repeated 2400 times in the last 10 min, 2401 times in all)",
+               "<3>table locked (repeated 2400 times in the last 10 min, 4801 times in all)"}));
 }
 
 TEST_F(RepeatedErrorsTest, ClearingSaysHowOftenAndHowLongThenForgets) {
@@ -52,8 +53,8 @@ TEST_F(RepeatedErrorsTest, ClearingSaysHowOftenAndHowLongThenForgets) {
     time.advanceMs(90'000 - 3 * kTick);
     errors.cleared();
     errors.cleared();
-    EXPECT_EQ(journal.take(),
-              (Lines{"<3>table locked", "<6>recovered after 90 s, occurred 3 times: table locked"}));
+    EXPECT_EQ(journal.take(), (Lines{"<3>table locked",
+                                     "<6>recovered after 90 s, occurred 3 times: table locked"}));
     EXPECT_FALSE(errors.active());
     EXPECT_EQ(errors.count(), 0);
 

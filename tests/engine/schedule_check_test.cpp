@@ -38,12 +38,12 @@ TEST(CheckSchedule, ReportsLinesTheBoardSkips) {
 }
 
 TEST(CheckSchedule, ReportsTimesTheBoardRejectsAndEndsNotAfterStarts) {
-    EXPECT_THAT(check({"xx,10:30:00,A", "10:30:00,,B", "11:00:00,11:00:00,C",
-                       "12:00:00,11:30:00,D"}),
-                ElementsAre(finding(1, Severity::Error, "start 'xx' is no time"),
-                            finding(2, Severity::Error, "end '' is no time"),
-                            finding(3, Severity::Error, "not after its start"),
-                            finding(4, Severity::Error, "not after its start")));
+    EXPECT_THAT(
+        check({"xx,10:30:00,A", "10:30:00,,B", "11:00:00,11:00:00,C", "12:00:00,11:30:00,D"}),
+        ElementsAre(finding(1, Severity::Error, "start 'xx' is no time"),
+                    finding(2, Severity::Error, "end '' is no time"),
+                    finding(3, Severity::Error, "not after its start"),
+                    finding(4, Severity::Error, "not after its start")));
 }
 
 TEST(CheckSchedule, ReportsCutsAndSplitCharacters) {
@@ -77,8 +77,10 @@ TEST(CheckNulByte, NamesItsOffsetAndCountsTheLinesItHides) {
         std::size_t line;
         const char* words;
     } cases[] = {
-        {"a\r\nb\0c\r\nd\r\ne"sv, 2, "NUL byte at offset 4: the board reads no further; 2 more lines after it are ignored"},
-        {"a\n\0b\nc\n"sv, 2, "offset 2: the board reads no further; 1 more line after it is ignored"},
+        {"a\r\nb\0c\r\nd\r\ne"sv, 2,
+         "NUL byte at offset 4: the board reads no further; 2 more lines after it are ignored"},
+        {"a\n\0b\nc\n"sv, 2,
+         "offset 2: the board reads no further; 1 more line after it is ignored"},
         {"\0"sv, 1, "offset 0: the board reads no further; 0 more lines"},
         {"a\r\0\r\n\r\n"sv, 2, "offset 2: the board reads no further; 1 more line after"},
         {"a\0b\0c\nd"sv, 1, "offset 1: the board reads no further; 1 more line after"},

@@ -1,16 +1,15 @@
 #include "engine/schedule.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/text_file.h"
-#include "support/temp_folder.h"
 #include "support/cp932_bytes.h"
+#include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -65,8 +64,10 @@ TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
     ASSERT_TRUE(race);
     EXPECT_EQ(race->title.size(), kTitleLength);
     EXPECT_EQ(race->title.bytes(), lines[0].substr(16, 40));
-    EXPECT_EQ(static_cast<unsigned char>(race->title.bytes().back()), 0x95);  // a lead byte left alone
-    EXPECT_EQ(fromCp932(race->title), QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
+    EXPECT_EQ(static_cast<unsigned char>(race->title.bytes().back()),
+              0x95);  // a lead byte left alone
+    EXPECT_EQ(fromCp932(race->title),
+              QString::fromUtf8("a") + QString::fromUtf8("表").repeated(19));
 }
 
 TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
@@ -102,7 +103,8 @@ TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
     folder.write("RInfo.txt", std::string(kScheduleLimits.maxBytes + 10, 'x'));
     EXPECT_TRUE(readScheduleLines(dataDir).cut);
     EXPECT_TRUE(readScheduleLines(dataDir).lines.empty());
-    EXPECT_NE(scheduleCutMessage(dataDir).view().find(schedulePath(dataDir).view()), std::string::npos);
+    EXPECT_NE(scheduleCutMessage(dataDir).view().find(schedulePath(dataDir).view()),
+              std::string::npos);
 }
 
 TEST(ReadScheduleLines, AScheduleThatIsNoFileIsNotConnected) {

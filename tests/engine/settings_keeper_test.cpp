@@ -1,9 +1,8 @@
 // The save at close keeps what was deployed while the board ran, and the
 // load brings the clock size into range.
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -11,8 +10,8 @@
 
 #include "engine/board_settings.h"
 #include "platform/codepage.h"
-#include "support/temp_folder.h"
 #include "support/cp932_bytes.h"
+#include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -23,8 +22,9 @@ namespace fs = std::filesystem;
 
 const std::string kAllSevenDefaults =
     "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
-    cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
-                "Size=100\r\nColor=15429970\r\n");
+    cp932Bytes(
+        "Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
+        "Size=100\r\nColor=15429970\r\n");
 
 // One run of the board: the file at start (nothing: missing), what the
 // operator changed through the menus, the file on disk at close, and the
@@ -34,7 +34,7 @@ struct BoardRun {
     std::optional<std::string> atStart;
     std::optional<std::string> atClose;
     std::string expected;
-    int operatorSize = 0;         // the font dialog's size, 0: not used
+    int operatorSize = 0;                // the font dialog's size, 0: not used
     const char* operatorLogo = nullptr;  // the picture menu's choice
 };
 
@@ -43,17 +43,16 @@ const BoardRun kRuns[] = {
      "[Env]\r\nDataDir=D:\\a\r\n[Font]\r\nSize=80\r\n",
      "[Env]\r\nDataDir=E:\\b\r\n[Font]\r\nSize=80\r\n",
      "[Env]\r\nDataDir=E:\\b\r\nLogo=on\r\n" +
-         cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n[Font]\r\nSize=80\r\nFont=ＭＳ Ｐ明朝\r\n") +
+         cp932Bytes(
+             "Setuzoku=未接続\r\nTaiki=待機中\r\n[Font]\r\nSize=80\r\nFont=ＭＳ Ｐ明朝\r\n") +
          "Color=15429970\r\n"},
-    {"a key the operator changed wins over the disk",
-     "[Font]\r\nSize=80\r\n[Env]\r\nLogo=on\r\n",
+    {"a key the operator changed wins over the disk", "[Font]\r\nSize=80\r\n[Env]\r\nLogo=on\r\n",
      "[Font]\r\nSize=50\r\n[Env]\r\nLogo=off\r\n",
      "[Font]\r\nSize=72\r\n" + cp932Bytes("Font=ＭＳ Ｐ明朝\r\n") + "Color=15429970\r\n" +
          "[Env]\r\nLogo=/srv/logo.bmp\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\n" +
          cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n"),
      72, "/srv/logo.bmp"},
-    {"a key removed on disk stays removed",
-     "[Env]\r\nDataDir=D:\\a\r\nTaiki=wait\r\n",
+    {"a key removed on disk stays removed", "[Env]\r\nDataDir=D:\\a\r\nTaiki=wait\r\n",
      "[Env]\r\nDataDir=D:\\a\r\n",
      "[Env]\r\nDataDir=D:\\a\r\nLogo=on\r\n" + cp932Bytes("Setuzoku=未接続\r\n") +
          "\r\n[Font]\r\n" + cp932Bytes("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
@@ -64,31 +63,29 @@ const BoardRun kRuns[] = {
      "DataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=on\r\n" +
          cp932Bytes("Setuzoku=未接続\r\n") + "[Other]\r\nK=v\r\n\r\n[Font]\r\n" +
          cp932Bytes("Font=ＭＳ Ｐ明朝\r\n") + "Size=100\r\nColor=15429970\r\n"},
-    {"a file deployed during the run is kept whole",
-     std::nullopt,
-     "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n",
-     "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n"},
-    {"a file deployed during the run takes only the operator's change",
-     std::nullopt,
-     "[Env]\r\nDataDir=D:\\race\r\n",
-     "[Env]\r\nDataDir=D:\\race\r\nLogo=off\r\n",
-     0, "off"},
-    {"a file missing at start and at close gets all seven keys",
-     std::nullopt, std::nullopt, kAllSevenDefaults},
-    {"a file gone during the run is written whole again",
-     "[Env]\r\nLogo=off\r\n", std::nullopt,
+    {"a file deployed during the run is kept whole", std::nullopt,
+     "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n", "; deployed\r\n[Env]\r\nDataDir=D:\\race\r\n"},
+    {"a file deployed during the run takes only the operator's change", std::nullopt,
+     "[Env]\r\nDataDir=D:\\race\r\n", "[Env]\r\nDataDir=D:\\race\r\nLogo=off\r\n", 0, "off"},
+    {"a file missing at start and at close gets all seven keys", std::nullopt, std::nullopt,
+     kAllSevenDefaults},
+    {"a file gone during the run is written whole again", "[Env]\r\nLogo=off\r\n", std::nullopt,
      "[Env]\r\nDataDir=C:\\Program Files\\Norvek\\Pelm\r\nLogo=off\r\n" +
          cp932Bytes("Setuzoku=未接続\r\nTaiki=待機中\r\n\r\n[Font]\r\nFont=ＭＳ Ｐ明朝\r\n"
-                     "Size=100\r\nColor=15429970\r\n")},
+                    "Size=100\r\nColor=15429970\r\n")},
 };
 
-void PrintTo(const BoardRun& run, std::ostream* out) { *out << run.name; }
+void PrintTo(const BoardRun& run, std::ostream* out) {
+    *out << run.name;
+}
 
 class SettingsKeeperRun : public ::testing::TestWithParam<BoardRun> {
 protected:
     void place(const std::optional<std::string>& text) const {
-        if (text) folder.write("PelmDp.ini", *text);
-        else fs::remove(folder.path() / "PelmDp.ini");
+        if (text)
+            folder.write("PelmDp.ini", *text);
+        else
+            fs::remove(folder.path() / "PelmDp.ini");
     }
     std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
 
@@ -145,9 +142,9 @@ TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
         int size;
         bool warned;
     } cases[] = {
-        {"1", 1, false},     {"500", 500, false},        {"abc", 100, false},
-        {"0", 1, true},      {"-120", 1, true},          {"-2147483648", 1, true},
-        {"501", 500, true},  {"0x7FFFFFFF", 500, true},  {"0x80000000", 1, true},
+        {"1", 1, false},    {"500", 500, false},       {"abc", 100, false},
+        {"0", 1, true},     {"-120", 1, true},         {"-2147483648", 1, true},
+        {"501", 500, true}, {"0x7FFFFFFF", 500, true}, {"0x80000000", 1, true},
     };
     testing::TempFolder folder;
     for (const auto& test : cases) {

@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& line : lines) {
         if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) std::abort();
         auto race = pelm::cutRaceEntry(line, fields);
-        if (race && (race->start.size() > pelm::kStartLength || race->end.size() > pelm::kEndLength ||
-                     race->title.size() > pelm::kTitleLength))
+        if (race &&
+            (race->start.size() > pelm::kStartLength || race->end.size() > pelm::kEndLength ||
+             race->title.size() > pelm::kTitleLength))
             std::abort();
         if (race.has_value() != (fields.size() >= 3)) std::abort();
     }

@@ -16,9 +16,13 @@ namespace {
 // The compiler keeps the two encodings apart: a UTF-8 std::string never
 // becomes CP932 unnoticed, and the two never join.
 template <typename A, typename B>
-concept Joinable = requires(A a, B b) { a + b; };
+concept Joinable = requires(A a, B b) {
+    a + b;
+};
 template <typename A, typename B>
-concept Appendable = requires(A& a, B b) { a += b; };
+concept Appendable = requires(A& a, B b) {
+    a += b;
+};
 
 static_assert(!std::is_convertible_v<std::string, Cp932>);
 static_assert(!std::is_convertible_v<const char*, Cp932>);
@@ -38,7 +42,9 @@ static_assert(!std::is_constructible_v<Error, const char*>);
 // An ASCII literal is checked while compiling; a literal with any byte
 // above 0x7F is refused, since UTF-8 and CP932 differ there.
 template <typename Text>
-concept AsciiOnly = requires(Text text) { cp932Ascii(text); };
+concept AsciiOnly = requires(Text text) {
+    cp932Ascii(text);
+};
 static_assert(AsciiOnly<const char (&)[4]>);
 static_assert(!AsciiOnly<std::string>);
 static_assert(!AsciiOnly<const char*>);

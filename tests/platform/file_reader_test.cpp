@@ -4,12 +4,11 @@
 #include "platform/file_reader.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
@@ -77,7 +76,8 @@ TEST_F(NoRegularFile, IsUnreadableAtOnceWhateverStandsInItsPlace) {
             EXPECT_THROW(readLines(path), Error) << path;
             EXPECT_THROW(readFileStart(path, 100), Error) << path;
             EXPECT_FALSE(IniFile::loadForUpdate(path).has_value()) << path;
-        })) << path << " blocked the reader";
+        })) << path
+            << " blocked the reader";
     }
 }
 

@@ -24,7 +24,8 @@ TEST(FolderLock, RefusesASecondHolderNamesTheFirstAndPassesOnWhenReleased) {
     EXPECT_EQ(first->path(), path + "/pelm-board.lock");
 
     LockHolder holder;
-    EXPECT_FALSE(FolderLock::tryTake(path, &holder)) << "a second open file of the same process too";
+    EXPECT_FALSE(FolderLock::tryTake(path, &holder))
+        << "a second open file of the same process too";
     EXPECT_EQ(holder.pid, static_cast<long>(getpid()));
     EXPECT_EQ(holder.host, QSysInfo::machineHostName().toStdString());
 
@@ -34,7 +35,8 @@ TEST(FolderLock, RefusesASecondHolderNamesTheFirstAndPassesOnWhenReleased) {
 
     { FolderLock gone = std::move(moved); }
     EXPECT_TRUE(FolderLock::tryTake(path)) << "released with its last owner";
-    EXPECT_TRUE(std::filesystem::exists(path + "/pelm-board.lock")) << "the file stays for the next";
+    EXPECT_TRUE(std::filesystem::exists(path + "/pelm-board.lock"))
+        << "the file stays for the next";
 }
 
 TEST(FolderLock, AFolderThatCannotHoldTheFileIsAnErrorNamingIt) {

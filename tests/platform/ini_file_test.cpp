@@ -9,9 +9,9 @@
 #include <random>
 
 #include "platform/codepage.h"
+#include "support/cp932_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 

@@ -5,9 +5,9 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "support/cp932_bytes.h"
 #include "support/error_message.h"
 #include "support/temp_folder.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -53,8 +53,11 @@ TEST(SplitLinesWithin, CutsAtALineBoundaryAndSaysSo) {
         {"one line longer than the limit", "aaaaaaaa\nb", {4, 9}, {}, true},
         {"too many lines", "a\nb\nc\n", {100, 2}, {"a", "b"}, true},
         {"exactly as many lines as allowed", "a\nb\n", {100, 2}, {"a", "b"}, false},
-        {"a NUL before the limit ends the text uncut", std::string_view("a\n\0bbbbbbbbbbbb", 15),
-         {4, 9}, {"a"}, false},
+        {"a NUL before the limit ends the text uncut",
+         std::string_view("a\n\0bbbbbbbbbbbb", 15),
+         {4, 9},
+         {"a"},
+         false},
         {"empty text", "", {0, 0}, {}, false},
     };
     for (const Case& test : cases) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "support/time_of_day.h"
 #include "support/cp932_bytes.h"
+#include "support/time_of_day.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -15,8 +15,12 @@ using namespace std::chrono_literals;
 
 using testing::at;
 
-LocaleTime japanese() { return LocaleTime::fromLocale(QLocale("ja_JP")); }
-LocaleTime american() { return LocaleTime::fromLocale(QLocale("en_US")); }
+LocaleTime japanese() {
+    return LocaleTime::fromLocale(QLocale("ja_JP"));
+}
+LocaleTime american() {
+    return LocaleTime::fromLocale(QLocale("en_US"));
+}
 
 TEST(LocaleTime, ReadsThePiecesOfTheLocale) {
     LocaleTime ja = japanese();
@@ -40,7 +44,8 @@ TEST(FormatTimeOfDay, WritesTheLongTimeFormatOfEachLocale) {
     EXPECT_EQ(formatTimeOfDay(at(21, 5, 7), american()).bytes(), "9:05:07 PM");
     EXPECT_EQ(formatTimeOfDay(at(0, 30, 0), american()).bytes(), "12:30:00 AM");
     EXPECT_EQ(formatTimeOfDay(at(12, 0, 0), american()).bytes(), "12:00:00 PM");
-    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7), LocaleTime::fromLocale(QLocale::c())).bytes(), "09:05:07");
+    EXPECT_EQ(formatTimeOfDay(at(9, 5, 7), LocaleTime::fromLocale(QLocale::c())).bytes(),
+              "09:05:07");
 }
 
 TEST(FormatTimeOfDay, FallsBackToTwelveHoursWithLowerCaseWords) {
@@ -56,7 +61,9 @@ struct ParseCase {
     std::optional<TimeOfDay> expected;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
 
 class ParseTimeOfDay : public ::testing::TestWithParam<ParseCase> {};
 
@@ -74,15 +81,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"9:5", at(9, 5, 0)}, ParseCase{"  9:05", at(9, 5, 0)},
                       ParseCase{"9 : 05 : 07 ", at(9, 5, 7)},
                       ParseCase{"9:05:07.999", at(9, 5, 7, 999)},
-                      ParseCase{"9:05:07.1000", std::nullopt},
-                      ParseCase{"9:05:07.", std::nullopt}, ParseCase{"\t9:05", std::nullopt},
-                      ParseCase{"9:05\t", std::nullopt}, ParseCase{"9:05:07x", std::nullopt},
-                      ParseCase{"9:05:07:01", std::nullopt}, ParseCase{"", std::nullopt},
-                      ParseCase{"   ", std::nullopt}, ParseCase{"xx", std::nullopt},
-                      ParseCase{"-1:00", std::nullopt}, ParseCase{"12:00 AM", at(0, 0, 0)},
-                      ParseCase{"12:00 PM", at(12, 0, 0)}, ParseCase{"1:30 pm", at(13, 30, 0)},
-                      ParseCase{"am 11:00", at(11, 0, 0)}, ParseCase{"0:00 AM", std::nullopt},
-                      ParseCase{"13:00 PM", std::nullopt}, ParseCase{"AM 1:00 PM", std::nullopt},
+                      ParseCase{"9:05:07.1000", std::nullopt}, ParseCase{"9:05:07.", std::nullopt},
+                      ParseCase{"\t9:05", std::nullopt}, ParseCase{"9:05\t", std::nullopt},
+                      ParseCase{"9:05:07x", std::nullopt}, ParseCase{"9:05:07:01", std::nullopt},
+                      ParseCase{"", std::nullopt}, ParseCase{"   ", std::nullopt},
+                      ParseCase{"xx", std::nullopt}, ParseCase{"-1:00", std::nullopt},
+                      ParseCase{"12:00 AM", at(0, 0, 0)}, ParseCase{"12:00 PM", at(12, 0, 0)},
+                      ParseCase{"1:30 pm", at(13, 30, 0)}, ParseCase{"am 11:00", at(11, 0, 0)},
+                      ParseCase{"0:00 AM", std::nullopt}, ParseCase{"13:00 PM", std::nullopt},
+                      ParseCase{"AM 1:00 PM", std::nullopt},
                       ParseCase{"10:00:00.000", at(10, 0, 0)}, ParseCase{"12345", std::nullopt}));
 
 TEST(ParseTimeOfDay, KnowsTheRegionalWordsAndDecimalSeparator) {
@@ -93,7 +100,8 @@ TEST(ParseTimeOfDay, KnowsTheRegionalWordsAndDecimalSeparator) {
     EXPECT_EQ(parseTimeOfDay("9:05:07.5", german), std::nullopt);
     // What the clock writes, the conversion reads back, in every locale.
     for (const LocaleTime& locale : {japanese(), american(), german, LocaleTime{}}) {
-        EXPECT_EQ(parseTimeOfDay(formatTimeOfDay(at(21, 5, 7), locale).view(), locale), at(21, 5, 7));
+        EXPECT_EQ(parseTimeOfDay(formatTimeOfDay(at(21, 5, 7), locale).view(), locale),
+                  at(21, 5, 7));
     }
 }
 

@@ -15,8 +15,8 @@
 #include "sqlengine/database.h"
 #include "sqlengine/query.h"
 #include "sqlengine/table_file.h"
-#include "support/temp_folder.h"
 #include "support/cp932_bytes.h"
+#include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
 

@@ -129,7 +129,8 @@ TEST_F(OpenTest, AReadOnlyTableFileIsNamedAtTheFirstChange) {
         query.addLine("select * from races");
         query.open();  // reading still works
         std::string message = runError(*database, "insert into races.db (start) values ('9:00')");
-        if (message != expected) std::fprintf(stderr, "got: %s\n", cp932ToUtf8(Cp932(message)).c_str());
+        if (message != expected)
+            std::fprintf(stderr, "got: %s\n", cp932ToUtf8(Cp932(message)).c_str());
         std::exit(message == expected ? 0 : 1);
     };
     EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "");

@@ -18,7 +18,9 @@ struct Lifted {
     std::vector<std::string> values;
 };
 
-void PrintTo(const Lifted& lifted, std::ostream* out) { *out << lifted.name; }
+void PrintTo(const Lifted& lifted, std::ostream* out) {
+    *out << lifted.name;
+}
 
 class LiftingValues : public ::testing::TestWithParam<Lifted> {};
 
@@ -34,28 +36,41 @@ TEST_P(LiftingValues, TakesOutOnlyValues) {
 INSTANTIATE_TEST_SUITE_P(
     StatementReuse, LiftingValues,
     ::testing::Values(
-        Lifted{"DoubledQuotes", "INSERT INTO t (a,b)values(\r\n'O''Brien',\r\n'-')\r\n",
-               "INSERT INTO t (a,b)values(\r\n?,\r\n?)\r\n", {"O'Brien", "-"}},
+        Lifted{"DoubledQuotes",
+               "INSERT INTO t (a,b)values(\r\n'O''Brien',\r\n'-')\r\n",
+               "INSERT INTO t (a,b)values(\r\n?,\r\n?)\r\n",
+               {"O'Brien", "-"}},
         Lifted{"EmptyValue", "delete from t where a=''", "delete from t where a=?", {""}},
         Lifted{"Cp932Bytes", "update t set a='\x83\x41\x5c'", "update t set a=?", {"\x83\x41\x5c"}},
         Lifted{"QuotesInsideNamesAndComments",
                "/* it's */ insert into \"o'k\" values('v') -- don't\n",
-               "/* it's */ insert into \"o'k\" values(?) -- don't\n", {"v"}},
-        Lifted{"BracketAndBacktickNames", "replace into [a'b] (`c'd`) values ('e')",
-               "replace into [a'b] (`c'd`) values (?)", {"e"}},
-        Lifted{"BlobsStay", "insert into t values (x'41', X'42', 'c')",
-               "insert into t values (x'41', X'42', ?)", {"c"}},
-        Lifted{"ANameEndingInX", "insert into t values (max'a')", "insert into t values (max?)",
+               "/* it's */ insert into \"o'k\" values(?) -- don't\n",
+               {"v"}},
+        Lifted{"BracketAndBacktickNames",
+               "replace into [a'b] (`c'd`) values ('e')",
+               "replace into [a'b] (`c'd`) values (?)",
+               {"e"}},
+        Lifted{"BlobsStay",
+               "insert into t values (x'41', X'42', 'c')",
+               "insert into t values (x'41', X'42', ?)",
+               {"c"}},
+        Lifted{"ANameEndingInX",
+               "insert into t values (max'a')",
+               "insert into t values (max?)",
                {"a"}},
-        Lifted{"UnclosedQuoteLeftToTheEngine", "insert into t values ('a', 'b",
-               "insert into t values (?, 'b", {"a"}},
+        Lifted{"UnclosedQuoteLeftToTheEngine",
+               "insert into t values ('a', 'b",
+               "insert into t values (?, 'b",
+               {"a"}},
         Lifted{"ASelection", "select 'a' from t", std::nullopt, {}},
         Lifted{"ATableDefinition", "create table t (a default 'x')", std::nullopt, {}},
         Lifted{"APragma", "PRAGMA journal_mode='wal'", std::nullopt, {}},
         Lifted{"APositionalParameter", "insert into t values (?, 'a')", std::nullopt, {}},
         Lifted{"ANamedParameter", "insert into t values (:v, 'a')", std::nullopt, {}},
-        Lifted{"AColonInsideAValue", "insert into t values ('10:00:00')",
-               "insert into t values (?)", {"10:00:00"}}),
+        Lifted{"AColonInsideAValue",
+               "insert into t values ('10:00:00')",
+               "insert into t values (?)",
+               {"10:00:00"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The statements of a story run on two databases: one through the engine's
@@ -65,7 +80,9 @@ struct Story {
     std::vector<std::string> statements;
 };
 
-void PrintTo(const Story& story, std::ostream* out) { *out << story.name; }
+void PrintTo(const Story& story, std::ostream* out) {
+    *out << story.name;
+}
 
 class ReuseChangesNothing : public ::testing::TestWithParam<Story> {
 protected:
@@ -84,8 +101,11 @@ protected:
     }
 
     static std::vector<ResultSet::Row> rows(Database& database) {
-        return Statement(database, "select rowid, start, typeof(start), title, typeof(title) "
-                                   "from races").readAll().rows;
+        return Statement(database,
+                         "select rowid, start, typeof(start), title, typeof(title) "
+                         "from races")
+            .readAll()
+            .rows;
     }
 };
 
@@ -115,10 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
         Story{"NumbersAndBlobsBesideTexts",
               {"insert into races (start, title) values ('10:00:00', 12)",
                "insert into races (start, title) values ('10:00:00', x'4142')"}},
-        Story{"AQuotedTableName",
-              {"insert into 'races' (start, title) values ('10:00:00', 'A')"}},
-        Story{"AQuotedColumnName",
-              {"insert into races ('start', title) values ('10:00:00', 'A')"}},
+        Story{"AQuotedTableName", {"insert into 'races' (start, title) values ('10:00:00', 'A')"}},
+        Story{"AQuotedColumnName", {"insert into races ('start', title) values ('10:00:00', 'A')"}},
         Story{"TwoStatementsInOneText",
               {"insert into races (start) values ('10:00:00'); delete from races"}},
         Story{"ANoSuchTable", {"insert into nowhere (a) values ('x')"}},

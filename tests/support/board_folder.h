@@ -10,12 +10,12 @@
 #include <string>
 
 #include "engine/board_connection.h"
+#include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
-#include "engine/race_table_file.h"
 #include "sqlengine/table_file.h"
-#include "support/temp_folder.h"
 #include "support/cp932_bytes.h"
+#include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -26,7 +26,8 @@ public:
     BoardFolder() : previous_(std::filesystem::current_path()) {
         std::filesystem::create_directory(root_.path() / "data");
         createRaceTableFile(dataPath());
-        root_.write("dbengine.ini", "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + dataPath() + "\r\n");
+        root_.write("dbengine.ini",
+                    "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + dataPath() + "\r\n");
         std::filesystem::current_path(root_.path());
     }
     ~BoardFolder() { std::filesystem::current_path(previous_); }
@@ -42,9 +43,7 @@ public:
     void removeNotice() const { std::filesystem::remove(root_.path() / "data/RInfomem.txt"); }
 
     /// The board's connection: the alias with its three parameter lines.
-    std::unique_ptr<Database> connect() const {
-        return connectBoardDatabase(dataDir());
-    }
+    std::unique_ptr<Database> connect() const { return connectBoardDatabase(dataDir()); }
 
 private:
     TempFolder root_;

@@ -9,9 +9,13 @@
 
 namespace pelm::testing {
 
-inline std::string cp932Bytes(std::string_view utf8) { return utf8ToCp932(utf8).bytes(); }
+inline std::string cp932Bytes(std::string_view utf8) {
+    return utf8ToCp932(utf8).bytes();
+}
 
 /// The UTF-8 of CP932 bytes, for a readable failure message.
-inline std::string utf8Of(std::string bytes) { return cp932ToUtf8(Cp932(std::move(bytes))); }
+inline std::string utf8Of(std::string bytes) {
+    return cp932ToUtf8(Cp932(std::move(bytes)));
+}
 
 }  // namespace pelm::testing

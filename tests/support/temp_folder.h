@@ -11,7 +11,8 @@ namespace pelm::testing {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pelm-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "pelm-test-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
     }
     ~TempFolder() {

@@ -15,9 +15,9 @@
 #include "engine/clock.h"
 #include "platform/codepage.h"
 #include "support/board_folder.h"
+#include "support/cp932_bytes.h"
 #include "support/time_of_day.h"
 #include "ui/Umain.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 

@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "board_fixture.h"
+#include "support/cp932_bytes.h"
 #include "ui/clock_font.h"
 #include "ui/color_ref.h"
 #include "ui/logo_pictures.h"
-#include "support/cp932_bytes.h"
 
 using pelm::testing::cp932Bytes;
 

@@ -44,7 +44,8 @@ TEST(ClockFont, APixelSizedFontIsKeptInPoints) {
 TEST(ClockFont, AJapaneseFaceIsKeptInCp932) {
     BoardSettings settings;
     keepClockFont(settings, QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12), QColor(0, 0, 0));
-    EXPECT_EQ(settings.font.bytes(), "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e");
+    EXPECT_EQ(settings.font.bytes(),
+              "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e");
 }
 
 TEST(ClockFont, TheLabelGrowsFromItsTopLeft) {

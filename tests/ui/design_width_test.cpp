@@ -1,6 +1,6 @@
 // Japanese at its design width: kanji keep the full width of their pixel
-// size (the proportional faces' kana are narrower by design), while digits and Latin letters are narrow enough that times
-// fit the columns and the clock its place.
+// size (the proportional faces' kana are narrower by design), while digits and Latin letters are
+// narrow enough that times fit the columns and the clock its place.
 
 #include <QFontMetricsF>
 
@@ -16,11 +16,10 @@ TEST(DesignWidth, KanjiKeepTheirFullWidth) {
         layout::FontSpec font;
         const char* text;
     };
-    for (const Case& c : {Case{layout::kCellFont, "全日本湾岸選手権大会記念競走決勝戦第一組"},
-                          Case{layout::kNoticeFont, "本日晴天"},
-                          Case{layout::kRowLabelFont, "次"},
-                          Case{layout::kEd1Font, "記念競走"},
-                          Case{{layout::kMincho, 133}, "未接続"}}) {
+    for (const Case& c :
+         {Case{layout::kCellFont, "全日本湾岸選手権大会記念競走決勝戦第一組"},
+          Case{layout::kNoticeFont, "本日晴天"}, Case{layout::kRowLabelFont, "次"},
+          Case{layout::kEd1Font, "記念競走"}, Case{{layout::kMincho, 133}, "未接続"}}) {
         const QString text = QString::fromUtf8(c.text);
         const qreal each = QFontMetricsF(boardFont(c.font)).horizontalAdvance(text) / text.size();
         EXPECT_NEAR(each, c.font.pixels, 2) << c.text << " at " << c.font.pixels;

@@ -6,8 +6,8 @@
 
 #include "board_fixture.h"
 #include "engine/error_text.h"
-#include "ui/fonts.h"
 #include "support/cp932_bytes.h"
+#include "ui/fonts.h"
 
 using pelm::testing::cp932Bytes;
 

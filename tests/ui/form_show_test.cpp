@@ -127,7 +127,6 @@ TEST_F(FormClose, BySignalEndsEvenWhenTheSettingsCannotBeSaved) {
     EXPECT_TRUE(openBoxes().isEmpty()) << "nobody is there to answer a box";
 }
 
-
 TEST_F(FormClose, UnwritableSettingsKeepTheWindowOpenUntilTheyCanBeSaved) {
     writeSettings("Logo=off\r\n");
     TForm1& board = showBoard();

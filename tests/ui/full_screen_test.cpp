@@ -4,13 +4,14 @@
 // clock's colour) are found where the scale puts them; the built-in logos
 // are drawn again at that scale, a loaded picture is not.
 
+#include "ui/full_screen.h"
+
 #include <QImage>
 #include <QLabel>
 #include <cmath>
 #include <functional>
 
 #include "board_fixture.h"
-#include "ui/full_screen.h"
 #include "ui/layout.h"
 #include "ui/logo_pictures.h"
 
@@ -98,7 +99,8 @@ protected:
 TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
     for (const QSize screen : {QSize(1920, 1080), QSize(1280, 720), QSize(1005, 679)}) {
         const QImage shot = showAt(screen);
-        const std::string size = std::to_string(screen.width()) + "x" + std::to_string(screen.height());
+        const std::string size =
+            std::to_string(screen.width()) + "x" + std::to_string(screen.height());
         ASSERT_EQ(shot.size(), screen) << size;
 
         const qreal expected = std::min(screen.width() / 1005.0, screen.height() / 679.0);
@@ -120,8 +122,8 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
             const int line = 186 + 48 * row;
             EXPECT_GT(countPixels(shot, lineOnScreen(line, 475, 483), isSilver), 0)
                 << size << " row " << row;
-            EXPECT_EQ(countPixels(shot, onScreen(QRectF(475, line - 24, 8, 1)), std::not_fn(isBlack)),
-                      0)
+            EXPECT_EQ(
+                countPixels(shot, onScreen(QRectF(475, line - 24, 8, 1)), std::not_fn(isBlack)), 0)
                 << size << " row " << row;
         }
         // The first row's start time in yellow, inside its cell.

@@ -120,35 +120,35 @@ void BoardRunner::connect() {
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
 }
 
-// Taken before the table is healed or opened, so two boards never rebuild
-// one table file. A folder that cannot be used is left to the open, which
-// says why (the not-connected state).
-void BoardRunner::holdTableFolder() {
-    if (use_ != TableUse::Held) return;
-    std::string folder;
+// The native table folder this board holds and heals: none for a private
+// runner, nor when the folder cannot be used (the open then says why).
+std::optional<std::string> BoardRunner::ownTableFolder() const {
+    if (use_ != TableUse::Held) return std::nullopt;
     try {
-        folder = usableFolder(settings_.raceTableFolder().view());
+        return usableFolder(settings_.raceTableFolder().view());
     } catch (const Error&) {
-        return;
+        return std::nullopt;
     }
+}
+
+// Taken before the table is healed or opened, so two boards never rebuild
+// one table file.
+void BoardRunner::holdTableFolder() {
+    const std::optional<std::string> folder = ownTableFolder();
+    if (!folder) return;
     LockHolder holder;
-    lock_ = FolderLock::tryTake(folder, &holder);
+    lock_ = FolderLock::tryTake(*folder, &holder);
     if (!lock_) throw TableHeldElsewhere(settings_.raceTableFolder(), holder);
 }
 
 // Checked before connecting: a file that is no database fails the open
-// itself. A folder that cannot be used is left to the open, which says why.
+// itself.
 void BoardRunner::healRaceTable() {
-    if (use_ != TableUse::Held) return;
-    std::string folder;
-    try {
-        folder = usableFolder(settings_.raceTableFolder().view());
-    } catch (const Error&) {
-        return;
-    }
-    const std::optional<std::string> damage = raceTableFileDamage(folder);
+    const std::optional<std::string> folder = ownTableFolder();
+    if (!folder) return;
+    const std::optional<std::string> damage = raceTableFileDamage(*folder);
     if (!damage) return;
-    const std::string aside = replaceDamagedRaceTableFile(folder);
+    const std::string aside = replaceDamagedRaceTableFile(*folder);
     events_.tableReplaced(Cp932(*damage), aside);
 }
 

@@ -87,6 +87,7 @@ private:
     void connect();
     void holdTableFolder();
     void healRaceTable();
+    std::optional<std::string> ownTableFolder() const;
     void failStart(const Cp932& message, bool connection);
     void stop();
 

@@ -74,39 +74,34 @@ std::string withoutFolder(std::string text, const std::string& folder) {
 
 class Side {
 public:
-    explicit Side(bool shortcuts) {
-        settings_.dataDir = Cp932(folder_.dataDir());
-        database_ = folder_.connect();
-        cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
-        cycle_->setAlwaysRebuild(!shortcuts);
-    }
+    explicit Side(bool shortcuts) { parts_.cycle->setAlwaysRebuild(!shortcuts); }
 
     Seen run(const Step& step) {
-        if (step.schedule) folder_.writeSchedule(*step.schedule);
-        if (step.notice) folder_.writeNotice(*step.notice);
-        clock_.set(step.clock);
+        if (step.schedule) parts_.folder.writeSchedule(*step.schedule);
+        if (step.notice) parts_.folder.writeNotice(*step.notice);
+        parts_.clock.set(step.clock);
         apply(step.change);
         Seen seen;
         try {
-            const RefreshOutcome outcome = cycle_->refresh();
+            const RefreshOutcome outcome = parts_.cycle->refresh();
             seen.result = "state " + std::to_string(static_cast<int>(outcome.state));
             if (outcome.problem)
-                seen.problem = withoutFolder(outcome.problem->bytes(), folder_.dataDir());
+                seen.problem = withoutFolder(outcome.problem->bytes(), parts_.folder.dataDir());
         } catch (const Error& error) {
-            seen.result = withoutFolder(error.what(), folder_.dataPath());
+            seen.result = withoutFolder(error.what(), parts_.folder.dataPath());
         }
-        seen.clock = board_.clockText.bytes();
-        seen.previous = board_.previousRace.bytes();
-        seen.notice = board_.notice.bytes();
-        seen.curtain = board_.curtainVisible;
-        seen.noticeShown = board_.notice_shown;
-        seen.upperHeight = board_.upper_height;
-        if (board_.upcoming) seen.upcoming = board_.upcoming->rows;
+        seen.clock = parts_.board.clockText.bytes();
+        seen.previous = parts_.board.previousRace.bytes();
+        seen.notice = parts_.board.notice.bytes();
+        seen.curtain = parts_.board.curtainVisible;
+        seen.noticeShown = parts_.board.notice_shown;
+        seen.upperHeight = parts_.board.upper_height;
+        if (parts_.board.upcoming) seen.upcoming = parts_.board.upcoming->rows;
         seen.table = tableRows();
         return seen;
     }
 
-    std::uint64_t rebuilds() const { return cycle_->rebuilds(); }
+    std::uint64_t rebuilds() const { return parts_.cycle->rebuilds(); }
 
 private:
     void apply(Change change) {
@@ -120,19 +115,20 @@ private:
             case Change::ForeignEmptying:
                 return foreignStatement("delete from rmenutxt");
             case Change::SameBytesNewFile: {
-                const std::string bytes = folder_.root().read("data/RInfo.txt");
-                folder_.root().write("data/RInfo.new", bytes);
-                std::filesystem::rename(folder_.root() / "data/RInfo.new",
-                                        folder_.root() / "data/RInfo.txt");
+                const std::string bytes = parts_.folder.root().read("data/RInfo.txt");
+                parts_.folder.root().write("data/RInfo.new", bytes);
+                std::filesystem::rename(parts_.folder.root() / "data/RInfo.new",
+                                        parts_.folder.root() / "data/RInfo.txt");
                 return;
             }
             case Change::ScheduleGone:
-                return folder_.removeSchedule();
+                return parts_.folder.removeSchedule();
             case Change::TableFileReplaced: {
-                const std::filesystem::path aside = folder_.root() / "fresh";
+                const std::filesystem::path aside = parts_.folder.root() / "fresh";
                 std::filesystem::create_directory(aside);
                 createRaceTableFile(aside.string());
-                std::filesystem::rename(aside / "rmenutxt.db", folder_.root() / "data/rmenutxt.db");
+                std::filesystem::rename(aside / "rmenutxt.db",
+                                        parts_.folder.root() / "data/rmenutxt.db");
                 return;
             }
             case Change::DottedLocale: {
@@ -144,7 +140,7 @@ private:
     }
 
     void foreignStatement(const std::string& text) {
-        std::unique_ptr<Database> other = folder_.connect();
+        std::unique_ptr<Database> other = parts_.folder.connect();
         Query query(*other, "foreign");
         query.addLine(text);
         query.execute();
@@ -152,7 +148,7 @@ private:
 
     std::vector<ResultSet::Row> tableRows() {
         try {
-            Query all(*database_, "check");
+            Query all(*parts_.database, "check");
             openWholeTable(all);
             std::vector<ResultSet::Row> rows = all.result()->rows;
             std::sort(rows.begin(), rows.end());
@@ -162,12 +158,7 @@ private:
         }
     }
 
-    BoardFolder folder_;
-    BoardSettings settings_ = BoardSettings::defaults();
-    FixedClock clock_{at(10, 40)};
-    RecordingBoard board_;
-    std::unique_ptr<Database> database_;
-    std::unique_ptr<RefreshCycle> cycle_;
+    testing::HeadlessParts parts_;
 };
 
 struct Story {

@@ -13,9 +13,9 @@
 
 namespace pelm::testing {
 
-class HeadlessBoard : public ::testing::Test {
-protected:
-    HeadlessBoard() {
+/// The pieces of one board without a window, wired together.
+struct HeadlessParts {
+    HeadlessParts() {
         setCurrentLocaleTime(LocaleTime::fromLocale(QLocale("ja_JP")));
         settings.dataDir = Cp932(folder.dataDir());
         database = folder.connect();
@@ -29,5 +29,7 @@ protected:
     std::unique_ptr<Database> database;
     std::unique_ptr<RefreshCycle> cycle;
 };
+
+class HeadlessBoard : public ::testing::Test, protected HeadlessParts {};
 
 }  // namespace pelm::testing

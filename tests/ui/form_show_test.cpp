@@ -57,6 +57,24 @@ TEST_F(FormShow, ConnectionNoticeAnswersEnterAndEscape) {
     }
 }
 
+// A start-up that fails another way takes the place of what was said.
+TEST_F(FormShow, AnotherStartUpFailureReplacesTheConnectionNotice) {
+    writeSettings();
+    const std::string good = folder.root().read("dbengine.ini");
+    folder.root().write("dbengine.ini", "[Other]\r\nDEFAULT DRIVER=PARADOX\r\n");
+    TForm1& board = showBoard();
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(openBoxes().front()->icon(), QMessageBox::NoIcon);
+
+    folder.root().write("dbengine.ini", good);
+    std::filesystem::remove(raceTableFilePath(folder.dataPath()));
+    for (int beat = 0; beat < 4; ++beat) board.Timer1Timer();
+    settle();
+    ASSERT_EQ(openBoxes().size(), 1);
+    EXPECT_EQ(openBoxes().front()->icon(), QMessageBox::Critical);
+    EXPECT_TRUE(openBoxes().front()->text().contains("rmenutxt"));
+}
+
 TEST_F(FormShow, MissingRaceTableIsReportedUntilItIsMade) {
     writeSettings();
     writeSchedule("10:30:00,11:00:00,A\r\n");

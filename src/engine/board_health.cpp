@@ -126,7 +126,8 @@ void BoardHealth::writeIfDue(bool urgent) {
     const QByteArray json = statusJson(snapshot());
     if (!localPath_.isEmpty()) {
         if (replaceFileAtomically(QFile::encodeName(localPath_).toStdString(),
-                                  std::string_view(json.constData(), json.size()))) {
+                                  std::string_view(json.constData(), json.size()),
+                                  Durability::Visible)) {
             localFailures_.cleared();
         } else {
             localFailures_.occurred(

@@ -30,7 +30,8 @@ namespace {
 
 QString writeOnce(const std::string& path, const QByteArray& json) {
     errno = 0;
-    if (replaceFileAtomically(path, std::string_view(json.constData(), json.size()))) return {};
+    const std::string_view bytes(json.constData(), json.size());
+    if (replaceFileAtomically(path, bytes, Durability::Visible)) return {};
     const int error = errno;
     return QStringLiteral("status copy %1 cannot be written: %2")
         .arg(QString::fromStdString(path),

@@ -56,8 +56,8 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool writeDurably(int fd, std::string_view bytes) {
-    bool written = writeAll(fd, bytes) && fsync(fd) == 0;
+bool writeAndClose(int fd, std::string_view bytes, Durability durability) {
+    bool written = writeAll(fd, bytes) && (durability == Durability::Visible || fsync(fd) == 0);
     return close(fd) == 0 && written;
 }
 
@@ -80,18 +80,19 @@ bool isReadOnly(const std::string& target) {
 
 }  // namespace
 
-bool replaceFileAtomically(const std::string& nativePath, std::string_view bytes) {
+bool replaceFileAtomically(const std::string& nativePath, std::string_view bytes,
+                           Durability durability) {
     std::string target = linkTarget(nativePath);
     if (isReadOnly(target)) return false;
     std::string temporary;
     int fd = createTemporary(target, temporary);
     if (fd < 0) return false;
     keepPermissions(fd, target);
-    if (!writeDurably(fd, bytes) || rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!writeAndClose(fd, bytes, durability) || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
-    syncFolder(folderOf(target));
+    if (durability == Durability::Synced) syncFolder(folderOf(target));
     return true;
 }
 

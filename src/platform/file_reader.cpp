@@ -73,19 +73,14 @@ FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes) {
 // Shared by the reader and its thread, so a thread left hanging in a read
 // after its reader is gone still has somewhere to put its answer.
 struct FileReader::State {
-    struct Request {
-        std::string nativePath;
-        std::size_t maxBytes;
-    };
-
     std::chrono::milliseconds wait;
     ReadFunction readFile;
     std::mutex turn;  // held by the one caller whose read is under way
 
     mutable std::mutex mutex;
     std::condition_variable changed;
-    std::optional<Request> request;  // handed over, not yet taken by the thread
-    std::optional<FileBytes> answer;
+    std::optional<std::vector<FileRequest>> request;  // handed over, not yet taken
+    std::optional<std::vector<FileBytes>> answer;
     bool inFlight = false;   // a read was handed over and has not returned
     bool abandoned = false;  // ... and its caller stopped waiting for it
     bool stopping = false;
@@ -95,13 +90,24 @@ struct FileReader::State {
 namespace {
 
 // An exception (no memory for the bytes, say) must not end the thread.
-FileBytes readCaught(const FileReader::ReadFunction& readFile, const std::string& nativePath,
-                     std::size_t maxBytes) {
+FileBytes readCaught(const FileReader::ReadFunction& readFile, const FileRequest& request) {
     try {
-        return readFile(nativePath, maxBytes);
+        return readFile(request.nativePath, request.maxBytes);
     } catch (const std::exception&) {
         return failed(FileBytes::Status::Unreadable);
     }
+}
+
+std::vector<FileBytes> readAll(const FileReader::ReadFunction& readFile,
+                               const std::vector<FileRequest>& requests) {
+    std::vector<FileBytes> answers;
+    answers.reserve(requests.size());
+    for (const FileRequest& request : requests) answers.push_back(readCaught(readFile, request));
+    return answers;
+}
+
+std::vector<FileBytes> allStalled(std::size_t count) {
+    return std::vector<FileBytes>(count, failed(FileBytes::Status::Stalled));
 }
 
 }  // namespace
@@ -127,40 +133,51 @@ FileReader::~FileReader() {
     state_->changed.notify_all();
 }
 
+// Each side wakes the other after letting go of the mutex, so the woken
+// thread does not wake only to wait for it.
 void FileReader::serve(const std::shared_ptr<State>& state) {
     std::unique_lock lock(state->mutex);
     for (;;) {
         state->changed.wait(lock, [&] { return state->request || state->stopping; });
         if (!state->request) return;
-        const State::Request request = std::move(*state->request);
+        const std::vector<FileRequest> requests = std::move(*state->request);
         state->request.reset();
         lock.unlock();
-        FileBytes bytes = readCaught(state->readFile, request.nativePath, request.maxBytes);
+        std::vector<FileBytes> answers = readAll(state->readFile, requests);
         lock.lock();
         state->inFlight = false;
-        if (!state->abandoned) state->answer = std::move(bytes);
+        if (!state->abandoned) state->answer = std::move(answers);
         state->abandoned = false;
+        lock.unlock();
         state->changed.notify_all();
+        lock.lock();
     }
 }
 
 FileBytes FileReader::read(const std::string& nativePath, std::size_t maxBytes) {
+    return std::move(readEach({FileRequest{nativePath, maxBytes}}).front());
+}
+
+std::vector<FileBytes> FileReader::readEach(std::vector<FileRequest> requests) {
     // A forked child (a test's death test, say) has no copy of the thread.
     if (state_->process != getpid()) start(state_->wait, state_->readFile);
+    const std::size_t count = requests.size();
     const std::lock_guard turn(state_->turn);
     std::unique_lock lock(state_->mutex);
-    if (state_->inFlight) return failed(FileBytes::Status::Stalled);
-    state_->request = State::Request{nativePath, maxBytes};
+    if (state_->inFlight) return allStalled(count);
+    state_->request = std::move(requests);
     state_->answer.reset();
     state_->inFlight = true;
+    lock.unlock();
     state_->changed.notify_all();
+    lock.lock();
     if (!state_->changed.wait_for(lock, state_->wait, [&] { return state_->answer.has_value(); })) {
         state_->abandoned = true;
-        return failed(FileBytes::Status::Stalled);
+        return allStalled(count);
     }
-    FileBytes answer = std::move(*state_->answer);
+    std::vector<FileBytes> answers = std::move(*state_->answer);
     state_->answer.reset();
-    return answer;
+    return answers;
 }
 
 bool FileReader::stuck() const {

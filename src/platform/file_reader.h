@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pelm {
 
@@ -23,6 +24,12 @@ struct FileBytes {
     std::string bytes;
 
     bool read() const { return status == Status::Read; }
+};
+
+/// One file to read: at most `maxBytes` bytes of the file at a native path.
+struct FileRequest {
+    std::string nativePath;
+    std::size_t maxBytes;
 };
 
 /// Reads at most `maxBytes` bytes of the file at a native path in the
@@ -59,6 +66,10 @@ public:
     /// when that takes longer than the wait or an earlier read still hangs.
     /// Callers from several threads take turns.
     FileBytes read(const std::string& nativePath, std::size_t maxBytes);
+    /// Reads several files in one hand-over, the cheaper way for files read
+    /// together at every refresh; the wait bounds them all, and when it runs
+    /// out every answer is Stalled. One answer per request, in their order.
+    std::vector<FileBytes> readEach(std::vector<FileRequest> requests);
 
     /// True while a read that was given up on has not returned yet.
     bool stuck() const;

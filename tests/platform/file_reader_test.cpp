@@ -166,6 +166,28 @@ TEST_F(StalledShare, AHangingReadGivesUpAndTheNextWorksOnceItReturns) {
     EXPECT_EQ(calls, 3);
 }
 
+// Files read together come back in their order; one that hangs takes the
+// whole batch with it, as a refresh cannot use half of what it asked for.
+TEST_F(StalledShare, FilesReadTogetherAnswerInOrderOrStallTogether) {
+    FileReader reader(20ms, hangingOnFifos());
+    const std::vector<FileBytes> both =
+        reader.readEach({{folder / "plain", 100}, {folder / "missing", 100}});
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].bytes, "on the share");
+    EXPECT_EQ(both[1].status, Status::Missing);
+
+    std::vector<FileBytes> stalled;
+    ASSERT_TRUE(finishesInTime([&] {
+        stalled = reader.readEach({{folder / "plain", 100}, {fifo, 100}});
+    }));
+    ASSERT_EQ(stalled.size(), 2u);
+    EXPECT_EQ(stalled[0].status, Status::Stalled);
+    EXPECT_EQ(stalled[1].status, Status::Stalled);
+    ASSERT_TRUE(endStall());
+    ASSERT_TRUE(becomesFree(reader));
+    EXPECT_EQ(reader.readEach({{folder / "plain", 100}}).front().bytes, "on the share");
+}
+
 TEST_F(StalledShare, AReaderGoneWhileItsReadHangsLeavesTheThreadBehind) {
     ASSERT_TRUE(finishesInTime([&] {
         FileReader reader(10ms, hangingOnFifos());

@@ -49,15 +49,14 @@ RefreshOutcome RefreshCycle::refresh() {
     // time to give their memory and their pages back.
     const HeapReleaseAtEnd release(lastScheduleOutsized_);
     lastScheduleOutsized_ = false;
-    std::string bytes;
-    try {
-        bytes = readScheduleBytes(settings_.dataDir);
-    } catch (const Error&) {
+    DataFiles files = readDataFiles(settings_.dataDir);
+    if (!files.schedule) {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
         board_.setClockText(settings_.setuzoku);
         return {TickState::NotConnected, std::nullopt};
     }
+    std::string& bytes = *files.schedule;
     // The bytes of the last rebuild had lines, so they cannot mean waiting.
     const bool sameSchedule = !alwaysRebuild_ && built_ && built_->schedule == bytes &&
                               built_->locale == currentLocaleTime();
@@ -75,20 +74,26 @@ RefreshOutcome RefreshCycle::refresh() {
     board_.setCurtainVisible(false);
     const RefreshOutcome outcome =
         refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
-    showNotice();
+    if (files.notice) showNotice(scheduleLines(*files.notice).lines);
     return outcome;
 }
 
 // One transaction, so a refresh takes the table file's locks once and
 // writes it at most once; whatever was done before an error is committed
-// all the same.
+// all the same. A refresh that finds nothing changed takes no lock at all.
 RefreshOutcome RefreshCycle::refreshTable(bool sameSchedule, std::string bytes,
                                           LimitedLines schedule) {
     const TimeOfDay now = clock_.now();
+    if (tableUntouched(sameSchedule, now)) {
+        const RefreshOutcome outcome = keepTable();
+        selectUpcoming(now);
+        return outcome;
+    }
     Database::Transaction transaction(database_);
     RefreshOutcome outcome;
     if (tableStillBuilt(sameSchedule, now)) {
         outcome = keepTable();
+        built_->stamp = database_.tableFileStamp("rmenutxt");  // still under the read lock
     } else {
         if (sameSchedule) schedule = scheduleLines(bytes);
         const std::size_t previousLines = lastScheduleLines_;
@@ -98,18 +103,32 @@ RefreshOutcome RefreshCycle::refreshTable(bool sameSchedule, std::string bytes,
             shrinkTable();
         }
     }
-    selectUpcoming();
+    selectUpcoming(now);
     transaction.commit();
     return outcome;
 }
 
-// Whether the table holds what a rebuild would put in now: the same bytes
-// read with the same locale, the same before-first-race decision, and no
-// other program has touched the file (or put another in its place).
-bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
+// The same bytes read with the same locale, and the same before-first-race
+// decision: a rebuild now would put in what the last one did.
+bool RefreshCycle::sameDecision(bool sameSchedule, TimeOfDay now) const {
     if (!sameSchedule) return false;
     const bool waitingRow = built_->firstStart && now < *built_->firstStart;
-    if (waitingRow != built_->waitingRow) return false;
+    return waitingRow == built_->waitingRow;
+}
+
+// Whether the table holds what a rebuild would put in now, told without
+// taking the file's lock: its header is as it was when last seen under the
+// lock, so no other program has committed to it since.
+bool RefreshCycle::tableUntouched(bool sameSchedule, TimeOfDay now) {
+    if (!sameDecision(sameSchedule, now) || !built_->stamp) return false;
+    return database_.tableFileStamp("rmenutxt") == built_->stamp;
+}
+
+// Whether the table holds what a rebuild would put in now, told under the
+// file's read lock: no other program has touched the file (or put another
+// in its place) since the last rebuild.
+bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
+    if (!sameDecision(sameSchedule, now)) return false;
     const std::optional<std::int64_t> version = database_.tableFileVersion("rmenutxt");
     return version && version == built_->fileVersion;
 }
@@ -204,13 +223,14 @@ std::optional<std::string> RefreshCycle::nextEnd() const {
     return earliest;
 }
 
-void RefreshCycle::selectUpcoming() {
-    const Cp932 clockText = timeText(clock_);
+// The clock shows the time the rows were selected for, read once.
+void RefreshCycle::selectUpcoming(TimeOfDay now) {
+    const Cp932 clockText = timeText(now);
     if (answerHolds(clockText)) {
         // Handed again, as a reopened query is: the grid goes back to its
         // first row, and redraws nothing when the rows are the ones shown.
         board_.showUpcoming(menu_.result());
-        board_.setClockText(timeText(clock_));
+        board_.setClockText(clockText);
         if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
         return;
     }
@@ -218,7 +238,7 @@ void RefreshCycle::selectUpcoming() {
     Database::Transaction reads(database_);  // joins the refresh's, if still open
     openUpcomingRaces(menu_, clockText.view());
     board_.showUpcoming(menu_.result());
-    board_.setClockText(timeText(clock_));
+    board_.setClockText(clockText);
     const std::optional<Cp932> previous = lookUpPreviousRace();
     if (previous) setPreviousRace(*previous);
     reads.commit();
@@ -255,13 +275,8 @@ void RefreshCycle::setPreviousRace(const Cp932& title) {
     board_.setPreviousRace(title);
 }
 
-void RefreshCycle::showNotice() {
-    std::vector<std::string> lines;
-    try {
-        lines = readNoticeLines(settings_.dataDir).lines;
-    } catch (const Error&) {
-        return;  // tried again at the next refresh
-    }
+// An unreadable notice changes nothing; the next refresh tries again.
+void RefreshCycle::showNotice(const std::vector<std::string>& lines) {
     const bool shown = !lines.empty();
     board_.setNoticeShown(shown);
     board_.setUpperHeight(upperHeight(board_.windowHeight(), shown));

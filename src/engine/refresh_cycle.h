@@ -80,6 +80,9 @@ private:
         std::optional<Cp932> problem;         // the first line left out
         bool cut = false;
         std::optional<std::int64_t> fileVersion;  // nothing: cannot tell, rebuild
+        /// The file's header as last seen under its read lock with the
+        /// table still built; nothing until then.
+        std::optional<Database::FileStamp> stamp;
     };
     /// What the selections last answered, and for what.
     struct Answer {
@@ -90,6 +93,8 @@ private:
     };
 
     RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);
+    bool sameDecision(bool sameSchedule, TimeOfDay now) const;
+    bool tableUntouched(bool sameSchedule, TimeOfDay now);
     bool tableStillBuilt(bool sameSchedule, TimeOfDay now);
     RefreshOutcome keepTable();
     RefreshOutcome rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now);
@@ -97,11 +102,11 @@ private:
     bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
     bool answerHolds(const Cp932& clockText) const;
     std::optional<std::string> nextEnd() const;
-    void selectUpcoming();
+    void selectUpcoming(TimeOfDay now);
     void shrinkTable();
     void setPreviousRace(const Cp932& title);
     std::optional<Cp932> lookUpPreviousRace();
-    void showNotice();
+    void showNotice(const std::vector<std::string>& lines);
 
     /// A schedule this large leaves the heap full of holes once it is gone.
     static constexpr std::size_t kOutsizedSchedule = 1 << 20;

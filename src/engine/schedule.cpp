@@ -1,6 +1,8 @@
 #include "engine/schedule.h"
 
 #include "platform/codepage.h"
+#include "platform/file_reader.h"
+#include "platform/paths.h"
 
 namespace pelm {
 
@@ -12,20 +14,23 @@ Cp932 noticePath(const Cp932& dataDir) {
     return dataDir + cp932Ascii("\\RInfomem.txt");
 }
 
-LimitedLines readScheduleLines(const Cp932& dataDir) {
-    return scheduleLines(readScheduleBytes(dataDir));
+namespace {
+
+std::optional<std::string> bytesOf(FileBytes& file) {
+    return file.read() ? std::optional(std::move(file.bytes)) : std::nullopt;
 }
 
-std::string readScheduleBytes(const Cp932& dataDir) {
-    return readFileStart(schedulePath(dataDir).bytes(), kScheduleLimits.maxBytes + 1);
+}  // namespace
+
+DataFiles readDataFiles(const Cp932& dataDir) {
+    const std::size_t most = kScheduleLimits.maxBytes + 1;
+    std::vector<FileBytes> files = FileReader::shared().readEach(
+        {{nativePath(schedulePath(dataDir)), most}, {nativePath(noticePath(dataDir)), most}});
+    return {bytesOf(files[0]), bytesOf(files[1])};
 }
 
 LimitedLines scheduleLines(std::string_view bytes) {
     return splitLinesWithin(bytes, kScheduleLimits);
-}
-
-LimitedLines readNoticeLines(const Cp932& dataDir) {
-    return readLinesWithin(noticePath(dataDir).bytes(), kScheduleLimits);
 }
 
 Cp932 scheduleCutMessage(const Cp932& dataDir) {

@@ -36,21 +36,21 @@ Cp932 noticePath(const Cp932& dataDir);
 /// room for long extra fields.
 constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
 
-/// The schedule's lines within kScheduleLimits; `cut` when there was more.
-/// Throws pelm::Error naming the file when it cannot be read (missing, no
-/// regular file, or the read stalls): the board is then not connected.
-LimitedLines readScheduleLines(const Cp932& dataDir);
+/// The schedule's and the notice's bytes as a refresh takes them in (at
+/// most one byte beyond kScheduleLimits, so a cut still shows), read in one
+/// hand-over to the file reader, since every refresh reads both. Nothing
+/// for a file that cannot be read (missing, no regular file, or the read
+/// stalls): for the schedule, the board is then not connected.
+struct DataFiles {
+    std::optional<std::string> schedule;
+    std::optional<std::string> notice;
+};
+DataFiles readDataFiles(const Cp932& dataDir);
 
-/// The schedule's bytes as readScheduleLines takes them in (at most one byte
-/// beyond the limit, so a cut still shows); throws as readScheduleLines.
-std::string readScheduleBytes(const Cp932& dataDir);
-
-/// The lines of schedule bytes within kScheduleLimits, as readScheduleLines.
+/// The lines of schedule bytes within kScheduleLimits; `cut` when there was
+/// more. The notice is cut the same way, silently: the notice area shows
+/// only its first lines anyway.
 LimitedLines scheduleLines(std::string_view bytes);
-
-/// The notice's lines within the same limits, cut silently: the notice area
-/// shows only its first lines anyway. Throws as readScheduleLines.
-LimitedLines readNoticeLines(const Cp932& dataDir);
 
 /// The error a refresh reports when the schedule was cut, in CP932.
 Cp932 scheduleCutMessage(const Cp932& dataDir);

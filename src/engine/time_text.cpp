@@ -5,7 +5,11 @@
 namespace pelm {
 
 Cp932 timeText(const Clock& clock) {
-    return formatTimeOfDay(clock.now(), currentLocaleTime());
+    return timeText(clock.now());
+}
+
+Cp932 timeText(TimeOfDay time) {
+    return formatTimeOfDay(time, currentLocaleTime());
 }
 
 TimeOfDay strToTime(std::string_view text) {

@@ -12,6 +12,8 @@ namespace pelm {
 
 /// The clock's current time in the long time format, read afresh.
 Cp932 timeText(const Clock& clock);
+/// A time of day in the long time format.
+Cp932 timeText(TimeOfDay time);
 
 /// The time of day a text names. Throws pelm::Error
 /// "'<text>' は時刻ではありません" when it names none.

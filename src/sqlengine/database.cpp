@@ -109,16 +109,20 @@ void Database::run(std::string_view text) {
     Statement(*this, text).run();
 }
 
-std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
+const TableFile* Database::unmovedTableFile(std::string_view table) {
     const auto file = std::find_if(tables_.begin(), tables_.end(), [&](const TableFile& entry) {
         return sameAsciiName(entry.name, table);
     });
-    if (file == tables_.end()) return std::nullopt;
+    if (file == tables_.end()) return nullptr;
     int moved = 1;
-    if (sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
-            SQLITE_OK ||
-        moved)
-        return std::nullopt;
+    const int rc =
+        sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved);
+    return rc == SQLITE_OK && !moved ? &*file : nullptr;
+}
+
+std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
+    const TableFile* file = unmovedTableFile(table);
+    if (!file) return std::nullopt;
     std::string pragma = "PRAGMA \"";
     for (char c : file->name) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
     sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0, {});
@@ -127,6 +131,24 @@ std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
     if (sqlite3_step(statement) == SQLITE_ROW) version = sqlite3_column_int64(statement, 0);
     sqlite3_reset(statement);
     return version;
+}
+
+// Read through SQLite's own handle of the file: a second descriptor of ours
+// would drop SQLite's POSIX locks on the file when closed.
+std::optional<Database::FileStamp> Database::tableFileStamp(std::string_view table) {
+    constexpr int kFromByte = 16;  // page size, format versions, ..., free list count
+    const TableFile* file = unmovedTableFile(table);
+    sqlite3_file* opened = nullptr;
+    if (!file ||
+        sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_FILE_POINTER, &opened) !=
+            SQLITE_OK ||
+        !opened || !opened->pMethods)
+        return std::nullopt;
+    FileStamp stamp;
+    if (opened->pMethods->xRead(opened, stamp.data(), stamp.size(), kFromByte) != SQLITE_OK)
+        return std::nullopt;
+    const bool rollbackJournal = stamp[2] == 1 && stamp[3] == 1;  // bytes 18 and 19
+    return rollbackJournal ? std::optional(stamp) : std::nullopt;
 }
 
 Database::Transaction::Transaction(Database& database) : database_(database) {

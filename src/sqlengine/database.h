@@ -2,6 +2,7 @@
 // A database opened through an alias of the engine configuration
 // ("dbengine.ini"), as the board's desktop database engine offered it.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -74,6 +75,17 @@ public:
     /// file's read lock, which the transaction then keeps.
     std::optional<std::int64_t> tableFileVersion(std::string_view table);
 
+    /// The bytes of a table file's header that every commit changes (its
+    /// change counter, page count and free list), read without any lock:
+    /// the same bytes SQLite checks to tell whether the pages it holds are
+    /// still the file's. While they stay the same and the file stays at its
+    /// path, nobody has committed to it. Nothing when that cannot be told:
+    /// no such table file, the file moved, a short read, or a file in WAL
+    /// mode, whose commits leave the header alone. A stamp read during a
+    /// write of this connection's own is not worth keeping.
+    using FileStamp = std::array<unsigned char, 24>;
+    std::optional<FileStamp> tableFileStamp(std::string_view table);
+
     /// `rc` when it reports no failure; otherwise throws EngineError for
     /// the last failure on this connection, naming the table file where a
     /// table file is missing, lacks its table, or is read-only.
@@ -87,6 +99,8 @@ public:
 
 private:
     explicit Database(const std::vector<std::string>& tables);
+    /// The table file of `table`, still at its path; null otherwise.
+    const TableFile* unmovedTableFile(std::string_view table);
 
     ConnectionHandle handle_;
     std::string folder_;

@@ -38,6 +38,7 @@ enum class Change {
     ScheduleGone,       // the schedule file removed
     TableFileReplaced,  // a fresh table file renamed over the one in use
     DottedLocale,       // times read with "." between their parts
+    ForeignLock,        // another connection holds the table's write lock
 };
 
 struct Step {
@@ -90,6 +91,7 @@ public:
         } catch (const Error& error) {
             seen.result = withoutFolder(error.what(), parts_.folder.dataPath());
         }
+        lockHolder_.reset();
         seen.clock = parts_.board.clockText.bytes();
         seen.previous = parts_.board.previousRace.bytes();
         seen.notice = parts_.board.notice.bytes();
@@ -136,6 +138,11 @@ private:
                 dotted.separator = ".";
                 return setCurrentLocaleTime(dotted);
             }
+            case Change::ForeignLock:
+                lockHolder_ = parts_.folder.connect();
+                lockHolder_->run("BEGIN EXCLUSIVE");
+                lockHolder_->run("delete from rmenutxt where btime = 'none'");
+                return;
         }
     }
 
@@ -159,6 +166,7 @@ private:
     }
 
     testing::HeadlessParts parts_;
+    std::unique_ptr<Database> lockHolder_;  // for the length of one refresh
 };
 
 struct Story {
@@ -221,6 +229,15 @@ INSTANTIATE_TEST_SUITE_P(
                              {{}, at(10, 21), Change::ForeignEmptying},
                              {{}, at(10, 21)},
                              {{}, at(10, 22), Change::ForeignRow}}},
+                      Story{"AnotherConnectionChangesTheTableLater",
+                            {{two, at(10, 20)},
+                             {{}, at(10, 20)},
+                             {{}, at(10, 20, 1)},
+                             {{}, at(10, 20, 2), Change::ForeignRow},
+                             {{}, at(10, 20, 3)},
+                             {{}, at(10, 20, 4)},
+                             {{}, at(10, 20, 5), Change::ForeignEmptying},
+                             {{}, at(10, 20, 6)}}},
                       Story{"ABadLineOnEveryRefresh",
                             {{std::string(kBadFirstLine), at(10, 40)},
                              {{}, at(10, 40)},
@@ -302,6 +319,22 @@ INSTANTIATE_TEST_SUITE_P(
         Trigger{"AReplacedTableFile", {{}, at(9, 59, 59), Change::TableFileReplaced}, true},
         Trigger{"ALocaleChange", {{}, at(9, 59, 59), Change::DottedLocale}, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An idle refresh reads nothing of the table file, so another program
+// holding its write lock for a while does not hold up the clock; once the
+// lock is gone, what that program wrote is seen.
+TEST_F(JapaneseTimes, AnIdleRefreshNeedsNoLockOnTheTable) {
+    Side board(true);
+    board.run({two, at(10, 20)});
+    board.run({{}, at(10, 20)});
+    const Seen locked = board.run({{}, at(10, 20, 1), Change::ForeignLock});
+    EXPECT_EQ(locked.result, "state 0");
+    EXPECT_EQ(locked.clock, "10:20:01");
+    EXPECT_EQ(locked.upcoming.size(), 2u);
+    EXPECT_EQ(board.rebuilds(), 1u);
+    board.run({{}, at(10, 20, 2), Change::ForeignRow});
+    EXPECT_EQ(board.rebuilds(), 2u);
+}
 
 }  // namespace
 }  // namespace pelm

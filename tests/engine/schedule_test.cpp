@@ -88,32 +88,44 @@ TEST(NoticeText, EndsEveryLineWithCrLf) {
     EXPECT_EQ(noticeText({}).bytes(), "");
 }
 
-TEST(ReadScheduleLines, CutsAnOutsizedScheduleAndSaysSo) {
+// What a refresh reads: the schedule's bytes as far as a cut can show, and
+// the notice's; a file that is no regular file is nothing, not a wait.
+TEST(ReadDataFiles, ReadsAsMuchAsShowsACutAndNoMore) {
     testing::TempFolder folder;
     const Cp932 dataDir = utf8ToCp932(folder.path().string());
     std::string day;
     for (std::size_t i = 0; i < kScheduleLimits.maxLines; ++i) day += "10:00:00,10:30:00,A\r\n";
     folder.write("RInfo.txt", day);
-    EXPECT_FALSE(readScheduleLines(dataDir).cut);
+    folder.write("RInfomem.txt", "notice\r\n");
+    const DataFiles files = readDataFiles(dataDir);
+    ASSERT_TRUE(files.schedule && files.notice);
+    EXPECT_FALSE(scheduleLines(*files.schedule).cut);
+    EXPECT_EQ(*files.notice, "notice\r\n");
     folder.write("RInfo.txt", day + "10:30:00,11:00:00,B\r\n");
-    const LimitedLines cut = readScheduleLines(dataDir);
+    const LimitedLines cut = scheduleLines(*readDataFiles(dataDir).schedule);
     EXPECT_TRUE(cut.cut);
     EXPECT_EQ(cut.lines.size(), kScheduleLimits.maxLines);
     // One line as long as the byte limit: nothing of it is used.
     folder.write("RInfo.txt", std::string(kScheduleLimits.maxBytes + 10, 'x'));
-    EXPECT_TRUE(readScheduleLines(dataDir).cut);
-    EXPECT_TRUE(readScheduleLines(dataDir).lines.empty());
+    const std::string outsized = *readDataFiles(dataDir).schedule;
+    EXPECT_EQ(outsized.size(), kScheduleLimits.maxBytes + 1);
+    EXPECT_TRUE(scheduleLines(outsized).cut);
+    EXPECT_TRUE(scheduleLines(outsized).lines.empty());
     EXPECT_NE(scheduleCutMessage(dataDir).view().find(schedulePath(dataDir).view()),
               std::string::npos);
 }
 
-TEST(ReadScheduleLines, AScheduleThatIsNoFileIsNotConnected) {
+TEST(ReadDataFiles, AFileThatIsNoRegularFileIsNothing) {
     testing::TempFolder folder;
     const Cp932 dataDir = utf8ToCp932(folder.path().string());
     mkfifo((folder / "RInfo.txt").c_str(), 0644);
     std::filesystem::create_directory(folder.path() / "RInfomem.txt");
-    EXPECT_THROW(readScheduleLines(dataDir), Error);
-    EXPECT_THROW(readNoticeLines(dataDir), Error);
+    const DataFiles files = readDataFiles(dataDir);
+    EXPECT_FALSE(files.schedule);
+    EXPECT_FALSE(files.notice);
+    std::filesystem::remove(folder.path() / "RInfomem.txt");
+    folder.write("RInfomem.txt", "still read");
+    EXPECT_EQ(readDataFiles(dataDir).notice, "still read");
 }
 
 }  // namespace

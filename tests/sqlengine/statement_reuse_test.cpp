@@ -173,5 +173,28 @@ TEST_F(TableFileVersion, MovesOnlyForOthersAndIsLostWithTheFile) {
     EXPECT_FALSE(board->tableFileVersion("races"));
 }
 
+// The stamp tells the same without a lock, from the bytes every commit
+// changes; a file whose commits leave them alone has none.
+TEST_F(TableFileVersion, TheStampMovesWithEveryCommitAndIsLostWithTheFile) {
+    const std::unique_ptr<Database> board = open();
+    const std::optional<Database::FileStamp> first = board->tableFileStamp("RACES");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(board->tableFileStamp("races"), first);
+    runError(*board, "insert into races (start) values ('10:00:00')");
+    const std::optional<Database::FileStamp> own = board->tableFileStamp("races");
+    EXPECT_NE(own, first);
+
+    std::unique_ptr<Database> other = open();
+    runError(*other, "delete from races");
+    EXPECT_NE(board->tableFileStamp("races"), own);
+    EXPECT_FALSE(board->tableFileStamp("nowhere"));
+
+    EXPECT_EQ(runError(*other, "PRAGMA races.journal_mode = WAL"), "done");
+    EXPECT_FALSE(board->tableFileStamp("races"));
+    other.reset();
+    std::filesystem::remove(data + "/races.db");
+    EXPECT_FALSE(board->tableFileStamp("races"));
+}
+
 }  // namespace
 }  // namespace pelm::testing

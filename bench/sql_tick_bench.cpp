@@ -33,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pelm;
 
-constexpr std::string_view kClock = "12:00:00";
+const Cp932 kClock = cp932Ascii("12:00:00");
 
 std::string timeText(int seconds) {
     char text[16];
@@ -60,7 +60,7 @@ void refresh(Database& database, Query& work, Query& menu, const std::vector<Rac
     openUpcomingRaces(menu, kClock);
     const std::string start = menu.fieldText("btime");
     if (!start.empty()) {
-        openPreviousRace(work, start);
+        openPreviousRace(work, Cp932(start));
     } else {
         openWholeTable(work);
         work.last();

@@ -17,10 +17,11 @@ std::string timeColumn(std::string_view name) {
 
 }  // namespace
 
-const std::string& raceTableDefinition() {
-    static const std::string definition =
-        "CREATE TABLE rmenutxt (" + timeColumn("btime") + ", kara TEXT, " + timeColumn("etime") +
-        ", " + std::string(kTitleColumn) + ", " + timeColumn("stime") + ")";
+// Made of ASCII names only, so its bytes read the same in CP932.
+const Cp932& raceTableDefinition() {
+    static const Cp932 definition("CREATE TABLE rmenutxt (" + timeColumn("btime") +
+                                  ", kara TEXT, " + timeColumn("etime") + ", " +
+                                  std::string(kTitleColumn) + ", " + timeColumn("stime") + ")");
     return definition;
 }
 
@@ -29,7 +30,7 @@ std::string raceTableFilePath(const std::string& folder) {
 }
 
 bool createRaceTableFile(const std::string& folder) {
-    return createTableFile(folder, kRaceTable, raceTableDefinition());
+    return createTableFile(folder, kRaceTable, raceTableDefinition().view());
 }
 
 std::optional<std::string> raceTableFileProblem(const std::string& folder) {

@@ -6,12 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 /// The statement that creates the race table `rmenutxt`: times of day
 /// compared as times and checked, the title at most 40 bytes, and no index
 /// on the times (their order follows the locale, which may change).
-const std::string& raceTableDefinition();
+const Cp932& raceTableDefinition();
 
 /// The native path of the race table file in a folder.
 std::string raceTableFilePath(const std::string& folder);

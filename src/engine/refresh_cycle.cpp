@@ -216,7 +216,7 @@ void RefreshCycle::selectUpcoming() {
     }
     answered_.reset();
     Database::Transaction reads(database_);  // joins the refresh's, if still open
-    openUpcomingRaces(menu_, clockText.view());
+    openUpcomingRaces(menu_, clockText);
     board_.showUpcoming(menu_.result());
     board_.setClockText(timeText(clock_));
     const std::optional<Cp932> previous = lookUpPreviousRace();
@@ -246,7 +246,7 @@ std::optional<Cp932> RefreshCycle::lookUpPreviousRace() {
         work_.last();
         return std::nullopt;
     }
-    openPreviousRace(work_, start);
+    openPreviousRace(work_, Cp932(start));
     return Cp932(work_.fieldText("rmenu"));  // the engine keeps the table's bytes
 }
 

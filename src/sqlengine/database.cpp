@@ -100,13 +100,13 @@ Database::~Database() {
 
 // Table names are made plain in the shape only when it is compiled: the
 // values taken out are quoted text, which that rewriting never touches.
-void Database::run(std::string_view text) {
-    if (liftLiterals(text, lifted_)) {
+void Database::run(const Cp932& text) {
+    if (liftLiterals(text.view(), lifted_)) {
         if (sqlite3_stmt* statement =
                 statements_->compiled(lifted_.text, lifted_.values.size(), tableNames_))
             return runWithValues(*this, statement, lifted_.values);
     }
-    Statement(*this, text).run();
+    Statement(*this, text.view()).run();
 }
 
 std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {

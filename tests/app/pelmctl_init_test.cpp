@@ -55,7 +55,7 @@ std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
         Query work(database, "Qwork"), menu(database, "Qmenu");
         emptyRaceTable(work);
         insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
-        openUpcomingRaces(menu, "9:45:00");
+        openUpcomingRaces(menu, cp932Ascii("9:45:00"));
         shown = menu.fieldText("rmenu");
     });
     fs::current_path(before);

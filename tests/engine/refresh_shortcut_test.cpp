@@ -139,7 +139,7 @@ private:
         }
     }
 
-    void foreignStatement(const std::string& text) {
+    void foreignStatement(AsciiLiteral text) {
         std::unique_ptr<Database> other = parts_.folder.connect();
         Query query(*other, "foreign");
         query.addLine(text);

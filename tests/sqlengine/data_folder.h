@@ -55,10 +55,11 @@ protected:
         return "opened";
     }
 
-    /// Runs one statement on `database`, returning the engine's message or "done".
+    /// Runs one statement (CP932 bytes) on `database`, returning the
+    /// engine's message or "done".
     static std::string runError(Database& database, std::string_view statement) {
         Query query(database, "Q");
-        query.addLine(statement);
+        query.addLine(Cp932(std::string(statement)));
         try {
             query.execute();
         } catch (const Error& error) {

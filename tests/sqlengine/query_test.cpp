@@ -15,14 +15,14 @@ protected:
 
     void insert(std::string_view start, std::string_view title) {
         Query query(*database, "Qwork");
-        query.addLine("insert into races.db (start, title) values ('" + std::string(start) +
-                      "', '" + std::string(title) + "')");
+        query.addLine(Cp932("insert into races.db (start, title) values ('" + std::string(start) +
+                            "', '" + std::string(title) + "')"));
         query.execute();
     }
 
     void select(Query& query, std::string_view statement) {
         query.clear();
-        query.addLine(statement);
+        query.addLine(Cp932(std::string(statement)));
         query.open();
     }
 
@@ -33,7 +33,7 @@ TEST_F(QueryTest, LinesEndInCrLfAndChangingTheTextClosesTheQuery) {
     Query query(*database, "Qmenu");
     query.addLine("select * from races");
     query.addLine("order by start");
-    EXPECT_EQ(query.text(), "select * from races\r\norder by start\r\n");
+    EXPECT_EQ(query.text().bytes(), "select * from races\r\norder by start\r\n");
     query.open();
     EXPECT_TRUE(query.isOpen());
     query.addLine("");
@@ -41,7 +41,7 @@ TEST_F(QueryTest, LinesEndInCrLfAndChangingTheTextClosesTheQuery) {
     query.open();
     query.clear();
     EXPECT_FALSE(query.isOpen());
-    EXPECT_EQ(query.text(), "");
+    EXPECT_EQ(query.text().bytes(), "");
 }
 
 TEST_F(QueryTest, FieldsReadByNameAsStoredTextFromTheFirstRowOrTheLast) {

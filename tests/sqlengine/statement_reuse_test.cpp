@@ -116,7 +116,7 @@ TEST_P(ReuseChangesNothing, RowsAndErrorsAsWritten) {
     createRaces(written);
     for (const std::string& statement : GetParam().statements) {
         SCOPED_TRACE(statement);
-        EXPECT_EQ(outcome([&] { reused.run(statement); }),
+        EXPECT_EQ(outcome([&] { reused.run(Cp932(statement)); }),
                   outcome([&] { Statement(written, statement).run(); }));
         EXPECT_EQ(rows(reused), rows(written));
     }

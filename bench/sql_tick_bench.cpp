@@ -58,9 +58,9 @@ void refresh(Database& database, Query& work, Query& menu, const std::vector<Rac
     emptyRaceTable(work);
     for (const RaceEntry& race : races) insertRaceRow(work, race);
     openUpcomingRaces(menu, kClock);
-    const std::string start = menu.fieldText("btime");
+    const Cp932 start = menu.fieldText("btime");
     if (!start.empty()) {
-        openPreviousRace(work, Cp932(start));
+        openPreviousRace(work, start);
     } else {
         openWholeTable(work);
         work.last();

@@ -50,13 +50,13 @@ void Query::last() {
     if (result_ && !result_->rows.empty()) currentRow_ = result_->rows.size() - 1;
 }
 
-std::string Query::fieldText(std::string_view field) const {
+Cp932 Query::fieldText(std::string_view field) const {
     const int column = result_ ? result_->columnIndex(field) : -1;
     if (column < 0) {
         throw Error(Cp932(name_) + utf8ToCp932(": 項目 '") + Cp932(std::string(field)) +
                     utf8ToCp932("' が見つかりません"));
     }
-    if (result_->rows.empty()) return std::string();
+    if (result_->rows.empty()) return Cp932();
     return result_->text(currentRow_, static_cast<size_t>(column));
 }
 

@@ -51,7 +51,7 @@ public:
     /// "" for NULL and for any field of an empty result. Throws pelm::Error
     /// "<query name>: 項目 '<field>' が見つかりません" for an unknown field
     /// and when the query is not open.
-    std::string fieldText(std::string_view field) const;
+    Cp932 fieldText(std::string_view field) const;
 
     /// The open result set, shared so a view may keep showing it; null when
     /// the query is closed.

@@ -56,7 +56,7 @@ std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
         emptyRaceTable(work);
         insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
         openUpcomingRaces(menu, cp932Ascii("9:45:00"));
-        shown = menu.fieldText("rmenu");
+        shown = menu.fieldText("rmenu").bytes();
     });
     fs::current_path(before);
     return error.empty() ? shown : cp932ToUtf8(Cp932(error));

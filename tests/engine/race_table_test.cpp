@@ -58,14 +58,14 @@ protected:
         std::vector<std::string> titles;
         for (const auto& row : menu->result()->rows) {
             const int stime = menu->result()->columnIndex("stime");
-            titles.push_back(row[stime] ? "*" : *row[menu->result()->columnIndex("rmenu")]);
+            titles.push_back(row[stime] ? "*" : row[menu->result()->columnIndex("rmenu")]->bytes());
         }
         return titles;
     }
 
     std::string previousRace(const Cp932& start) {
         openPreviousRace(*work, start);
-        return work->fieldText("rmenu");
+        return work->fieldText("rmenu").bytes();
     }
 
     static std::string errorOf(const std::function<void()>& statement) {
@@ -118,16 +118,16 @@ TEST_F(RaceTableTest, BeforeTheFirstRaceItsMarkerRowComesFirst) {
     insertBeforeFirstRaceRow(*work);
     insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
     EXPECT_EQ(upcoming("9:59:59"), (Titles{"*", "A", "B"}));
-    EXPECT_EQ(menu->fieldText("btime"), "");
-    EXPECT_EQ(menu->fieldText("kara"), "-");
-    EXPECT_EQ(menu->fieldText("stime"), "0:00:00");
+    EXPECT_EQ(menu->fieldText("btime").bytes(), "");
+    EXPECT_EQ(menu->fieldText("kara").bytes(), "-");
+    EXPECT_EQ(menu->fieldText("stime").bytes(), "0:00:00");
     EXPECT_EQ(upcoming("23:59:59"), Titles{"*"});  // selected while it exists
 }
 
 TEST_F(RaceTableTest, AnEmptyTableGivesAnEmptySelection) {
     insertRaces({});
     EXPECT_EQ(upcoming("12:00:00"), Titles{});
-    EXPECT_EQ(menu->fieldText("btime"), "");
+    EXPECT_EQ(menu->fieldText("btime").bytes(), "");
     insertRaces({{"9:00:00", "9:30:00", "over"}});
     EXPECT_EQ(upcoming("12:00:00"), Titles{});
 }
@@ -148,11 +148,11 @@ TEST_F(RaceTableTest, ThePreviousRaceIsTheFirstRowEndingAtTheStart) {
                  {"10:10:00", "10:30:00", "A2"},
                  {"10:30:00", "11:00:00", "B"}});
     EXPECT_EQ(upcoming("10:40:00"), Titles{"B"});
-    EXPECT_EQ(previousRace(Cp932(menu->fieldText("btime"))), "A");
+    EXPECT_EQ(previousRace(menu->fieldText("btime")), "A");
     EXPECT_EQ(previousRace(cp932Ascii("10:00:00")), "");
     openWholeTable(*work);
     work->last();
-    EXPECT_EQ(work->fieldText("rmenu"), "B");
+    EXPECT_EQ(work->fieldText("rmenu").bytes(), "B");
 }
 
 TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
@@ -203,7 +203,7 @@ TEST(InMemoryRaceTable, AnswersAsTheTableFileDoes) {
     insertRaceRow(work, entry({"10:00:00", "10:30:00", "A"}));
     insertRaceRow(work, entry({"9:30:00", "10:00:00", "B"}));
     openUpcomingRaces(menu, cp932Ascii("9:45:00"));
-    EXPECT_EQ(menu.fieldText("rmenu"), "B");
+    EXPECT_EQ(menu.fieldText("rmenu").bytes(), "B");
     EXPECT_EQ(database.folder(), "");
 }
 

@@ -49,22 +49,22 @@ TEST_F(QueryTest, FieldsReadByNameAsStoredTextFromTheFirstRowOrTheLast) {
     insert("10:00", "Final");
     Query query(*database, "Qmenu");
     select(query, "select * from races order by start");
-    EXPECT_EQ(query.fieldText("TITLE"), " Opening  ");
-    EXPECT_EQ(query.fieldText("Start"), "9:00");
+    EXPECT_EQ(query.fieldText("TITLE").bytes(), " Opening  ");
+    EXPECT_EQ(query.fieldText("Start").bytes(), "9:00");
     query.last();
-    EXPECT_EQ(query.fieldText("title"), "Final");
+    EXPECT_EQ(query.fieldText("title").bytes(), "Final");
 }
 
 TEST_F(QueryTest, NullAndAnyFieldOfAnEmptyResultReadEmpty) {
     insert("9:00", "x");
     Query query(*database, "Q");
     select(query, "select start, null as missing, 12 as number from races");
-    EXPECT_EQ(query.fieldText("missing"), "");
-    EXPECT_EQ(query.fieldText("number"), "12");
+    EXPECT_EQ(query.fieldText("missing").bytes(), "");
+    EXPECT_EQ(query.fieldText("number").bytes(), "12");
     select(query, "select * from races where title = 'none'");
-    EXPECT_EQ(query.fieldText("start"), "");
+    EXPECT_EQ(query.fieldText("start").bytes(), "");
     query.last();
-    EXPECT_EQ(query.fieldText("title"), "");
+    EXPECT_EQ(query.fieldText("title").bytes(), "");
 }
 
 TEST_F(QueryTest, AnUnknownFieldOrAClosedQueryNamesQueryAndField) {
@@ -88,9 +88,9 @@ TEST_F(QueryTest, AnOpenResultStaysReadableWhileTheTableChanges) {
     auto shown = menu.result();
     EXPECT_EQ(runError(*database, "delete from races.db"), "done");
     insert("11:00", "later");
-    EXPECT_EQ(menu.fieldText("title"), "first");
+    EXPECT_EQ(menu.fieldText("title").bytes(), "first");
     menu.last();
-    EXPECT_EQ(menu.fieldText("title"), "second");
+    EXPECT_EQ(menu.fieldText("title").bytes(), "second");
     select(menu, "select * from races");
     EXPECT_EQ(shown->rows.size(), 2u);  // a view holding the old result keeps it
     EXPECT_EQ(menu.result()->rows.size(), 1u);
@@ -129,7 +129,7 @@ TEST_F(QueryTest, OnlySelectionsOpen) {
     query.addLine("delete from races");
     EXPECT_THROW(query.open(), Error);
     select(query, "select count(*) as n from races");
-    EXPECT_EQ(query.fieldText("n"), "1");
+    EXPECT_EQ(query.fieldText("n").bytes(), "1");
 }
 
 TEST_F(QueryTest, TimesCompareAndSortAsTimesOfDay) {
@@ -138,11 +138,11 @@ TEST_F(QueryTest, TimesCompareAndSortAsTimesOfDay) {
     Query query(*database, "Q");
     select(query,
            "select group_concat(title, '|') as titles from (select * from races order by start)");
-    EXPECT_EQ(query.fieldText("titles"), " 0:00:00|9:5|09:05:06|9:05:07|10:00:00|23:00:00");
+    EXPECT_EQ(query.fieldText("titles").bytes(), " 0:00:00|9:5|09:05:06|9:05:07|10:00:00|23:00:00");
     select(query, "select count(*) as n from races where start > '9:05:06'");
-    EXPECT_EQ(query.fieldText("n"), "3");
+    EXPECT_EQ(query.fieldText("n").bytes(), "3");
     select(query, "select title from races where start = '0:00'");
-    EXPECT_EQ(query.fieldText("title"), " 0:00:00");
+    EXPECT_EQ(query.fieldText("title").bytes(), " 0:00:00");
 }
 
 TEST_F(QueryTest, NoTimeTextIsStoredInATimeColumnButNullIs) {
@@ -165,7 +165,7 @@ TEST_F(QueryTest, ATransactionCommitsWhatWasDoneEvenWhenARefreshFails) {
         inner.commit();
     }
     select(count, "select count(*) as n from races");
-    EXPECT_EQ(count.fieldText("n"), "1");
+    EXPECT_EQ(count.fieldText("n").bytes(), "1");
 }
 
 TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
@@ -174,10 +174,10 @@ TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
     Database::Transaction transaction(*database);
     insert("9:00", "pending");
     select(count, "select count(*) as n from races");
-    EXPECT_EQ(count.fieldText("n"), "0");
+    EXPECT_EQ(count.fieldText("n").bytes(), "0");
     transaction.commit();
     select(count, "select count(*) as n from races");
-    EXPECT_EQ(count.fieldText("n"), "1");
+    EXPECT_EQ(count.fieldText("n").bytes(), "1");
 }
 
 TEST_F(QueryTest, ARefreshGoesThroughAJournalOnDisk) {

@@ -30,20 +30,20 @@ std::string raceTableFilePath(const std::string& folder) {
 }
 
 bool createRaceTableFile(const std::string& folder) {
-    return createTableFile(folder, kRaceTable, raceTableDefinition().view());
+    return createTableFile(folder, kRaceTable, raceTableDefinition());
 }
 
-std::optional<std::string> raceTableFileProblem(const std::string& folder) {
+std::optional<Cp932> raceTableFileProblem(const std::string& folder) {
     return tableFileProblem(
         folder, kRaceTable,
-        "select btime,kara,etime,rmenu,stime from rmenutxt where etime>'0:00:00'");
+        cp932Ascii("select btime,kara,etime,rmenu,stime from rmenutxt where etime>'0:00:00'"));
 }
 
 }  // namespace pelm
 
 namespace pelm {
 
-std::optional<std::string> raceTableFileDamage(const std::string& folder) {
+std::optional<Cp932> raceTableFileDamage(const std::string& folder) {
     return tableFileDamage(folder, kRaceTable);
 }
 

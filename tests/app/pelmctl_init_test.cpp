@@ -164,7 +164,8 @@ TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {
 TEST(PelmctlInit, RefusesATableFileOfSomebodyElsesAndLeavesIt) {
     TempFolder folder;
     fs::create_directory(folder.path() / "data");
-    createTableFile((folder.path() / "data").string(), "rmenutxt", "CREATE TABLE other (x)");
+    createTableFile((folder.path() / "data").string(), "rmenutxt",
+                    cp932Ascii("CREATE TABLE other (x)"));
     const std::string before = folder.read("data/rmenutxt.db");
     const Outcome outcome = init(folder, "data");
     EXPECT_EQ(outcome.status, 1);

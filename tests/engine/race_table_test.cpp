@@ -188,7 +188,7 @@ TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {
     EXPECT_FALSE(createRaceTableFile(data));
     EXPECT_EQ(raceTableFileProblem(data), std::nullopt);
     temp.write("data/rmenutxt.db", "not a table");
-    EXPECT_EQ(raceTableFileProblem(data), "file is not a database");
+    EXPECT_EQ(raceTableFileProblem(data), cp932Ascii("file is not a database"));
     EXPECT_FALSE(createRaceTableFile(data));
     EXPECT_EQ(temp.read("data/rmenutxt.db"), "not a table");  // never overwritten
 }

@@ -23,8 +23,8 @@ using pelm::testing::cp932Bytes;
 namespace pelm::testing {
 
 // A small table with a time column, enough to exercise the engine.
-inline constexpr std::string_view kRacesDefinition =
-    "CREATE TABLE races (start TEXT COLLATE TIMEOFDAY CHECK (is_time_of_day(start)), title TEXT)";
+inline const Cp932 kRacesDefinition = cp932Ascii(
+    "CREATE TABLE races (start TEXT COLLATE TIMEOFDAY CHECK (is_time_of_day(start)), title TEXT)");
 
 class DataFolderTest : public ::testing::Test {
 protected:

@@ -86,7 +86,9 @@ void PrintTo(const Story& story, std::ostream* out) {
 
 class ReuseChangesNothing : public ::testing::TestWithParam<Story> {
 protected:
-    static void createRaces(Database& database) { Statement(database, kRacesDefinition).run(); }
+    static void createRaces(Database& database) {
+        Statement(database, kRacesDefinition.view()).run();
+    }
 
     template <typename Run>
     static std::string outcome(Run run) {

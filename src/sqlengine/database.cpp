@@ -111,16 +111,16 @@ void Database::run(const Cp932& text) {
 
 std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
     const auto file = std::find_if(tables_.begin(), tables_.end(), [&](const TableFile& entry) {
-        return sameAsciiName(entry.name, table);
+        return sameAsciiName(entry.name.view(), table);
     });
     if (file == tables_.end()) return std::nullopt;
     int moved = 1;
-    if (sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
-            SQLITE_OK ||
+    if (sqlite3_file_control(handle(), file->name.bytes().c_str(), SQLITE_FCNTL_HAS_MOVED,
+                             &moved) != SQLITE_OK ||
         moved)
         return std::nullopt;
     std::string pragma = "PRAGMA \"";
-    for (char c : file->name) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : file->name.view()) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
     sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0, {});
     if (!statement) return std::nullopt;
     std::optional<std::int64_t> version;

@@ -1,10 +1,36 @@
 // Queries on a real table file: statement text, result sets read by field
 // name, and the messages of what the engine rejects.
 
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
 #include "data_folder.h"
 
 namespace pelm::testing {
 namespace {
+
+// A statement is CP932 text: a UTF-8 string or a bare pointer never
+// becomes one unnoticed, while a literal checked as ASCII does.
+template <typename Text>
+concept StatementLine = requires(Query& query, Text text) {
+    query.addLine(text);
+};
+template <typename Text>
+concept Runnable = requires(Database& database, Text text) {
+    database.run(text);
+};
+
+static_assert(StatementLine<Cp932>);
+static_assert(StatementLine<const char (&)[7]>);
+static_assert(!StatementLine<std::string>);
+static_assert(!StatementLine<std::string_view>);
+static_assert(!StatementLine<const char*>);
+static_assert(Runnable<Cp932>);
+static_assert(!Runnable<std::string>);
+static_assert(!Runnable<std::string_view>);
+static_assert(std::is_same_v<decltype(std::declval<Query&>().fieldText("")), Cp932>);
 
 class QueryTest : public DataFolderTest {
 protected:

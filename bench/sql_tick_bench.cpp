@@ -33,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pelm;
 
-constexpr std::string_view kClock = "12:00:00";
+const Cp932 kClock = cp932Ascii("12:00:00");
 
 std::string timeText(int seconds) {
     char text[16];
@@ -58,7 +58,7 @@ void refresh(Database& database, Query& work, Query& menu, const std::vector<Rac
     emptyRaceTable(work);
     for (const RaceEntry& race : races) insertRaceRow(work, race);
     openUpcomingRaces(menu, kClock);
-    const std::string start = menu.fieldText("btime");
+    const Cp932 start = menu.fieldText("btime");
     if (!start.empty()) {
         openPreviousRace(work, start);
     } else {

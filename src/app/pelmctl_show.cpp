@@ -113,7 +113,7 @@ QJsonArray rowsJson(const pelm::ResultSet* rows) {
         QJsonObject object;
         for (const char* field : {"btime", "kara", "etime", "rmenu", "stime"}) {
             int column = rows->columnIndex(field);
-            object[field] = column < 0 ? QString() : text(pelm::Cp932(rows->text(row, column)));
+            object[field] = column < 0 ? QString() : text(rows->text(row, column));
         }
         array.append(object);
     }
@@ -137,7 +137,7 @@ void printJson(const ShowResult& result) {
 void printRows(const pelm::ResultSet& rows) {
     auto field = [&](std::size_t row, const char* name) {
         int column = rows.columnIndex(name);
-        return column < 0 ? std::string() : terminalText(pelm::Cp932(rows.text(row, column)));
+        return column < 0 ? std::string() : terminalText(rows.text(row, column));
     };
     for (std::size_t row = 0; row < rows.rows.size() && row < pelm::kVisibleRows; ++row) {
         std::cout << "  " << pelm::rowLabel(row) << "\t" << field(row, "btime") << " "

@@ -146,10 +146,10 @@ void BoardRunner::holdTableFolder() {
 void BoardRunner::healRaceTable() {
     const std::optional<std::string> folder = ownTableFolder();
     if (!folder) return;
-    const std::optional<std::string> damage = raceTableFileDamage(*folder);
+    const std::optional<Cp932> damage = raceTableFileDamage(*folder);
     if (!damage) return;
     const std::string aside = replaceDamagedRaceTableFile(*folder);
-    events_.tableReplaced(Cp932(*damage), aside);
+    events_.tableReplaced(*damage, aside);
 }
 
 void BoardRunner::failStart(const Cp932& message, bool connection) {

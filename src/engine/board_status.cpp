@@ -50,8 +50,7 @@ QList<ShownRace> shownRaces(const ResultSet& upcoming, int limit) {
     const int end = upcoming.columnIndex("etime");
     const int title = upcoming.columnIndex("rmenu");
     auto field = [&](size_t row, int column) {
-        return column < 0 ? QString()
-                          : fromCp932(Cp932(upcoming.text(row, static_cast<size_t>(column))));
+        return column < 0 ? QString() : fromCp932(upcoming.text(row, static_cast<size_t>(column)));
     };
     QList<ShownRace> rows;
     for (size_t row = 0; row < upcoming.rows.size() && rows.size() < limit; ++row)

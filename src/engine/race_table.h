@@ -3,16 +3,14 @@
 // word and line by line. Values of the schedule go in as SQL literals with
 // every single quote doubled, so no title can change a statement.
 
-#include <string>
-#include <string_view>
-
 #include "engine/schedule.h"
+#include "platform/cp932.h"
 #include "sqlengine/query.h"
 
 namespace pelm {
 
 /// "'" + value with each "'" doubled + "'".
-std::string sqlLiteral(std::string_view value);
+Cp932 sqlLiteral(const Cp932& value);
 
 /// "delete from rmenutxt.db", executed on `work`.
 void emptyRaceTable(Query& work);
@@ -22,9 +20,9 @@ void insertBeforeFirstRaceRow(Query& work);
 void insertRaceRow(Query& work, const RaceEntry& race);
 /// Opens the races not ended at `clockText`, the before-first-race row
 /// first, in start order, on `menu`.
-void openUpcomingRaces(Query& menu, std::string_view clockText);
+void openUpcomingRaces(Query& menu, const Cp932& clockText);
 /// Opens the rows whose end equals `start`, on `work`.
-void openPreviousRace(Query& work, std::string_view start);
+void openPreviousRace(Query& work, const Cp932& start);
 /// Opens the whole table, on `work`.
 void openWholeTable(Query& work);
 

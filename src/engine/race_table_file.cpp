@@ -17,10 +17,11 @@ std::string timeColumn(std::string_view name) {
 
 }  // namespace
 
-const std::string& raceTableDefinition() {
-    static const std::string definition =
-        "CREATE TABLE rmenutxt (" + timeColumn("btime") + ", kara TEXT, " + timeColumn("etime") +
-        ", " + std::string(kTitleColumn) + ", " + timeColumn("stime") + ")";
+// Made of ASCII names only, so its bytes read the same in CP932.
+const Cp932& raceTableDefinition() {
+    static const Cp932 definition("CREATE TABLE rmenutxt (" + timeColumn("btime") +
+                                  ", kara TEXT, " + timeColumn("etime") + ", " +
+                                  std::string(kTitleColumn) + ", " + timeColumn("stime") + ")");
     return definition;
 }
 
@@ -32,17 +33,17 @@ bool createRaceTableFile(const std::string& folder) {
     return createTableFile(folder, kRaceTable, raceTableDefinition());
 }
 
-std::optional<std::string> raceTableFileProblem(const std::string& folder) {
+std::optional<Cp932> raceTableFileProblem(const std::string& folder) {
     return tableFileProblem(
         folder, kRaceTable,
-        "select btime,kara,etime,rmenu,stime from rmenutxt where etime>'0:00:00'");
+        cp932Ascii("select btime,kara,etime,rmenu,stime from rmenutxt where etime>'0:00:00'"));
 }
 
 }  // namespace pelm
 
 namespace pelm {
 
-std::optional<std::string> raceTableFileDamage(const std::string& folder) {
+std::optional<Cp932> raceTableFileDamage(const std::string& folder) {
     return tableFileDamage(folder, kRaceTable);
 }
 

@@ -6,12 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 /// The statement that creates the race table `rmenutxt`: times of day
 /// compared as times and checked, the title at most 40 bytes, and no index
 /// on the times (their order follows the locale, which may change).
-const std::string& raceTableDefinition();
+const Cp932& raceTableDefinition();
 
 /// The native path of the race table file in a folder.
 std::string raceTableFilePath(const std::string& folder);
@@ -21,13 +23,13 @@ bool createRaceTableFile(const std::string& folder);
 
 /// What is wrong with the race table file in `folder`, or nothing when it
 /// holds a race table.
-std::optional<std::string> raceTableFileProblem(const std::string& folder);
+std::optional<Cp932> raceTableFileProblem(const std::string& folder);
 
 /// The damage SQLite's quick check finds in the race table file of
 /// `folder` (a file that is no database, an empty file left by a power cut,
 /// a failed page check), or nothing when it is sound or missing. A file
 /// that merely lacks the table is not damaged: it may be somebody's.
-std::optional<std::string> raceTableFileDamage(const std::string& folder);
+std::optional<Cp932> raceTableFileDamage(const std::string& folder);
 
 /// Moves the race table file of `folder` and its journal aside, named with
 /// the time ("rmenutxt.db.damaged-20261207-104000"), and creates the table

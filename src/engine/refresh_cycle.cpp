@@ -207,17 +207,17 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
 bool RefreshCycle::answerHolds(const Cp932& clockText) const {
     if (alwaysRebuild_ || !answered_ || answered_->table != tableGeneration_) return false;
     if (clockText == answered_->clockText) return true;
-    return compareTimeTexts(clockText.view(), answered_->clockText.view()) >= 0 &&
-           (!answered_->nextEnd || compareTimeTexts(clockText.view(), *answered_->nextEnd) < 0);
+    return compareTimeTexts(clockText, answered_->clockText) >= 0 &&
+           (!answered_->nextEnd || compareTimeTexts(clockText, *answered_->nextEnd) < 0);
 }
 
 // The earliest end among the upcoming rows, in the table's own order.
-std::optional<std::string> RefreshCycle::nextEnd() const {
+std::optional<Cp932> RefreshCycle::nextEnd() const {
     const std::shared_ptr<const ResultSet> upcoming = menu_.result();
     const int column = upcoming->columnIndex("etime");
-    std::optional<std::string> earliest;
+    std::optional<Cp932> earliest;
     for (const ResultSet::Row& row : upcoming->rows) {
-        const std::optional<std::string>& end = row[static_cast<std::size_t>(column)];
+        const std::optional<Cp932>& end = row[static_cast<std::size_t>(column)];
         if (end && (!earliest || compareTimeTexts(*end, *earliest) < 0)) earliest = end;
     }
     return earliest;
@@ -236,7 +236,7 @@ void RefreshCycle::selectUpcoming(TimeOfDay now) {
     }
     answered_.reset();
     Database::Transaction reads(database_);  // joins the refresh's, if still open
-    openUpcomingRaces(menu_, clockText.view());
+    openUpcomingRaces(menu_, clockText);
     board_.showUpcoming(menu_.result());
     board_.setClockText(clockText);
     const std::optional<Cp932> previous = lookUpPreviousRace();
@@ -260,14 +260,14 @@ void RefreshCycle::shrinkTable() {
 // The title of the race that ended when the first upcoming one started;
 // nothing when that row has no start (the waiting row, or no row at all).
 std::optional<Cp932> RefreshCycle::lookUpPreviousRace() {
-    const std::string start = menu_.fieldText("btime");
+    const Cp932 start = menu_.fieldText("btime");
     if (start.empty()) {
         openWholeTable(work_);
         work_.last();
         return std::nullopt;
     }
     openPreviousRace(work_, start);
-    return Cp932(work_.fieldText("rmenu"));  // the engine keeps the table's bytes
+    return work_.fieldText("rmenu");
 }
 
 void RefreshCycle::setPreviousRace(const Cp932& title) {

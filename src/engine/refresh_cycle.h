@@ -88,8 +88,8 @@ private:
     struct Answer {
         std::uint64_t table;  // tableGeneration_ when asked
         Cp932 clockText;
-        std::optional<std::string> nextEnd;  // the earliest end upcoming
-        std::optional<Cp932> previousRace;   // nothing: left as it was
+        std::optional<Cp932> nextEnd;       // the earliest end upcoming
+        std::optional<Cp932> previousRace;  // nothing: left as it was
     };
 
     RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);
@@ -101,7 +101,7 @@ private:
     BuiltTable rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
     bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
     bool answerHolds(const Cp932& clockText) const;
-    std::optional<std::string> nextEnd() const;
+    std::optional<Cp932> nextEnd() const;
     void selectUpcoming(TimeOfDay now);
     void shrinkTable();
     void setPreviousRace(const Cp932& title);

@@ -100,23 +100,23 @@ Database::~Database() {
 
 // Table names are made plain in the shape only when it is compiled: the
 // values taken out are quoted text, which that rewriting never touches.
-void Database::run(std::string_view text) {
-    if (liftLiterals(text, lifted_)) {
+void Database::run(const Cp932& text) {
+    if (liftLiterals(text.view(), lifted_)) {
         if (sqlite3_stmt* statement =
                 statements_->compiled(lifted_.text, lifted_.values.size(), tableNames_))
             return runWithValues(*this, statement, lifted_.values);
     }
-    Statement(*this, text).run();
+    Statement(*this, text.view()).run();
 }
 
 const TableFile* Database::unmovedTableFile(std::string_view table) {
     const auto file = std::find_if(tables_.begin(), tables_.end(), [&](const TableFile& entry) {
-        return sameAsciiName(entry.name, table);
+        return sameAsciiName(entry.name.view(), table);
     });
     if (file == tables_.end()) return nullptr;
     int moved = 1;
     const int rc =
-        sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_HAS_MOVED, &moved);
+        sqlite3_file_control(handle(), file->name.bytes().c_str(), SQLITE_FCNTL_HAS_MOVED, &moved);
     return rc == SQLITE_OK && !moved ? &*file : nullptr;
 }
 
@@ -124,7 +124,7 @@ std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
     const TableFile* file = unmovedTableFile(table);
     if (!file) return std::nullopt;
     std::string pragma = "PRAGMA \"";
-    for (char c : file->name) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : file->name.view()) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
     sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0, {});
     if (!statement) return std::nullopt;
     std::optional<std::int64_t> version;
@@ -140,8 +140,8 @@ std::optional<Database::FileStamp> Database::tableFileStamp(std::string_view tab
     const TableFile* file = unmovedTableFile(table);
     sqlite3_file* opened = nullptr;
     if (!file ||
-        sqlite3_file_control(handle(), file->name.c_str(), SQLITE_FCNTL_FILE_POINTER, &opened) !=
-            SQLITE_OK ||
+        sqlite3_file_control(handle(), file->name.bytes().c_str(), SQLITE_FCNTL_FILE_POINTER,
+                             &opened) != SQLITE_OK ||
         !opened || !opened->pMethods)
         return std::nullopt;
     FileStamp stamp;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "sqlengine/folder_driver.h"
 #include "sqlengine/literal_shape.h"
 #include "sqlengine/sqlite_handles.h"
@@ -66,7 +67,7 @@ public:
     /// reuses that one's compiled form with the values bound, which means
     /// the same to the table. Throws pelm::Error (EngineError from the
     /// engine) as Statement does.
-    void run(std::string_view text);
+    void run(const Cp932& text);
 
     /// A number that stays the same while nobody but this connection
     /// changes the file of `table` and it is still the file at its path;

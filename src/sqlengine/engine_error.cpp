@@ -32,7 +32,7 @@ Cp932 missingTableText(const std::string& folder, const Cp932& message) {
 void addReadOnlyTexts(sqlite3* connection, const std::vector<TableFile>& tables,
                       std::vector<Cp932>& texts) {
     for (const TableFile& table : tables) {
-        if (sqlite3_db_readonly(connection, table.name.c_str()) == 1)
+        if (sqlite3_db_readonly(connection, table.name.bytes().c_str()) == 1)
             texts.push_back(tableFileText(table.path, "は読み取り専用です"));
     }
 }

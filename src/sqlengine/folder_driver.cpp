@@ -42,7 +42,7 @@ void attach(sqlite3* handle, const TableFile& table) {
     const StatementHandle statement(compiled);
     if (result == SQLITE_OK) {
         sqlite3_bind_text(compiled, 1, table.path.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(compiled, 2, table.name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(compiled, 2, table.name.bytes().c_str(), -1, SQLITE_TRANSIENT);
         result = sqlite3_step(compiled);
     }
     if (result != SQLITE_OK && result != SQLITE_DONE) throwCannotOpen(handle, table);
@@ -57,10 +57,10 @@ void attach(sqlite3* handle, const TableFile& table) {
 // A read-only file keeps its journal mode: it can be read, and the first
 // change names it as read-only.
 void configure(sqlite3* handle, const TableFile& table) {
-    const std::string schema = quotedIdentifier(table.name);
+    const std::string schema = quotedIdentifier(table.name.view());
     std::string pragmas =
         "PRAGMA " + schema + ".synchronous=OFF;PRAGMA " + schema + ".secure_delete=OFF;";
-    if (sqlite3_db_readonly(handle, table.name.c_str()) == 0)
+    if (sqlite3_db_readonly(handle, table.name.bytes().c_str()) == 0)
         pragmas = "PRAGMA " + schema + ".journal_mode=PERSIST;" + pragmas;
     if (sqlite3_exec(handle, pragmas.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throwCannotOpen(handle, table);
@@ -86,8 +86,7 @@ std::vector<TableFile> tableFilesIn(const std::string& folder) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         if (!isTableFileName(name) || !entry.is_regular_file(error)) continue;
-        tables.push_back(
-            {utf8ToCp932(name.substr(0, name.size() - 3)).bytes(), entry.path().string()});
+        tables.push_back({utf8ToCp932(name.substr(0, name.size() - 3)), entry.path().string()});
     }
     std::sort(tables.begin(), tables.end(),
               [](const TableFile& a, const TableFile& b) { return a.path < b.path; });
@@ -96,7 +95,7 @@ std::vector<TableFile> tableFilesIn(const std::string& folder) {
 
 TableNames namesOf(const std::vector<TableFile>& tables) {
     TableNames names;
-    for (const TableFile& table : tables) names.insert(table.name);
+    for (const TableFile& table : tables) names.insert(table.name.bytes());
     return names;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "sqlengine/table_names.h"
 
 struct sqlite3;
@@ -16,7 +17,7 @@ namespace pelm {
 constexpr std::string_view kFolderDriver = "PARADOX";
 
 struct TableFile {
-    std::string name;  // CP932, as statements write it
+    Cp932 name;        // as statements write it
     std::string path;  // native
 };
 

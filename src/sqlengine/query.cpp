@@ -16,10 +16,16 @@ void Query::clear() {
     text_.clear();
 }
 
-void Query::addLine(std::string_view line) {
+void Query::addLine(const Cp932& line) {
     close();
-    text_.append(line);
-    text_.append("\r\n");
+    text_ += line;
+    text_ += "\r\n";
+}
+
+void Query::addLine(AsciiLiteral line) {
+    close();
+    text_ += line;
+    text_ += "\r\n";
 }
 
 void Query::execute() {
@@ -29,7 +35,7 @@ void Query::execute() {
 
 void Query::open() {
     close();
-    Statement statement(database_, text_);
+    Statement statement(database_, text_.view());
     if (!statement.readOnly())
         throw Error(Cp932(name_) + utf8ToCp932(": 表を変える文は開けません"));
     result_ = std::make_shared<const ResultSet>(statement.readAll());
@@ -44,13 +50,13 @@ void Query::last() {
     if (result_ && !result_->rows.empty()) currentRow_ = result_->rows.size() - 1;
 }
 
-std::string Query::fieldText(std::string_view field) const {
+Cp932 Query::fieldText(std::string_view field) const {
     const int column = result_ ? result_->columnIndex(field) : -1;
     if (column < 0) {
         throw Error(Cp932(name_) + utf8ToCp932(": 項目 '") + Cp932(std::string(field)) +
                     utf8ToCp932("' が見つかりません"));
     }
-    if (result_->rows.empty()) return std::string();
+    if (result_->rows.empty()) return Cp932();
     return result_->text(currentRow_, static_cast<size_t>(column));
 }
 

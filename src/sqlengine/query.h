@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/cp932.h"
 #include "sqlengine/result_set.h"
 
 namespace pelm {
@@ -24,8 +25,12 @@ public:
 
     /// Changing the text closes the query and drops its prepared statement.
     void clear();
-    void addLine(std::string_view line);  // appends line + CR LF
-    const std::string& text() const { return text_; }
+    /// Appends `line` and CR LF. A statement's text is CP932: its quoted
+    /// values are the board's texts.
+    void addLine(const Cp932& line);
+    /// As above, for a fixed line of the statement, taken as it is.
+    void addLine(AsciiLiteral line);
+    const Cp932& text() const { return text_; }
 
     /// Runs a statement without result once (see Database::run: a statement
     /// that differs from an earlier one only in its values is not compiled
@@ -46,7 +51,7 @@ public:
     /// "" for NULL and for any field of an empty result. Throws pelm::Error
     /// "<query name>: 項目 '<field>' が見つかりません" for an unknown field
     /// and when the query is not open.
-    std::string fieldText(std::string_view field) const;
+    Cp932 fieldText(std::string_view field) const;
 
     /// The open result set, shared so a view may keep showing it; null when
     /// the query is closed.
@@ -55,7 +60,7 @@ public:
 private:
     Database& database_;
     std::string name_;
-    std::string text_;
+    Cp932 text_;
     std::shared_ptr<const ResultSet> result_;
     std::size_t currentRow_ = 0;
 };

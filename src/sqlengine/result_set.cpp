@@ -11,8 +11,8 @@ int ResultSet::columnIndex(std::string_view name) const {
     return -1;
 }
 
-std::string ResultSet::text(std::size_t row, std::size_t column) const {
-    return rows.at(row).at(column).value_or(std::string());
+Cp932 ResultSet::text(std::size_t row, std::size_t column) const {
+    return rows.at(row).at(column).value_or(Cp932());
 }
 
 }  // namespace pelm

@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 struct ResultSet {
-    using Row = std::vector<std::optional<std::string>>;  // nullopt is NULL
+    using Row = std::vector<std::optional<Cp932>>;  // the stored bytes; nullopt is NULL
 
     std::vector<std::string> columns;  // names as the statement gave them
     std::vector<Row> rows;
@@ -19,7 +21,7 @@ struct ResultSet {
     /// Index of the column named `name` (ASCII case-insensitive), or -1.
     int columnIndex(std::string_view name) const;
     /// Text of a field: the stored text, or "" for NULL.
-    std::string text(std::size_t row, std::size_t column) const;
+    Cp932 text(std::size_t row, std::size_t column) const;
 
     bool operator==(const ResultSet&) const = default;
 };

@@ -74,7 +74,9 @@ ResultSet::Row Statement::currentRow() const {
         const auto* bytes =
             reinterpret_cast<const char*>(sqlite3_column_text(statement_.get(), column));
         const int length = sqlite3_column_bytes(statement_.get(), column);
-        row[static_cast<size_t>(column)] = bytes ? std::string(bytes, length) : std::string();
+        // The engine gives back the bytes a statement stored: CP932.
+        row[static_cast<size_t>(column)].emplace(bytes ? std::string(bytes, length)
+                                                       : std::string());
     }
     return row;
 }

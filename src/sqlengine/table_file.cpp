@@ -72,10 +72,10 @@ private:
     throw Error(utf8ToCp932("テーブル ファイル '" + path + "' を作れません: " + reason));
 }
 
-void writeTableFile(const std::string& path, std::string_view definition) {
+void writeTableFile(const std::string& path, const Cp932& definition) {
     std::remove(path.c_str());
     Connection file(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    if (!file.ok() || !file.run(std::string(definition))) throwCannotCreate(path, file.errorText());
+    if (!file.ok() || !file.run(definition.bytes())) throwCannotCreate(path, file.errorText());
 }
 
 std::string damagedName(const std::string& path) {
@@ -96,8 +96,7 @@ std::string tableFilePath(const std::string& folder, std::string_view table) {
     return (std::filesystem::path(folder) / (std::string(table) + ".db")).string();
 }
 
-bool createTableFile(const std::string& folder, std::string_view table,
-                     std::string_view definition) {
+bool createTableFile(const std::string& folder, std::string_view table, const Cp932& definition) {
     const std::string path = tableFilePath(folder, table);
     if (std::filesystem::exists(path)) return false;
     const std::string unfinished = path + ".new";
@@ -111,31 +110,32 @@ bool createTableFile(const std::string& folder, std::string_view table,
     return true;
 }
 
-std::optional<std::string> tableFileProblem(const std::string& folder, std::string_view table,
-                                            std::string_view probe) {
+// The engine's texts echo the statement's own bytes, so they are CP932.
+std::optional<Cp932> tableFileProblem(const std::string& folder, std::string_view table,
+                                      const Cp932& probe) {
     Connection file(tableFilePath(folder, table), SQLITE_OPEN_READONLY);
-    if (file.ok() && file.compiles(probe)) return std::nullopt;
-    return file.errorText();
+    if (file.ok() && file.compiles(probe.view())) return std::nullopt;
+    return Cp932(file.errorText());
 }
 
 }  // namespace pelm
 
 namespace pelm {
 
-std::optional<std::string> tableFileDamage(const std::string& folder, std::string_view table) {
+std::optional<Cp932> tableFileDamage(const std::string& folder, std::string_view table) {
     const std::string path = tableFilePath(folder, table);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-    if (std::filesystem::file_size(path, error) == 0 && !error) return "empty file";
+    if (std::filesystem::file_size(path, error) == 0 && !error) return cp932Ascii("empty file");
     Connection file(path, SQLITE_OPEN_READONLY);
     const std::string verdict = file.ok() ? file.quickCheck() : file.errorText();
     const int code = file.result() & 0xff;
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) return verdict;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) return Cp932(verdict);
     if (!file.ok()) return std::nullopt;  // busy, no access: nothing said of the file
-    if (verdict != "ok") return verdict;
+    if (verdict != "ok") return Cp932(verdict);
     // A database without a single table is what a cut-off write can leave:
     // it holds nothing anybody could miss.
-    if (file.firstText("select count(*) from sqlite_schema") == "0") return "no tables";
+    if (file.firstText("select count(*) from sqlite_schema") == "0") return cp932Ascii("no tables");
     return std::nullopt;
 }
 

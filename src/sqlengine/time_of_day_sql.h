@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+#include "platform/cp932.h"
+
 struct sqlite3;
 
 namespace pelm {
@@ -20,6 +22,6 @@ int registerTimeOfDay(sqlite3* handle);
 
 /// The collation's order: texts that name a time first, by that time;
 /// then every other text, byte by byte.
-int compareTimeTexts(std::string_view a, std::string_view b);
+int compareTimeTexts(const Cp932& a, const Cp932& b);
 
 }  // namespace pelm

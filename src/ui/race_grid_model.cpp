@@ -46,8 +46,7 @@ QVariant RaceGridModel::data(const QModelIndex& index, int role) const {
     const int field = fieldColumns_.empty() ? -1 : fieldColumns_[index.column()];
     const auto row = static_cast<std::size_t>(index.row());
     if (field < 0 || row >= rows_->rows.size()) return QString();
-    // The engine keeps its field texts as bytes; they are CP932 as stored.
-    return fromCp932(Cp932(rows_->text(row, static_cast<std::size_t>(field))));
+    return fromCp932(rows_->text(row, static_cast<std::size_t>(field)));
 }
 
 QVariant RaceGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

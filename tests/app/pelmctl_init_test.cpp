@@ -55,8 +55,8 @@ std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
         Query work(database, "Qwork"), menu(database, "Qmenu");
         emptyRaceTable(work);
         insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
-        openUpcomingRaces(menu, "9:45:00");
-        shown = menu.fieldText("rmenu");
+        openUpcomingRaces(menu, cp932Ascii("9:45:00"));
+        shown = menu.fieldText("rmenu").bytes();
     });
     fs::current_path(before);
     return error.empty() ? shown : cp932ToUtf8(Cp932(error));
@@ -164,7 +164,8 @@ TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {
 TEST(PelmctlInit, RefusesATableFileOfSomebodyElsesAndLeavesIt) {
     TempFolder folder;
     fs::create_directory(folder.path() / "data");
-    createTableFile((folder.path() / "data").string(), "rmenutxt", "CREATE TABLE other (x)");
+    createTableFile((folder.path() / "data").string(), "rmenutxt",
+                    cp932Ascii("CREATE TABLE other (x)"));
     const std::string before = folder.read("data/rmenutxt.db");
     const Outcome outcome = init(folder, "data");
     EXPECT_EQ(outcome.status, 1);

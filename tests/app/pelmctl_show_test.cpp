@@ -134,7 +134,7 @@ TEST_F(PelmctlShow, LooksBesideARunningBoardWithoutWritingItsTable) {
     for (const QJsonValue& row : json(outcome)["rows"].toArray()) shown << row["rmenu"].toString();
     const int title = board.upcoming->columnIndex("rmenu");
     for (std::size_t row = 0; row < board.upcoming->rows.size(); ++row)
-        onBoard << fromCp932(Cp932(board.upcoming->text(row, title)));
+        onBoard << fromCp932(board.upcoming->text(row, title));
     EXPECT_EQ(shown, onBoard);
     EXPECT_EQ(shown, (QStringList{"Race B", "Race C"}));
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);

@@ -54,7 +54,8 @@ TEST_F(BadInput, AOneMegabyteLineIsCutLikeAnyOther) {
     const std::string title(1 << 20, 'T');
     EXPECT_EQ(refreshWith("10:30:00,11:00:00," + title + "\r\n"), "");
     ASSERT_EQ(rowsShown(), 2u);
-    EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")), std::string(40, 'T'));
+    EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")).bytes(),
+              std::string(40, 'T'));
     EXPECT_EQ(refreshWith(std::string(1 << 20, '9') + ",11:00:00,x\r\n"),
               notATimeMessage("99999999").bytes());
 }
@@ -85,7 +86,7 @@ TEST_F(BadInput, InvalidShiftJisAndQuotesAreStoredAsWritten) {
         "O'Brien'); --";
     EXPECT_EQ(refreshWith("10:30:00,11:00:00," + title + "\r\n"), "");
     ASSERT_EQ(rowsShown(), 2u);
-    EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")), title);
+    EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")).bytes(), title);
 }
 
 TEST_F(BadInput, ANulInTheFirstLineEndsTheSchedule) {

@@ -9,11 +9,8 @@
 
 #include "platform/codepage.h"
 #include "platform/status_folder.h"
-#include "support/cp932_bytes.h"
 #include "support/journal_capture.h"
 #include "support/temp_folder.h"
-
-using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -27,7 +24,8 @@ std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
     auto set = std::make_shared<ResultSet>();
     set->columns = {"btime", "kara", "etime", "rmenu"};
     for (const std::string& title : titles)
-        set->rows.push_back({"10:40:00", "-", "10:45:00", cp932Bytes(title)});
+        set->rows.push_back(
+            {cp932Ascii("10:40:00"), cp932Ascii("-"), cp932Ascii("10:45:00"), utf8ToCp932(title)});
     return set;
 }
 

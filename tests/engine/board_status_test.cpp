@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "support/cp932_bytes.h"
-
-using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -67,10 +64,11 @@ TEST(StatusJson, AnythingButAStatusObjectIsRefused) {
 TEST(ShownRaces, DecodesTheFirstRowsInSightAndLeavesNullFieldsEmpty) {
     ResultSet upcoming;
     upcoming.columns = {"btime", "kara", "etime", "rmenu"};
-    upcoming.rows.push_back({std::nullopt, "-", "0:00:00", std::nullopt});  // before the first race
+    upcoming.rows.push_back(
+        {std::nullopt, cp932Ascii("-"), cp932Ascii("0:00:00"), std::nullopt});  // waiting row
     for (int race = 1; race <= 12; ++race)
-        upcoming.rows.push_back(
-            {"10:00:00", "-", "10:05:00", cp932Bytes(std::to_string(race) + "レース")});
+        upcoming.rows.push_back({cp932Ascii("10:00:00"), cp932Ascii("-"), cp932Ascii("10:05:00"),
+                                 utf8ToCp932(std::to_string(race) + "レース")});
     const QList<ShownRace> rows = shownRaces(upcoming);
     ASSERT_EQ(rows.size(), kRowsInSight);
     EXPECT_EQ(rows[0], (ShownRace{"", "0:00:00", ""}));

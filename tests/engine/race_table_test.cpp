@@ -53,19 +53,19 @@ protected:
     }
 
     // The titles of the upcoming races, with "*" for the before-first-race row.
-    std::vector<std::string> upcoming(std::string_view clock) {
-        openUpcomingRaces(*menu, clock);
+    std::vector<std::string> upcoming(AsciiLiteral clock) {
+        openUpcomingRaces(*menu, cp932Ascii(clock));
         std::vector<std::string> titles;
         for (const auto& row : menu->result()->rows) {
             const int stime = menu->result()->columnIndex("stime");
-            titles.push_back(row[stime] ? "*" : *row[menu->result()->columnIndex("rmenu")]);
+            titles.push_back(row[stime] ? "*" : row[menu->result()->columnIndex("rmenu")]->bytes());
         }
         return titles;
     }
 
-    std::string previousRace(std::string_view start) {
+    std::string previousRace(const Cp932& start) {
         openPreviousRace(*work, start);
-        return work->fieldText("rmenu");
+        return work->fieldText("rmenu").bytes();
     }
 
     static std::string errorOf(const std::function<void()>& statement) {
@@ -88,21 +88,22 @@ using Titles = std::vector<std::string>;
 
 TEST_F(RaceTableTest, StatementsAreTheBoardsWordForWordAndLineByLine) {
     emptyRaceTable(*work);
-    EXPECT_EQ(work->text(), "delete from rmenutxt.db\r\n");
+    EXPECT_EQ(work->text().bytes(), "delete from rmenutxt.db\r\n");
     insertBeforeFirstRaceRow(*work);
-    EXPECT_EQ(work->text(), "INSERT INTO rmenutxt (kara,stime)values(\r\n'-',\r\n'0:00:00')\r\n");
+    EXPECT_EQ(work->text().bytes(),
+              "INSERT INTO rmenutxt (kara,stime)values(\r\n'-',\r\n'0:00:00')\r\n");
     insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
-    EXPECT_EQ(work->text(),
+    EXPECT_EQ(work->text().bytes(),
               "INSERT INTO rmenutxt (btime,kara,etime,rmenu)values(\r\n'10:00:00',\r\n'-',\r\n"
               "'10:30:00',\r\n'A')\r\n");
-    openUpcomingRaces(*menu, "9:05:07");
+    openUpcomingRaces(*menu, cp932Ascii("9:05:07"));
     EXPECT_EQ(
-        menu->text(),
+        menu->text().bytes(),
         "select * from rmenutxt where etime>'9:05:07'\r\nor stime='0:00:00'\r\norder by btime\r\n");
-    openPreviousRace(*work, "10:00:00");
-    EXPECT_EQ(work->text(), "select * from rmenutxt where etime='10:00:00'\r\n");
+    openPreviousRace(*work, cp932Ascii("10:00:00"));
+    EXPECT_EQ(work->text().bytes(), "select * from rmenutxt where etime='10:00:00'\r\n");
     openWholeTable(*work);
-    EXPECT_EQ(work->text(), "select * from rmenutxt\r\n");
+    EXPECT_EQ(work->text().bytes(), "select * from rmenutxt\r\n");
 }
 
 TEST_F(RaceTableTest, ARaceEndingAtTheClockIsNoLongerUpcoming) {
@@ -117,16 +118,16 @@ TEST_F(RaceTableTest, BeforeTheFirstRaceItsMarkerRowComesFirst) {
     insertBeforeFirstRaceRow(*work);
     insertRaceRow(*work, entry({"10:00:00", "10:30:00", "A"}));
     EXPECT_EQ(upcoming("9:59:59"), (Titles{"*", "A", "B"}));
-    EXPECT_EQ(menu->fieldText("btime"), "");
-    EXPECT_EQ(menu->fieldText("kara"), "-");
-    EXPECT_EQ(menu->fieldText("stime"), "0:00:00");
+    EXPECT_EQ(menu->fieldText("btime").bytes(), "");
+    EXPECT_EQ(menu->fieldText("kara").bytes(), "-");
+    EXPECT_EQ(menu->fieldText("stime").bytes(), "0:00:00");
     EXPECT_EQ(upcoming("23:59:59"), Titles{"*"});  // selected while it exists
 }
 
 TEST_F(RaceTableTest, AnEmptyTableGivesAnEmptySelection) {
     insertRaces({});
     EXPECT_EQ(upcoming("12:00:00"), Titles{});
-    EXPECT_EQ(menu->fieldText("btime"), "");
+    EXPECT_EQ(menu->fieldText("btime").bytes(), "");
     insertRaces({{"9:00:00", "9:30:00", "over"}});
     EXPECT_EQ(upcoming("12:00:00"), Titles{});
 }
@@ -148,10 +149,10 @@ TEST_F(RaceTableTest, ThePreviousRaceIsTheFirstRowEndingAtTheStart) {
                  {"10:30:00", "11:00:00", "B"}});
     EXPECT_EQ(upcoming("10:40:00"), Titles{"B"});
     EXPECT_EQ(previousRace(menu->fieldText("btime")), "A");
-    EXPECT_EQ(previousRace("10:00:00"), "");
+    EXPECT_EQ(previousRace(cp932Ascii("10:00:00")), "");
     openWholeTable(*work);
     work->last();
-    EXPECT_EQ(work->fieldText("rmenu"), "B");
+    EXPECT_EQ(work->fieldText("rmenu").bytes(), "B");
 }
 
 TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
@@ -159,7 +160,7 @@ TEST_F(RaceTableTest, ApostrophesAndInjectionsAreStoredAsWritten) {
     insertRaces({{"9:00:00", "9:30:00", "O'Brien Cup"}, {"9:30:00", "10:00:00", injection}});
     EXPECT_EQ(upcoming("9:00:00"), (Titles{"O'Brien Cup", injection}));
     EXPECT_EQ(upcoming("0:00:00' or '1'='1"), Titles{});
-    EXPECT_EQ(previousRace("9:30:00' or etime<>'"), "");
+    EXPECT_EQ(previousRace(cp932Ascii("9:30:00' or etime<>'")), "");
     EXPECT_EQ(errorOf([&] {
                   insertRaceRow(*work, entry({"9:00'", "9:30:00", "t"}));
               }),
@@ -187,7 +188,7 @@ TEST_F(RaceTableTest, TheTableFileIsMadeOnceAndRecognised) {
     EXPECT_FALSE(createRaceTableFile(data));
     EXPECT_EQ(raceTableFileProblem(data), std::nullopt);
     temp.write("data/rmenutxt.db", "not a table");
-    EXPECT_EQ(raceTableFileProblem(data), "file is not a database");
+    EXPECT_EQ(raceTableFileProblem(data), cp932Ascii("file is not a database"));
     EXPECT_FALSE(createRaceTableFile(data));
     EXPECT_EQ(temp.read("data/rmenutxt.db"), "not a table");  // never overwritten
 }
@@ -201,8 +202,8 @@ TEST(InMemoryRaceTable, AnswersAsTheTableFileDoes) {
     emptyRaceTable(work);
     insertRaceRow(work, entry({"10:00:00", "10:30:00", "A"}));
     insertRaceRow(work, entry({"9:30:00", "10:00:00", "B"}));
-    openUpcomingRaces(menu, "9:45:00");
-    EXPECT_EQ(menu.fieldText("rmenu"), "B");
+    openUpcomingRaces(menu, cp932Ascii("9:45:00"));
+    EXPECT_EQ(menu.fieldText("rmenu").bytes(), "B");
     EXPECT_EQ(database.folder(), "");
 }
 

@@ -26,7 +26,7 @@ protected:
         if (!board.upcoming) return titles;
         int column = board.upcoming->columnIndex("rmenu");
         for (size_t row = 0; row < board.upcoming->rows.size(); ++row)
-            titles.push_back(board.upcoming->text(row, column));
+            titles.push_back(board.upcoming->text(row, column).bytes());
         return titles;
     }
 
@@ -53,8 +53,8 @@ TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
     clock.set(at(9, 59, 59));
     cycle->refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Race A", "Race B"}));
-    EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("stime")), "0:00:00");
-    EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("kara")), "-");
+    EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("stime")).bytes(), "0:00:00");
+    EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("kara")).bytes(), "-");
     EXPECT_EQ(board.previousRace.bytes(), "");
 }
 

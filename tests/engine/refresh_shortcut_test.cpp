@@ -140,13 +140,13 @@ private:
             }
             case Change::ForeignLock:
                 lockHolder_ = parts_.folder.connect();
-                lockHolder_->run("BEGIN EXCLUSIVE");
-                lockHolder_->run("delete from rmenutxt where btime = 'none'");
+                lockHolder_->run(cp932Ascii("BEGIN EXCLUSIVE"));
+                lockHolder_->run(cp932Ascii("delete from rmenutxt where btime = 'none'"));
                 return;
         }
     }
 
-    void foreignStatement(const std::string& text) {
+    void foreignStatement(AsciiLiteral text) {
         std::unique_ptr<Database> other = parts_.folder.connect();
         Query query(*other, "foreign");
         query.addLine(text);

@@ -35,7 +35,10 @@ static_assert(!Joinable<Cp932, const char*>);
 static_assert(!Joinable<const char*, Cp932>);
 static_assert(!Appendable<Cp932, std::string>);
 static_assert(!Appendable<std::string, Cp932>);
+static_assert(!Appendable<Cp932, const char*>);
+static_assert(Appendable<Cp932, const char (&)[2]>);
 static_assert(Joinable<Cp932, Cp932>);
+static_assert(Joinable<Cp932, const char (&)[2]>);
 static_assert(!std::is_constructible_v<Error, std::string>);
 static_assert(!std::is_constructible_v<Error, const char*>);
 
@@ -55,7 +58,9 @@ TEST(Cp932, JoinsComparesAndHashesByItsBytes) {
     EXPECT_EQ(line.bytes(), "10:00 \x91\xE6\x82\x50\x83\x8C\x81\x5B\x83\x58");
     EXPECT_EQ(line.size(), 16u);
     line += cp932Ascii("!");
-    EXPECT_EQ(line.view().substr(line.size() - 1), "!");
+    line += "?";
+    const Cp932 joined = line + ":)";
+    EXPECT_EQ(joined.view().substr(line.size() - 2), "!?:)");
     EXPECT_EQ(Cp932(title.bytes()), title);
     EXPECT_LT(cp932Ascii("9:05:07"), cp932Ascii("a"));  // byte order, as SQLite's BINARY
     EXPECT_TRUE(Cp932().empty());

@@ -16,6 +16,7 @@
 #include "sqlengine/query.h"
 #include "sqlengine/table_file.h"
 #include "support/cp932_bytes.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
@@ -23,8 +24,8 @@ using pelm::testing::cp932Bytes;
 namespace pelm::testing {
 
 // A small table with a time column, enough to exercise the engine.
-inline constexpr std::string_view kRacesDefinition =
-    "CREATE TABLE races (start TEXT COLLATE TIMEOFDAY CHECK (is_time_of_day(start)), title TEXT)";
+inline const Cp932 kRacesDefinition = cp932Ascii(
+    "CREATE TABLE races (start TEXT COLLATE TIMEOFDAY CHECK (is_time_of_day(start)), title TEXT)");
 
 class DataFolderTest : public ::testing::Test {
 protected:
@@ -45,26 +46,17 @@ protected:
         return std::make_unique<Database>("Pelm", parameters, std::vector<std::string>{config});
     }
 
-    /// The message of the failed open, or "opened".
+    /// The message of the failed open, or "" when it opened.
     std::string openError(const std::vector<std::string>& parameters) const {
-        try {
-            open(parameters);
-        } catch (const Error& error) {
-            return error.what();
-        }
-        return "opened";
+        return errorMessage([&] { open(parameters); });
     }
 
-    /// Runs one statement on `database`, returning the engine's message or "done".
+    /// Runs one statement (CP932 bytes) on `database`: the engine's
+    /// message, or "" when it ran.
     static std::string runError(Database& database, std::string_view statement) {
         Query query(database, "Q");
-        query.addLine(statement);
-        try {
-            query.execute();
-        } catch (const Error& error) {
-            return error.what();
-        }
-        return "done";
+        query.addLine(Cp932(std::string(statement)));
+        return errorMessage([&] { query.execute(); });
     }
 
     TempFolder temp;

@@ -1,10 +1,36 @@
 // Queries on a real table file: statement text, result sets read by field
 // name, and the messages of what the engine rejects.
 
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
 #include "data_folder.h"
 
 namespace pelm::testing {
 namespace {
+
+// A statement is CP932 text: a UTF-8 string or a bare pointer never
+// becomes one unnoticed, while a literal checked as ASCII does.
+template <typename Text>
+concept StatementLine = requires(Query& query, Text text) {
+    query.addLine(text);
+};
+template <typename Text>
+concept Runnable = requires(Database& database, Text text) {
+    database.run(text);
+};
+
+static_assert(StatementLine<Cp932>);
+static_assert(StatementLine<const char (&)[7]>);
+static_assert(!StatementLine<std::string>);
+static_assert(!StatementLine<std::string_view>);
+static_assert(!StatementLine<const char*>);
+static_assert(Runnable<Cp932>);
+static_assert(!Runnable<std::string>);
+static_assert(!Runnable<std::string_view>);
+static_assert(std::is_same_v<decltype(std::declval<Query&>().fieldText("")), Cp932>);
 
 class QueryTest : public DataFolderTest {
 protected:
@@ -15,12 +41,12 @@ protected:
 
     void insert(std::string_view start, std::string_view title) {
         Query query(*database, "Qwork");
-        query.addLine("insert into races.db (start, title) values ('" + std::string(start) +
-                      "', '" + std::string(title) + "')");
+        query.addLine(Cp932("insert into races.db (start, title) values ('" + std::string(start) +
+                            "', '" + std::string(title) + "')"));
         query.execute();
     }
 
-    void select(Query& query, std::string_view statement) {
+    void select(Query& query, AsciiLiteral statement) {
         query.clear();
         query.addLine(statement);
         query.open();
@@ -33,7 +59,7 @@ TEST_F(QueryTest, LinesEndInCrLfAndChangingTheTextClosesTheQuery) {
     Query query(*database, "Qmenu");
     query.addLine("select * from races");
     query.addLine("order by start");
-    EXPECT_EQ(query.text(), "select * from races\r\norder by start\r\n");
+    EXPECT_EQ(query.text().bytes(), "select * from races\r\norder by start\r\n");
     query.open();
     EXPECT_TRUE(query.isOpen());
     query.addLine("");
@@ -41,7 +67,7 @@ TEST_F(QueryTest, LinesEndInCrLfAndChangingTheTextClosesTheQuery) {
     query.open();
     query.clear();
     EXPECT_FALSE(query.isOpen());
-    EXPECT_EQ(query.text(), "");
+    EXPECT_EQ(query.text().bytes(), "");
 }
 
 TEST_F(QueryTest, FieldsReadByNameAsStoredTextFromTheFirstRowOrTheLast) {
@@ -49,35 +75,32 @@ TEST_F(QueryTest, FieldsReadByNameAsStoredTextFromTheFirstRowOrTheLast) {
     insert("10:00", "Final");
     Query query(*database, "Qmenu");
     select(query, "select * from races order by start");
-    EXPECT_EQ(query.fieldText("TITLE"), " Opening  ");
-    EXPECT_EQ(query.fieldText("Start"), "9:00");
+    EXPECT_EQ(query.fieldText("TITLE").bytes(), " Opening  ");
+    EXPECT_EQ(query.fieldText("Start").bytes(), "9:00");
     query.last();
-    EXPECT_EQ(query.fieldText("title"), "Final");
+    EXPECT_EQ(query.fieldText("title").bytes(), "Final");
 }
 
 TEST_F(QueryTest, NullAndAnyFieldOfAnEmptyResultReadEmpty) {
     insert("9:00", "x");
     Query query(*database, "Q");
     select(query, "select start, null as missing, 12 as number from races");
-    EXPECT_EQ(query.fieldText("missing"), "");
-    EXPECT_EQ(query.fieldText("number"), "12");
+    EXPECT_EQ(query.fieldText("missing").bytes(), "");
+    EXPECT_EQ(query.fieldText("number").bytes(), "12");
     select(query, "select * from races where title = 'none'");
-    EXPECT_EQ(query.fieldText("start"), "");
+    EXPECT_EQ(query.fieldText("start").bytes(), "");
     query.last();
-    EXPECT_EQ(query.fieldText("title"), "");
+    EXPECT_EQ(query.fieldText("title").bytes(), "");
 }
 
 TEST_F(QueryTest, AnUnknownFieldOrAClosedQueryNamesQueryAndField) {
     Query query(*database, "Qmenu");
     select(query, "select * from races");
-    try {
-        query.fieldText("btime");
-        FAIL() << "read a field the result lacks";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.what(), cp932("Qmenu: 項目 'btime' が見つかりません"));
-    }
+    EXPECT_EQ(errorMessage([&] { query.fieldText("btime"); }),
+              cp932("Qmenu: 項目 'btime' が見つかりません"));
     query.close();
-    EXPECT_THROW(query.fieldText("start"), Error);
+    EXPECT_EQ(errorMessage([&] { query.fieldText("start"); }),
+              cp932("Qmenu: 項目 'start' が見つかりません"));
 }
 
 TEST_F(QueryTest, AnOpenResultStaysReadableWhileTheTableChanges) {
@@ -86,11 +109,11 @@ TEST_F(QueryTest, AnOpenResultStaysReadableWhileTheTableChanges) {
     Query menu(*database, "Qmenu");
     select(menu, "select * from races order by start");
     auto shown = menu.result();
-    EXPECT_EQ(runError(*database, "delete from races.db"), "done");
+    EXPECT_EQ(runError(*database, "delete from races.db"), "");
     insert("11:00", "later");
-    EXPECT_EQ(menu.fieldText("title"), "first");
+    EXPECT_EQ(menu.fieldText("title").bytes(), "first");
     menu.last();
-    EXPECT_EQ(menu.fieldText("title"), "second");
+    EXPECT_EQ(menu.fieldText("title").bytes(), "second");
     select(menu, "select * from races");
     EXPECT_EQ(shown->rows.size(), 2u);  // a view holding the old result keeps it
     EXPECT_EQ(menu.result()->rows.size(), 1u);
@@ -106,7 +129,7 @@ TEST_F(QueryTest, ARejectionWithoutTextGivesTheEngineCode) {
     EXPECT_EQ(runError(*database,
                        "create temp trigger refuse before insert on races "
                        "begin select raise(abort, ''); end"),
-              "done");
+              "");
     // SQLITE_CONSTRAINT_TRIGGER is 0x0713.
     EXPECT_EQ(runError(*database, "insert into races (start) values ('9:00')"),
               cp932("BDEエラー $0713"));
@@ -115,12 +138,12 @@ TEST_F(QueryTest, ARejectionWithoutTextGivesTheEngineCode) {
 TEST_F(QueryTest, OneStatementAtATime) {
     EXPECT_EQ(runError(*database, "delete from races; drop table races"),
               cp932("SQL 文は一度に一つだけ送れます"));
-    EXPECT_EQ(runError(*database, "delete from races; -- and a comment"), "done");
+    EXPECT_EQ(runError(*database, "delete from races; -- and a comment"), "");
     EXPECT_EQ(runError(*database, "  "), cp932("SQL 文がありません"));
     Query query(*database, "Qmenu");
     query.addLine("select * from races");
     query.open();
-    EXPECT_EQ(runError(*database, "select * from races"), "done");  // selections may be executed
+    EXPECT_EQ(runError(*database, "select * from races"), "");  // selections may be executed
 }
 
 TEST_F(QueryTest, OnlySelectionsOpen) {
@@ -129,7 +152,7 @@ TEST_F(QueryTest, OnlySelectionsOpen) {
     query.addLine("delete from races");
     EXPECT_THROW(query.open(), Error);
     select(query, "select count(*) as n from races");
-    EXPECT_EQ(query.fieldText("n"), "1");
+    EXPECT_EQ(query.fieldText("n").bytes(), "1");
 }
 
 TEST_F(QueryTest, TimesCompareAndSortAsTimesOfDay) {
@@ -138,11 +161,11 @@ TEST_F(QueryTest, TimesCompareAndSortAsTimesOfDay) {
     Query query(*database, "Q");
     select(query,
            "select group_concat(title, '|') as titles from (select * from races order by start)");
-    EXPECT_EQ(query.fieldText("titles"), " 0:00:00|9:5|09:05:06|9:05:07|10:00:00|23:00:00");
+    EXPECT_EQ(query.fieldText("titles").bytes(), " 0:00:00|9:5|09:05:06|9:05:07|10:00:00|23:00:00");
     select(query, "select count(*) as n from races where start > '9:05:06'");
-    EXPECT_EQ(query.fieldText("n"), "3");
+    EXPECT_EQ(query.fieldText("n").bytes(), "3");
     select(query, "select title from races where start = '0:00'");
-    EXPECT_EQ(query.fieldText("title"), " 0:00:00");
+    EXPECT_EQ(query.fieldText("title").bytes(), " 0:00:00");
 }
 
 TEST_F(QueryTest, NoTimeTextIsStoredInATimeColumnButNullIs) {
@@ -151,7 +174,7 @@ TEST_F(QueryTest, NoTimeTextIsStoredInATimeColumnButNullIs) {
                            "insert into races (start) values ('" + std::string(notATime) + "')"),
                   "'" + std::string(notATime) + cp932("' は時刻ではありません"));
     }
-    EXPECT_EQ(runError(*database, "insert into races (title) values ('no start')"), "done");
+    EXPECT_EQ(runError(*database, "insert into races (title) values ('no start')"), "");
 }
 
 TEST_F(QueryTest, ATransactionCommitsWhatWasDoneEvenWhenARefreshFails) {
@@ -160,12 +183,12 @@ TEST_F(QueryTest, ATransactionCommitsWhatWasDoneEvenWhenARefreshFails) {
     {
         Database::Transaction transaction(*database);
         insert("9:00", "before the failure");
-        EXPECT_NE(runError(*database, "insert into races (start) values ('xx')"), "done");
+        EXPECT_NE(runError(*database, "insert into races (start) values ('xx')"), "");
         Database::Transaction inner(*database);  // joins the open one
         inner.commit();
     }
     select(count, "select count(*) as n from races");
-    EXPECT_EQ(count.fieldText("n"), "1");
+    EXPECT_EQ(count.fieldText("n").bytes(), "1");
 }
 
 TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
@@ -174,10 +197,10 @@ TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
     Database::Transaction transaction(*database);
     insert("9:00", "pending");
     select(count, "select count(*) as n from races");
-    EXPECT_EQ(count.fieldText("n"), "0");
+    EXPECT_EQ(count.fieldText("n").bytes(), "0");
     transaction.commit();
     select(count, "select count(*) as n from races");
-    EXPECT_EQ(count.fieldText("n"), "1");
+    EXPECT_EQ(count.fieldText("n").bytes(), "1");
 }
 
 TEST_F(QueryTest, ARefreshGoesThroughAJournalOnDisk) {

@@ -86,7 +86,9 @@ void PrintTo(const Story& story, std::ostream* out) {
 
 class ReuseChangesNothing : public ::testing::TestWithParam<Story> {
 protected:
-    static void createRaces(Database& database) { Statement(database, kRacesDefinition).run(); }
+    static void createRaces(Database& database) {
+        Statement(database, kRacesDefinition.view()).run();
+    }
 
     template <typename Run>
     static std::string outcome(Run run) {
@@ -116,7 +118,7 @@ TEST_P(ReuseChangesNothing, RowsAndErrorsAsWritten) {
     createRaces(written);
     for (const std::string& statement : GetParam().statements) {
         SCOPED_TRACE(statement);
-        EXPECT_EQ(outcome([&] { reused.run(statement); }),
+        EXPECT_EQ(outcome([&] { reused.run(Cp932(statement)); }),
                   outcome([&] { Statement(written, statement).run(); }));
         EXPECT_EQ(rows(reused), rows(written));
     }
@@ -189,7 +191,7 @@ TEST_F(TableFileVersion, TheStampMovesWithEveryCommitAndIsLostWithTheFile) {
     EXPECT_NE(board->tableFileStamp("races"), own);
     EXPECT_FALSE(board->tableFileStamp("nowhere"));
 
-    EXPECT_EQ(runError(*other, "PRAGMA races.journal_mode = WAL"), "done");
+    EXPECT_EQ(runError(*other, "PRAGMA races.journal_mode = WAL"), "");
     EXPECT_FALSE(board->tableFileStamp("races"));
     other.reset();
     std::filesystem::remove(data + "/races.db");

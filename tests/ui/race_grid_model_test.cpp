@@ -8,9 +8,7 @@
 #include <QScrollBar>
 
 #include "board_fixture.h"
-#include "support/cp932_bytes.h"
-
-using pelm::testing::cp932Bytes;
+#include "platform/codepage.h"
 
 namespace pelm::testing {
 namespace {
@@ -19,9 +17,10 @@ std::shared_ptr<const ResultSet> races(int count) {
     auto result = std::make_shared<ResultSet>();
     result->columns = {"btime", "kara", "etime", "rmenu", "stime"};
     for (int race = 0; race < count; ++race) {
-        result->rows.push_back(
-            {std::to_string(10 + race) + ":00:00", "-", std::to_string(10 + race) + ":30:00",
-             cp932Bytes("第" + std::to_string(race + 1) + "レース"), std::nullopt});
+        result->rows.push_back({Cp932(std::to_string(10 + race) + ":00:00"), cp932Ascii("-"),
+                                Cp932(std::to_string(10 + race) + ":30:00"),
+                                utf8ToCp932("第" + std::to_string(race + 1) + "レース"),
+                                std::nullopt});
     }
     return result;
 }
@@ -61,8 +60,8 @@ TEST(RaceGridModel, FindsFieldsByNameAndDecodesEachOnItsOwn) {
     auto result = std::make_shared<ResultSet>();
     result->columns = {"RMENU", "etime", "kara"};  // no btime, another order
     // A title cut inside a double-byte character, then a clean field.
-    result->rows.push_back({std::string("\x82\xa0\x82", 3), "9:05:07", "-"});
-    result->rows.push_back({std::nullopt, "9:30:00", "-"});
+    result->rows.push_back({Cp932("\x82\xa0\x82"), cp932Ascii("9:05:07"), cp932Ascii("-")});
+    result->rows.push_back({std::nullopt, cp932Ascii("9:30:00"), cp932Ascii("-")});
     RaceGridModel model;
     model.setResultSet(result);
     EXPECT_EQ(model.index(0, 4).data().toString(), "あ");

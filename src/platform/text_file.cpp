@@ -70,14 +70,4 @@ FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) 
     return file;
 }
 
-std::string readWholeFile(const std::string& boardPath) {
-    FileBytes file = readCompleteFile(nativePath(Cp932(boardPath)), kWholeFileLimit);
-    if (!file.read()) cannotOpen(boardPath);
-    return std::move(file.bytes);
-}
-
-std::vector<std::string> readLines(const std::string& boardPath) {
-    return splitLines(readWholeFile(boardPath));
-}
-
 }  // namespace pelm

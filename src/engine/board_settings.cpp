@@ -55,13 +55,13 @@ std::size_t indexOf(SettingKey id) {
 // False when the key is missing or its integer cannot be read. `KeyOf` is
 // Key or OptionalKey: what matters is the member it fills.
 template <class KeyOf>
-bool readKey(const std::optional<std::string>& value, const KeyOf& key, BoardSettings& settings) {
+bool readKey(const std::optional<Cp932>& value, const KeyOf& key, BoardSettings& settings) {
     if (!value) return false;
     if (key.text) {
-        settings.*key.text = Cp932(*value);  // the file's own bytes
+        settings.*key.text = *value;
         return true;
     }
-    auto number = readProfileInt(*value);
+    auto number = readProfileInt(value->view());
     if (number) settings.*key.number = *number;
     return number.has_value();
 }
@@ -79,8 +79,8 @@ void keepSizeInRange(LoadedSettings& loaded) {
 }
 
 template <class KeyOf>
-std::string valueText(const KeyOf& key, const BoardSettings& settings) {
-    return key.text ? (settings.*key.text).bytes() : std::to_string(settings.*key.number);
+Cp932 valueText(const KeyOf& key, const BoardSettings& settings) {
+    return key.text ? settings.*key.text : utf8ToCp932(std::to_string(settings.*key.number));
 }
 
 [[noreturn]] void cannotWrite(const std::string& path) {
@@ -99,7 +99,7 @@ bool writesBoardValue(const Key& key, const SettingsSnapshot& onDisk,
 // A missing optional key is no defaulted one; an unreadable one is.
 void readOptionalKeys(const IniFile& file, LoadedSettings& loaded) {
     for (const OptionalKey& key : kOptionalKeys) {
-        const std::optional<std::string> value = file.value(key.section, key.name);
+        const std::optional<Cp932> value = file.value(key.section, key.name);
         if (!value) continue;
         if (!readKey(value, key, loaded.settings)) loaded.defaulted.emplace_back(key.name);
     }

@@ -68,9 +68,9 @@ constexpr std::array kSettingKeys{SettingKey::DataDir, SettingKey::Logo, Setting
 /// profile rules: blanks and quotes around the value dropped), nothing for a
 /// missing key, indexed by SettingKey.
 struct SettingsSnapshot {
-    std::array<std::optional<std::string>, kSettingKeys.size()> texts;
+    std::array<std::optional<Cp932>, kSettingKeys.size()> texts;
 
-    const std::optional<std::string>& text(SettingKey key) const {
+    const std::optional<Cp932>& text(SettingKey key) const {
         return texts[static_cast<std::size_t>(key)];
     }
     /// True when the file held none of the seven keys (missing, unreadable or

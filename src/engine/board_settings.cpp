@@ -83,8 +83,8 @@ Cp932 valueText(const KeyOf& key, const BoardSettings& settings) {
     return key.text ? settings.*key.text : utf8ToCp932(std::to_string(settings.*key.number));
 }
 
-[[noreturn]] void cannotWrite(const std::string& path) {
-    throw Error(Cp932(path) + utf8ToCp932(" に書き込めません"));
+[[noreturn]] void cannotWrite(const Cp932& path) {
+    throw Error(path + utf8ToCp932(" に書き込めません"));
 }
 
 // Whether the save at close writes the board's value of `key` into the file
@@ -148,14 +148,14 @@ LoadedSettings readBoardSettings(const IniFile& file) {
     return loaded;
 }
 
-LoadedSettings loadBoardSettings(const std::string& path) {
-    return readBoardSettings(IniFile::load(nativePath(Cp932(path))));
+LoadedSettings loadBoardSettings(const Cp932& path) {
+    return readBoardSettings(IniFile::load(nativePath(path)));
 }
 
 // The whole new file is written beside the old one and renamed over it, so a
 // crash or a failed write never leaves a file with only some of the keys.
-void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
-    std::string native = nativePath(Cp932(path));
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings) {
+    std::string native = nativePath(path);
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     for (const Key& key : kSaveOrder)
@@ -167,10 +167,10 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
     if (!file->saveAtomically(native)) cannotWrite(path);
 }
 
-void saveBoardSettings(const std::string& path, const BoardSettings& settings,
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator) {
-    const std::string native = nativePath(Cp932(path));
+    const std::string native = nativePath(path);
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     const std::string before = file->text();
@@ -183,7 +183,7 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings,
     if (!file->saveAtomically(native)) cannotWrite(path);
 }
 
-SettingsKeeper::SettingsKeeper(std::string path)
+SettingsKeeper::SettingsKeeper(Cp932 path)
     : path_(std::move(path)), loaded_(loadBoardSettings(path_)) {}
 
 void SettingsKeeper::save(const BoardSettings& settings) const {

@@ -89,7 +89,7 @@ struct LoadedSettings {
 };
 
 /// Reads the seven values in order, each with its default; never fails.
-LoadedSettings loadBoardSettings(const std::string& path);
+LoadedSettings loadBoardSettings(const Cp932& path);
 
 /// The same from a file already loaded (for tools given a native path).
 LoadedSettings readBoardSettings(const IniFile& file);
@@ -98,7 +98,7 @@ LoadedSettings readBoardSettings(const IniFile& file);
 /// Font, Size, Color), keeping every other line of the file, and replaces the
 /// file atomically. Throws pelm::Error "<path> に書き込めません" when it cannot;
 /// the old file is then left as it was.
-void saveBoardSettings(const std::string& path, const BoardSettings& settings);
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings);
 
 /// The save at close, which keeps what was deployed while the board ran.
 /// Each key takes, in this order of precedence:
@@ -112,7 +112,7 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings);
 ///  - else the value in `settings`.
 /// Every other line is kept; the file is replaced atomically and only when
 /// its text changes. Throws as the plain save.
-void saveBoardSettings(const std::string& path, const BoardSettings& settings,
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator);
 
@@ -121,7 +121,7 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings,
 class SettingsKeeper {
 public:
     /// Loads the settings file at a board path (never fails).
-    explicit SettingsKeeper(std::string path);
+    explicit SettingsKeeper(Cp932 path);
 
     const LoadedSettings& loaded() const { return loaded_; }
 
@@ -133,7 +133,7 @@ public:
     void save(const BoardSettings& settings) const;
 
 private:
-    std::string path_;
+    Cp932 path_;
     LoadedSettings loaded_;
     std::set<SettingKey> touched_;
 };

@@ -75,7 +75,7 @@ void TForm1::FormCreate() {
 // the timer until it succeeds: a share that mounts after login or a table
 // locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
-    settingsPath_ = settingsPath(currentDirectory()).bytes();
+    settingsPath_ = settingsPath(currentDirectory());
     settingsKeeper_.emplace(settingsPath_);
     settings_ = settingsKeeper_->loaded().settings;
     for (const std::string& warning : settingsKeeper_->loaded().warnings)

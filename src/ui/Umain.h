@@ -161,7 +161,7 @@ private:
 
     const Clock& clock_;
     BoardSettings settings_ = BoardSettings::defaults();
-    std::string settingsPath_;  // captured at the first showing
+    Cp932 settingsPath_;  // captured at the first showing
     std::optional<SettingsKeeper> settingsKeeper_;
     SystemTimeSource wallTime_;
     std::unique_ptr<BoardHealth> health_;

@@ -26,20 +26,18 @@ const std::vector<std::string> kAllKeys{"DataDir", "Logo",  "Setuzoku", "Taiki",
 
 class BoardSettingsFile : public ::testing::Test {
 protected:
-    std::string boardPath() const {
-        return settingsPath(utf8ToCp932(folder.path().string())).bytes();
-    }
+    Cp932 boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())); }
     void writeIni(std::string_view text) const { folder.write("PelmDp.ini", text); }
     std::string ini() const { return folder.read("PelmDp.ini"); }
     LoadedSettings load() const { return loadBoardSettings(boardPath()); }
 
     // Saving to `path` must fail with the board's message naming the file.
-    static void expectCannotWrite(const std::string& path) {
+    static void expectCannotWrite(const Cp932& path) {
         try {
             saveBoardSettings(path, BoardSettings::defaults());
             ADD_FAILURE() << "the save succeeded";
         } catch (const Error& error) {
-            EXPECT_EQ(error.what(), path + cp932Bytes(" に書き込めません"));
+            EXPECT_EQ(error.message(), path + utf8ToCp932(" に書き込めません"));
         }
     }
 
@@ -170,7 +168,7 @@ TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
 // the disk takes no more bytes.
 TEST_F(BoardSettingsFile, FailedSaveNamesTheFileAndLeavesWhatWasThere) {
     folder.write("plain", "not a folder");
-    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")).bytes());
+    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")));
     EXPECT_EQ(folder.read("plain"), "not a folder");
 
     fs::create_directory(folder.path() / "PelmDp.ini");

@@ -87,7 +87,7 @@ protected:
         else
             fs::remove(folder.path() / "PelmDp.ini");
     }
-    std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
+    Cp932 path() const { return settingsPath(utf8ToCp932(folder.path().string())); }
 
     testing::TempFolder folder;
 };
@@ -126,7 +126,7 @@ TEST(SettingsKeeper, AnUnchangedFileIsNotRewritten) {
     testing::TempFolder folder;
     folder.write("PelmDp.ini", kAllSevenDefaults);
     const ino_t before = inode(folder.path() / "PelmDp.ini");
-    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())).bytes());
+    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())));
     keeper.save(keeper.loaded().settings);
     EXPECT_EQ(inode(folder.path() / "PelmDp.ini"), before);
     BoardSettings changed = keeper.loaded().settings;
@@ -150,7 +150,7 @@ TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
     for (const auto& test : cases) {
         folder.write("PelmDp.ini", std::string("[Font]\r\nSize=") + test.text + "\r\n");
         const LoadedSettings loaded =
-            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())).bytes());
+            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())));
         EXPECT_EQ(loaded.settings.size, test.size) << test.text;
         EXPECT_EQ(loaded.warnings.size(), test.warned ? 1u : 0u) << test.text;
     }

@@ -17,7 +17,7 @@ LimitedLines readScheduleLines(const Cp932& dataDir) {
 }
 
 std::string readScheduleBytes(const Cp932& dataDir) {
-    return readFileStart(schedulePath(dataDir).bytes(), kScheduleLimits.maxBytes + 1);
+    return readFileStart(schedulePath(dataDir), kScheduleLimits.maxBytes + 1);
 }
 
 LimitedLines scheduleLines(std::string_view bytes) {
@@ -25,7 +25,7 @@ LimitedLines scheduleLines(std::string_view bytes) {
 }
 
 LimitedLines readNoticeLines(const Cp932& dataDir) {
-    return readLinesWithin(noticePath(dataDir).bytes(), kScheduleLimits);
+    return readLinesWithin(noticePath(dataDir), kScheduleLimits);
 }
 
 Cp932 scheduleCutMessage(const Cp932& dataDir) {

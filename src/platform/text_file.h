@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/file_reader.h"
 
 namespace pelm {
@@ -38,11 +39,11 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits);
 /// At most `maxBytes` bytes from the start of the file at a board path.
 /// Throws pelm::Error naming the file when it is missing, no regular file,
 /// cannot be read, or the read stalls.
-std::string readFileStart(const std::string& boardPath, std::size_t maxBytes);
+std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes);
 
 /// The file at a board path within limits; reads no more than
 /// limits.maxBytes + 1 bytes. Throws as readFileStart.
-LimitedLines readLinesWithin(const std::string& boardPath, const TextLimits& limits);
+LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits);
 
 /// The file at a native path whole, through the shared reader: a file larger
 /// than `maxBytes` counts as Unreadable, so no caller works on part of it.

@@ -21,7 +21,7 @@ using Lines = std::vector<std::string>;
 
 // A fixture's lines as the board reads a schedule.
 Lines fixtureLines(std::string_view name) {
-    return readLinesWithin(testing::fixturePath(name), kScheduleLimits).lines;
+    return readLinesWithin(utf8ToCp932(testing::fixturePath(name)), kScheduleLimits).lines;
 }
 
 Fields split(std::string_view line) {

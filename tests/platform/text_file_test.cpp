@@ -72,19 +72,20 @@ TEST(ReadLinesWithin, ReadsOnlyTheStartOfALargeFile) {
     std::string text;
     for (int i = 0; i < 1000; ++i) text += "10:00:00,10:30:00,race " + std::to_string(i) + "\r\n";
     folder.write("RInfo.txt", text);
-    const LimitedLines limited = readLinesWithin(folder / "RInfo.txt", {100, 10'000});
+    const Cp932 schedule = utf8ToCp932(folder / "RInfo.txt");
+    const LimitedLines limited = readLinesWithin(schedule, {100, 10'000});
     EXPECT_TRUE(limited.cut);
     EXPECT_EQ(limited.lines, (Lines{"10:00:00,10:30:00,race 0", "10:00:00,10:30:00,race 1",
                                     "10:00:00,10:30:00,race 2"}));
-    EXPECT_FALSE(readLinesWithin(folder / "RInfo.txt", {text.size(), 1000}).cut);
-    EXPECT_TRUE(readLinesWithin(folder / "RInfo.txt", {text.size(), 999}).cut);
+    EXPECT_FALSE(readLinesWithin(schedule, {text.size(), 1000}).cut);
+    EXPECT_TRUE(readLinesWithin(schedule, {text.size(), 999}).cut);
 }
 
 // Room for every fixture, so none is cut.
 constexpr TextLimits kRoomy{1 << 20, 1000};
 
 Lines fixtureLines(std::string_view name) {
-    const LimitedLines read = readLinesWithin(fixturePath(name), kRoomy);
+    const LimitedLines read = readLinesWithin(utf8ToCp932(fixturePath(name)), kRoomy);
     EXPECT_FALSE(read.cut) << name;
     return read.lines;
 }
@@ -104,19 +105,20 @@ TEST(ReadLinesWithin, ReadsTheFixturesByteForByte) {
 TEST(ReadLinesWithin, ABoardPathWithBackslashesOpens) {
     testing::TempFolder folder;
     folder.write("RInfo.txt", "x\r\n");
-    const std::string boardPath = cp932Bytes(folder.path().string()) + "\\RInfo.txt";
-    EXPECT_EQ(readLinesWithin(boardPath, kRoomy).lines, (Lines{"x"}));
+    const Cp932 dataDir = utf8ToCp932(folder.path().string());
+    EXPECT_EQ(readLinesWithin(dataDir + cp932Ascii("\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
     // A data folder written with a trailing backslash doubles it; harmless here.
-    EXPECT_EQ(readLinesWithin(cp932Bytes(folder.path().string()) + "\\\\RInfo.txt", kRoomy).lines,
-              (Lines{"x"}));
+    EXPECT_EQ(readLinesWithin(dataDir + cp932Ascii("\\\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
 }
 
 TEST(ReadLinesWithin, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
     testing::TempFolder folder;
-    const std::string missing = folder / "RInfo.txt";
+    const Cp932 missing = utf8ToCp932(folder / "RInfo.txt");
     const std::string message = testing::errorMessage([&] { readLinesWithin(missing, kRoomy); });
-    EXPECT_NE(message.find(missing), std::string::npos) << "no error naming it, but: " << message;
-    EXPECT_THROW(readLinesWithin(folder.path().string(), kRoomy), Error);  // a folder is no file
+    EXPECT_NE(message.find(missing.view()), std::string::npos)
+        << "no error naming it, but: " << message;
+    // A folder is no file.
+    EXPECT_THROW(readLinesWithin(utf8ToCp932(folder.path().string()), kRoomy), Error);
 }
 
 TEST(NativePath, TurnsBackslashCharactersIntoSlashesOnly) {

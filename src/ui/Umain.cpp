@@ -241,7 +241,7 @@ void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<Cp932
 }
 
 void TForm1::applyLogoSwitch() {
-    const LogoChoice logo = chooseLogo(settings_.logo.view(), Image2->pixmap().toImage());
+    const LogoChoice logo = chooseLogo(settings_.logo, Image2->pixmap().toImage());
     Panel7->setVisible(logo.kind != LogoKind::Hidden);
     if (logo.kind == LogoKind::Picture) Image2->setPixmap(QPixmap::fromImage(logo.picture));
     if (logo.kind == LogoKind::Hidden) Panel9->move(layout::kPanel9LeftAlone, Panel9->y());

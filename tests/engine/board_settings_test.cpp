@@ -65,8 +65,7 @@ TEST_F(BoardSettingsFile, ReadsTheValuesAsWritten) {
     for (auto [logo, shows] : {std::pair{"on", true}, {"off", false}, {"On", false}, {"", false}}) {
         writeIni(std::string("[Env]\r\nLogo=") + logo + "\r\n");
         EXPECT_EQ(load().settings.logo.bytes(), logo);
-        EXPECT_EQ(logoRequest(load().settings.logo.view()).kind == LogoRequest::BuiltIn, shows)
-            << logo;
+        EXPECT_EQ(logoRequest(load().settings.logo).kind == LogoRequest::BuiltIn, shows) << logo;
     }
 }
 

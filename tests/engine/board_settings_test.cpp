@@ -8,8 +8,8 @@
 
 #include "engine/board_rules.h"
 #include "platform/codepage.h"
-#include "platform/error.h"
 #include "support/cp932_bytes.h"
+#include "support/error_message.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
 
@@ -33,12 +33,9 @@ protected:
 
     // Saving to `path` must fail with the board's message naming the file.
     static void expectCannotWrite(const Cp932& path) {
-        try {
-            saveBoardSettings(path, BoardSettings::defaults());
-            ADD_FAILURE() << "the save succeeded";
-        } catch (const Error& error) {
-            EXPECT_EQ(error.message(), path + utf8ToCp932(" に書き込めません"));
-        }
+        EXPECT_EQ(
+            testing::errorMessage([&] { saveBoardSettings(path, BoardSettings::defaults()); }),
+            (path + utf8ToCp932(" に書き込めません")).bytes());
     }
 
     TempFolder folder;

@@ -183,11 +183,4 @@ void saveBoardSettings(const Cp932& path, const BoardSettings& settings,
     if (!file->saveAtomically(native)) cannotWrite(path);
 }
 
-SettingsKeeper::SettingsKeeper(Cp932 path)
-    : path_(std::move(path)), loaded_(loadBoardSettings(path_)) {}
-
-void SettingsKeeper::save(const BoardSettings& settings) const {
-    saveBoardSettings(path_, settings, loaded_.snapshot, touched_);
-}
-
 }  // namespace pelm

@@ -116,28 +116,6 @@ void saveBoardSettings(const Cp932& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator);
 
-/// The settings file of a running board: what it held at start, and which
-/// keys the operator changed through the board's menus since.
-class SettingsKeeper {
-public:
-    /// Loads the settings file at a board path (never fails).
-    explicit SettingsKeeper(Cp932 path);
-
-    const LoadedSettings& loaded() const { return loaded_; }
-
-    /// Marks a key as changed by the operator, so the save writes it even
-    /// over a change on disk.
-    void touch(SettingKey key) { touched_.insert(key); }
-
-    /// The save at close (see saveBoardSettings above).
-    void save(const BoardSettings& settings) const;
-
-private:
-    Cp932 path_;
-    LoadedSettings loaded_;
-    std::set<SettingKey> touched_;
-};
-
 /// The profile integer rule: leading spaces, optional sign, then 0x, 0X, x,
 /// X or $ and at most 8 hexadecimal digits, or decimal digits; anything
 /// else, an empty text or an overflow gives `fallback`.

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/text_file.h"
 
 namespace {
@@ -31,9 +33,11 @@ void ReadScheduleFile(benchmark::State& state) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                        ("pelm-bench-" + std::to_string(getpid()) + ".txt");
     std::ofstream(path, std::ios::binary) << makeSchedule(bytes);
+    const pelm::Cp932 schedule = pelm::utf8ToCp932(path.string());
+    const pelm::TextLimits whole{2 * bytes, std::numeric_limits<std::size_t>::max()};
     std::size_t lines = 0;
     for (auto _ : state) {
-        lines = pelm::readLines(path.string()).size();
+        lines = pelm::readLinesWithin(schedule, whole).lines.size();
         benchmark::DoNotOptimize(lines);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(&Form1, &pelm::TForm1::closed, &application, &QApplication::exit);
     const bool fullScreen = command.options.fullScreen.value_or(
-        pelm::loadBoardSettings(pelm::settingsPath(pelm::currentDirectory()).bytes())
+        pelm::loadBoardSettings(pelm::settingsPath(pelm::currentDirectory()))
             .settings.coversScreen());
     pelm::BoardScreen screen(Form1, fullScreen, command.options.screen);
     return QApplication::exec();

@@ -17,7 +17,7 @@ std::optional<pelm::BoardSettings> boardSettingsFor(const Arguments& arguments) 
             "no PelmDp.ini here (the board reads it from its working folder); give --data DIR");
         return std::nullopt;
     }
-    pelm::BoardSettings settings = pelm::loadBoardSettings(path.bytes()).settings;
+    pelm::BoardSettings settings = pelm::loadBoardSettings(path).settings;
     if (auto data = arguments.option("--data")) settings.dataDir = pelm::utf8ToCp932(*data);
     return settings;
 }

@@ -32,7 +32,7 @@ int run(const Arguments& arguments) {
     if (!settings) return kExitUsage;
     std::string bytes;
     try {
-        bytes = pelm::readFileStart(pelm::schedulePath(settings->dataDir).bytes(),
+        bytes = pelm::readFileStart(pelm::schedulePath(settings->dataDir),
                                     pelm::kScheduleLimits.maxBytes + 1);
     } catch (const pelm::Error& error) {
         std::cout << "RInfo.txt: error: " << terminalText(error.message()) << "\n";

@@ -105,30 +105,30 @@ void save(const pelm::IniFile& file, const std::string& path) {
 // The board's own DEFAULT DRIVER only counts when the alias has one.
 void pointAlias(const std::string& configPath, const std::string& dir) {
     pelm::IniFile config = loadForUpdate(configPath);
-    const std::string path = pelm::utf8ToCp932(dir).bytes();
-    const std::optional<std::string> oldPath = config.value(pelm::kBoardAlias, "PATH");
+    const pelm::Cp932 path = pelm::utf8ToCp932(dir);
+    const std::optional<pelm::Cp932> oldPath = config.value(pelm::kBoardAlias, "PATH");
     const bool hasDriver = config.value(pelm::kBoardAlias, "DEFAULT DRIVER").has_value();
     if (oldPath == path && hasDriver)
         return report("alias Pelm in " + configPath + " already has PATH=" + dir);
     config.setValue(pelm::kBoardAlias, "PATH", path);
-    if (!hasDriver) config.setValue(pelm::kBoardAlias, "DEFAULT DRIVER", pelm::kBoardDriver);
+    if (!hasDriver)
+        config.setValue(pelm::kBoardAlias, "DEFAULT DRIVER", pelm::utf8ToCp932(pelm::kBoardDriver));
     save(config, configPath);
     if (!oldPath) return report("added the alias Pelm (PATH=" + dir + ") to " + configPath);
     report("set PATH=" + dir + " for the alias Pelm in " + configPath + " (it was " +
-           terminalText(pelm::Cp932(*oldPath)) + ")");
+           terminalText(*oldPath) + ")");
 }
 
 void pointSettings(const std::string& settingsPath, const std::string& dir) {
     pelm::IniFile settings = loadForUpdate(settingsPath);
-    const std::optional<std::string> dataDir = settings.value("Env", "DataDir");
-    if (dataDir == pelm::utf8ToCp932(dir).bytes())
+    const std::optional<pelm::Cp932> dataDir = settings.value("Env", "DataDir");
+    if (dataDir == pelm::utf8ToCp932(dir))
         return report(settingsPath + " already has DataDir=" + dir);
     if (dataDir) {
-        return report("note: " + settingsPath +
-                      " keeps DataDir=" + terminalText(pelm::Cp932(*dataDir)) +
+        return report("note: " + settingsPath + " keeps DataDir=" + terminalText(*dataDir) +
                       "; the board shows that folder, not " + dir);
     }
-    settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir).bytes());
+    settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir));
     save(settings, settingsPath);
     report("added DataDir=" + dir + " to " + settingsPath);
 }
@@ -137,23 +137,23 @@ void pointSettings(const std::string& settingsPath, const std::string& dir) {
 // there is replaced, since asking for one is asking for this one.
 void pointTableDir(const std::string& settingsPath, const std::string& tableDir) {
     pelm::IniFile settings = loadForUpdate(settingsPath);
-    const std::optional<std::string> old = settings.value("Env", "TableDir");
-    if (old == pelm::utf8ToCp932(tableDir).bytes())
+    const std::optional<pelm::Cp932> old = settings.value("Env", "TableDir");
+    if (old == pelm::utf8ToCp932(tableDir))
         return report(settingsPath + " already has TableDir=" + tableDir);
-    settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir).bytes());
+    settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir));
     save(settings, settingsPath);
     if (!old) return report("added TableDir=" + tableDir + " to " + settingsPath);
-    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " +
-           terminalText(pelm::Cp932(*old)) + ")");
+    report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " + terminalText(*old) +
+           ")");
 }
 
 // Without --table-dir a TableDir already set still decides where the table
 // is: said, so nobody looks for it in the data folder.
 void noteTableDir(const std::string& settingsPath) {
-    const std::optional<std::string> tableDir =
+    const std::optional<pelm::Cp932> tableDir =
         loadForUpdate(settingsPath).value("Env", "TableDir");
     if (!tableDir) return;
-    report("note: " + settingsPath + " keeps TableDir=" + terminalText(pelm::Cp932(*tableDir)) +
+    report("note: " + settingsPath + " keeps TableDir=" + terminalText(*tableDir) +
            "; the board uses the race table there");
 }
 

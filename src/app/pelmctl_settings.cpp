@@ -97,7 +97,7 @@ void printJson(const pelm::LoadedSettings& loaded) {
 // What the value means on the board, where that is not plain to see.
 std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
     if (key == "Logo") {
-        const pelm::LogoRequest logo = pelm::logoRequest(settings.logo.view());
+        const pelm::LogoRequest logo = pelm::logoRequest(settings.logo);
         if (logo.kind == pelm::LogoRequest::BuiltIn) return "the built-in large logo";
         if (logo.kind == pelm::LogoRequest::Picture && QFileInfo(logo.picturePath).isFile())
             return "the large logo from this picture, if it reads as one";

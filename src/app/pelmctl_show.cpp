@@ -88,14 +88,14 @@ private:
 // using the real table is never disturbed.
 class PrivateTable {
 public:
-    std::unique_ptr<pelm::Database> connect(std::string_view tableFolder) {
+    std::unique_ptr<pelm::Database> connect(const pelm::Cp932& tableFolder) {
         pelm::usableFolder(tableFolder);  // a folder the board could not use fails as it would
         if (!folder_.isValid())
             throw pelm::Error(
                 pelm::toCp932("cannot make a temporary folder: " + folder_.errorString()));
         const std::string path = QDir::toNativeSeparators(folder_.path()).toStdString();
         pelm::createRaceTableFile(path);
-        return pelm::connectBoardDatabase(path);
+        return pelm::connectBoardDatabase(pelm::utf8ToCp932(path));
     }
 
 private:
@@ -182,7 +182,7 @@ int run(const Arguments& arguments) {
     PrivateTable table;
     pelm::BoardRunner runner(
         *settings, *clock, result.board, events,
-        [&table](std::string_view folder) { return table.connect(folder); },
+        [&table](const pelm::Cp932& folder) { return table.connect(folder); },
         pelm::TableUse::Private);
     if (!runner.start()) {
         std::cerr << "pelmctl: cannot open the database: " << terminalText(events.startFailure)

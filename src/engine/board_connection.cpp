@@ -2,12 +2,12 @@
 
 namespace pelm {
 
-std::vector<std::string> boardConnectionParameters(std::string_view dataDir) {
-    return {"PATH=" + std::string(dataDir), "ENABLE BCD=FALSE",
+std::vector<std::string> boardConnectionParameters(const Cp932& dataDir) {
+    return {"PATH=" + dataDir.bytes(), "ENABLE BCD=FALSE",
             "DEFAULT DRIVER=" + std::string(kBoardDriver)};
 }
 
-std::unique_ptr<Database> connectBoardDatabase(std::string_view dataDir) {
+std::unique_ptr<Database> connectBoardDatabase(const Cp932& dataDir) {
     return std::make_unique<Database>(std::string(kBoardAlias), boardConnectionParameters(dataDir));
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "sqlengine/database.h"
 #include "sqlengine/folder_driver.h"
 
@@ -18,10 +19,10 @@ constexpr std::string_view kBoardAlias = "Pelm";
 constexpr std::string_view kBoardDriver = kFolderDriver;
 
 /// "PATH=" + the data folder, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX".
-std::vector<std::string> boardConnectionParameters(std::string_view dataDir);
+std::vector<std::string> boardConnectionParameters(const Cp932& dataDir);
 
 /// Opens the alias "Pelm" for the data folder (a board path). Throws
 /// pelm::Error saying why when it cannot.
-std::unique_ptr<Database> connectBoardDatabase(std::string_view dataDir);
+std::unique_ptr<Database> connectBoardDatabase(const Cp932& dataDir);
 
 }  // namespace pelm

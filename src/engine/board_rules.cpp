@@ -4,12 +4,12 @@
 
 namespace pelm {
 
-LogoRequest logoRequest(std::string_view setting) {
-    if (setting == "on") return {LogoRequest::BuiltIn, {}};
+LogoRequest logoRequest(const Cp932& setting) {
+    if (setting == cp932Ascii("on")) return {LogoRequest::BuiltIn, {}};
     if (setting.empty()) return {LogoRequest::Hidden, {}};
     // nativePath already gives UTF-8: decoding it as CP932 again would
     // garble every non-ASCII folder name.
-    return {LogoRequest::Picture, QString::fromStdString(nativePath(Cp932(std::string(setting))))};
+    return {LogoRequest::Picture, QString::fromStdString(nativePath(setting))};
 }
 
 std::string rowLabel(std::size_t row) {

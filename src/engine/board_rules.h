@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
 /// The three channels of a 0x00BBGGRR colour value, red in the low byte;
@@ -39,8 +41,8 @@ struct LogoRequest {
     QString picturePath;  // native, for Picture
 };
 
-/// The request of a Logo setting (CP932 bytes).
-LogoRequest logoRequest(std::string_view setting);
+/// The request of a Logo setting.
+LogoRequest logoRequest(const Cp932& setting);
 
 /// The labels beside the grid's nine visible rows, top down (UTF-8). The
 /// first comes in two pieces, the word and the arrow, drawn in two colours.

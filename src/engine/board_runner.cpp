@@ -112,7 +112,7 @@ void BoardRunner::refresh() {
 
 void BoardRunner::connect() {
     try {
-        database_ = connect_(settings_.raceTableFolder().view());
+        database_ = connect_(settings_.raceTableFolder());
     } catch (const Error& error) {
         throw ConnectionFailure(error.message());
     }
@@ -125,7 +125,7 @@ void BoardRunner::connect() {
 std::optional<std::string> BoardRunner::ownTableFolder() const {
     if (use_ != TableUse::Held) return std::nullopt;
     try {
-        return usableFolder(settings_.raceTableFolder().view());
+        return usableFolder(settings_.raceTableFolder());
     } catch (const Error&) {
         return std::nullopt;
     }

@@ -56,7 +56,7 @@ class BoardRunner {
 public:
     /// Opens the database whose PATH is `tableFolder` (a board path: the
     /// settings' raceTableFolder()).
-    using Connect = std::function<std::unique_ptr<Database>(std::string_view tableFolder)>;
+    using Connect = std::function<std::unique_ptr<Database>(const Cp932& tableFolder)>;
 
     /// Beats between two start-up attempts: one second of the 250 ms timer.
     static constexpr int kRetryBeats = 4;

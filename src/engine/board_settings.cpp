@@ -55,13 +55,13 @@ std::size_t indexOf(SettingKey id) {
 // False when the key is missing or its integer cannot be read. `KeyOf` is
 // Key or OptionalKey: what matters is the member it fills.
 template <class KeyOf>
-bool readKey(const std::optional<std::string>& value, const KeyOf& key, BoardSettings& settings) {
+bool readKey(const std::optional<Cp932>& value, const KeyOf& key, BoardSettings& settings) {
     if (!value) return false;
     if (key.text) {
-        settings.*key.text = Cp932(*value);  // the file's own bytes
+        settings.*key.text = *value;
         return true;
     }
-    auto number = readProfileInt(*value);
+    auto number = readProfileInt(value->view());
     if (number) settings.*key.number = *number;
     return number.has_value();
 }
@@ -79,12 +79,12 @@ void keepSizeInRange(LoadedSettings& loaded) {
 }
 
 template <class KeyOf>
-std::string valueText(const KeyOf& key, const BoardSettings& settings) {
-    return key.text ? (settings.*key.text).bytes() : std::to_string(settings.*key.number);
+Cp932 valueText(const KeyOf& key, const BoardSettings& settings) {
+    return key.text ? settings.*key.text : utf8ToCp932(std::to_string(settings.*key.number));
 }
 
-[[noreturn]] void cannotWrite(const std::string& path) {
-    throw Error(Cp932(path) + utf8ToCp932(" に書き込めません"));
+[[noreturn]] void cannotWrite(const Cp932& path) {
+    throw Error(path + utf8ToCp932(" に書き込めません"));
 }
 
 // Whether the save at close writes the board's value of `key` into the file
@@ -99,7 +99,7 @@ bool writesBoardValue(const Key& key, const SettingsSnapshot& onDisk,
 // A missing optional key is no defaulted one; an unreadable one is.
 void readOptionalKeys(const IniFile& file, LoadedSettings& loaded) {
     for (const OptionalKey& key : kOptionalKeys) {
-        const std::optional<std::string> value = file.value(key.section, key.name);
+        const std::optional<Cp932> value = file.value(key.section, key.name);
         if (!value) continue;
         if (!readKey(value, key, loaded.settings)) loaded.defaulted.emplace_back(key.name);
     }
@@ -148,14 +148,14 @@ LoadedSettings readBoardSettings(const IniFile& file) {
     return loaded;
 }
 
-LoadedSettings loadBoardSettings(const std::string& path) {
-    return readBoardSettings(IniFile::load(nativePath(Cp932(path))));
+LoadedSettings loadBoardSettings(const Cp932& path) {
+    return readBoardSettings(IniFile::load(nativePath(path)));
 }
 
 // The whole new file is written beside the old one and renamed over it, so a
 // crash or a failed write never leaves a file with only some of the keys.
-void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
-    std::string native = nativePath(Cp932(path));
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings) {
+    std::string native = nativePath(path);
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     for (const Key& key : kSaveOrder)
@@ -167,10 +167,10 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings) {
     if (!file->saveAtomically(native)) cannotWrite(path);
 }
 
-void saveBoardSettings(const std::string& path, const BoardSettings& settings,
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator) {
-    const std::string native = nativePath(Cp932(path));
+    const std::string native = nativePath(path);
     auto file = IniFile::loadForUpdate(native);
     if (!file) cannotWrite(path);
     const std::string before = file->text();
@@ -181,13 +181,6 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings,
     }
     if (file->text() == before) return;
     if (!file->saveAtomically(native)) cannotWrite(path);
-}
-
-SettingsKeeper::SettingsKeeper(std::string path)
-    : path_(std::move(path)), loaded_(loadBoardSettings(path_)) {}
-
-void SettingsKeeper::save(const BoardSettings& settings) const {
-    saveBoardSettings(path_, settings, loaded_.snapshot, touched_);
 }
 
 }  // namespace pelm

@@ -68,9 +68,9 @@ constexpr std::array kSettingKeys{SettingKey::DataDir, SettingKey::Logo, Setting
 /// profile rules: blanks and quotes around the value dropped), nothing for a
 /// missing key, indexed by SettingKey.
 struct SettingsSnapshot {
-    std::array<std::optional<std::string>, kSettingKeys.size()> texts;
+    std::array<std::optional<Cp932>, kSettingKeys.size()> texts;
 
-    const std::optional<std::string>& text(SettingKey key) const {
+    const std::optional<Cp932>& text(SettingKey key) const {
         return texts[static_cast<std::size_t>(key)];
     }
     /// True when the file held none of the seven keys (missing, unreadable or
@@ -89,7 +89,7 @@ struct LoadedSettings {
 };
 
 /// Reads the seven values in order, each with its default; never fails.
-LoadedSettings loadBoardSettings(const std::string& path);
+LoadedSettings loadBoardSettings(const Cp932& path);
 
 /// The same from a file already loaded (for tools given a native path).
 LoadedSettings readBoardSettings(const IniFile& file);
@@ -98,7 +98,7 @@ LoadedSettings readBoardSettings(const IniFile& file);
 /// Font, Size, Color), keeping every other line of the file, and replaces the
 /// file atomically. Throws pelm::Error "<path> に書き込めません" when it cannot;
 /// the old file is then left as it was.
-void saveBoardSettings(const std::string& path, const BoardSettings& settings);
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings);
 
 /// The save at close, which keeps what was deployed while the board ran.
 /// Each key takes, in this order of precedence:
@@ -112,31 +112,9 @@ void saveBoardSettings(const std::string& path, const BoardSettings& settings);
 ///  - else the value in `settings`.
 /// Every other line is kept; the file is replaced atomically and only when
 /// its text changes. Throws as the plain save.
-void saveBoardSettings(const std::string& path, const BoardSettings& settings,
+void saveBoardSettings(const Cp932& path, const BoardSettings& settings,
                        const SettingsSnapshot& readAtStart,
                        const std::set<SettingKey>& changedByOperator);
-
-/// The settings file of a running board: what it held at start, and which
-/// keys the operator changed through the board's menus since.
-class SettingsKeeper {
-public:
-    /// Loads the settings file at a board path (never fails).
-    explicit SettingsKeeper(std::string path);
-
-    const LoadedSettings& loaded() const { return loaded_; }
-
-    /// Marks a key as changed by the operator, so the save writes it even
-    /// over a change on disk.
-    void touch(SettingKey key) { touched_.insert(key); }
-
-    /// The save at close (see saveBoardSettings above).
-    void save(const BoardSettings& settings) const;
-
-private:
-    std::string path_;
-    LoadedSettings loaded_;
-    std::set<SettingKey> touched_;
-};
 
 /// The profile integer rule: leading spaces, optional sign, then 0x, 0X, x,
 /// X or $ and at most 8 hexadecimal digits, or decimal digits; anything

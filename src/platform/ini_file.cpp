@@ -73,7 +73,7 @@ std::optional<size_t> IniFile::findKey(size_t header, std::string_view key) cons
     return std::nullopt;
 }
 
-std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
+std::optional<Cp932> IniFile::value(std::string_view section, std::string_view key) const {
     auto header = findSection(section);
     if (!header) return std::nullopt;
     auto at = findKey(*header, key);
@@ -81,13 +81,12 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
     return ini::readValue(ini::keyLine(lines_[*at].text)->rawValue);
 }
 
-std::string IniFile::value(std::string_view section, std::string_view key,
-                           std::string_view fallback) const {
-    return value(section, key).value_or(std::string(fallback));
+Cp932 IniFile::value(std::string_view section, std::string_view key, const Cp932& fallback) const {
+    return value(section, key).value_or(fallback);
 }
 
-std::vector<std::pair<std::string, std::string>> IniFile::entries(std::string_view section) const {
-    std::vector<std::pair<std::string, std::string>> found;
+std::vector<std::pair<std::string, Cp932>> IniFile::entries(std::string_view section) const {
+    std::vector<std::pair<std::string, Cp932>> found;
     auto header = findSection(section);
     if (!header) return found;
     std::set<std::string> seen;
@@ -109,7 +108,7 @@ std::vector<std::string> IniFile::sections() const {
     return names;
 }
 
-void IniFile::setValue(std::string_view section, std::string_view key, std::string_view value) {
+void IniFile::setValue(std::string_view section, std::string_view key, const Cp932& value) {
     std::string keyText = std::string(key) + "=" + ini::writtenValue(value);
     auto header = findSection(section);
     if (!header) return appendSection(section, std::move(keyText));

@@ -2,7 +2,8 @@
 // INI profile files with the semantics of the Windows private-profile
 // services: "[section]" headers and "key=value" lines; section and key names
 // match without regard to case; blanks around names and values are not part
-// of them; values are bytes (CP932), at most 2047 of them when read.
+// of them; values are CP932 texts, at most 2047 bytes when read. Names stay
+// plain bytes: every name the board and its tools ask for is ASCII.
 // Writing keeps every other line of the file as it was.
 
 #include <optional>
@@ -10,6 +11,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/cp932.h"
 
 namespace pelm {
 
@@ -24,19 +27,18 @@ public:
 
     /// The value of a key, or nothing when the section or key is missing.
     /// Only the first section of a name and its first key of a name count.
-    std::optional<std::string> value(std::string_view section, std::string_view key) const;
-    std::string value(std::string_view section, std::string_view key,
-                      std::string_view fallback) const;
+    std::optional<Cp932> value(std::string_view section, std::string_view key) const;
+    Cp932 value(std::string_view section, std::string_view key, const Cp932& fallback) const;
 
     /// The key=value pairs of a section, in file order (first of duplicates).
-    std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
+    std::vector<std::pair<std::string, Cp932>> entries(std::string_view section) const;
     std::vector<std::string> sections() const;
 
     /// Replaces the value in place, or appends the key to its section, or
     /// appends the section. A value is cut at its first line break, which
     /// would otherwise start a line of its own, and is quoted where reading
     /// would drop blanks or quotes at its ends, so it reads back as given.
-    void setValue(std::string_view section, std::string_view key, std::string_view value);
+    void setValue(std::string_view section, std::string_view key, const Cp932& value);
 
     /// The whole file as text.
     std::string text() const;

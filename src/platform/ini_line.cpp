@@ -50,18 +50,18 @@ std::optional<KeyLine> keyLine(std::string_view line) {
     return KeyLine{key, trimmed(line.substr(valueStart)), valueStart};
 }
 
-std::string readValue(std::string_view rawValue) {
+Cp932 readValue(std::string_view rawValue) {
     std::string_view value = withoutEnclosingQuotes(rawValue);
     if (value.size() > kMaxValueBytes)
         value = withoutDanglingLeadByte(value.substr(0, kMaxValueBytes));
-    return std::string(value);
+    return Cp932(std::string(value));
 }
 
-std::string writtenValue(std::string_view value) {
-    value = value.substr(0, value.find_first_of("\r\n"));
-    bool changedByReading = !value.empty() && (trimmed(value).size() != value.size() ||
-                                               withoutEnclosingQuotes(value) != value);
-    return changedByReading ? "\"" + std::string(value) + "\"" : std::string(value);
+std::string writtenValue(const Cp932& value) {
+    const std::string_view firstLine = value.view().substr(0, value.view().find_first_of("\r\n"));
+    bool changedByReading = !firstLine.empty() && (trimmed(firstLine).size() != firstLine.size() ||
+                                                   withoutEnclosingQuotes(firstLine) != firstLine);
+    return changedByReading ? "\"" + std::string(firstLine) + "\"" : std::string(firstLine);
 }
 
 std::string foldedName(std::string_view name) {

@@ -1,12 +1,14 @@
 #pragma once
 // One line of an INI profile file, read the way the Windows profile services
-// read it. Names and values are CP932 bytes; every search skips the second
-// byte of a double-byte character, which may look like "]" or a letter.
+// read it. The line is CP932 bytes; every search skips the second byte of a
+// double-byte character, which may look like "]" or a letter.
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/cp932.h"
 
 namespace pelm::ini {
 
@@ -30,12 +32,12 @@ std::optional<KeyLine> keyLine(std::string_view line);
 
 /// The value as a reader sees it: one pair of enclosing quotes (single or
 /// double) dropped, then cut to kMaxValueBytes without splitting a character.
-std::string readValue(std::string_view rawValue);
+Cp932 readValue(std::string_view rawValue);
 
 /// The value as a key line holds it so that readValue gives it back: cut at
 /// its first line break, which would end the line, and put in double quotes
 /// when its ends are blanks or quotes that reading would drop.
-std::string writtenValue(std::string_view value);
+std::string writtenValue(const Cp932& value);
 
 /// Names compare with ASCII letters folded, byte for byte otherwise.
 bool sameName(std::string_view a, std::string_view b);

@@ -7,8 +7,8 @@
 namespace pelm {
 namespace {
 
-[[noreturn]] void cannotOpen(const std::string& boardPath) {
-    throw Error(utf8ToCp932("ファイル ") + Cp932(boardPath) + utf8ToCp932(" を開けません"));
+[[noreturn]] void cannotOpen(const Cp932& boardPath) {
+    throw Error(utf8ToCp932("ファイル ") + boardPath + utf8ToCp932(" を開けません"));
 }
 
 // How many bytes of `text` hold only whole lines when at most `maxBytes` may
@@ -54,13 +54,13 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits) {
     return limited;
 }
 
-std::string readFileStart(const std::string& boardPath, std::size_t maxBytes) {
-    FileBytes file = FileReader::shared().read(nativePath(Cp932(boardPath)), maxBytes);
+std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes) {
+    FileBytes file = FileReader::shared().read(nativePath(boardPath), maxBytes);
     if (!file.read()) cannotOpen(boardPath);
     return std::move(file.bytes);
 }
 
-LimitedLines readLinesWithin(const std::string& boardPath, const TextLimits& limits) {
+LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits) {
     return splitLinesWithin(readFileStart(boardPath, limits.maxBytes + 1), limits);
 }
 
@@ -68,16 +68,6 @@ FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) 
     FileBytes file = FileReader::shared().read(nativePath, maxBytes + 1);
     if (file.read() && file.bytes.size() > maxBytes) return FileBytes{};
     return file;
-}
-
-std::string readWholeFile(const std::string& boardPath) {
-    FileBytes file = readCompleteFile(nativePath(Cp932(boardPath)), kWholeFileLimit);
-    if (!file.read()) cannotOpen(boardPath);
-    return std::move(file.bytes);
-}
-
-std::vector<std::string> readLines(const std::string& boardPath) {
-    return splitLines(readWholeFile(boardPath));
 }
 
 }  // namespace pelm

@@ -8,14 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/file_reader.h"
 
 namespace pelm {
-
-/// The most a read of a "whole" file takes in. Far beyond any file the board
-/// reads; a file larger than this is treated as unreadable rather than let
-/// fill the memory.
-constexpr std::size_t kWholeFileLimit = std::size_t{64} << 20;
 
 /// Splits text at CR LF, lone CR or lone LF. A break at the very end adds
 /// no empty line, empty text has no lines, a NUL byte ends the text, and
@@ -43,19 +39,11 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits);
 /// At most `maxBytes` bytes from the start of the file at a board path.
 /// Throws pelm::Error naming the file when it is missing, no regular file,
 /// cannot be read, or the read stalls.
-std::string readFileStart(const std::string& boardPath, std::size_t maxBytes);
+std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes);
 
 /// The file at a board path within limits; reads no more than
 /// limits.maxBytes + 1 bytes. Throws as readFileStart.
-LimitedLines readLinesWithin(const std::string& boardPath, const TextLimits& limits);
-
-/// Reads the file at a board path whole and splits it into lines. Throws
-/// pelm::Error naming the file when it cannot be read (larger than
-/// kWholeFileLimit included).
-std::vector<std::string> readLines(const std::string& boardPath);
-
-/// Reads the file at a board path whole, bytes unchanged; throws as readLines.
-std::string readWholeFile(const std::string& boardPath);
+LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits);
 
 /// The file at a native path whole, through the shared reader: a file larger
 /// than `maxBytes` counts as Unreadable, so no caller works on part of it.

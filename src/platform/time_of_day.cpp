@@ -13,8 +13,12 @@ LocaleTime& processLocaleTime() {
     return localeTime;
 }
 
-std::string twoDigits(long value) {
-    return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
+Cp932 digits(long value) {
+    return utf8ToCp932(std::to_string(value));
+}
+
+Cp932 twoDigits(long value) {
+    return value < 10 ? cp932Ascii("0") + digits(value) : digits(value);
 }
 
 bool isAsciiText(std::string_view text) {
@@ -33,6 +37,8 @@ public:
     void skipSpaces() {
         while (at_ < text_.size() && text_[at_] == ' ') ++at_;
     }
+
+    bool scanText(const Cp932& text) { return scanText(text.view()); }
 
     bool scanText(std::string_view word) {
         if (word.empty()) return false;
@@ -117,14 +123,13 @@ LocaleTime LocaleTime::fromLocale(const QLocale& locale) {
         while (next < format.size() && !format[next].isLetter()) ++next;
         // Quoted literals ('時') and blanks are no separator of ours.
         QString separator = format.mid(end, next - end).remove('\'').trimmed();
-        if (!separator.isEmpty()) result.separator = toCp932(separator).bytes();
+        if (!separator.isEmpty()) result.separator = toCp932(separator);
     }
     const qsizetype marker = format.indexOf(QRegularExpression("[Aa]"));
     if (marker >= 0 && hour.at >= 0) result.markerBefore = marker < hour.at;
-    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText()).bytes();
-    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText()).bytes();
-    if (!locale.decimalPoint().isEmpty())
-        result.decimalSeparator = toCp932(locale.decimalPoint()).bytes();
+    if (!locale.amText().isEmpty()) result.amWord = toCp932(locale.amText());
+    if (!locale.pmText().isEmpty()) result.pmWord = toCp932(locale.pmText());
+    if (!locale.decimalPoint().isEmpty()) result.decimalSeparator = toCp932(locale.decimalPoint());
     return result;
 }
 
@@ -139,16 +144,17 @@ void setCurrentLocaleTime(LocaleTime localeTime) {
 Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     long seconds = static_cast<long>(time.count() / 1000 % 86400);
     long hour = seconds / 3600;
-    std::string marker;
+    Cp932 marker;
     if (locale.twelveHour) {
         marker = hour < 12 ? locale.amWord : locale.pmWord;
         hour = hour % 12 == 0 ? 12 : hour % 12;
     }
-    std::string text = locale.leadingZero ? twoDigits(hour) : std::to_string(hour);
+    Cp932 text = locale.leadingZero ? twoDigits(hour) : digits(hour);
     text += locale.separator + twoDigits(seconds / 60 % 60) + locale.separator +
             twoDigits(seconds % 60);
-    if (marker.empty()) return Cp932(std::move(text));
-    return Cp932(locale.markerBefore ? marker + " " + text : text + " " + marker);
+    if (marker.empty()) return text;
+    const Cp932 space = cp932Ascii(" ");
+    return locale.markerBefore ? marker + space + text : text + space + marker;
 }
 
 std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale) {

@@ -16,16 +16,16 @@ namespace pelm {
 /// Milliseconds since midnight, 0 … 86 399 999.
 using TimeOfDay = std::chrono::milliseconds;
 
-/// The regional pieces of the long time format. Texts are CP932 bytes.
-/// The defaults are the ones that hold where a regional value is missing.
+/// The regional pieces of the long time format. The defaults are the ones
+/// that hold where a regional value is missing.
 struct LocaleTime {
     bool twelveHour = true;
     bool leadingZero = false;
     bool markerBefore = false;
-    std::string separator = ":";
-    std::string amWord = "am";
-    std::string pmWord = "pm";
-    std::string decimalSeparator = ".";
+    Cp932 separator = cp932Ascii(":");
+    Cp932 amWord = cp932Ascii("am");
+    Cp932 pmWord = cp932Ascii("pm");
+    Cp932 decimalSeparator = cp932Ascii(".");
 
     /// Reads the pieces from a locale's short time format and AM/PM texts.
     static LocaleTime fromLocale(const QLocale& locale);

@@ -29,6 +29,14 @@ bool hasSection(const IniFile& file, std::string_view name) {
                        [&](const std::string& section) { return sameAsciiName(section, name); });
 }
 
+// Parameters stay bytes, as the "NAME=value" lines they merge with.
+AliasParameters parametersOf(const IniFile& file, std::string_view alias) {
+    AliasParameters parameters;
+    for (const auto& [name, value] : file.entries(alias))
+        parameters.emplace_back(name, value.bytes());
+    return parameters;
+}
+
 }  // namespace
 
 const std::vector<std::string>& defaultAliasConfigPaths() {
@@ -54,7 +62,7 @@ AliasParameters readAlias(std::string_view alias, const std::vector<std::string>
         throw Error(utf8ToCp932("エイリアス '") + Cp932(std::string(alias)) +
                     utf8ToCp932("' が見つかりません (" + *path + ")"));
     }
-    return file.entries(alias);
+    return parametersOf(file, alias);
 }
 
 AliasParameters mergeParameters(const AliasParameters& alias,

@@ -42,7 +42,7 @@ void requireFolderDriver(const std::string& alias, const AliasParameters& parame
 std::string dataFolder(const std::string& alias, const AliasParameters& parameters) {
     const std::optional<std::string> path = parameterValue(parameters, "PATH");
     if (!path || path->empty()) throw Error(aliasMessage(alias, "' に PATH がありません"));
-    return usableFolder(*path);
+    return usableFolder(Cp932(*path));  // PATH holds a board path
 }
 
 // A connection serves one thread (the window's, or a tool's only one), so

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 namespace pelm {
 namespace {
 
-Cp932 folderMessage(std::string_view boardPath, std::string_view problem) {
-    return utf8ToCp932("データ フォルダ '") + Cp932(std::string(boardPath)) + utf8ToCp932(problem);
+Cp932 folderMessage(const Cp932& boardPath, std::string_view problem) {
+    return utf8ToCp932("データ フォルダ '") + boardPath + utf8ToCp932(problem);
 }
 
 bool isTableFileName(const std::string& name) {
@@ -68,8 +68,8 @@ void configure(sqlite3* handle, const TableFile& table) {
 
 }  // namespace
 
-std::string usableFolder(std::string_view boardPath) {
-    const std::string path = nativePath(Cp932(std::string(boardPath)));
+std::string usableFolder(const Cp932& boardPath) {
+    const std::string path = nativePath(boardPath);
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (!fs::exists(status)) throw Error(folderMessage(boardPath, "' が見つかりません"));

@@ -24,7 +24,7 @@ struct TableFile {
 /// The native path of a usable data folder given as a board path (CP932,
 /// backslashes). Throws pelm::Error naming the folder when it is missing,
 /// is no folder, or cannot be read.
-std::string usableFolder(std::string_view boardPath);
+std::string usableFolder(const Cp932& boardPath);
 
 /// Every regular file "<table>.db" (".db" in any case) of `folder`, by name.
 std::vector<TableFile> tableFilesIn(const std::string& folder);

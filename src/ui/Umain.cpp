@@ -75,23 +75,20 @@ void TForm1::FormCreate() {
 // the timer until it succeeds: a share that mounts after login or a table
 // locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
-    settingsPath_ = settingsPath(currentDirectory()).bytes();
-    settingsKeeper_.emplace(settingsPath_);
-    settings_ = settingsKeeper_->loaded().settings;
-    for (const std::string& warning : settingsKeeper_->loaded().warnings)
-        qWarning("%s", warning.c_str());
+    const LoadedSettings& loaded = settingsKeeper_.load(settingsPath(currentDirectory()));
+    for (const std::string& warning : loaded.warnings) qWarning("%s", warning.c_str());
     applyClockFont();
     health_ = std::make_unique<BoardHealth>(
         wallTime_, BoardHealthConfig{QDir::currentPath(),
                                      QCoreApplication::applicationVersion(),
-                                     venueFolder(settings_),
+                                     venueFolder(settings()),
                                      {}});
     health_->started();
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
     runner_ =
-        std::make_unique<BoardRunner>(settings_, clock_, *this, *events_, connectBoardDatabase);
+        std::make_unique<BoardRunner>(settings(), clock_, *this, *events_, connectBoardDatabase);
     Timer1->start();
-    if (!runner_->start()) setClockText(settings_.setuzoku);
+    if (!runner_->start()) setClockText(settings().setuzoku);
 }
 
 void TForm1::FormResize() {
@@ -99,9 +96,8 @@ void TForm1::FormResize() {
 }
 
 bool TForm1::FormClose() {
-    if (settingsPath_.empty()) return true;  // never shown: nothing was loaded
     try {
-        settingsKeeper_->save(settings_);
+        settingsKeeper_.save();
         return true;
     } catch (const std::exception& error) {
         const Cp932 message = messageOf(error);
@@ -241,14 +237,14 @@ void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<Cp932
 }
 
 void TForm1::applyLogoSwitch() {
-    const LogoChoice logo = chooseLogo(settings_.logo.view(), Image2->pixmap().toImage());
+    const LogoChoice logo = chooseLogo(settings().logo, Image2->pixmap().toImage());
     Panel7->setVisible(logo.kind != LogoKind::Hidden);
     if (logo.kind == LogoKind::Picture) Image2->setPixmap(QPixmap::fromImage(logo.picture));
     if (logo.kind == LogoKind::Hidden) Panel9->move(layout::kPanel9LeftAlone, Panel9->y());
 }
 
 void TForm1::applyClockFont() {
-    showClockFont(*Labtime, clockFont(settings_), colorFromRef(settings_.color));
+    showClockFont(*Labtime, clockFont(settings()), colorFromRef(settings().color));
 }
 
 void TForm1::centreOnScreen() {

@@ -15,9 +15,9 @@
 #include "engine/board.h"
 #include "engine/board_health.h"
 #include "engine/board_runner.h"
-#include "engine/board_settings.h"
 #include "engine/clock.h"
 #include "engine/health_events.h"
+#include "engine/settings_keeper.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
@@ -49,7 +49,7 @@ public:
     void setUpperHeight(int height) override;
     void startShowing() override;
 
-    BoardSettings& settings() { return settings_; }
+    BoardSettings& settings() { return settingsKeeper_.settings(); }
     /// The start-up step and the refreshes; null before the first showing.
     BoardRunner* runner() { return runner_.get(); }
     ErrorReporter& errors() { return *errors_; }
@@ -160,9 +160,7 @@ private:
                    const std::optional<Cp932>& problem) override;
 
     const Clock& clock_;
-    BoardSettings settings_ = BoardSettings::defaults();
-    std::string settingsPath_;  // captured at the first showing
-    std::optional<SettingsKeeper> settingsKeeper_;
+    SettingsKeeper settingsKeeper_;  // loaded at the first showing
     SystemTimeSource wallTime_;
     std::unique_ptr<BoardHealth> health_;
     std::unique_ptr<HealthEvents> events_;

@@ -48,14 +48,14 @@ void TForm1::createPopupMenus() {
 void TForm1::N1Click() {
     const QColor shown = clockColor(*Labtime);
     FD1->setPreviewTexts(
-        {fromCp932(timeText(clock_)), fromCp932(settings_.setuzoku), fromCp932(settings_.taiki)});
+        {fromCp932(timeText(clock_)), fromCp932(settings().setuzoku), fromCp932(settings().taiki)});
     FD1->prepare(Labtime->font(), shown);
     if (FD1->exec() != QDialog::Accepted) return;
     const QColor color = FD1->colorChanged() ? FD1->color() : shown;
     showClockFont(*Labtime, FD1->font(), color);
-    keepClockFont(settings_, FD1->font(), color);
+    keepClockFont(settings(), FD1->font(), color);
     for (SettingKey key : {SettingKey::Font, SettingKey::Size, SettingKey::Color})
-        if (settingsKeeper_) settingsKeeper_->touch(key);
+        settingsKeeper_.touch(key);
 }
 
 void TForm1::chimgClick() {
@@ -70,8 +70,8 @@ bool TForm1::loadLargeLogo(const QString& path) {
         return false;
     }
     Image2->setPixmap(QPixmap::fromImage(picture));
-    settings_.logo = toCp932(path);
-    if (settingsKeeper_) settingsKeeper_->touch(SettingKey::Logo);
+    settings().logo = toCp932(path);
+    settingsKeeper_.touch(SettingKey::Logo);
     return true;
 }
 

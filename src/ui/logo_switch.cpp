@@ -16,7 +16,7 @@ constexpr std::size_t kLogoPictureLimit = std::size_t{32} << 20;
 
 }  // namespace
 
-LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn) {
+LogoChoice chooseLogo(const Cp932& setting, const QImage& builtIn) {
     const LogoRequest request = logoRequest(setting);
     if (request.kind == LogoRequest::BuiltIn) return {LogoKind::BuiltIn, builtIn};
     if (request.kind == LogoRequest::Hidden) return {LogoKind::Hidden, {}};

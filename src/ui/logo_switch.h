@@ -3,8 +3,6 @@
 
 #include <QImage>
 #include <QString>
-#include <string>
-#include <string_view>
 
 #include "platform/cp932.h"
 
@@ -21,10 +19,10 @@ struct LogoChoice {
     QImage picture;  // what to show; null when hidden
 };
 
-/// The large logo for a Logo setting (CP932 bytes). "on", exactly, picks
+/// The large logo for a Logo setting. "on", exactly, picks
 /// `builtIn`; a setting naming a readable picture picks that picture; any
 /// other value, an unreadable picture included, hides the logo.
-LogoChoice chooseLogo(std::string_view setting, const QImage& builtIn);
+LogoChoice chooseLogo(const Cp932& setting, const QImage& builtIn);
 
 /// The picture at a path, or a null image when it cannot be read (no
 /// regular file, a read that stalls, or no picture in it).

@@ -8,8 +8,8 @@
 
 #include "engine/schedule.h"
 #include "platform/codepage.h"
-#include "platform/error.h"
 #include "support/cp932_bytes.h"
+#include "support/error_message.h"
 #include "support/headless_board.h"
 
 using pelm::testing::cp932Bytes;
@@ -25,14 +25,11 @@ protected:
     /// it left out, or "" when none.
     std::string refreshWith(const std::string& schedule) {
         folder.writeSchedule(schedule);
-        std::string message;
-        try {
-            message = cycle->refresh().problem.value_or(Cp932()).bytes();
-        } catch (const Error& error) {
-            message = error.what();
-        }
+        std::string leftOut;
+        const std::string failure = testing::errorMessage(
+            [&] { leftOut = cycle->refresh().problem.value_or(Cp932()).bytes(); });
         EXPECT_EQ(folder.root().read("data/RInfo.txt"), schedule) << "the board changed the file";
-        return message;
+        return failure.empty() ? leftOut : failure;
     }
 
     std::size_t rowsShown() const { return board.upcoming ? board.upcoming->rows.size() : 0; }
@@ -127,12 +124,7 @@ TEST(BadEngineConfiguration, EachFailsTheOpenWithItsOwnMessage) {
                                               "DEFAULT DRIVER=PARADOX"};
     const std::string config = folder / "dbengine.ini";
     auto openMessage = [&] {
-        try {
-            Database database("Pelm", parameters, {config});
-        } catch (const Error& error) {
-            return std::string(error.what());
-        }
-        return std::string();
+        return testing::errorMessage([&] { Database database("Pelm", parameters, {config}); });
     };
     const std::string missing = openMessage();
     folder.write("dbengine.ini", std::string("\xFF\x00[[[\r\n=\xFE", 9));

@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "support/cp932_bytes.h"
-
-using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
@@ -23,11 +20,11 @@ TEST(BoardRules, ColourValuesKeepRedInTheLowByteAndIgnoreTheHighOne) {
 }
 
 TEST(BoardRules, OnlyOnExactlyIsTheBuiltInLogoAndAPictureIsNamedInTheCodePage) {
-    EXPECT_EQ(logoRequest("on").kind, LogoRequest::BuiltIn);
-    EXPECT_EQ(logoRequest("").kind, LogoRequest::Hidden);
-    for (const char* other : {"On", "off", " on"})
+    EXPECT_EQ(logoRequest(cp932Ascii("on")).kind, LogoRequest::BuiltIn);
+    EXPECT_EQ(logoRequest(Cp932()).kind, LogoRequest::Hidden);
+    for (const Cp932& other : {cp932Ascii("On"), cp932Ascii("off"), cp932Ascii(" on")})
         EXPECT_EQ(logoRequest(other).kind, LogoRequest::Picture);
-    const LogoRequest picture = logoRequest(cp932Bytes("C:\\ロゴ\\pelm.bmp"));
+    const LogoRequest picture = logoRequest(utf8ToCp932("C:\\ロゴ\\pelm.bmp"));
     EXPECT_EQ(picture.kind, LogoRequest::Picture);
     EXPECT_EQ(picture.picturePath, QString::fromUtf8("C:/ロゴ/pelm.bmp"));
 }

@@ -285,8 +285,8 @@ TEST_F(BoardRunnerTest, APrivateRunnerNeitherLocksNorHealsTheBoardsTable) {
     ASSERT_TRUE(runner.start());
     testing::TempFolder privateFolder;
     createRaceTableFile(privateFolder.path().string());
-    auto privateConnect = [&](std::string_view) {
-        return connectBoardDatabase(privateFolder.path().string());
+    auto privateConnect = [&](const Cp932&) {
+        return connectBoardDatabase(utf8ToCp932(privateFolder.path().string()));
     };
     OtherBoard look(settings, clock, privateConnect, TableUse::Private);
     EXPECT_TRUE(look.runner.start()) << cp932ToUtf8(look.events.lastMessage);

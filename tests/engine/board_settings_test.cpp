@@ -8,8 +8,8 @@
 
 #include "engine/board_rules.h"
 #include "platform/codepage.h"
-#include "platform/error.h"
 #include "support/cp932_bytes.h"
+#include "support/error_message.h"
 #include "support/file_size_limit.h"
 #include "support/temp_folder.h"
 
@@ -26,21 +26,16 @@ const std::vector<std::string> kAllKeys{"DataDir", "Logo",  "Setuzoku", "Taiki",
 
 class BoardSettingsFile : public ::testing::Test {
 protected:
-    std::string boardPath() const {
-        return settingsPath(utf8ToCp932(folder.path().string())).bytes();
-    }
+    Cp932 boardPath() const { return settingsPath(utf8ToCp932(folder.path().string())); }
     void writeIni(std::string_view text) const { folder.write("PelmDp.ini", text); }
     std::string ini() const { return folder.read("PelmDp.ini"); }
     LoadedSettings load() const { return loadBoardSettings(boardPath()); }
 
     // Saving to `path` must fail with the board's message naming the file.
-    static void expectCannotWrite(const std::string& path) {
-        try {
-            saveBoardSettings(path, BoardSettings::defaults());
-            ADD_FAILURE() << "the save succeeded";
-        } catch (const Error& error) {
-            EXPECT_EQ(error.what(), path + cp932Bytes(" に書き込めません"));
-        }
+    static void expectCannotWrite(const Cp932& path) {
+        EXPECT_EQ(
+            testing::errorMessage([&] { saveBoardSettings(path, BoardSettings::defaults()); }),
+            (path + utf8ToCp932(" に書き込めません")).bytes());
     }
 
     TempFolder folder;
@@ -67,8 +62,7 @@ TEST_F(BoardSettingsFile, ReadsTheValuesAsWritten) {
     for (auto [logo, shows] : {std::pair{"on", true}, {"off", false}, {"On", false}, {"", false}}) {
         writeIni(std::string("[Env]\r\nLogo=") + logo + "\r\n");
         EXPECT_EQ(load().settings.logo.bytes(), logo);
-        EXPECT_EQ(logoRequest(load().settings.logo.view()).kind == LogoRequest::BuiltIn, shows)
-            << logo;
+        EXPECT_EQ(logoRequest(load().settings.logo).kind == LogoRequest::BuiltIn, shows) << logo;
     }
 }
 
@@ -170,7 +164,7 @@ TEST_F(BoardSettingsFile, ShiftJisValuesRoundTrip) {
 // the disk takes no more bytes.
 TEST_F(BoardSettingsFile, FailedSaveNamesTheFileAndLeavesWhatWasThere) {
     folder.write("plain", "not a folder");
-    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")).bytes());
+    expectCannotWrite(settingsPath(utf8ToCp932(folder / "plain")));
     EXPECT_EQ(folder.read("plain"), "not a folder");
 
     fs::create_directory(folder.path() / "PelmDp.ini");

@@ -135,7 +135,7 @@ private:
             }
             case Change::DottedLocale: {
                 LocaleTime dotted = LocaleTime::fromLocale(QLocale("ja_JP"));
-                dotted.separator = ".";
+                dotted.separator = cp932Ascii(".");
                 return setCurrentLocaleTime(dotted);
             }
             case Change::ForeignLock:

@@ -17,6 +17,12 @@ namespace pelm {
 namespace {
 
 using Fields = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+
+// A fixture's lines as the board reads a schedule.
+Lines fixtureLines(std::string_view name) {
+    return readLinesWithin(utf8ToCp932(testing::fixturePath(name)), kScheduleLimits).lines;
+}
 
 Fields split(std::string_view line) {
     Fields fields;
@@ -57,7 +63,7 @@ TEST(CutRaceEntry, SkipsLinesOfFewerThanThreeFields) {
 }
 
 TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
-    std::vector<std::string> lines = readLines(testing::fixturePath("title_41_bytes.txt"));
+    const Lines lines = fixtureLines("title_41_bytes.txt");
     ASSERT_EQ(lines.size(), 1u);
     Fields scratch;
     std::optional<RaceEntry> race = cutRaceEntry(lines[0], scratch);
@@ -71,7 +77,7 @@ TEST(CutRaceEntry, CutsTitlesByBytesEvenInsideACharacter) {
 }
 
 TEST(CutRaceEntry, KeepsJapaneseTitlesWhole) {
-    std::vector<std::string> lines = readLines(testing::fixturePath("schedule_ja.txt"));
+    const Lines lines = fixtureLines("schedule_ja.txt");
     Fields scratch;
     std::optional<RaceEntry> race = cutRaceEntry(lines[1], scratch);
     ASSERT_TRUE(race);

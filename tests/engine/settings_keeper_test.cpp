@@ -1,6 +1,8 @@
 // The save at close keeps what was deployed while the board ran, and the
 // load brings the clock size into range.
 
+#include "engine/settings_keeper.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,7 +10,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/board_settings.h"
 #include "platform/codepage.h"
 #include "support/cp932_bytes.h"
 #include "support/temp_folder.h"
@@ -87,7 +88,7 @@ protected:
         else
             fs::remove(folder.path() / "PelmDp.ini");
     }
-    std::string path() const { return settingsPath(utf8ToCp932(folder.path().string())).bytes(); }
+    Cp932 path() const { return settingsPath(utf8ToCp932(folder.path().string())); }
 
     testing::TempFolder folder;
 };
@@ -95,19 +96,19 @@ protected:
 TEST_P(SettingsKeeperRun, LeavesTheFileExpected) {
     const BoardRun& run = GetParam();
     place(run.atStart);
-    SettingsKeeper keeper(path());
-    BoardSettings settings = keeper.loaded().settings;
+    SettingsKeeper keeper;
+    keeper.load(path());
     if (run.operatorSize) {
-        settings.size = run.operatorSize;
+        keeper.settings().size = run.operatorSize;
         for (SettingKey key : {SettingKey::Font, SettingKey::Size, SettingKey::Color})
             keeper.touch(key);
     }
     if (run.operatorLogo) {
-        settings.logo = Cp932(run.operatorLogo);
+        keeper.settings().logo = Cp932(run.operatorLogo);
         keeper.touch(SettingKey::Logo);
     }
     place(run.atClose);
-    keeper.save(settings);
+    keeper.save();
     EXPECT_EQ(folder.read("PelmDp.ini"), run.expected);
 }
 
@@ -126,14 +127,32 @@ TEST(SettingsKeeper, AnUnchangedFileIsNotRewritten) {
     testing::TempFolder folder;
     folder.write("PelmDp.ini", kAllSevenDefaults);
     const ino_t before = inode(folder.path() / "PelmDp.ini");
-    SettingsKeeper keeper(settingsPath(utf8ToCp932(folder.path().string())).bytes());
-    keeper.save(keeper.loaded().settings);
+    SettingsKeeper keeper;
+    keeper.load(settingsPath(utf8ToCp932(folder.path().string())));
+    keeper.save();
     EXPECT_EQ(inode(folder.path() / "PelmDp.ini"), before);
-    BoardSettings changed = keeper.loaded().settings;
-    changed.size = 72;
+    keeper.settings().size = 72;
     keeper.touch(SettingKey::Size);
-    keeper.save(changed);
+    keeper.save();
     EXPECT_NE(inode(folder.path() / "PelmDp.ini"), before);
+}
+
+// A board closed before its first showing read no file and writes none; the
+// load starts the run, so a menu used before it changed nothing on disk.
+TEST(SettingsKeeper, TheLoadStartsTheRun) {
+    testing::TempFolder folder;
+    const Cp932 path = settingsPath(utf8ToCp932(folder.path().string()));
+    SettingsKeeper keeper;
+    EXPECT_EQ(keeper.settings().font, BoardSettings::defaults().font);
+    keeper.touch(SettingKey::Size);
+    EXPECT_NO_THROW(keeper.save());
+
+    folder.write("PelmDp.ini", "[Font]\r\nSize=80\r\n");
+    EXPECT_EQ(keeper.load(path).settings.size, 80);
+    EXPECT_EQ(keeper.settings().size, 80);
+    folder.write("PelmDp.ini", "[Font]\r\nSize=50\r\n");
+    keeper.save();
+    EXPECT_NE(folder.read("PelmDp.ini").find("Size=50"), std::string::npos);
 }
 
 TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
@@ -150,7 +169,7 @@ TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
     for (const auto& test : cases) {
         folder.write("PelmDp.ini", std::string("[Font]\r\nSize=") + test.text + "\r\n");
         const LoadedSettings loaded =
-            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())).bytes());
+            loadBoardSettings(settingsPath(utf8ToCp932(folder.path().string())));
         EXPECT_EQ(loaded.settings.size, test.size) << test.text;
         EXPECT_EQ(loaded.warnings.size(), test.warned ? 1u : 0u) << test.text;
     }

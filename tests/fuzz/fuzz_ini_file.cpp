@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     pelm::IniFile file = pelm::IniFile::load(path);
     auto before = file.value("Font", "Size");
-    file.setValue("Env", "DataDir", "C:\\data");
-    if (file.value("Env", "DataDir") != std::optional<std::string>("C:\\data")) std::abort();
+    const pelm::Cp932 dataDir = pelm::cp932Ascii("C:\\data");
+    file.setValue("Env", "DataDir", dataDir);
+    if (file.value("Env", "DataDir") != dataDir) std::abort();
     if (file.value("Font", "Size") != before) std::abort();
     for (const std::string& section : file.sections()) file.entries(section);
     pelm::IniFile reread = pelm::IniFile::load(path);

@@ -35,6 +35,12 @@ std::vector<std::string> namesIn(const TempFolder& folder) {
     return names;
 }
 
+// The bytes of a value read, nothing for a missing one.
+std::optional<std::string> bytesOf(const std::optional<Cp932>& value) {
+    if (!value) return std::nullopt;
+    return value->bytes();
+}
+
 struct ReadCase {
     const char* what;
     std::string text, section, key;
@@ -66,9 +72,9 @@ TEST(IniFileValue, ReadsAsTheProfileServicesDo) {
     };
     TempFolder folder;
     for (const ReadCase& c : cases) {
-        EXPECT_EQ(iniOf(folder, c.text).value(c.section, c.key), c.expected) << c.what;
+        EXPECT_EQ(bytesOf(iniOf(folder, c.text).value(c.section, c.key)), c.expected) << c.what;
     }
-    EXPECT_EQ(iniOf(folder, "").value("Env", "A", "fallback"), "fallback");
+    EXPECT_EQ(iniOf(folder, "").value("Env", "A", cp932Ascii("fallback")), cp932Ascii("fallback"));
 }
 
 TEST(IniFileValue, IsCutTo2047BytesWithoutSplittingACharacter) {
@@ -85,7 +91,7 @@ TEST(IniFileValue, IsCutTo2047BytesWithoutSplittingACharacter) {
     TempFolder folder;
     for (const auto& [value, length] : cases) {
         IniFile file = iniOf(folder, "[Env]\r\nA=" + value + "\r\n");
-        EXPECT_EQ(file.value("Env", "A"), value.substr(0, length)) << value.size();
+        EXPECT_EQ(bytesOf(file.value("Env", "A")), value.substr(0, length)) << value.size();
         EXPECT_EQ(file.text(), "[Env]\r\nA=" + value + "\r\n");
     }
 }
@@ -93,8 +99,8 @@ TEST(IniFileValue, IsCutTo2047BytesWithoutSplittingACharacter) {
 TEST(IniFile, ListsSectionsAndEntriesOncePerName) {
     TempFolder folder;
     IniFile file = iniOf(folder, "[Env]\nA=1\n;c=0\nB\na=2\nC = \"3\"\n[Font]\n[env]\nD=4\n");
-    using Entries = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(file.entries("ENV"), (Entries{{"A", "1"}, {"C", "3"}}));
+    using Entries = std::vector<std::pair<std::string, Cp932>>;
+    EXPECT_EQ(file.entries("ENV"), (Entries{{"A", cp932Ascii("1")}, {"C", cp932Ascii("3")}}));
     EXPECT_EQ(file.sections(), (std::vector<std::string>{"Env", "Font"}));
     EXPECT_TRUE(file.entries("Other").empty());
 }
@@ -108,8 +114,8 @@ TEST(IniFile, GarbageBytesSurviveAndTheFileStaysWritable) {
         for (int i = 0; i < 4096; ++i) garbage += alphabet[random() % alphabet.size()];
         IniFile file = iniOf(folder, garbage);
         EXPECT_EQ(file.text(), garbage);
-        file.setValue("Env", "DataDir", "x");
-        EXPECT_EQ(file.value("Env", "DataDir"), "x");
+        file.setValue("Env", "DataDir", cp932Ascii("x"));
+        EXPECT_EQ(file.value("Env", "DataDir"), cp932Ascii("x"));
     }
 }
 
@@ -140,9 +146,10 @@ TEST(IniFileSetValue, ChangesOnlyWhatItMust) {
     TempFolder folder;
     for (const WriteCase& c : cases) {
         IniFile file = iniOf(folder, c.before);
-        file.setValue(c.section, c.key, c.value);
+        file.setValue(c.section, c.key, Cp932(c.value));
         EXPECT_EQ(file.text(), c.after) << c.what;
-        EXPECT_EQ(file.value(c.section, c.key), c.value.substr(0, c.value.find('\r'))) << c.what;
+        EXPECT_EQ(bytesOf(file.value(c.section, c.key)), c.value.substr(0, c.value.find('\r')))
+            << c.what;
     }
 }
 

@@ -72,41 +72,53 @@ TEST(ReadLinesWithin, ReadsOnlyTheStartOfALargeFile) {
     std::string text;
     for (int i = 0; i < 1000; ++i) text += "10:00:00,10:30:00,race " + std::to_string(i) + "\r\n";
     folder.write("RInfo.txt", text);
-    const LimitedLines limited = readLinesWithin(folder / "RInfo.txt", {100, 10'000});
+    const Cp932 schedule = utf8ToCp932(folder / "RInfo.txt");
+    const LimitedLines limited = readLinesWithin(schedule, {100, 10'000});
     EXPECT_TRUE(limited.cut);
     EXPECT_EQ(limited.lines, (Lines{"10:00:00,10:30:00,race 0", "10:00:00,10:30:00,race 1",
                                     "10:00:00,10:30:00,race 2"}));
-    EXPECT_FALSE(readLinesWithin(folder / "RInfo.txt", {text.size(), 1000}).cut);
-    EXPECT_TRUE(readLinesWithin(folder / "RInfo.txt", {text.size(), 999}).cut);
+    EXPECT_FALSE(readLinesWithin(schedule, {text.size(), 1000}).cut);
+    EXPECT_TRUE(readLinesWithin(schedule, {text.size(), 999}).cut);
 }
 
-TEST(ReadLines, ReadsTheFixturesByteForByte) {
-    EXPECT_EQ(readLines(fixturePath("empty.txt")), Lines{});
-    EXPECT_EQ(readLines(fixturePath("one_break.txt")), (Lines{""}));
-    EXPECT_EQ(readLines(fixturePath("cr_only.txt")), (Lines{"one", "two", "", "four"}));
-    EXPECT_EQ(readLines(fixturePath("mixed_breaks.txt")), (Lines{"crlf", "lf", "cr", "", "last"}));
-    EXPECT_EQ(readLines(fixturePath("nul_in_middle.txt")),
+// Room for every fixture, so none is cut.
+constexpr TextLimits kRoomy{1 << 20, 1000};
+
+Lines fixtureLines(std::string_view name) {
+    const LimitedLines read = readLinesWithin(utf8ToCp932(fixturePath(name)), kRoomy);
+    EXPECT_FALSE(read.cut) << name;
+    return read.lines;
+}
+
+TEST(ReadLinesWithin, ReadsTheFixturesByteForByte) {
+    EXPECT_EQ(fixtureLines("empty.txt"), Lines{});
+    EXPECT_EQ(fixtureLines("one_break.txt"), (Lines{""}));
+    EXPECT_EQ(fixtureLines("cr_only.txt"), (Lines{"one", "two", "", "four"}));
+    EXPECT_EQ(fixtureLines("mixed_breaks.txt"), (Lines{"crlf", "lf", "cr", "", "last"}));
+    EXPECT_EQ(fixtureLines("nul_in_middle.txt"),
               (Lines{"10:00:00,10:30:00,A", "10:30:00,11:00:00,B"}));
-    Lines schedule = readLines(fixturePath("schedule_ja.txt"));
+    Lines schedule = fixtureLines("schedule_ja.txt");
     ASSERT_EQ(schedule.size(), 3u);
     EXPECT_EQ(schedule[0], cp932Bytes("10:00:00,10:30:00,第１レース　新馬戦"));
 }
 
-TEST(ReadLines, ABoardPathWithBackslashesOpens) {
+TEST(ReadLinesWithin, ABoardPathWithBackslashesOpens) {
     testing::TempFolder folder;
     folder.write("RInfo.txt", "x\r\n");
-    const std::string boardPath = cp932Bytes(folder.path().string()) + "\\RInfo.txt";
-    EXPECT_EQ(readLines(boardPath), (Lines{"x"}));
+    const Cp932 dataDir = utf8ToCp932(folder.path().string());
+    EXPECT_EQ(readLinesWithin(dataDir + cp932Ascii("\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
     // A data folder written with a trailing backslash doubles it; harmless here.
-    EXPECT_EQ(readLines(cp932Bytes(folder.path().string()) + "\\\\RInfo.txt"), (Lines{"x"}));
+    EXPECT_EQ(readLinesWithin(dataDir + cp932Ascii("\\\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
 }
 
-TEST(ReadLines, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
+TEST(ReadLinesWithin, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
     testing::TempFolder folder;
-    const std::string missing = folder / "RInfo.txt";
-    const std::string message = testing::errorMessage([&] { readLines(missing); });
-    EXPECT_NE(message.find(missing), std::string::npos) << "no error naming it, but: " << message;
-    EXPECT_THROW(readLines(folder.path().string()), Error);  // a folder is no file
+    const Cp932 missing = utf8ToCp932(folder / "RInfo.txt");
+    const std::string message = testing::errorMessage([&] { readLinesWithin(missing, kRoomy); });
+    EXPECT_NE(message.find(missing.view()), std::string::npos)
+        << "no error naming it, but: " << message;
+    // A folder is no file.
+    EXPECT_THROW(readLinesWithin(utf8ToCp932(folder.path().string()), kRoomy), Error);
 }
 
 TEST(NativePath, TurnsBackslashCharactersIntoSlashesOnly) {

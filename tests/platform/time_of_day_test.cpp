@@ -26,15 +26,15 @@ TEST(LocaleTime, ReadsThePiecesOfTheLocale) {
     LocaleTime ja = japanese();
     EXPECT_FALSE(ja.twelveHour);
     EXPECT_FALSE(ja.leadingZero);
-    EXPECT_EQ(ja.separator, ":");
+    EXPECT_EQ(ja.separator, cp932Ascii(":"));
     LocaleTime us = american();
     EXPECT_TRUE(us.twelveHour);
     EXPECT_FALSE(us.markerBefore);
-    EXPECT_EQ(us.amWord, "AM");
+    EXPECT_EQ(us.amWord, cp932Ascii("AM"));
     LocaleTime c = LocaleTime::fromLocale(QLocale::c());
     EXPECT_FALSE(c.twelveHour);
     EXPECT_TRUE(c.leadingZero);
-    EXPECT_EQ(LocaleTime::fromLocale(QLocale("de_DE")).decimalSeparator, ",");
+    EXPECT_EQ(LocaleTime::fromLocale(QLocale("de_DE")).decimalSeparator, cp932Ascii(","));
 }
 
 TEST(FormatTimeOfDay, WritesTheLongTimeFormatOfEachLocale) {

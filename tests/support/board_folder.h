@@ -43,7 +43,9 @@ public:
     void removeNotice() const { std::filesystem::remove(root_.path() / "data/RInfomem.txt"); }
 
     /// The board's connection: the alias with its three parameter lines.
-    std::unique_ptr<Database> connect() const { return connectBoardDatabase(dataDir()); }
+    std::unique_ptr<Database> connect() const {
+        return connectBoardDatabase(utf8ToCp932(dataPath()));
+    }
 
 private:
     TempFolder root_;

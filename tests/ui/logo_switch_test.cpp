@@ -31,14 +31,14 @@ protected:
 };
 
 TEST_F(LogoSwitch, OnExactlyShowsTheBuiltInPicture) {
-    LogoChoice choice = chooseLogo("on", builtIn_);
+    LogoChoice choice = chooseLogo(cp932Ascii("on"), builtIn_);
     EXPECT_EQ(choice.kind, LogoKind::BuiltIn);
     EXPECT_EQ(choice.picture, builtIn_);
 }
 
 TEST_F(LogoSwitch, AnyOtherWordHidesTheLogo) {
     for (const char* setting : {"off", "On", "ON", " on", "on ", ""}) {
-        LogoChoice choice = chooseLogo(setting, builtIn_);
+        LogoChoice choice = chooseLogo(utf8ToCp932(setting), builtIn_);
         EXPECT_EQ(choice.kind, LogoKind::Hidden) << '"' << setting << '"';
         EXPECT_TRUE(choice.picture.isNull()) << '"' << setting << '"';
     }
@@ -48,7 +48,7 @@ TEST_F(LogoSwitch, AReadablePictureFileIsShown) {
     for (auto [name, format] :
          {std::pair{"logo.bmp", "BMP"}, {"logo.jpg", "JPG"}, {"logo.png", "PNG"}}) {
         QString path = writePicture(name, format);
-        LogoChoice choice = chooseLogo(toCp932(path).bytes(), builtIn_);
+        LogoChoice choice = chooseLogo(toCp932(path), builtIn_);
         EXPECT_EQ(choice.kind, LogoKind::Picture) << name;
         EXPECT_EQ(choice.picture.size(), QSize(40, 20)) << name;
     }
@@ -57,7 +57,7 @@ TEST_F(LogoSwitch, AReadablePictureFileIsShown) {
 TEST_F(LogoSwitch, APictureNamedTheBoardsWayIsShown) {
     // Japanese file name in CP932 bytes, written with backslashes.
     QString path = writePicture(QStringLiteral("表ロゴ.bmp"), "BMP");
-    std::string setting = toCp932(QString(path).replace('/', '\\')).bytes();
+    const Cp932 setting = toCp932(QString(path).replace('/', '\\'));
     EXPECT_EQ(chooseLogo(setting, builtIn_).kind, LogoKind::Picture);
 }
 
@@ -72,7 +72,7 @@ TEST_F(LogoSwitch, AMissingOrUnreadablePictureHidesTheLogo) {
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
     for (const QString& path : {dir_.filePath("missing.bmp"), broken, dir_.path(),
                                 QStringLiteral("C:\\logo.bmp"), fifo}) {
-        LogoChoice choice = chooseLogo(toCp932(path).bytes(), builtIn_);
+        LogoChoice choice = chooseLogo(toCp932(path), builtIn_);
         EXPECT_EQ(choice.kind, LogoKind::Hidden) << path.toStdString();
         EXPECT_TRUE(choice.picture.isNull()) << path.toStdString();
     }

@@ -69,12 +69,12 @@ void makeRaceTable(const std::string& dir) {
     if (pelm::createRaceTableFile(dir)) return report("created the race table " + path);
     if (auto damage = pelm::raceTableFileDamage(dir)) {
         const std::string aside = pelm::replaceDamagedRaceTableFile(dir);
-        return report("race table " + path + " was damaged (" + terminalText(pelm::Cp932(*damage)) +
+        return report("race table " + path + " was damaged (" + terminalText(*damage) +
                       "): moved to " + aside + " and made afresh");
     }
     if (auto problem = pelm::raceTableFileProblem(dir)) {
-        throw Failure{path + " is there but holds no race table (" +
-                      terminalText(pelm::Cp932(*problem)) + "); move it aside and run init again"};
+        throw Failure{path + " is there but holds no race table (" + terminalText(*problem) +
+                      "); move it aside and run init again"};
     }
     report("race table " + path + " is there");
 }

@@ -81,10 +81,6 @@ std::optional<Cp932> IniFile::value(std::string_view section, std::string_view k
     return ini::readValue(ini::keyLine(lines_[*at].text)->rawValue);
 }
 
-Cp932 IniFile::value(std::string_view section, std::string_view key, const Cp932& fallback) const {
-    return value(section, key).value_or(fallback);
-}
-
 std::vector<std::pair<std::string, Cp932>> IniFile::entries(std::string_view section) const {
     std::vector<std::pair<std::string, Cp932>> found;
     auto header = findSection(section);

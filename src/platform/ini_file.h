@@ -28,7 +28,6 @@ public:
     /// The value of a key, or nothing when the section or key is missing.
     /// Only the first section of a name and its first key of a name count.
     std::optional<Cp932> value(std::string_view section, std::string_view key) const;
-    Cp932 value(std::string_view section, std::string_view key, const Cp932& fallback) const;
 
     /// The key=value pairs of a section, in file order (first of duplicates).
     std::vector<std::pair<std::string, Cp932>> entries(std::string_view section) const;

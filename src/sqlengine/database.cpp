@@ -123,9 +123,8 @@ const TableFile* Database::unmovedTableFile(std::string_view table) {
 std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
     const TableFile* file = unmovedTableFile(table);
     if (!file) return std::nullopt;
-    std::string pragma = "PRAGMA \"";
-    for (char c : file->name.view()) pragma += c == '"' ? std::string("\"\"") : std::string(1, c);
-    sqlite3_stmt* statement = statements_->compiled(pragma + "\".data_version", 0, {});
+    const std::string pragma = "PRAGMA " + quotedIdentifier(file->name.view()) + ".data_version";
+    sqlite3_stmt* statement = statements_->compiled(pragma, 0, {});
     if (!statement) return std::nullopt;
     std::optional<std::int64_t> version;
     if (sqlite3_step(statement) == SQLITE_ROW) version = sqlite3_column_int64(statement, 0);

@@ -25,12 +25,6 @@ bool isTableFileName(const std::string& name) {
     return name.size() > 3 && sameAsciiName(std::string_view(name).substr(name.size() - 3), ".db");
 }
 
-std::string quotedIdentifier(std::string_view name) {
-    std::string quoted = "\"";
-    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 [[noreturn]] void throwCannotOpen(sqlite3* handle, const TableFile& table) {
     throw Error(utf8ToCp932("テーブル ファイル '" + table.path +
                             "' を開けません: " + sqlite3_errmsg(handle)));
@@ -67,6 +61,12 @@ void configure(sqlite3* handle, const TableFile& table) {
 }
 
 }  // namespace
+
+std::string quotedIdentifier(std::string_view name) {
+    std::string quoted = "\"";
+    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
 
 std::string usableFolder(const Cp932& boardPath) {
     const std::string path = nativePath(boardPath);

@@ -21,6 +21,10 @@ struct TableFile {
     std::string path;  // native
 };
 
+/// `name` in double quotes, any quote in it doubled: a schema or table
+/// name as SQL reads it, whatever the file is called.
+std::string quotedIdentifier(std::string_view name);
+
 /// The native path of a usable data folder given as a board path (CP932,
 /// backslashes). Throws pelm::Error naming the folder when it is missing,
 /// is no folder, or cannot be read.

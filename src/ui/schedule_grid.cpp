@@ -58,9 +58,13 @@ void ScheduleGrid::rememberColumn() {
     if (currentIndex().isValid()) currentColumn_ = currentIndex().column();
 }
 
+// Runs at every refresh: setting the scroll bar policy lays the view out
+// again even when the policy stays, so it is set only when it changes.
 void ScheduleGrid::showFromFirstRow() {
     rememberColumn();
-    setVerticalScrollBarPolicy(model_->isOpen() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const Qt::ScrollBarPolicy policy =
+        model_->isOpen() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (policy != verticalScrollBarPolicy()) setVerticalScrollBarPolicy(policy);
     selectionModel()->setCurrentIndex(model_->index(0, currentColumn_),
                                       QItemSelectionModel::NoUpdate);
     scrollToTop();

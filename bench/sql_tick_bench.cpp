@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 
+#include "engine/board_connection.h"
 #include "engine/race_table.h"
 #include "engine/race_table_file.h"
 #include "engine/refresh_cycle.h"
@@ -98,9 +99,7 @@ public:
     std::string data() const { return (root_ / "data").string(); }
     std::unique_ptr<Database> open() const {
         return std::make_unique<Database>(
-            "Pelm",
-            std::vector<std::string>{"PATH=" + data(), "ENABLE BCD=FALSE",
-                                     "DEFAULT DRIVER=PARADOX"},
+            "Pelm", pelm::boardConnectionParameters(pelm::utf8ToCp932(data())),
             std::vector<std::string>{(root_ / "dbengine.ini").string()});
     }
 

@@ -2,9 +2,9 @@
 
 namespace pelm {
 
-std::vector<std::string> boardConnectionParameters(const Cp932& dataDir) {
-    return {"PATH=" + dataDir.bytes(), "ENABLE BCD=FALSE",
-            "DEFAULT DRIVER=" + std::string(kBoardDriver)};
+std::vector<Cp932> boardConnectionParameters(const Cp932& dataDir) {
+    return {cp932Ascii("PATH=") + dataDir, cp932Ascii("ENABLE BCD=FALSE"),
+            cp932Ascii("DEFAULT DRIVER=") + Cp932(std::string(kBoardDriver))};
 }
 
 std::unique_ptr<Database> connectBoardDatabase(const Cp932& dataDir) {

@@ -19,7 +19,7 @@ constexpr std::string_view kBoardAlias = "Pelm";
 constexpr std::string_view kBoardDriver = kFolderDriver;
 
 /// "PATH=" + the data folder, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX".
-std::vector<std::string> boardConnectionParameters(const Cp932& dataDir);
+std::vector<Cp932> boardConnectionParameters(const Cp932& dataDir);
 
 /// Opens the alias "Pelm" for the data folder (a board path). Throws
 /// pelm::Error saying why when it cannot.

@@ -29,14 +29,6 @@ bool hasSection(const IniFile& file, std::string_view name) {
                        [&](const std::string& section) { return sameAsciiName(section, name); });
 }
 
-// Parameters stay bytes, as the "NAME=value" lines they merge with.
-AliasParameters parametersOf(const IniFile& file, std::string_view alias) {
-    AliasParameters parameters;
-    for (const auto& [name, value] : file.entries(alias))
-        parameters.emplace_back(name, value.bytes());
-    return parameters;
-}
-
 }  // namespace
 
 const std::vector<std::string>& defaultAliasConfigPaths() {
@@ -62,25 +54,23 @@ AliasParameters readAlias(std::string_view alias, const std::vector<std::string>
         throw Error(utf8ToCp932("エイリアス '") + Cp932(std::string(alias)) +
                     utf8ToCp932("' が見つかりません (" + *path + ")"));
     }
-    return parametersOf(file, alias);
+    return file.entries(alias);
 }
 
-AliasParameters mergeParameters(const AliasParameters& alias,
-                                const std::vector<std::string>& given) {
+AliasParameters mergeParameters(const AliasParameters& alias, const std::vector<Cp932>& given) {
     AliasParameters merged = alias;
-    for (const std::string& line : given) {
-        const size_t equals = line.find('=');
+    for (const Cp932& line : given) {
+        const size_t equals = line.view().find('=');
         if (equals == std::string::npos) continue;
-        const std::string_view name = std::string_view(line).substr(0, equals);
+        const std::string_view name = line.view().substr(0, equals);
         for (auto& [key, value] : merged) {
-            if (sameAsciiName(key, name)) value = line.substr(equals + 1);
+            if (sameAsciiName(key, name)) value = Cp932(line.bytes().substr(equals + 1));
         }
     }
     return merged;
 }
 
-std::optional<std::string> parameterValue(const AliasParameters& parameters,
-                                          std::string_view name) {
+std::optional<Cp932> parameterValue(const AliasParameters& parameters, std::string_view name) {
     for (const auto& [key, value] : parameters) {
         if (sameAsciiName(key, name)) return value;
     }

@@ -8,10 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/cp932.h"
+
 namespace pelm {
 
-/// Name/value pairs in their file order; names match without regard to case.
-using AliasParameters = std::vector<std::pair<std::string, std::string>>;
+/// Name/value pairs in their file order; names (ASCII) match without regard
+/// to case, values are the configuration's CP932 texts (PATH a board path).
+using AliasParameters = std::vector<std::pair<std::string, Cp932>>;
 
 /// Where the configuration is looked for, first match wins:
 /// "dbengine.ini" in the current directory, then "/etc/pelm/dbengine.ini".
@@ -28,10 +31,9 @@ AliasParameters readAlias(std::string_view alias, const std::vector<std::string>
 
 /// The alias parameters with each of `given` ("NAME=value") in place of the
 /// alias parameter of the same name; a name the alias lacks is dropped.
-AliasParameters mergeParameters(const AliasParameters& alias,
-                                const std::vector<std::string>& given);
+AliasParameters mergeParameters(const AliasParameters& alias, const std::vector<Cp932>& given);
 
 /// The value of the parameter `name`, if present.
-std::optional<std::string> parameterValue(const AliasParameters& parameters, std::string_view name);
+std::optional<Cp932> parameterValue(const AliasParameters& parameters, std::string_view name);
 
 }  // namespace pelm

@@ -30,19 +30,19 @@ Cp932 aliasMessage(const std::string& alias, std::string_view problem) {
 }
 
 void requireFolderDriver(const std::string& alias, const AliasParameters& parameters) {
-    const std::optional<std::string> driver = parameterValue(parameters, "DEFAULT DRIVER");
+    const std::optional<Cp932> driver = parameterValue(parameters, "DEFAULT DRIVER");
     if (!driver || driver->empty())
         throw Error(aliasMessage(alias, "' にドライバ (DEFAULT DRIVER) がありません"));
-    if (!sameAsciiName(*driver, kFolderDriver)) {
-        throw Error(utf8ToCp932("ドライバ '") + Cp932(*driver) +
+    if (!sameAsciiName(driver->view(), kFolderDriver)) {
+        throw Error(utf8ToCp932("ドライバ '") + *driver +
                     utf8ToCp932("' はありません (エイリアス '") + Cp932(alias) + cp932Ascii("')"));
     }
 }
 
 std::string dataFolder(const std::string& alias, const AliasParameters& parameters) {
-    const std::optional<std::string> path = parameterValue(parameters, "PATH");
+    const std::optional<Cp932> path = parameterValue(parameters, "PATH");
     if (!path || path->empty()) throw Error(aliasMessage(alias, "' に PATH がありません"));
-    return usableFolder(Cp932(*path));  // PATH holds a board path
+    return usableFolder(*path);
 }
 
 // A connection serves one thread (the window's, or a tool's only one), so
@@ -60,10 +60,10 @@ ConnectionHandle openConnection() {
 
 }  // namespace
 
-Database::Database(const std::string& alias, const std::vector<std::string>& parameters)
+Database::Database(const std::string& alias, const std::vector<Cp932>& parameters)
     : Database(alias, parameters, defaultAliasConfigPaths()) {}
 
-Database::Database(const std::string& alias, const std::vector<std::string>& parameters,
+Database::Database(const std::string& alias, const std::vector<Cp932>& parameters,
                    const std::vector<std::string>& configPaths) {
     const AliasParameters merged = mergeParameters(readAlias(alias, configPaths), parameters);
     requireFolderDriver(alias, merged);

@@ -29,10 +29,10 @@ public:
     /// Throws pelm::Error with a clear message when the configuration or the
     /// alias is missing, the driver is unknown, PATH is missing or not a
     /// usable folder, or a table file cannot be opened.
-    Database(const std::string& alias, const std::vector<std::string>& parameters);
+    Database(const std::string& alias, const std::vector<Cp932>& parameters);
     /// As above, with the configuration looked for among `configPaths`
     /// (native paths, first existing wins) instead of the usual places.
-    Database(const std::string& alias, const std::vector<std::string>& parameters,
+    Database(const std::string& alias, const std::vector<Cp932>& parameters,
              const std::vector<std::string>& configPaths);
     /// A database of no folder, held in memory, with the engine's time
     /// collation and check function, where the tables named in `tables`

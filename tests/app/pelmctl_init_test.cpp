@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/board_connection.h"
 #include "engine/race_table.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
@@ -44,14 +45,14 @@ std::map<std::string, std::pair<std::string, long long>> snapshot(const TempFold
     return files;
 }
 
-// The board's connection and one refresh's statements, in `folder`.
-std::string boardRefresh(const TempFolder& folder, const std::string& dataDir) {
+// The board's connection to `dataDir` (a board path, as the settings hold
+// it) and one refresh's statements, in `folder`.
+std::string boardRefresh(const TempFolder& folder, const Cp932& dataDir) {
     const fs::path before = fs::current_path();
     fs::current_path(folder.path());
     std::string shown;
     const std::string error = testing::errorMessage([&] {
-        Database database("Pelm",
-                          {"PATH=" + dataDir, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"});
+        Database database("Pelm", boardConnectionParameters(dataDir));
         Query work(database, "Qwork"), menu(database, "Qmenu");
         emptyRaceTable(work);
         insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
@@ -71,7 +72,7 @@ TEST(PelmctlInit, MakesAFolderTheBoardCanUseAndASecondRunChangesNothing) {
     EXPECT_EQ(folder.read("data/RInfomem.txt"), "");
     EXPECT_EQ(folder.read("dbengine.ini"), "[Pelm]\r\nPATH=data\r\nDEFAULT DRIVER=PARADOX\r\n");
     EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=data\r\n");
-    EXPECT_EQ(boardRefresh(folder, "data"), "Heat 1");
+    EXPECT_EQ(boardRefresh(folder, cp932Ascii("data")), "Heat 1");
 
     const auto before = snapshot(folder);
     const Outcome second = init(folder, "data");
@@ -101,7 +102,7 @@ TEST(PelmctlInit, WithATableFolderLeavesTheSharedDataFolderAlone) {
     EXPECT_NE(outcome.output.find("nothing else is written into share"), std::string::npos)
         << outcome.output;
     EXPECT_NE(outcome.output.find("(it was old)"), std::string::npos) << outcome.output;
-    EXPECT_EQ(boardRefresh(folder, "local"), "Heat 1");
+    EXPECT_EQ(boardRefresh(folder, cp932Ascii("local")), "Heat 1");
 
     const auto before = snapshot(folder);
     EXPECT_EQ(init(folder, "share --table-dir local").status, 0);
@@ -142,7 +143,7 @@ TEST(PelmctlInit, AJapaneseFolderNameIsStoredInTheBoardsCodePage) {
     ASSERT_EQ(init(folder, "'レース'").status, 0);
     EXPECT_TRUE(fs::is_regular_file(folder.path() / "レース" / "rmenutxt.db"));
     EXPECT_EQ(folder.read("PelmDp.ini"), "[Env]\r\nDataDir=" + cp932Bytes("レース") + "\r\n");
-    EXPECT_EQ(boardRefresh(folder, cp932Bytes("レース")), "Heat 1");
+    EXPECT_EQ(boardRefresh(folder, utf8ToCp932("レース")), "Heat 1");
 }
 
 TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {
@@ -152,7 +153,7 @@ TEST(PelmctlInit, ReplacesADamagedTableFileAndKeepsItAside) {
     const Outcome outcome = init(folder, "data");
     EXPECT_EQ(outcome.status, 0) << outcome.output;
     EXPECT_NE(outcome.output.find("was damaged"), std::string::npos) << outcome.output;
-    EXPECT_EQ(boardRefresh(folder, "data"), "Heat 1");
+    EXPECT_EQ(boardRefresh(folder, cp932Ascii("data")), "Heat 1");
     int kept = 0;
     for (const auto& entry : fs::directory_iterator(folder.path() / "data")) {
         if (entry.path().filename().string().starts_with("rmenutxt.db.damaged-"))

@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "engine/board_connection.h"
 #include "engine/schedule.h"
 #include "platform/codepage.h"
 #include "support/cp932_bytes.h"
@@ -120,8 +121,7 @@ TEST_F(BadInput, AHugeOrUndecodableNoticeShowsWhole) {
 TEST(BadEngineConfiguration, EachFailsTheOpenWithItsOwnMessage) {
     testing::TempFolder folder;
     std::filesystem::create_directory(folder.path() / "data");
-    const std::vector<std::string> parameters{"PATH=" + folder / "data", "ENABLE BCD=FALSE",
-                                              "DEFAULT DRIVER=PARADOX"};
+    const std::vector<Cp932> parameters = boardConnectionParameters(utf8ToCp932(folder / "data"));
     const std::string config = folder / "dbengine.ini";
     auto openMessage = [&] {
         return testing::errorMessage([&] { Database database("Pelm", parameters, {config}); });

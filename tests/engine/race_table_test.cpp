@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "engine/board_connection.h"
 #include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "sqlengine/database.h"
@@ -38,10 +39,8 @@ protected:
         std::filesystem::create_directory(data);
         createRaceTableFile(data);
         temp.write("dbengine.ini", "[Pelm]\r\nDEFAULT DRIVER=PARADOX\r\nPATH=" + data + "\r\n");
-        database = std::make_unique<Database>(
-            "Pelm",
-            std::vector<std::string>{"PATH=" + data, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"},
-            std::vector<std::string>{temp / "dbengine.ini"});
+        database = std::make_unique<Database>("Pelm", boardConnectionParameters(utf8ToCp932(data)),
+                                              std::vector<std::string>{temp / "dbengine.ini"});
         work = std::make_unique<Query>(*database, "Qwork");
         menu = std::make_unique<Query>(*database, "Qmenu");
     }

@@ -37,17 +37,18 @@ protected:
 
     void writeConfig(std::string_view text) const { temp.write("dbengine.ini", text); }
 
-    std::vector<std::string> boardParameters(const std::string& path) const {
-        return {"PATH=" + path, "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX"};
+    std::vector<Cp932> boardParameters(const std::string& path) const {
+        return {cp932Ascii("PATH=") + utf8ToCp932(path), cp932Ascii("ENABLE BCD=FALSE"),
+                cp932Ascii("DEFAULT DRIVER=PARADOX")};
     }
 
     std::unique_ptr<Database> open() const { return open(boardParameters(data)); }
-    std::unique_ptr<Database> open(const std::vector<std::string>& parameters) const {
+    std::unique_ptr<Database> open(const std::vector<Cp932>& parameters) const {
         return std::make_unique<Database>("Pelm", parameters, std::vector<std::string>{config});
     }
 
     /// The message of the failed open, or "" when it opened.
-    std::string openError(const std::vector<std::string>& parameters) const {
+    std::string openError(const std::vector<Cp932>& parameters) const {
         return errorMessage([&] { open(parameters); });
     }
 

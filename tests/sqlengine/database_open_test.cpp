@@ -13,11 +13,15 @@ namespace {
 using OpenTest = DataFolderTest;
 
 TEST_F(OpenTest, GivenParametersReplaceTheAliasOnesAndUnknownNamesAreDropped) {
-    const AliasParameters alias{{"DEFAULT DRIVER", "DBASE"}, {"path", "/old"}, {"LANGDRIVER", "x"}};
-    const AliasParameters merged = mergeParameters(
-        alias, {"PATH=/new", "ENABLE BCD=FALSE", "DEFAULT DRIVER=PARADOX", "broken line"});
-    const AliasParameters expected{
-        {"DEFAULT DRIVER", "PARADOX"}, {"path", "/new"}, {"LANGDRIVER", "x"}};
+    const AliasParameters alias{{"DEFAULT DRIVER", cp932Ascii("DBASE")},
+                                {"path", cp932Ascii("/old")},
+                                {"LANGDRIVER", cp932Ascii("x")}};
+    const AliasParameters merged =
+        mergeParameters(alias, {cp932Ascii("PATH=/new"), cp932Ascii("ENABLE BCD=FALSE"),
+                                cp932Ascii("DEFAULT DRIVER=PARADOX"), cp932Ascii("broken line")});
+    const AliasParameters expected{{"DEFAULT DRIVER", cp932Ascii("PARADOX")},
+                                   {"path", cp932Ascii("/new")},
+                                   {"LANGDRIVER", cp932Ascii("x")}};
     EXPECT_EQ(merged, expected);
 }
 
@@ -31,7 +35,7 @@ TEST_F(OpenTest, TheGivenPathChoosesTheFolder) {
 TEST_F(OpenTest, TheGivenDriverReplacesTheAliasDriver) {
     writeConfig("[pelm]\r\ndefault driver=DBASE\r\npath=/nowhere\r\n");
     EXPECT_EQ(openError(boardParameters(data)), "");
-    EXPECT_EQ(openError({"PATH=" + data}),
+    EXPECT_EQ(openError({cp932Ascii("PATH=") + utf8ToCp932(data)}),
               cp932("ドライバ 'DBASE' はありません (エイリアス 'Pelm')"));
 }
 

@@ -157,7 +157,37 @@ Cp932 formatTimeOfDay(TimeOfDay time, const LocaleTime& locale) {
     return locale.markerBefore ? marker + space + text : text + space + marker;
 }
 
+namespace {
+
+// "H:MM:SS" or "HH:MM:SS" with the locale's one-byte separator, the form of
+// every schedule line and clock text, read without the scanner: sorting a
+// day's races parses their start times thousands of times. Anything else
+// (words, spaces, milliseconds, other widths) is the scanner's.
+std::optional<TimeOfDay> plainTime(std::string_view text, std::string_view separator, bool& plain) {
+    const std::size_t hourDigits = text.size() == 8 ? 2 : text.size() == 7 ? 1 : 0;
+    plain = hourDigits != 0 && separator.size() == 1;
+    int fields[3] = {0, 0, 0};
+    int field = 0;
+    for (std::size_t at = 0; plain && at < text.size(); ++at) {
+        const bool breaks = at == hourDigits || at == hourDigits + 3;
+        if (breaks) {
+            plain = text[at] == separator.front();
+            ++field;
+        } else {
+            plain = text[at] >= '0' && text[at] <= '9';
+            fields[field] = fields[field] * 10 + (text[at] - '0');
+        }
+    }
+    if (!plain) return std::nullopt;
+    return composeTime(fields[0], fields[1], fields[2], 0, 0);
+}
+
+}  // namespace
+
 std::optional<TimeOfDay> parseTimeOfDay(std::string_view text, const LocaleTime& locale) {
+    bool plain = false;
+    const std::optional<TimeOfDay> time = plainTime(text, locale.separator.view(), plain);
+    if (plain) return time;
     TimeScanner scanner(text, locale);
     int marker = scanner.scanMarker();
     int hour = 0, minute = 0, second = 0, millisecond = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/codepage.h"
 #include "support/cp932_bytes.h"
 #include "support/time_of_day.h"
@@ -103,6 +105,28 @@ TEST(ParseTimeOfDay, KnowsTheRegionalWordsAndDecimalSeparator) {
         EXPECT_EQ(parseTimeOfDay(formatTimeOfDay(at(21, 5, 7), locale).view(), locale),
                   at(21, 5, 7));
     }
+}
+
+// The schedule's own form is read on a short path; it must agree with the
+// full reading of the same text behind a space, which takes the long one.
+TEST(ParseTimeOfDay, ThePlainFormReadsAsTheFullReadingDoes) {
+    const LocaleTime locale = japanese();
+    std::vector<std::string> texts;
+    for (int hour : {0, 1, 9, 10, 12, 23, 24, 99})
+        for (int minute : {0, 5, 59, 60})
+            for (int second : {0, 7, 59, 60, 99}) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%d:%02d:%02d", hour, minute, second);
+                texts.push_back(text);
+            }
+    for (const char* odd : {"1a:00:00", "10:0a:00", "10:00:0a", "10.00.00", "10:00-00", "-1:00:00",
+                            "123:4:56", "12:3:456"})
+        texts.push_back(odd);
+    for (const std::string& text : texts)
+        EXPECT_EQ(parseTimeOfDay(text, locale), parseTimeOfDay(" " + text, locale)) << text;
+    EXPECT_EQ(parseTimeOfDay("9:05:07", locale), at(9, 5, 7));
+    EXPECT_EQ(parseTimeOfDay("23:59:59", locale), at(23, 59, 59));
+    EXPECT_EQ(parseTimeOfDay("24:00:00", locale), std::nullopt);
 }
 
 TEST(NotATimeMessage, QuotesTheTextInTheBoardsWords) {

@@ -4,9 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/untrusted_folder.h"
 
 namespace pelm {
 namespace {
@@ -17,33 +18,9 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Writing through a link to a file kept elsewhere must update that file, not
-// turn the link into a file of its own.
-std::string linkTarget(const std::string& path) {
-    struct stat status;
-    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return path;
-    std::string target(resolved);
-    free(resolved);
-    return target;
-}
-
-// Creates a file of a name nobody else uses, beside `target`; the mode 0666
-// lets the umask decide the permissions of a file that did not exist.
-int createTemporary(const std::string& target, std::string& name) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-void keepPermissions(int fd, const std::string& target) {
-    struct stat status;
-    if (stat(target.c_str(), &status) == 0) fchmod(fd, status.st_mode & 07777);
+std::string baseName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -70,30 +47,61 @@ void syncFolder(const std::string& folder) {
     close(fd);
 }
 
-// Renaming over a file ignores its mode, so a settings file the operator made
-// read-only would be replaced all the same; it is left alone instead, as a
-// plain write would have been refused.
-bool isReadOnly(const std::string& target) {
-    struct stat status;
-    return stat(target.c_str(), &status) == 0 && (status.st_mode & 0222) == 0;
-}
-
 }  // namespace
 
 bool replaceFileAtomically(const std::string& nativePath, std::string_view bytes,
-                           Durability durability) {
-    std::string target = linkTarget(nativePath);
-    if (isReadOnly(target)) return false;
+                           Durability durability, std::string* displaced) {
+    if (displaced) displaced->clear();
     std::string temporary;
-    int fd = createTemporary(target, temporary);
+    const int fd =
+        createUniqueFile(folderOf(nativePath), baseName(nativePath) + ".tmp-", temporary);
     if (fd < 0) return false;
-    keepPermissions(fd, target);
-    if (!writeAndClose(fd, bytes, durability) || rename(temporary.c_str(), target.c_str()) != 0) {
+    // "Own" is judged by the owner the file system gives a file of ours: a
+    // share mounted with a fixed owner shows every file so.
+    struct stat mine {
+    }, old{};
+    const bool exists = fstat(fd, &mine) == 0 && lstat(nativePath.c_str(), &old) == 0;
+    const bool ownFile = exists && S_ISREG(old.st_mode) && old.st_uid == mine.st_uid;
+    // Renaming over a file ignores its mode, so a settings file the operator
+    // made read-only would be replaced all the same; it is left alone
+    // instead, as a plain write would have been refused.
+    if (ownFile && (old.st_mode & 0222) == 0) {
+        close(fd);
         unlink(temporary.c_str());
+        errno = EACCES;
         return false;
     }
-    if (durability == Durability::Synced) syncFolder(folderOf(target));
+    if (ownFile) fchmod(fd, old.st_mode & 07777);
+    const std::string foreign = exists && !ownFile ? describeForeign(nativePath, mine.st_uid) : "";
+    if (!writeAndClose(fd, bytes, durability) ||
+        rename(temporary.c_str(), nativePath.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    if (displaced) *displaced = foreign;
+    if (durability == Durability::Synced) syncFolder(folderOf(nativePath));
     return true;
+}
+
+bool replaceOwnFileAtomically(const std::string& nativePath, std::string_view bytes) {
+    struct stat link {};
+    if (lstat(nativePath.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return replaceFileAtomically(nativePath, bytes);
+    // Kept where the operator put it, as long as nobody else had a hand in
+    // the link or the file it names.
+    char* resolved = realpath(nativePath.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    const std::string target(resolved);
+    free(resolved);
+    struct stat file {};
+    if (link.st_uid != geteuid() || lstat(target.c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
+        file.st_uid != geteuid()) {
+        errno = EPERM;
+        return false;
+    }
+    return replaceFileAtomically(target, bytes);
 }
 
 }  // namespace pelm

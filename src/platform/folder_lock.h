@@ -4,17 +4,25 @@
 // lock (fcntl F_OFD_SETLK), which NFS and SMB clients pass to the server,
 // unlike SQLite's exclusive mode, and which two boards in one process (the
 // tests) see as well as two processes do. The file names its holder.
+// The table folder may be shared, so the file follows the rule for folders
+// other users can write (untrusted_folder.h): it is opened without following
+// a link and without blocking, must be a regular file, and one of another
+// user is neither written nor believed.
 
 #include <optional>
 #include <string>
 
 namespace pelm {
 
-/// Who holds a folder's lock, as its file says; pid 0 when it says nothing
-/// readable (the holder is between taking the lock and writing its name).
+/// Who holds a folder's lock. From a file of this user, as its text says;
+/// pid 0 when it says nothing readable (the holder is between taking the
+/// lock and writing its name) or names a process of this host that is gone.
+/// From a file of another user, whose text anybody could have written, only
+/// `owner`, that user's name.
 struct LockHolder {
     long pid = 0;
     std::string host;
+    std::string owner;
 };
 
 class FolderLock {
@@ -23,8 +31,10 @@ public:
 
     /// Takes the lock of `folder` (native path) and writes "<pid> <host>"
     /// into its file. Nothing when another open file holds it; `holder` then
-    /// says who. Throws pelm::Error naming the file when it cannot be made
-    /// or locked for any other reason.
+    /// says who. A file of another user that nobody holds (left behind, or
+    /// planted) is replaced by one of this user's own. Throws pelm::Error
+    /// naming the file when it is a link or no regular file, or cannot be
+    /// made or locked for any other reason.
     static std::optional<FolderLock> tryTake(const std::string& folder,
                                              LockHolder* holder = nullptr);
 

@@ -146,7 +146,7 @@ std::string IniFile::text() const {
 }
 
 bool IniFile::saveAtomically(const std::string& nativePath) const {
-    return replaceFileAtomically(nativePath, text());
+    return replaceOwnFileAtomically(nativePath, text());
 }
 
 }  // namespace pelm

@@ -51,6 +51,18 @@ std::optional<QString> prepareStatusFolder(QString* problem) {
     return folder;
 }
 
+std::optional<QString> existingStatusFolder(QString* problem) {
+    const QString folder = statusFolderPath();
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat status;
+    if (lstat(path.constData(), &status) != 0 && errno == ENOENT) {
+        if (problem) problem->clear();
+        return std::nullopt;
+    }
+    if (!isPrivateFolder(path, problem)) return std::nullopt;
+    return folder;
+}
+
 QString canonicalFolder(const QString& folder) {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : canonical;

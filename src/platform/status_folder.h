@@ -17,6 +17,12 @@ QString statusFolderPath();
 /// it first.
 std::optional<QString> prepareStatusFolder(QString* problem = nullptr);
 
+/// The status folder for reading (pelmctl): never created, refused exactly
+/// as prepareStatusFolder refuses it, so a folder somebody else made cannot
+/// pass off forged statuses. Nullopt with an empty `problem` when there is
+/// no folder at all.
+std::optional<QString> existingStatusFolder(QString* problem = nullptr);
+
 /// A short, stable key for a board's working folder: 16 hex digits of a
 /// hash of its absolute, symlink-free path. Same folder, same key.
 QString boardKey(const QString& workingFolder);

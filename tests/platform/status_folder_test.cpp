@@ -49,6 +49,22 @@ TEST(StatusFolder, IsMadePrivateUnderTheRuntimeFolderAndRefusedWhenOthersMayEnte
     EXPECT_TRUE(problem.contains("other users")) << problem.toStdString();
 }
 
+TEST(StatusFolder, ReadersRefuseWhatTheBoardRefusesAndCreateNothing) {
+    TempFolder runtime;
+    RuntimeDir environment(runtime.path().string());
+    QString problem = "unset";
+    EXPECT_FALSE(existingStatusFolder(&problem));
+    EXPECT_TRUE(problem.isEmpty()) << "no folder is no board, not a fault";
+    EXPECT_FALSE(std::filesystem::exists(runtime / "pelm"));
+
+    std::filesystem::create_directory(runtime / "pelm");
+    chmod((runtime / "pelm").c_str(), 0777);
+    EXPECT_FALSE(existingStatusFolder(&problem));
+    EXPECT_TRUE(problem.contains("other users")) << problem.toStdString();
+    chmod((runtime / "pelm").c_str(), 0700);
+    EXPECT_EQ(existingStatusFolder(), QString::fromStdString(runtime / "pelm"));
+}
+
 TEST(StatusFolder, WithoutARuntimeFolderFallsBackToOneOfThisUserUnderTmp) {
     RuntimeDir environment("");
     EXPECT_EQ(statusFolderPath(), QStringLiteral("/tmp/pelm-%1").arg(getuid()));

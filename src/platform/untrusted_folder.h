@@ -1,0 +1,81 @@
+#pragma once
+// Files in folders that other users can write.
+//
+// The data folder on a share, [Env] StatusDir, a TableDir that is shared and
+// the /tmp fallback of the status folder are folders where any other user of
+// the PC (or of the venue network) may create names. Whatever stands at a
+// name there is untrusted, so the board and pelmctl:
+//   - never open, truncate or replace a file through a symbolic link: every
+//     open of an existing name is O_NOFOLLOW, and replacing is a rename over
+//     the name, which replaces a link itself and never touches its target;
+//   - never follow a link they did not make (the one exception is the
+//     board's own settings file, where the link and its target both belong
+//     to the board's user);
+//   - create temporary files with O_CREAT|O_EXCL|O_NOFOLLOW under a name
+//     nobody can guess, so a name planted in advance is never written;
+//   - accept only regular files, opened without blocking (a FIFO would hang
+//     the open), and refuse to trust the contents of files they do not own;
+//   - read and list a folder that may stall on a side thread with a
+//     deadline, so a frozen share costs a bounded wait, never a hang.
+// Everything that writes or reads such a folder goes through this header,
+// atomic_file.h or folder_lock.h.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelm {
+
+/// Creates a new file in `folder` named `prefix` followed by a random
+/// suffix, with O_CREAT|O_EXCL|O_NOFOLLOW and `mode` (before the umask).
+/// Returns its descriptor (open for reading and writing, close-on-exec) and
+/// its path in `name`, or -1 with errno set.
+int createUniqueFile(const std::string& folder, const std::string& prefix, std::string& name,
+                     mode_t mode = 0666);
+
+/// Describes what stands at `path` without following a link, for messages:
+/// "a symbolic link to …", "a file of user …", "a folder", "a FIFO", … Empty
+/// for nothing at all and for a regular file of `ownUid`.
+std::string describeForeign(const std::string& path, uid_t ownUid);
+
+/// The name of the user `uid` ("uid N" when it has none).
+std::string userName(uid_t uid);
+
+/// At most `limit` bytes of the regular file at `path`, opened without
+/// following a link and without blocking. Nothing when the name is a link,
+/// no regular file, unreadable, or (with `owner`) a file of another user.
+std::optional<std::string> readUntrustedFile(const std::string& path, size_t limit,
+                                             std::optional<uid_t> owner = std::nullopt);
+
+/// The names in a folder ending in `suffix`, sorted; nothing when the
+/// folder cannot be listed.
+std::optional<std::vector<std::string>> listFolder(const std::string& folder,
+                                                   const std::string& suffix);
+
+/// What a bounded read of a folder found.
+struct FolderSnapshot {
+    bool complete = false;  // the listing and every read answered in time
+    bool listed = false;    // the listing answered in time, and not with a failure
+    std::vector<std::pair<std::string, std::string>> files;  // name, bytes
+    std::vector<std::string> unanswered;                     // names not read in time
+};
+
+/// How a folder is listed and its files read; replaceable in tests.
+struct FolderAccess {
+    std::function<std::optional<std::vector<std::string>>(const std::string& folder)> list;
+    std::function<std::optional<std::string>(const std::string& path)> read;
+};
+
+/// Lists `folder` and reads each file on a side thread, for at most
+/// `deadline` in all. A thread stuck on a frozen share is left behind
+/// (detached); it holds nothing the caller still uses. Files that cannot be
+/// read (links, no regular files) are left out; names whose read had not
+/// answered by the deadline are in `unanswered`.
+FolderSnapshot readFolderWithin(const std::string& folder, std::chrono::milliseconds deadline,
+                                FolderAccess access);
+
+}  // namespace pelm

@@ -103,6 +103,15 @@ void BoardHealth::stopped() {
     waitForVenueCopy(VenueStatusWriter::kCloseWaitMs);
 }
 
+void BoardHealth::clockChecked(const std::optional<ClockSync>& sync) {
+    const auto synchronised = [](const std::optional<ClockSync>& s) {
+        return s ? std::optional(s->synchronised) : std::nullopt;
+    };
+    const bool changed = synchronised(clock_) != synchronised(sync);
+    clock_ = sync;
+    writeIfDue(changed);
+}
+
 void BoardHealth::markActivity(qint64 now) {
     lastActivityMs_ = now;
     recentMs_.push_back(now);
@@ -155,6 +164,10 @@ BoardStatus BoardHealth::snapshot() const {
     status.host = host_;
     status.workingFolder = config_.workingFolder;
     status.version = config_.version;
+    if (clock_) {
+        status.clockSynchronised = clock_->synchronised;
+        status.clockMaxErrorMs = clock_->maxErrorMs;
+    }
     return status;
 }
 

@@ -20,6 +20,7 @@
 #include "engine/repeated_errors.h"
 #include "engine/time_source.h"
 #include "engine/venue_status_writer.h"
+#include "platform/clock_sync.h"
 #include "platform/cp932.h"
 
 namespace pelm {
@@ -58,6 +59,11 @@ public:
     void cleared();
     /// The board closes: the status files say "stopped".
     void stopped();
+    /// The system clock's synchronisation as last read (nullopt: unknown);
+    /// a change of the synchronised state is written at once.
+    void clockChecked(const std::optional<ClockSync>& sync);
+
+    BoardState state() const { return state_; }
 
     /// The local status file ("" when the status folder was refused).
     const QString& statusFilePath() const { return localPath_; }
@@ -90,6 +96,7 @@ private:
     Cp932 previousRace_;
     std::optional<qint64> lastWriteMs_;
     RepeatedErrors localFailures_;
+    std::optional<ClockSync> clock_;
 };
 
 }  // namespace pelm

@@ -76,6 +76,10 @@ QByteArray statusJson(const BoardStatus& status) {
     };
     // JSON numbers are doubles; the start time is kept as text so no digit is lost.
     if (status.pidStartTicks) object["pidStartTicks"] = QString::number(*status.pidStartTicks);
+    object["clockSynchronised"] = status.clockSynchronised ? QJsonValue(*status.clockSynchronised)
+                                                           : QJsonValue(QJsonValue::Null);
+    object["clockMaxErrorMs"] =
+        status.clockMaxErrorMs ? QJsonValue(*status.clockMaxErrorMs) : QJsonValue(QJsonValue::Null);
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + "\n";
 }
 
@@ -103,6 +107,10 @@ std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem)
     status.host = object["host"].toString();
     status.workingFolder = object["workingFolder"].toString();
     status.version = object["version"].toString();
+    if (object["clockSynchronised"].isBool())
+        status.clockSynchronised = object["clockSynchronised"].toBool();
+    if (object["clockMaxErrorMs"].isDouble())
+        status.clockMaxErrorMs = object["clockMaxErrorMs"].toInteger();
     return status;
 }
 

@@ -37,6 +37,9 @@ struct BoardStatus {
     QString host;
     QString workingFolder;
     QString version;
+    // The system clock as the kernel sees it; nullopt when not known.
+    std::optional<bool> clockSynchronised;
+    std::optional<qint64> clockMaxErrorMs;
 
     bool operator==(const BoardStatus&) const = default;
 };

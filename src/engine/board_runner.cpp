@@ -28,8 +28,12 @@ public:
 
 private:
     static Cp932 messageFor(const Cp932& folder, const LockHolder& holder) {
-        const std::string who = holder.pid ? "pid " + std::to_string(holder.pid) : "pid ?";
-        const std::string where = holder.host.empty() ? "" : ", " + holder.host;
+        // A file of another user says nothing trustworthy: name its owner.
+        const std::string who = !holder.owner.empty() ? "ユーザー " + holder.owner
+                                : holder.pid          ? "pid " + std::to_string(holder.pid)
+                                                      : "pid ?";
+        const std::string where =
+            holder.host.empty() || !holder.owner.empty() ? "" : ", " + holder.host;
         return utf8ToCp932("フォルダ '") + folder +
                utf8ToCp932("' のレース表は別のボードが使っています (" + who + where + ")");
     }

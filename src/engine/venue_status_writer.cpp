@@ -14,6 +14,11 @@
 
 namespace pelm {
 
+struct VenueStatusWriter::Outcome {
+    QString failure;    // empty: written
+    QString displaced;  // what stood at the name instead of the board's copy
+};
+
 // What the board's thread and the writing thread share. The writing thread
 // holds it too, so a thread left stuck on a dead share outlives the writer
 // safely.
@@ -23,19 +28,28 @@ struct VenueStatusWriter::Shared {
     std::optional<QByteArray> pending;
     bool busy = false;
     bool closing = false;
-    std::vector<QString> outcomes;  // empty text: a write that succeeded
+    std::vector<Outcome> outcomes;
 };
 
 namespace {
 
-QString writeOnce(const std::string& path, const QByteArray& json) {
+VenueStatusWriter::Outcome writeOnce(const std::string& path, const QByteArray& json) {
     errno = 0;
     const std::string_view bytes(json.constData(), json.size());
-    if (replaceFileAtomically(path, bytes, Durability::Visible)) return {};
+    std::string displaced;
+    if (replaceFileAtomically(path, bytes, Durability::Visible, &displaced)) {
+        if (displaced.empty()) return {};
+        return {{},
+                QStringLiteral("status copy %1 was %2; replaced by the board's own file, "
+                               "nothing written through it")
+                    .arg(QString::fromStdString(path), QString::fromStdString(displaced))};
+    }
     const int error = errno;
-    return QStringLiteral("status copy %1 cannot be written: %2")
-        .arg(QString::fromStdString(path),
-             error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("refused"));
+    return {
+        QStringLiteral("status copy %1 cannot be written: %2")
+            .arg(QString::fromStdString(path),
+                 error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("refused")),
+        {}};
 }
 
 void writeLoop(std::shared_ptr<VenueStatusWriter::Shared> shared, std::string path) {
@@ -47,7 +61,7 @@ void writeLoop(std::shared_ptr<VenueStatusWriter::Shared> shared, std::string pa
         shared->pending.reset();
         shared->busy = true;
         guard.unlock();
-        QString outcome = writeOnce(path, json);
+        VenueStatusWriter::Outcome outcome = writeOnce(path, json);
         guard.lock();
         shared->busy = false;
         shared->outcomes.push_back(std::move(outcome));
@@ -60,7 +74,8 @@ void writeLoop(std::shared_ptr<VenueStatusWriter::Shared> shared, std::string pa
 VenueStatusWriter::VenueStatusWriter(QString filePath, const TimeSource& time)
     : path_(std::move(filePath)),
       shared_(std::make_shared<Shared>()),
-      failures_(time, QtWarningMsg) {
+      failures_(time, QtWarningMsg),
+      displaced_(time, QtWarningMsg) {
     std::thread(writeLoop, shared_, QFile::encodeName(path_).toStdString()).detach();
 }
 
@@ -93,16 +108,17 @@ bool VenueStatusWriter::waitIdle(int timeoutMs) {
 }
 
 void VenueStatusWriter::journalOutcomes() {
-    std::vector<QString> outcomes;
+    std::vector<Outcome> outcomes;
     {
         std::lock_guard guard(shared_->lock);
         outcomes.swap(shared_->outcomes);
     }
-    for (const QString& outcome : outcomes) {
-        if (outcome.isEmpty()) {
+    for (const Outcome& outcome : outcomes) {
+        if (!outcome.displaced.isEmpty()) displaced_.occurred(outcome.displaced);
+        if (outcome.failure.isEmpty()) {
             failures_.cleared();
         } else {
-            failures_.occurred(outcome);
+            failures_.occurred(outcome.failure);
         }
     }
 }

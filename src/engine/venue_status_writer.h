@@ -2,7 +2,9 @@
 // Copies the board's status into a venue folder, usually on a network
 // share, on a thread of its own: a share that is gone or stalls must never
 // hold up a refresh. Only the newest status waits to be written; older ones
-// are dropped. Failures are summarised in the journal as warnings.
+// are dropped. Failures are summarised in the journal as warnings. The
+// folder is one other users can write: a link or another user's file at the
+// copy's name is replaced, never written through, and said in the journal.
 
 #include <QByteArray>
 #include <QString>
@@ -36,7 +38,8 @@ public:
     /// The current write failure, as journalled; empty while writes succeed.
     QString currentFailure() const { return failures_.active() ? failures_.current() : QString(); }
 
-    struct Shared;  // between the board's thread and the writing thread
+    struct Shared;   // between the board's thread and the writing thread
+    struct Outcome;  // of one write
 
 private:
     void journalOutcomes();
@@ -44,6 +47,9 @@ private:
     QString path_;
     std::shared_ptr<Shared> shared_;
     RepeatedErrors failures_;
+    // Not a failure (the copy was written), and never "cleared": whoever
+    // planted it may do so again, and that is summarised, not repeated.
+    RepeatedErrors displaced_;
 };
 
 }  // namespace pelm

@@ -1,0 +1,48 @@
+// The venue copy in a folder other users can write: a link planted at its
+// name is replaced and its target left alone, and the journal says so once.
+
+#include "engine/venue_status_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <filesystem>
+
+#include "support/journal_capture.h"
+#include "support/temp_folder.h"
+
+namespace pelm {
+namespace {
+
+using testing::TempFolder;
+
+TEST(VenueStatusWriter, ALinkPlantedAtTheCopysNameIsReplacedNeverWrittenThrough) {
+    TempFolder venue, home;
+    testing::JournalCapture journal;
+    ManualTimeSource time;
+    home.write(".bashrc", "alias ll='ls -l'\n");
+    const std::string copy = venue / "kiosk-1-0123456789abcdef.json";
+    std::filesystem::create_symlink(home / ".bashrc", copy);
+
+    VenueStatusWriter writer(QFile::decodeName(copy.c_str()), time);
+    for (const char* json : {"{\"n\": 1}", "{\"n\": 2}"}) {
+        writer.submit(json);
+        ASSERT_TRUE(writer.waitIdle(5000));
+    }
+    std::filesystem::remove(copy);
+    std::filesystem::create_symlink(home / ".bashrc", copy);  // planted again
+    writer.submit("{\"n\": 3}");
+    ASSERT_TRUE(writer.waitIdle(5000));
+
+    EXPECT_EQ(home.read(".bashrc"), "alias ll='ls -l'\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(copy));
+    EXPECT_EQ(venue.read("kiosk-1-0123456789abcdef.json"), "{\"n\": 3}");
+    EXPECT_TRUE(writer.currentFailure().isEmpty()) << "the copy was written";
+    const auto lines = journal.take();
+    ASSERT_EQ(lines.size(), 1u) << "a repeat is counted, not repeated";
+    EXPECT_EQ(lines[0].rfind("<4>", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("symbolic link to " + home / ".bashrc"), std::string::npos) << lines[0];
+}
+
+}  // namespace
+}  // namespace pelm

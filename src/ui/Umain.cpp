@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "engine/beat_schedule.h"
 #include "engine/board_connection.h"
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
@@ -22,6 +23,9 @@ namespace pelm {
 namespace {
 
 constexpr char kConnectionFailed[] = "データベースに接続できませんでした。";
+
+// Refresh beats on the wall clock's quarter seconds, 3 ms after each.
+constexpr BeatSchedule kBeats{layout::kTimerIntervalMs, 3};
 
 // [Env] StatusDir as the folder of the status copy; empty: no copy.
 QString venueFolder(const BoardSettings& settings) {
@@ -62,7 +66,8 @@ void TForm1::FormCreate() {
     createPopupMenus();
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
-    Timer1->setInterval(layout::kTimerIntervalMs);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     setTabOrder(Ed1, Edt);
     setTabOrder(Edt, DBMemo1);
@@ -84,11 +89,14 @@ void TForm1::FormShow() {
                                      venueFolder(settings()),
                                      {}});
     health_->started();
+    checkClock();
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
     runner_ =
         std::make_unique<BoardRunner>(settings(), clock_, *this, *events_, connectBoardDatabase);
-    Timer1->start();
+    beating_ = true;
+    armBeat();
     if (!runner_->start()) setClockText(settings().setuzoku);
+    service_.ready(serviceStatus(health_->state(), clockWatch_.current()));
 }
 
 void TForm1::FormResize() {
@@ -112,6 +120,20 @@ bool TForm1::FormClose() {
 
 void TForm1::Timer1Timer() {
     if (runner_) runner_->tick();
+    if (health_) {
+        checkClock();
+        service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
+    }
+    armBeat();
+}
+
+// Re-armed from the wall clock after every beat, never repeating on its own.
+void TForm1::armBeat() {
+    if (beating_) Timer1->start(static_cast<int>(kBeats.delayMs(wallTime_.nowMs())));
+}
+
+void TForm1::checkClock() {
+    if (clockWatch_.check()) health_->clockChecked(clockWatch_.current());
 }
 
 void TForm1::closeBySignal() {
@@ -138,9 +160,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    beating_ = false;
     Timer1->stop();
     errors_->clear();
     if (health_) health_->stopped();
+    service_.stopping();
     event->accept();
     emit closed(saved ? 0 : 1);
 }

@@ -16,7 +16,9 @@
 #include "engine/board_health.h"
 #include "engine/board_runner.h"
 #include "engine/clock.h"
+#include "engine/clock_sync_watch.h"
 #include "engine/health_events.h"
+#include "engine/service_report.h"
 #include "engine/settings_keeper.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
@@ -118,6 +120,8 @@ private:
     void applyLogoSwitch();
     void centreOnScreen();
     void placeRegions();
+    void armBeat();
+    void checkClock();
 
     // Upper area, in stacking order.
     Panel* Panel10;
@@ -162,6 +166,10 @@ private:
     const Clock& clock_;
     SettingsKeeper settingsKeeper_;  // loaded at the first showing
     SystemTimeSource wallTime_;
+    KernelClockSync clockSource_;
+    ClockSyncWatch clockWatch_{clockSource_, wallTime_};
+    ServiceReport service_{ServiceNotify::fromEnvironment()};
+    bool beating_ = false;  // the refresh timer re-arms itself
     std::unique_ptr<BoardHealth> health_;
     std::unique_ptr<HealthEvents> events_;
     std::unique_ptr<BoardRunner> runner_;

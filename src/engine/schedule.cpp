@@ -24,7 +24,7 @@ std::optional<std::string> bytesOf(FileBytes& file) {
 
 DataFiles readDataFiles(const Cp932& dataDir) {
     const std::size_t most = kScheduleLimits.maxBytes + 1;
-    std::vector<FileBytes> files = FileReader::shared().readEach(
+    std::vector<FileBytes> files = FileReader::forFolder(nativePath(dataDir)).readEach(
         {{nativePath(schedulePath(dataDir)), most}, {nativePath(noticePath(dataDir)), most}});
     return {bytesOf(files[0]), bytesOf(files[1])};
 }

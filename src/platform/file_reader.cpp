@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -185,9 +187,59 @@ bool FileReader::stuck() const {
     return state_->inFlight && state_->abandoned;
 }
 
-FileReader& FileReader::shared() {
-    static FileReader reader;
-    return reader;
+bool FileReader::answers(const std::string& nativePath) {
+    return read(nativePath, 0).status != FileBytes::Status::Stalled;
+}
+
+namespace {
+
+FolderReaders& processReaders() {
+    static FolderReaders readers;
+    return readers;
+}
+
+// The folder as one name: "data", "data/" and "./data//" are one folder.
+std::string folderKey(const std::string& nativeFolder) {
+    std::string key = std::filesystem::path(nativeFolder).lexically_normal().string();
+    while (key.size() > 1 && key.back() == '/') key.pop_back();
+    return key.empty() || key == "./" ? std::string(".") : key;
+}
+
+}  // namespace
+
+FileReader& FileReader::forFolder(const std::string& nativeFolder) {
+    return processReaders().forFolder(nativeFolder);
+}
+
+FileReader& FileReader::forFile(const std::string& nativePath) {
+    return processReaders().forFile(nativePath);
+}
+
+struct FolderReaders::Readers {
+    std::chrono::milliseconds wait;
+    FileReader::ReadFunction read;
+    std::mutex mutex;
+    std::map<std::string, std::unique_ptr<FileReader>> byFolder;
+};
+
+FolderReaders::FolderReaders(std::chrono::milliseconds wait, FileReader::ReadFunction read)
+    : readers_(std::make_unique<Readers>()) {
+    readers_->wait = wait;
+    readers_->read = std::move(read);
+}
+
+FolderReaders::~FolderReaders() = default;
+
+FileReader& FolderReaders::forFolder(const std::string& nativeFolder) {
+    std::string key = folderKey(nativeFolder);
+    const std::lock_guard lock(readers_->mutex);
+    std::unique_ptr<FileReader>& reader = readers_->byFolder[std::move(key)];
+    if (!reader) reader = std::make_unique<FileReader>(readers_->wait, readers_->read);
+    return *reader;
+}
+
+FileReader& FolderReaders::forFile(const std::string& nativePath) {
+    return forFolder(std::filesystem::path(nativePath).lexically_normal().parent_path().string());
 }
 
 }  // namespace pelm

@@ -2,6 +2,12 @@
 // Reading the files the board depends on without ever blocking it: a FIFO,
 // device or folder put in a file's place reads as unreadable at once, and a
 // read that hangs (a stalled network share) is given up after a bounded wait.
+//
+// One reader per folder: every file is read through the reader of the
+// folder it is in (FileReader::forFile), so a share that stops answering
+// holds up only reads in that folder. The local settings, the engine
+// configuration and a logo picture beside them never queue behind a
+// schedule read on a frozen share, and each still has the same bound.
 
 #include <chrono>
 #include <cstddef>
@@ -71,11 +77,20 @@ public:
     /// out every answer is Stalled. One answer per request, in their order.
     std::vector<FileBytes> readEach(std::vector<FileRequest> requests);
 
+    /// Whether the file system answers for the path within the wait: a look
+    /// that opens it (a folder, say) without reading a byte. False when the
+    /// look stalls or an earlier read still hangs.
+    bool answers(const std::string& nativePath);
+
     /// True while a read that was given up on has not returned yet.
     bool stuck() const;
 
-    /// The reader every file of the board and its tools goes through.
-    static FileReader& shared();
+    /// The reader of a folder (a native path) for the process, made at its
+    /// first use; spellings that name the folder alike (a trailing or doubled
+    /// separator) share it.
+    static FileReader& forFolder(const std::string& nativeFolder);
+    /// The reader of the folder that holds the file at a native path.
+    static FileReader& forFile(const std::string& nativePath);
 
 private:
     struct State;
@@ -83,6 +98,26 @@ private:
     static void serve(const std::shared_ptr<State>& state);
 
     std::shared_ptr<State> state_;
+};
+
+/// Readers by folder, each on a thread of its own, kept as long as the set:
+/// a board reads from a handful of folders (its own, the data folder, the
+/// table folder), so none is ever let go. FileReader::forFolder uses the
+/// process's set; a test makes its own with a read function that hangs.
+class FolderReaders {
+public:
+    explicit FolderReaders(std::chrono::milliseconds wait = FileReader::kDefaultWait,
+                           FileReader::ReadFunction read = readRegularFile);
+    ~FolderReaders();
+    FolderReaders(const FolderReaders&) = delete;
+    FolderReaders& operator=(const FolderReaders&) = delete;
+
+    FileReader& forFolder(const std::string& nativeFolder);
+    FileReader& forFile(const std::string& nativePath);
+
+private:
+    struct Readers;
+    std::unique_ptr<Readers> readers_;
 };
 
 }  // namespace pelm

@@ -55,7 +55,8 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits) {
 }
 
 std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes) {
-    FileBytes file = FileReader::shared().read(nativePath(boardPath), maxBytes);
+    const std::string path = nativePath(boardPath);
+    FileBytes file = FileReader::forFile(path).read(path, maxBytes);
     if (!file.read()) cannotOpen(boardPath);
     return std::move(file.bytes);
 }
@@ -65,7 +66,7 @@ LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits) {
 }
 
 FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) {
-    FileBytes file = FileReader::shared().read(nativePath, maxBytes + 1);
+    FileBytes file = FileReader::forFile(nativePath).read(nativePath, maxBytes + 1);
     if (file.read() && file.bytes.size() > maxBytes) return FileBytes{};
     return file;
 }

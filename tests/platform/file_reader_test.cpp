@@ -213,5 +213,30 @@ TEST_F(StalledShare, CallersOnSeveralThreadsEachGetTheirOwnAnswer) {
     EXPECT_EQ(wrong, 0);
 }
 
+// One folder's share stopping must not hold up a file anywhere else: the
+// settings beside the board are read while a schedule read hangs.
+TEST_F(StalledShare, AHangingReadHoldsUpItsFolderOnly) {
+    testing::TempFolder local;
+    local.write("PelmDp.ini", "[Env]");
+    FolderReaders readers(20ms, hangingOnFifos());
+    FileReader& share = readers.forFile(fifo);
+    EXPECT_EQ(&share, &readers.forFolder(folder.path().string() + "//"));
+    EXPECT_NE(&share, &readers.forFile(local / "PelmDp.ini"));
+
+    ASSERT_TRUE(finishesInTime([&] { EXPECT_EQ(share.read(fifo, 100).status, Status::Stalled); }));
+    EXPECT_FALSE(share.answers(folder.path()));
+    EXPECT_EQ(readers.forFile(folder / "plain").read(folder / "plain", 100).status,
+              Status::Stalled);
+    FileBytes settings;
+    ASSERT_TRUE(finishesInTime(
+        [&] { settings = readers.forFile(local / "PelmDp.ini").read(local / "PelmDp.ini", 100); }));
+    EXPECT_EQ(settings.bytes, "[Env]");
+    EXPECT_TRUE(readers.forFolder(local.path()).answers(local.path()));
+
+    ASSERT_TRUE(endStall());
+    ASSERT_TRUE(becomesFree(share));
+    EXPECT_TRUE(share.answers(folder.path()));
+}
+
 }  // namespace
 }  // namespace pelm

@@ -65,6 +65,7 @@ public:
     void startFailed(const pelm::Cp932& message, bool) override { startFailure = message; }
     void started() override {}
     void tableReplaced(const pelm::Cp932&, const std::string&) override {}
+    void tableMadeAfresh(const std::string&) override {}
     void connectionLost(const pelm::Cp932& message) override { fail(message); }
     void refreshFailed(const pelm::Cp932& message) override { fail(message); }
     void refreshed(const pelm::RefreshCycle&, pelm::TickState state,

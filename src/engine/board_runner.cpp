@@ -89,6 +89,7 @@ bool BoardRunner::start() {
         return false;
     }
     lastStartFailure_ = Cp932();
+    tableSeen_ = use_ == TableUse::Held;
     board_.setCurtainVisible(true);
     board_.startShowing();
     events_.started();
@@ -146,10 +147,16 @@ void BoardRunner::holdTableFolder() {
 }
 
 // Checked before connecting: a file that is no database fails the open
-// itself.
+// itself. A table file that went away under a running board is made afresh,
+// as a damaged one is (it holds nothing the schedule does not); one that was
+// never there is the venue's set-up to fix, and stays an error.
 void BoardRunner::healRaceTable() {
     const std::optional<std::string> folder = ownTableFolder();
     if (!folder) return;
+    if (tableSeen_ && raceTableFileMissing(*folder)) {
+        createRaceTableFile(*folder);
+        return events_.tableMadeAfresh(raceTableFilePath(*folder));
+    }
     const std::optional<Cp932> damage = raceTableFileDamage(*folder);
     if (!damage) return;
     const std::string aside = replaceDamagedRaceTableFile(*folder);

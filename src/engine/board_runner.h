@@ -32,6 +32,9 @@ public:
     /// The race table file was damaged; it went to `aside` and a fresh one
     /// took its place.
     virtual void tableReplaced(const Cp932& damage, const std::string& aside) = 0;
+    /// The race table file at `path` went away under the board; a fresh one
+    /// took its place.
+    virtual void tableMadeAfresh(const std::string& path) = 0;
     /// The table file broke under a running board; it starts again.
     virtual void connectionLost(const Cp932& message) = 0;
     /// A refresh ended at an error; what the board showed stays.
@@ -101,6 +104,7 @@ private:
     std::unique_ptr<Database> database_;
     std::unique_ptr<RefreshCycle> cycle_;
     int beatsUntilRetry_ = 0;
+    bool tableSeen_ = false;  // this board has run on its table file
     Cp932 lastStartFailure_;
 };
 

@@ -83,6 +83,15 @@ Cp932 valueText(const KeyOf& key, const BoardSettings& settings) {
     return key.text ? settings.*key.text : utf8ToCp932(std::to_string(settings.*key.number));
 }
 
+// A number the file holds but nobody can read (a typo, more digits than an
+// int) would otherwise quietly become the default.
+template <class KeyOf>
+void warnNoNumber(const KeyOf& key, const Cp932& value, LoadedSettings& loaded) {
+    loaded.warnings.push_back(std::string(key.section) + "/" + std::string(key.name) + " '" +
+                              cp932ToUtf8(value) + "' is no number; using " +
+                              cp932ToUtf8(valueText(key, loaded.settings)));
+}
+
 [[noreturn]] void cannotWrite(const Cp932& path) {
     throw Error(path + utf8ToCp932(" に書き込めません"));
 }
@@ -101,7 +110,9 @@ void readOptionalKeys(const IniFile& file, LoadedSettings& loaded) {
     for (const OptionalKey& key : kOptionalKeys) {
         const std::optional<Cp932> value = file.value(key.section, key.name);
         if (!value) continue;
-        if (!readKey(value, key, loaded.settings)) loaded.defaulted.emplace_back(key.name);
+        if (readKey(value, key, loaded.settings)) continue;
+        loaded.defaulted.emplace_back(key.name);
+        warnNoNumber(key, *value, loaded);
     }
 }
 
@@ -140,8 +151,10 @@ Cp932 settingsPath(const Cp932& directory) {
 LoadedSettings readBoardSettings(const IniFile& file) {
     LoadedSettings loaded{BoardSettings::defaults(), {}, {}, snapshotOf(file)};
     for (const Key& key : kLoadOrder) {
-        if (!readKey(loaded.snapshot.text(key.id), key, loaded.settings))
-            loaded.defaulted.emplace_back(key.name);
+        const std::optional<Cp932>& value = loaded.snapshot.text(key.id);
+        if (readKey(value, key, loaded.settings)) continue;
+        loaded.defaulted.emplace_back(key.name);
+        if (value) warnNoNumber(key, *value, loaded);
     }
     keepSizeInRange(loaded);
     readOptionalKeys(file, loaded);

@@ -46,11 +46,13 @@ struct BoardSettings {
     static BoardSettings defaults();
 };
 
-/// The clock sizes a screen can show, in points. 500 points are 667 pixels
-/// on the 96-dpi screen the layout was made for, the whole height of the
-/// board's client area (679 pixels): a larger clock cannot show one digit.
+/// The clock sizes the board can show, in points. The clock has the upper
+/// area above the races to itself, about 150 pixels on the 96-dpi screen the
+/// layout was made for: at 115 points (153 pixels) the design's face still
+/// shows its digits whole; beyond, the races' panel covers the digits from
+/// below, and from about 400 points nothing of them shows at all.
 constexpr int kMinClockPoints = 1;
-constexpr int kMaxClockPoints = 500;
+constexpr int kMaxClockPoints = 115;
 
 /// A clock size brought into kMinClockPoints..kMaxClockPoints.
 int clockPointsInRange(int points);

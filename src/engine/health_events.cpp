@@ -25,6 +25,12 @@ void HealthEvents::tableReplaced(const Cp932& damage, const std::string& aside) 
     screen_.tableReplaced(damage, aside);
 }
 
+void HealthEvents::tableMadeAfresh(const std::string& path) {
+    qCWarning(lcBoard).noquote() << "race table file " + QString::fromStdString(path) +
+                                        " went away under the board: made afresh";
+    screen_.tableMadeAfresh(path);
+}
+
 void HealthEvents::connectionLost(const Cp932& message) {
     qCWarning(lcBoard).noquote() << "race table file broke under the board, starting again: " +
                                         fromCp932(message);

@@ -15,6 +15,7 @@ public:
     void startFailed(const Cp932& message, bool connection) override;
     void started() override;
     void tableReplaced(const Cp932& damage, const std::string& aside) override;
+    void tableMadeAfresh(const std::string& path) override;
     void connectionLost(const Cp932& message) override;
     void refreshFailed(const Cp932& message) override;
     void refreshed(const RefreshCycle& cycle, TickState state,

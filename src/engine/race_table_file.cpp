@@ -1,5 +1,9 @@
 #include "engine/race_table_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "sqlengine/table_file.h"
 #include "sqlengine/time_of_day_sql.h"
 
@@ -31,6 +35,11 @@ std::string raceTableFilePath(const std::string& folder) {
 
 bool createRaceTableFile(const std::string& folder) {
     return createTableFile(folder, kRaceTable, raceTableDefinition());
+}
+
+bool raceTableFileMissing(const std::string& folder) {
+    struct stat status;
+    return lstat(raceTableFilePath(folder).c_str(), &status) != 0 && errno == ENOENT;
 }
 
 std::optional<Cp932> raceTableFileProblem(const std::string& folder) {

@@ -21,6 +21,10 @@ std::string raceTableFilePath(const std::string& folder);
 /// createTableFile for the race table.
 bool createRaceTableFile(const std::string& folder);
 
+/// Whether the folder has no race table file (nor a link or anything else
+/// by its name).
+bool raceTableFileMissing(const std::string& folder);
+
 /// What is wrong with the race table file in `folder`, or nothing when it
 /// holds a race table.
 std::optional<Cp932> raceTableFileProblem(const std::string& folder);

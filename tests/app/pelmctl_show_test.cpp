@@ -104,6 +104,7 @@ struct QuietEvents : RunnerEvents {
     void startFailed(const Cp932& message, bool) override { failure = message; }
     void started() override {}
     void tableReplaced(const Cp932&, const std::string&) override {}
+    void tableMadeAfresh(const std::string&) override {}
     void connectionLost(const Cp932&) override {}
     void refreshFailed(const Cp932&) override {}
     void refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>&) override {}

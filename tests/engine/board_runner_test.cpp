@@ -37,6 +37,7 @@ public:
         said.push_back("table replaced");
         aside = where;
     }
+    void tableMadeAfresh(const std::string&) override { said.push_back("table made afresh"); }
     void connectionLost(const Cp932& message) override {
         said.push_back("lost");
         lastMessage = message;
@@ -169,25 +170,25 @@ TEST_P(TableMishaps, TheBoardIsRightAgainWithinASecond) {
 
 INSTANTIATE_TEST_SUITE_P(
     BoardRunner, TableMishaps,
-    ::testing::Values(TableMishap{"ReplacedByAFreshOne",
-                                  [](const std::string& table) {
-                                      const std::string folder =
-                                          fs::path(table).parent_path().string();
-                                      fs::rename(table, table + ".old");
-                                      createRaceTableFile(folder);
-                                  },
-                                  false},
-                      TableMishap{"OverwrittenWithGarbage",
-                                  [](const std::string& table) {
-                                      std::string garbage(8192, 'x');
-                                      std::FILE* file = std::fopen(table.c_str(), "r+b");
-                                      std::fwrite(garbage.data(), 1, garbage.size(), file);
-                                      std::fclose(file);
-                                  },
-                                  true},
-                      TableMishap{"TruncatedToNothing",
-                                  [](const std::string& table) { fs::resize_file(table, 0); },
-                                  true}),
+    ::testing::Values(
+        TableMishap{"ReplacedByAFreshOne",
+                    [](const std::string& table) {
+                        const std::string folder = fs::path(table).parent_path().string();
+                        fs::rename(table, table + ".old");
+                        createRaceTableFile(folder);
+                    },
+                    false},
+        TableMishap{"OverwrittenWithGarbage",
+                    [](const std::string& table) {
+                        std::string garbage(8192, 'x');
+                        std::FILE* file = std::fopen(table.c_str(), "r+b");
+                        std::fwrite(garbage.data(), 1, garbage.size(), file);
+                        std::fclose(file);
+                    },
+                    true},
+        TableMishap{"Deleted", [](const std::string& table) { fs::remove(table); }, false},
+        TableMishap{"TruncatedToNothing",
+                    [](const std::string& table) { fs::resize_file(table, 0); }, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RaceTableFileDamage, TellsDamageFromASoundMissingOrForeignFile) {

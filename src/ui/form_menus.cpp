@@ -52,8 +52,10 @@ void TForm1::N1Click() {
     FD1->prepare(Labtime->font(), shown);
     if (FD1->exec() != QDialog::Accepted) return;
     const QColor color = FD1->colorChanged() ? FD1->color() : shown;
-    showClockFont(*Labtime, FD1->font(), color);
-    keepClockFont(settings(), FD1->font(), color);
+    QFont chosen = FD1->font();
+    keepClockFont(settings(), chosen, color);
+    chosen.setPointSize(settings().size);  // as kept: a size the clock cannot show is not shown
+    showClockFont(*Labtime, chosen, color);
     for (SettingKey key : {SettingKey::Font, SettingKey::Size, SettingKey::Color})
         settingsKeeper_.touch(key);
 }

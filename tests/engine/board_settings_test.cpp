@@ -78,13 +78,13 @@ TEST_F(BoardSettingsFile, FirstOfDuplicatesWinsAndLongValuesAreCut) {
 TEST_F(BoardSettingsFile, SaveKeepsEveryOtherLineByteForByte) {
     writeIni(
         "; Pelm board\n[Env]\nDataDir = D:\\race\n  ; operator's note\nExtra=keep me\n\n"
-        "[Other]\nK=v\n[Font]\nColor=0x0000FF\nSize=120\n");
+        "[Other]\nK=v\n[Font]\nColor=0x0000FF\nSize=90\n");
     saveBoardSettings(boardPath(), load().settings);
     EXPECT_EQ(ini(),
               "; Pelm board\n[Env]\nDataDir = D:\\race\n  ; operator's note\n"
               "Extra=keep me\nLogo=on\n" +
                   cp932Bytes("Setuzoku=未接続\nTaiki=待機中\n\n[Other]\nK=v\n[Font]\n"
-                             "Color=255\nSize=120\nFont=ＭＳ Ｐ明朝\n"));
+                             "Color=255\nSize=90\nFont=ＭＳ Ｐ明朝\n"));
 }
 
 // FullScreen is optional: absent it neither counts as defaulted nor appears

@@ -155,15 +155,22 @@ TEST(SettingsKeeper, TheLoadStartsTheRun) {
     EXPECT_NE(folder.read("PelmDp.ini").find("Size=50"), std::string::npos);
 }
 
+// Every size not taken as written says so: a typo or an absurd number
+// would otherwise quietly give a clock of another size, or none at all.
 TEST(ClockSize, IsBroughtIntoRangeWithAWarning) {
+    const int most = kMaxClockPoints;
+    const std::string mostText = std::to_string(most), beyond = std::to_string(most + 1);
     const struct {
         const char* text;
         int size;
         bool warned;
     } cases[] = {
-        {"1", 1, false},    {"500", 500, false},       {"abc", 100, false},
-        {"0", 1, true},     {"-120", 1, true},         {"-2147483648", 1, true},
-        {"501", 500, true}, {"0x7FFFFFFF", 500, true}, {"0x80000000", 1, true},
+        {"1", 1, false},          {mostText.c_str(), most, false},
+        {"abc", 100, true},       {"99999999999", 100, true},
+        {"0", 1, true},           {"-120", 1, true},
+        {"-2147483648", 1, true}, {beyond.c_str(), most, true},
+        {"500", most, true},      {"0x7FFFFFFF", most, true},
+        {"0x80000000", 1, true},
     };
     testing::TempFolder folder;
     for (const auto& test : cases) {

@@ -28,8 +28,8 @@ void RepeatedErrors::occurredCp932(const Cp932& message) {
 
 void RepeatedErrors::occurred(const QString& message) {
     const qint64 now = time_.nowMs();
-    if (active_ && message != message_) cleared();
     if (!active_) return start(message, now);
+    if (message != message_) return change(message, now);
     ++total_;
     ++sinceReport_;
     // A clock set back would otherwise silence the error until it catches up.
@@ -53,10 +53,18 @@ void RepeatedErrors::cleared() {
 
 void RepeatedErrors::start(const QString& message, qint64 now) {
     active_ = true;
+    firstMs_ = now;
+    change(message, now);
+}
+
+// Another message while one is current is the same trouble in other words
+// (a full disk fails the write at the open one time and at the write the
+// next): nothing has recovered, so the outage goes on under the new message.
+void RepeatedErrors::change(const QString& message, qint64 now) {
     message_ = message;
     total_ = 1;
     sinceReport_ = 0;
-    firstMs_ = reportedMs_ = now;
+    reportedMs_ = now;
     log(severity_, message_);
 }
 

@@ -2,8 +2,8 @@
 // Keeps the journal readable when an error repeats on every refresh, four
 // times a second: the first occurrence is logged at once, repeats are
 // counted and logged again at most every ten minutes with their count, and
-// when the error stops one line says how often it occurred and that it has
-// cleared. A different error is logged at once.
+// when the error stops one line says how long the trouble lasted and that it
+// has cleared. A different error is logged at once, and is no recovery.
 
 #include <QString>
 #include <QtGlobal>
@@ -38,6 +38,7 @@ public:
 private:
     void log(QtMsgType type, const QString& line) const;
     void start(const QString& message, qint64 now);
+    void change(const QString& message, qint64 now);
 
     const TimeSource& time_;
     QtMsgType severity_;
@@ -45,7 +46,7 @@ private:
     QString message_;
     long long total_ = 0;
     long long sinceReport_ = 0;  // occurrences not yet in a journal line
-    qint64 firstMs_ = 0;
+    qint64 firstMs_ = 0;         // when the trouble began, whatever its message now
     qint64 reportedMs_ = 0;
 };
 

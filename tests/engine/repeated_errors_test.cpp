@@ -64,14 +64,17 @@ TEST_F(RepeatedErrorsTest, ClearingSaysHowOftenAndHowLongThenForgets) {
               (Lines{"<3>table locked", "<6>recovered after 0 s, occurred once: table locked"}));
 }
 
-TEST_F(RepeatedErrorsTest, ADifferentErrorEndsTheFirstAndIsLoggedAtOnce) {
-    repeat("table locked", 2);
-    repeat("disk full", 1);
-    EXPECT_EQ(journal.take(),
-              (Lines{"<3>table locked", "<6>recovered after 0 s, occurred 2 times: table locked",
-                     "<3>disk full"}));
-    EXPECT_EQ(errors.current(), "disk full");
+TEST_F(RepeatedErrorsTest, ADifferentErrorIsLoggedAtOnceAndIsNoRecovery) {
+    repeat("no space left on device", 2);
+    repeat("refused", 1);
+    EXPECT_EQ(journal.take(), (Lines{"<3>no space left on device", "<3>refused"}));
+    EXPECT_EQ(errors.current(), "refused");
     EXPECT_EQ(errors.count(), 1);
+
+    time.advanceMs(60'000 - 3 * kTick);
+    errors.cleared();
+    EXPECT_EQ(journal.take(), Lines{"<6>recovered after 60 s, occurred once: refused"})
+        << "the trouble is timed from its first message";
 }
 
 TEST_F(RepeatedErrorsTest, AClockSetBackDoesNotSilenceTheError) {

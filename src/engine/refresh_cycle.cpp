@@ -57,6 +57,8 @@ RefreshOutcome RefreshCycle::refresh() {
         return {TickState::NotConnected, std::nullopt};
     }
     std::string& bytes = *files.schedule;
+    // Said at every refresh, like a left-out line, for as long as it lasts.
+    const std::optional<Cp932> nul = scheduleNulMessage(settings_.dataDir, bytes);
     // The bytes of the last rebuild had lines, so they cannot mean waiting.
     const bool sameSchedule = !alwaysRebuild_ && built_ && built_->schedule == bytes &&
                               built_->locale == currentLocaleTime();
@@ -68,13 +70,13 @@ RefreshOutcome RefreshCycle::refresh() {
             board_.setClockText(settings_.taiki);
             setPreviousRace(Cp932());
             board_.setCurtainVisible(true);
-            return {TickState::Waiting, std::nullopt};
+            return {TickState::Waiting, nul};
         }
     }
     board_.setCurtainVisible(false);
-    const RefreshOutcome outcome =
-        refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
+    RefreshOutcome outcome = refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
     if (files.notice) showNotice(scheduleLines(*files.notice).lines);
+    if (nul) outcome.problem = nul;  // it explains any line left out after it
     return outcome;
 }
 

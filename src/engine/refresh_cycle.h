@@ -32,9 +32,10 @@ enum class TickState {
 /// What a refresh that raised no error did.
 struct RefreshOutcome {
     TickState state = TickState::Running;
-    /// The first schedule line the refresh had to leave out (a start or end
-    /// the table refused), as the error the operator is shown; nothing when
-    /// every line was taken.
+    /// What of the schedule the refresh could not use, as the error the
+    /// operator is shown: bytes after a NUL, else a cut to the limits, else
+    /// the first line left out (a start or end the table refused); nothing
+    /// when the whole schedule was taken.
     std::optional<Cp932> problem;
 };
 

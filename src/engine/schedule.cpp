@@ -24,8 +24,9 @@ std::optional<std::string> bytesOf(FileBytes& file) {
 
 DataFiles readDataFiles(const Cp932& dataDir) {
     const std::size_t most = kScheduleLimits.maxBytes + 1;
-    std::vector<FileBytes> files = FileReader::forFolder(nativePath(dataDir)).readEach(
-        {{nativePath(schedulePath(dataDir)), most}, {nativePath(noticePath(dataDir)), most}});
+    std::vector<FileBytes> files = FileReader::forFolder(nativePath(dataDir))
+                                       .readEach({{nativePath(schedulePath(dataDir)), most},
+                                                  {nativePath(noticePath(dataDir)), most}});
     return {bytesOf(files[0]), bytesOf(files[1])};
 }
 
@@ -38,6 +39,15 @@ Cp932 scheduleCutMessage(const Cp932& dataDir) {
            utf8ToCp932(" が大きすぎます: 先頭の " + std::to_string(kScheduleLimits.maxLines) +
                        " 行、" + std::to_string(kScheduleLimits.maxBytes >> 20) +
                        " MB までを使います");
+}
+
+std::optional<Cp932> scheduleNulMessage(const Cp932& dataDir, std::string_view bytes) {
+    const std::size_t nul = bytes.find('\0');
+    if (nul == std::string_view::npos) return std::nullopt;
+    return schedulePath(dataDir) +
+           utf8ToCp932(" の " + std::to_string(nul + 1) + " バイト目に NUL があります: 以降の " +
+                       std::to_string(bytes.size() - nul) +
+                       " バイトは使いません (Shift-JIS で保存してください)");
 }
 
 void CsvToStringList(std::string_view line, std::vector<std::string>& fields) {

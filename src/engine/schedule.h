@@ -55,6 +55,11 @@ LimitedLines scheduleLines(std::string_view bytes);
 /// The error a refresh reports when the schedule was cut, in CP932.
 Cp932 scheduleCutMessage(const Cp932& dataDir);
 
+/// The error a refresh reports when the schedule's bytes hold a NUL, which
+/// ends its text (a file saved as UTF-16 reads as almost nothing): where it
+/// stands and how many bytes after it go unread. Nothing without a NUL.
+std::optional<Cp932> scheduleNulMessage(const Cp932& dataDir, std::string_view bytes);
+
 /// Appends the comma-separated fields of `line` to `fields`: no quoting, no
 /// trimming; "a,,b" gives a, "", b and an empty line one empty field.
 void CsvToStringList(std::string_view line, std::vector<std::string>& fields);

@@ -43,7 +43,9 @@ TEST_F(BadInput, BinaryGarbageEndsInAReadableErrorOrAnEmptyDay) {
         for (char& byte : garbage) byte = static_cast<char>(random() % 256);
         std::string message = refreshWith(garbage);
         if (!message.empty()) {
-            EXPECT_NE(message.find(cp932Bytes("時刻ではありません")), std::string::npos);
+            EXPECT_TRUE(message.find(cp932Bytes("時刻ではありません")) != std::string::npos ||
+                        message.find("NUL") != std::string::npos)
+                << message;
         }
     }
 }
@@ -87,16 +89,34 @@ TEST_F(BadInput, InvalidShiftJisAndQuotesAreStoredAsWritten) {
     EXPECT_EQ(board.upcoming->text(1, board.upcoming->columnIndex("rmenu")).bytes(), title);
 }
 
-TEST_F(BadInput, ANulInTheFirstLineEndsTheSchedule) {
+// A NUL ends the text, as a byte rule, but never silently: a schedule saved
+// as UTF-16 would otherwise give a blank board that says all is well.
+TEST_F(BadInput, ANulEndsTheScheduleAndSaysHowMuchWentUnread) {
     // What is left of the first line has two fields: skipped, an empty day.
-    EXPECT_EQ(refreshWith(std::string("10:30:00,11:00\0:00,A\r\n11:00:00,11:30:00,B\r\n", 41)), "");
+    std::string message =
+        refreshWith(std::string("10:30:00,11:00\0:00,A\r\n11:00:00,11:30:00,B\r\n", 41));
     EXPECT_FALSE(board.curtainVisible);
     EXPECT_EQ(rowsShown(), 0u);
-    EXPECT_EQ(refreshWith(std::string("\0"
-                                      "10:30:00,11:00:00,A\r\n",
-                                      22)),
-              "");
+    EXPECT_NE(message.find("RInfo.txt"), std::string::npos) << message;
+    EXPECT_NE(message.find(" 27 "), std::string::npos) << "bytes from the NUL on: " << message;
+
+    const std::string utf16 = std::string(
+        "\xFF\xFE"
+        "1\0"
+        "0\0",
+        6);
+    message = refreshWith(utf16);
+    EXPECT_NE(message.find(" 3 "), std::string::npos) << message;
+    EXPECT_EQ(rowsShown(), 0u);
+
+    message =
+        refreshWith(std::string("\0"
+                                "10:30:00,11:00:00,A\r\n",
+                                22));
     EXPECT_TRUE(board.curtainVisible);  // nothing before the NUL: the board waits
+    EXPECT_NE(message.find(" 22 "), std::string::npos) << message;
+
+    EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r\n"), "") << "gone with the NUL";
 }
 
 TEST_F(BadInput, CrOnlyBreaksStartsAfterEndsAndShortFirstLines) {

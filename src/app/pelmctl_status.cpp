@@ -1,19 +1,23 @@
 // pelmctl status: whether the boards of this user (or of a whole venue) run
 // and refresh, from the status files they keep.
 
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <chrono>
 #include <iostream>
 
 #include "app/pelmctl_command.h"
+#include "app/pelmctl_venue.h"
 #include "engine/board_status.h"
 #include "platform/process_alive.h"
 #include "platform/status_folder.h"
+#include "platform/untrusted_folder.h"
 
 namespace pelmctl {
 namespace {
@@ -25,22 +29,25 @@ Shows whether the board of the current folder runs: its state, process,
 start, how long ago it last refreshed and how often in the last minute, the
 race shown as "Now", the previous race and the current error. It reads the
 status file each running board keeps under $XDG_RUNTIME_DIR/pelm (or
-/tmp/pelm-<uid>).
+/tmp/pelm-<uid>); that folder must belong to you and be closed to others,
+as the board requires, or nothing in it is believed.
 
 Options:
   --all           every board of this user, not only that of this folder
   --venue FOLDER  every board's status copy in FOLDER ([Env] StatusDir of the
                   boards), from any host; a copy not refreshed for more than
-                  10 s shows as stale
+                  10 s shows as stale; a folder that does not answer
+                  within 3 s (a frozen share) is given up, naming the
+                  copies that could not be read
   --json          one JSON object instead of text
 
 Exit status: 0 the board runs, refreshed within the last 2 s, shows races or
 waits, and has no error; 1 it runs but is not refreshing, not connected or
-shows an error; 3 no board runs (no status file, a board that stopped, or a
+shows an error, or the status folder is refused; 3 no board runs (no status file, a board that stopped, or a
 file left by a process that is gone). With --all: 0 when every running board
 is fine, 1 when any is not, 3 when none runs. With --venue: 0 when every
-board is fine, 1 when any is not and when the folder holds no status copy or
-cannot be read; 2 wrong arguments.
+board is fine, 1 when any is not and when the folder holds no status copy,
+cannot be read or does not answer in time; 2 wrong arguments.
 
 Examples:
   pelmctl status
@@ -51,6 +58,9 @@ Examples:
 constexpr int kExitNotRunning = 3;
 constexpr qint64 kFreshLocalMs = 2000;
 constexpr qint64 kFreshVenueMs = 10000;
+constexpr std::size_t kMaxStatusBytes = 1 << 20;
+// Leaves time to print within the 3 s an operator's script may wait.
+constexpr std::chrono::milliseconds kVenueDeadline{2500};
 
 enum class Verdict { Fine, NotRefreshing, Stale, NotConnected, Error, NotRunning };
 
@@ -95,10 +105,16 @@ std::optional<qint64> ageOf(const pelm::BoardStatus& status) {
     return status.lastRefreshAt.msecsTo(QDateTime::currentDateTimeUtc());
 }
 
-std::optional<pelm::BoardStatus> readStatus(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return pelm::parseStatus(file.read(1 << 20));
+std::optional<pelm::BoardStatus> parsed(const std::optional<std::string>& bytes) {
+    if (!bytes) return std::nullopt;
+    return pelm::parseStatus(QByteArray::fromStdString(*bytes));
+}
+
+// Only this user's own regular files: the folder is private, but a link or
+// a file somebody else slipped in is not a board of ours.
+std::optional<pelm::BoardStatus> readLocalStatus(const QString& path) {
+    return parsed(
+        pelm::readUntrustedFile(QFile::encodeName(path).toStdString(), kMaxStatusBytes, getuid()));
 }
 
 Board localBoard(pelm::BoardStatus status) {
@@ -114,13 +130,27 @@ Board venueBoard(pelm::BoardStatus status) {
     return {std::move(status), age, verdict};
 }
 
-std::vector<pelm::BoardStatus> statusesIn(const QString& folder, const QString& pattern) {
+std::vector<pelm::BoardStatus> localStatuses(const QString& folder) {
     std::vector<pelm::BoardStatus> statuses;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList({pattern}, QDir::Files, QDir::Name)) {
-        if (auto status = readStatus(dir.filePath(name))) statuses.push_back(std::move(*status));
+    const auto names = pelm::listFolder(QFile::encodeName(folder).toStdString(), ".json");
+    for (const std::string& name : names.value_or(std::vector<std::string>{})) {
+        if (name.rfind("board-", 0) != 0) continue;
+        if (auto status = readLocalStatus(folder + "/" + QFile::decodeName(name.c_str())))
+            statuses.push_back(std::move(*status));
     }
     return statuses;
+}
+
+// The status folder as the board would accept it; nothing (and a message)
+// when it is refused, so a folder another user made cannot say "fine".
+std::optional<QString> trustedStatusFolder(bool& refused) {
+    QString problem;
+    const auto folder = pelm::existingStatusFolder(&problem);
+    refused = !folder && !problem.isEmpty();
+    if (refused)
+        std::cerr << "pelmctl: status folder refused, nothing in it is believed: "
+                  << problem.toStdString() << "\n";
+    return folder;
 }
 
 // --- output --------------------------------------------------------------
@@ -209,9 +239,13 @@ int exitFor(const std::vector<Board>& boards) {
 
 int showThisFolder(bool json) {
     const QString folder = pelm::canonicalFolder(QDir::currentPath());
-    const QString path =
-        pelm::statusFolderPath() + "/" + pelm::localStatusName(pelm::boardKey(folder));
-    const auto status = readStatus(path);
+    bool refused = false;
+    const auto statusFolder = trustedStatusFolder(refused);
+    if (refused) return kExitFailed;
+    std::optional<pelm::BoardStatus> status;
+    if (statusFolder)
+        status =
+            readLocalStatus(*statusFolder + "/" + pelm::localStatusName(pelm::boardKey(folder)));
     if (!status) {
         if (json)
             printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::NotRunning)}});
@@ -225,9 +259,14 @@ int showThisFolder(bool json) {
 }
 
 int showAll(bool json) {
+    bool refused = false;
+    const auto statusFolder = trustedStatusFolder(refused);
+    if (refused) return kExitFailed;
     std::vector<Board> boards;
-    for (auto& status : statusesIn(pelm::statusFolderPath(), "board-*.json"))
-        boards.push_back(localBoard(std::move(status)));
+    if (statusFolder) {
+        for (auto& status : localStatuses(*statusFolder))
+            boards.push_back(localBoard(std::move(status)));
+    }
     if (json)
         printJson(boardsJson(boards));
     else if (boards.empty())
@@ -238,15 +277,43 @@ int showAll(bool json) {
     return exitFor(boards);
 }
 
+// Copies of other hosts, so of any owner; still no links and no FIFOs.
+pelm::FolderSnapshot readVenue(const QString& folder) {
+    return pelm::readFolderWithin(
+        QFile::encodeName(folder).toStdString(), kVenueDeadline,
+        {[](const std::string& path) { return pelm::listFolder(path, ".json"); },
+         [](const std::string& path) { return pelm::readUntrustedFile(path, kMaxStatusBytes); }});
+}
+
 int showVenue(const QString& folder, bool json) {
-    if (!QFileInfo(folder).isDir()) {
-        std::cerr << "pelmctl: venue folder " << text(folder) << " cannot be read\n";
+    const pelm::FolderSnapshot snapshot = readVenue(folder);
+    if (!snapshot.listed) {
+        std::cerr << "pelmctl: venue folder " << text(folder)
+                  << (snapshot.complete ? " cannot be read\n" : " does not answer\n");
         return kExitFailed;
     }
     std::vector<Board> boards;
-    for (auto& status : statusesIn(folder, "*.json"))
-        boards.push_back(venueBoard(std::move(status)));
-    if (json) printJson(boardsJson(boards));
+    for (const auto& [name, bytes] : snapshot.files) {
+        if (auto status = parsed(bytes)) boards.push_back(venueBoard(std::move(*status)));
+    }
+    QJsonArray unanswered;
+    for (const std::string& name : snapshot.unanswered)
+        unanswered.append(QFile::decodeName(name.c_str()));
+    if (json) {
+        QJsonObject object = boardsJson(boards);
+        if (!unanswered.isEmpty()) object["unanswered"] = unanswered;
+        printJson(object);
+    }
+    if (!unanswered.isEmpty()) {
+        if (!json) {
+            for (const QJsonValue& name : unanswered)
+                std::cout << text(name.toString()) << ": not read, the folder does not answer\n";
+        }
+        for (const Board& board : boards) {
+            if (!json) printVenueLine(board);
+        }
+        return kExitFailed;
+    }
     if (boards.empty()) {
         if (!json) std::cout << "No board status in " << text(folder) << "\n";
         return kExitFailed;
@@ -275,4 +342,19 @@ const CommandRegistration registration(
     {"status", "whether the boards run and refresh", kHelp, {"--venue"}, {"--json", "--all"}, run});
 
 }  // namespace
+
+VenueReport venueReport(const QString& folder) {
+    const pelm::FolderSnapshot snapshot = readVenue(folder);
+    std::vector<Board> boards;
+    for (const auto& [name, bytes] : snapshot.files) {
+        if (auto status = parsed(bytes)) boards.push_back(venueBoard(std::move(*status)));
+    }
+    QJsonObject object = boardsJson(boards);
+    QJsonArray unanswered;
+    for (const std::string& name : snapshot.unanswered)
+        unanswered.append(QFile::decodeName(name.c_str()));
+    if (!unanswered.isEmpty()) object["unanswered"] = unanswered;
+    return {snapshot.listed, snapshot.complete, object};
+}
+
 }  // namespace pelmctl

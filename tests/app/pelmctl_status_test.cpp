@@ -2,6 +2,7 @@
 // tests write as a board would.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -48,6 +49,7 @@ protected:
 
     void writeLocal(const BoardStatus& status) {
         std::filesystem::create_directories(runtime / "pelm");
+        chmod((runtime / "pelm").c_str(), 0700);  // as the board makes it
         runtime.write("pelm/" + localStatusName(boardKey(status.workingFolder)).toStdString(),
                       statusJson(status).toStdString());
     }
@@ -165,6 +167,37 @@ TEST_F(PelmctlStatus, VenueListsEveryBoardAndCallsOldOnesStale) {
         verdicts << board["host"].toString() + " " + board["verdict"].toString();
     EXPECT_EQ(verdicts,
               (QStringList{"kiosk-a fine", "kiosk-b fine", "kiosk-c stale", "kiosk-d error"}));
+}
+
+// Somebody else made the folder first (as anyone can under /tmp) and left a
+// status there that looks fine: nothing in it is believed, as the board
+// would not use the folder either.
+TEST_F(PelmctlStatus, AForgedStatusInAFolderOthersCouldWriteIsNeverFine) {
+    writeLocal(boardStatus(boardFolder(), 300));
+    ASSERT_EQ(pelmctl("status").status, 0);
+
+    chmod((runtime / "pelm").c_str(), 0777);
+    for (const char* form : {"status", "status --all", "status --json"}) {
+        const Outcome outcome = pelmctl(form);
+        EXPECT_NE(outcome.status, 0) << form;
+        EXPECT_EQ(outcome.output.find("fine"), std::string::npos) << form << outcome.output;
+        EXPECT_NE(outcome.output.find("refused"), std::string::npos) << form << outcome.output;
+    }
+    if (geteuid() != 0) return;  // a second user needs root; the mode case stands alone
+    chmod((runtime / "pelm").c_str(), 0700);
+    ASSERT_EQ(chown((runtime / "pelm").c_str(), 65534, 65534), 0);
+    EXPECT_NE(pelmctl("status").status, 0);
+}
+
+TEST_F(PelmctlStatus, AVenueCopyThatIsALinkIsNotFollowed) {
+    TempFolder venue, elsewhere;
+    BoardStatus status = boardStatus("/home/pelm/kiosk-a", 500, 1);
+    status.host = "kiosk-a";
+    elsewhere.write("copy.json", statusJson(status).toStdString());
+    std::filesystem::create_symlink(elsewhere / "copy.json", venue / "kiosk-a.json");
+    const Outcome outcome = pelmctl("status --venue '" + venue.path().string() + "'");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.output.find("No board status"), std::string::npos) << outcome.output;
 }
 
 TEST_F(PelmctlStatus, AnEmptyOrMissingVenueIsAFault) {

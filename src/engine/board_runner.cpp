@@ -3,6 +3,7 @@
 #include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/file_reader.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
 #include "sqlengine/engine_error.h"
@@ -63,6 +64,7 @@ BoardRunner::~BoardRunner() {
 }
 
 void BoardRunner::tick() {
+    if (running() && !tableFolderAnswers()) return;
     if (running()) return refresh();
     if (--beatsUntilRetry_ <= 0 && start()) return refresh();
     board_.setClockText(settings_.setuzoku);
@@ -72,6 +74,7 @@ bool BoardRunner::start() {
     beatsUntilRetry_ = kRetryBeats;
     stop();
     try {
+        reachTableFolder();
         holdTableFolder();
         healRaceTable();
         connect();
@@ -123,6 +126,36 @@ void BoardRunner::connect() {
     }
     database_->setBusyTimeout(kBusyTimeoutMs);
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
+}
+
+// Everything after this looks at the table folder on the window's thread:
+// a share that stopped answering would hold it (and the window) for as long
+// as the freeze lasts. A look bounded as the schedule read is first makes
+// that a connection failure, tried again every second like any other.
+void BoardRunner::reachTableFolder() {
+    tableFolderReader_ = nullptr;
+    if (use_ != TableUse::Held) return;
+    const std::string folder = nativePath(settings_.raceTableFolder());
+    FileReader& reader = FileReader::forFolder(folder);
+    if (!reader.answers(folder)) {
+        throw ConnectionFailure(utf8ToCp932("フォルダ '") + settings_.raceTableFolder() +
+                                utf8ToCp932("' が応答しません"));
+    }
+    // In the data folder, the schedule read before each refresh is the look.
+    if (!(settings_.raceTableFolder() == settings_.dataDir) && mayStall(folder)) {
+        tableFolder_ = folder;
+        tableFolderReader_ = &reader;
+    }
+}
+
+// A table folder on a share of its own is looked at, bounded, before each
+// refresh touches it; one on a local disk costs nothing here. While it is
+// silent the board shows it is not connected, as for a stalled schedule.
+bool BoardRunner::tableFolderAnswers() {
+    if (!tableFolderReader_ || tableFolderReader_->answers(tableFolder_)) return true;
+    board_.setClockText(settings_.setuzoku);
+    events_.refreshed(*cycle_, TickState::NotConnected, std::nullopt);
+    return false;
 }
 
 // The native table folder this board holds and heals: none for a private

@@ -15,6 +15,7 @@
 #include "engine/clock.h"
 #include "engine/refresh_cycle.h"
 #include "platform/cp932.h"
+#include "platform/file_reader.h"
 #include "platform/folder_lock.h"
 #include "sqlengine/database.h"
 
@@ -88,6 +89,8 @@ public:
 private:
     void refresh();
     void connect();
+    void reachTableFolder();
+    bool tableFolderAnswers();
     void holdTableFolder();
     void healRaceTable();
     std::optional<std::string> ownTableFolder() const;
@@ -104,6 +107,10 @@ private:
     std::unique_ptr<Database> database_;
     std::unique_ptr<RefreshCycle> cycle_;
     int beatsUntilRetry_ = 0;
+    // A table folder apart from the data folder that may stop answering,
+    // and its reader; no reader when there is none to watch.
+    std::string tableFolder_;
+    FileReader* tableFolderReader_ = nullptr;
     bool tableSeen_ = false;  // this board has run on its table file
     Cp932 lastStartFailure_;
 };

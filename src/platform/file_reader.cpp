@@ -1,7 +1,9 @@
 #include "platform/file_reader.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,6 +72,25 @@ FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes) {
         return failed(FileBytes::Status::Unreadable);
     }
     return result;
+}
+
+bool mayStall(const std::string& nativeFolder) {
+    struct statfs system;
+    if (statfs(nativeFolder.c_str(), &system) != 0) return false;
+    switch (static_cast<unsigned long>(system.f_type)) {
+        case NFS_SUPER_MAGIC:
+        case SMB_SUPER_MAGIC:
+        case CIFS_SUPER_MAGIC:
+        case SMB2_SUPER_MAGIC:
+        case FUSE_SUPER_MAGIC:
+        case CEPH_SUPER_MAGIC:
+        case V9FS_MAGIC:
+        case AFS_SUPER_MAGIC:
+        case CODA_SUPER_MAGIC:
+            return true;
+        default:
+            return false;
+    }
 }
 
 // Shared by the reader and its thread, so a thread left hanging in a read
@@ -220,6 +241,9 @@ struct FolderReaders::Readers {
     FileReader::ReadFunction read;
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<FileReader>> byFolder;
+    // Each spelling met so far, so the data folder read at every beat is
+    // found without working out its name again.
+    std::map<std::string, FileReader*, std::less<>> bySpelling;
 };
 
 FolderReaders::FolderReaders(std::chrono::milliseconds wait, FileReader::ReadFunction read)
@@ -231,10 +255,13 @@ FolderReaders::FolderReaders(std::chrono::milliseconds wait, FileReader::ReadFun
 FolderReaders::~FolderReaders() = default;
 
 FileReader& FolderReaders::forFolder(const std::string& nativeFolder) {
-    std::string key = folderKey(nativeFolder);
     const std::lock_guard lock(readers_->mutex);
-    std::unique_ptr<FileReader>& reader = readers_->byFolder[std::move(key)];
+    if (const auto known = readers_->bySpelling.find(nativeFolder);
+        known != readers_->bySpelling.end())
+        return *known->second;
+    std::unique_ptr<FileReader>& reader = readers_->byFolder[folderKey(nativeFolder)];
     if (!reader) reader = std::make_unique<FileReader>(readers_->wait, readers_->read);
+    readers_->bySpelling.emplace(nativeFolder, reader.get());
     return *reader;
 }
 

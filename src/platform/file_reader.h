@@ -43,6 +43,11 @@ struct FileRequest {
 /// regular file is read; a read can still hang inside the file system.
 FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes);
 
+/// Whether the folder at a native path lies on a file system that can stop
+/// answering: a network share or a file system served by a program (FUSE).
+/// Asks the file system itself, so look at a folder that just answered.
+bool mayStall(const std::string& nativeFolder);
+
 /// Runs reads on a thread of its own and waits for each at most a deadline.
 ///
 /// Why a thread: a stalled share hangs open() and read() in the kernel, and

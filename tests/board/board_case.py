@@ -46,10 +46,11 @@ BUILD = build_folder()
 class BoardCase(unittest.TestCase):
     """Starts one board per call of start_board and always stops it."""
 
-    def start_board(self, before_start=None):
+    def start_board(self, before_start=None, **board_options):
+        """`board_options` go to board_harness.Board (data, table_dir, ...)."""
         runtime = runtime_folder()
         self.addCleanup(shutil.rmtree, runtime, ignore_errors=True)
-        board = Board(BUILD, environment={"XDG_RUNTIME_DIR": runtime})
+        board = Board(BUILD, environment={"XDG_RUNTIME_DIR": runtime}, **board_options)
         self.addCleanup(board.remove)
         board.prepare()
         self.board, self.watch = board, Watch(board, runtime)

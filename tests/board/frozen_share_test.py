@@ -1,0 +1,242 @@
+#!/usr/bin/env python3
+"""A share that stops answering: a board started on it shows the
+not-connected text and runs once the share answers again, a race table on
+a share of its own freezing does the same to a running board, and a SIGTERM
+while the data folder is frozen saves the settings and ends the board.
+
+The share is a small FUSE file system in this file: a passthrough to a
+backing folder whose every call waits while a flag file (outside the mount)
+exists. A call whose caller is killed gives up, as a kernel network file
+system's killable wait does, so a board that ends is never held by it.
+
+    tests/board/frozen_share_test.py --build build [unittest arguments]
+"""
+
+import errno
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = pathlib.Path(__file__).resolve()
+# Debian's python3-fusepy installs beside the system interpreter only.
+DEBIAN_PYTHON = "/usr/lib/python3/dist-packages"
+
+
+def serve(backing, mount, flag):
+    """Runs the file system in the foreground until it is unmounted."""
+    if DEBIAN_PYTHON not in sys.path:
+        sys.path.append(DEBIAN_PYTHON)
+    import fusepy
+    from fusepy import FUSE, FuseOSError, Operations
+
+    class FreezableShare(Operations):
+        use_ns = True
+
+        def __call__(self, operation, path, *arguments):
+            while operation != "destroy" and os.path.exists(flag):
+                if fusepy._libfuse.fuse_interrupted():
+                    raise FuseOSError(errno.EINTR)
+                time.sleep(0.02)
+            try:
+                return getattr(self, operation)(os.path.join(backing, path.lstrip("/")),
+                                                *arguments)
+            except OSError as error:
+                raise FuseOSError(error.errno or errno.EIO) from None
+
+        def access(self, path, mode):
+            if not os.access(path, mode):
+                raise FuseOSError(errno.EACCES)
+
+        def getattr(self, path, fh=None):
+            st = os.lstat(path)
+            attributes = {key: getattr(st, key) for key in (
+                "st_mode", "st_nlink", "st_uid", "st_gid", "st_size", "st_ino")}
+            return attributes | {"st_atime": st.st_atime_ns, "st_mtime": st.st_mtime_ns,
+                                 "st_ctime": st.st_ctime_ns}
+
+        def readdir(self, path, fh):
+            return [".", ".."] + os.listdir(path)
+
+        def statfs(self, path):
+            st = os.statvfs(path)
+            return {key: getattr(st, key) for key in (
+                "f_bavail", "f_bfree", "f_blocks", "f_bsize", "f_favail", "f_ffree",
+                "f_files", "f_flag", "f_frsize", "f_namemax")}
+
+        def chmod(self, path, mode):
+            os.chmod(path, mode)
+
+        def chown(self, path, uid, gid):
+            os.chown(path, uid, gid)
+
+        def utimens(self, path, times=None):
+            if times:
+                os.utime(path, ns=times)
+            else:
+                os.utime(path)
+
+        def readlink(self, path):
+            return os.readlink(path)
+
+        def mkdir(self, path, mode):
+            os.mkdir(path, mode)
+
+        def rmdir(self, path):
+            os.rmdir(path)
+
+        def unlink(self, path):
+            os.unlink(path)
+
+        def rename(self, old, new):
+            os.rename(old, os.path.join(backing, new.lstrip("/")))
+
+        def symlink(self, name, target):
+            os.symlink(target, name)
+
+        def create(self, path, mode, fi=None):
+            return os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, mode)
+
+        def open(self, path, flags):
+            return os.open(path, flags)
+
+        def read(self, path, size, offset, fh):
+            return os.pread(fh, size, offset)
+
+        def write(self, path, data, offset, fh):
+            return os.pwrite(fh, data, offset)
+
+        def truncate(self, path, length, fh=None):
+            os.truncate(path, length)
+
+        def flush(self, path, fh):
+            return 0
+
+        def fsync(self, path, datasync, fh):
+            os.fsync(fh)
+
+        def release(self, path, fh):
+            os.close(fh)
+
+    FUSE(FreezableShare(), mount, foreground=True)
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
+    serve(*sys.argv[2:5])
+    sys.exit(0)
+
+sys.path.insert(0, str(HERE.parent))
+from board_case import CAPTION, EXIT_SECONDS, BoardCase, main  # noqa: E402
+
+
+class Share:
+    """The frozen-share file system mounted on a folder of its own."""
+
+    def __init__(self):
+        self.root = pathlib.Path(tempfile.mkdtemp(prefix="pelm-share-"))
+        self.backing, self.mount = self.root / "backing", self.root / "mount"
+        self.flag = self.root / "frozen"
+        self.backing.mkdir()
+        self.mount.mkdir()
+        self.log = open(self.root / "share.log", "wb")
+        self.server = subprocess.Popen(
+            [sys.executable, str(HERE), "--serve", str(self.backing), str(self.mount),
+             str(self.flag)], stdout=self.log, stderr=self.log)
+        deadline = time.monotonic() + 10
+        while not os.path.ismount(self.mount):
+            if self.server.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("the FUSE share did not mount: " +
+                                   (self.root / "share.log").read_text(errors="replace"))
+            time.sleep(0.05)
+
+    def freeze(self):
+        self.flag.touch()
+
+    def thaw(self):
+        self.flag.unlink(missing_ok=True)
+
+    def remove(self):
+        """Thaws first, so nothing stays waiting on the share, then unmounts."""
+        self.thaw()
+        if os.path.ismount(self.mount):
+            if subprocess.run(["fusermount3", "-u", str(self.mount)],
+                              stderr=subprocess.DEVNULL).returncode != 0:
+                subprocess.run(["umount", "-l", str(self.mount)], check=False)
+        try:
+            self.server.wait(10)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+            self.server.wait()
+        self.log.close()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class FrozenShareTest(BoardCase):
+
+    def setUp(self):
+        self.share = Share()
+        self.addCleanup(self.share.remove)
+
+    def start_on_share(self, frozen=False, **options):
+        self.start_board(before_start=(lambda board: self.share.freeze()) if frozen else None,
+                         data=self.share.mount, **options)
+        self.addCleanup(self.share.thaw)  # before the board stops
+
+    def clock_band(self):
+        """The pixels of the clock's region of the window, as in assert_clock_ticks."""
+        left, top = self.board.window_origin(CAPTION)
+        width, _, pixels = self.board.screen_ppm()
+        return b"".join(pixels[(y * width + left + 232) * 3:(y * width + left + 900) * 3]
+                        for y in range(top, top + 140))
+
+    def test_a_board_started_on_a_frozen_share_shows_not_connected_and_runs_once_it_answers(self):
+        self.start_on_share(frozen=True)  # the race table is on the share too
+        self.wait_for_journal("が応答しません", 3)
+        self.assertIn(str(self.share.mount), self.status()["error"])
+        self.assertNotEqual(self.status()["verdict"], "fine")
+        frozen_clock = self.clock_band()
+        self.share.thaw()
+        self.wait_for_rows()
+        self.assertEqual(self.status()["verdict"], "fine")
+        self.assert_clock_ticks()
+        # Frozen under a running board, the clock says the same as at the start.
+        self.share.freeze()
+        self.wait_for_state("not connected")
+        self.wait(lambda: self.clock_band() == frozen_clock, "the not-connected text at the start")
+        self.share.thaw()
+        self.assertEqual(self.terminate(), 0)
+
+    def test_a_race_table_on_a_share_of_its_own_freezing_shows_not_connected(self):
+        self.start_board(table_dir=self.share.mount)  # the schedule stays local
+        self.addCleanup(self.share.thaw)
+        self.wait_for_rows()
+        self.share.freeze()
+        self.wait_for_state("not connected")
+        self.wait_for_refreshes(2)  # the window's thread is not held by the table
+        self.share.thaw()
+        self.wait_for_state("running")
+        self.assertEqual(self.status()["verdict"], "fine")
+        self.assertEqual(self.terminate(), 0)
+
+    def test_sigterm_on_a_frozen_share_saves_the_settings_and_ends_the_board(self):
+        table = tempfile.mkdtemp(prefix="pelm-table-")
+        self.addCleanup(shutil.rmtree, table, ignore_errors=True)
+        self.start_on_share(table_dir=table)
+        self.wait_for_rows()
+        self.share.freeze()
+        self.wait_for_state("not connected")
+        ini = self.board.work / "PelmDp.ini"
+        ini.write_bytes(b"[Env]\r\n")  # the save at close puts the board's keys back
+        began = time.monotonic()
+        self.assertEqual(self.terminate(), 0)
+        print(f"\nSIGTERM to exit on a frozen share: {time.monotonic() - began:.3f} s "
+              f"(bound {EXIT_SECONDS} s)", file=sys.stderr)
+        self.assertIn(f"DataDir={self.share.mount}".encode(), ini.read_bytes())
+        self.assertEqual(self.watch.journal()[-1], "<6>stopped")
+
+
+if __name__ == "__main__":
+    main()

@@ -80,6 +80,7 @@ QByteArray statusJson(const BoardStatus& status) {
                                                            : QJsonValue(QJsonValue::Null);
     object["clockMaxErrorMs"] =
         status.clockMaxErrorMs ? QJsonValue(*status.clockMaxErrorMs) : QJsonValue(QJsonValue::Null);
+    if (!status.picture.isEmpty()) object["picture"] = status.picture;
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + "\n";
 }
 
@@ -111,6 +112,7 @@ std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem)
         status.clockSynchronised = object["clockSynchronised"].toBool();
     if (object["clockMaxErrorMs"].isDouble())
         status.clockMaxErrorMs = object["clockMaxErrorMs"].toInteger();
+    status.picture = object["picture"].toString();
     return status;
 }
 

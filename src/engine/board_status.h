@@ -40,6 +40,8 @@ struct BoardStatus {
     // The system clock as the kernel sees it; nullopt when not known.
     std::optional<bool> clockSynchronised;
     std::optional<qint64> clockMaxErrorMs;
+    // The file beside a venue copy that pictures the screen; empty: none.
+    QString picture;
 
     bool operator==(const BoardStatus&) const = default;
 };

@@ -1,16 +1,14 @@
 #pragma once
 // The statements the board sends about its race table `rmenutxt`, word for
-// word and line by line. Values of the schedule go in as SQL literals with
-// every single quote doubled, so no title can change a statement.
+// word and line by line. Values of the schedule and the clock are bound to
+// parameters where the board quoted them, so no title can change a
+// statement, and each statement compiles once however many races it writes.
 
 #include "engine/schedule.h"
 #include "platform/cp932.h"
 #include "sqlengine/query.h"
 
 namespace pelm {
-
-/// "'" + value with each "'" doubled + "'".
-Cp932 sqlLiteral(const Cp932& value);
 
 /// "delete from rmenutxt.db", executed on `work`.
 void emptyRaceTable(Query& work);

@@ -9,9 +9,7 @@
 #include "platform/error.h"
 #include "sqlengine/alias_config.h"
 #include "sqlengine/engine_error.h"
-#include "sqlengine/literal_shape.h"
 #include "sqlengine/statement.h"
-#include "sqlengine/statement_cache.h"
 #include "sqlengine/time_of_day_sql.h"
 
 namespace pelm {
@@ -21,9 +19,6 @@ namespace {
 // the board's refresh holds one for milliseconds. Longer would freeze the
 // window of a board that finds its table locked at start-up.
 constexpr int kBusyTimeoutMs = 250;
-// The board runs three shapes (empty, race row, waiting row); room to spare
-// for a tool's few more.
-constexpr std::size_t kKeptShapes = 16;
 
 Cp932 aliasMessage(const std::string& alias, std::string_view problem) {
     return utf8ToCp932("エイリアス '") + Cp932(alias) + utf8ToCp932(problem);
@@ -72,13 +67,10 @@ Database::Database(const std::string& alias, const std::vector<Cp932>& parameter
     tableNames_ = namesOf(tables_);
     handle_ = openConnection();
     attachTableFiles(handle(), tables_);
-    statements_ = std::make_unique<StatementCache>(handle(), kKeptShapes);
 }
 
 Database::Database(const std::vector<std::string>& tables)
-    : handle_(openConnection()),
-      tableNames_(tables.begin(), tables.end()),
-      statements_(std::make_unique<StatementCache>(handle(), kKeptShapes)) {}
+    : handle_(openConnection()), tableNames_(tables.begin(), tables.end()) {}
 
 Database Database::inMemory(const std::vector<std::string>& tables) {
     return Database(tables);
@@ -93,19 +85,9 @@ int Database::check(int rc) const {
     throw lastEngineError(handle(), folder_, tables_);
 }
 
-// The compiled statements go before the connection they belong to.
-Database::~Database() {
-    statements_.reset();
-}
+Database::~Database() = default;
 
-// Table names are made plain in the shape only when it is compiled: the
-// values taken out are quoted text, which that rewriting never touches.
 void Database::run(const Cp932& text) {
-    if (liftLiterals(text.view(), lifted_)) {
-        if (sqlite3_stmt* statement =
-                statements_->compiled(lifted_.text, lifted_.values.size(), tableNames_))
-            return runWithValues(*this, statement, lifted_.values);
-    }
     Statement(*this, text.view()).run();
 }
 
@@ -124,12 +106,12 @@ std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
     const TableFile* file = unmovedTableFile(table);
     if (!file) return std::nullopt;
     const std::string pragma = "PRAGMA " + quotedIdentifier(file->name.view()) + ".data_version";
-    sqlite3_stmt* statement = statements_->compiled(pragma, 0, {});
-    if (!statement) return std::nullopt;
-    std::optional<std::int64_t> version;
-    if (sqlite3_step(statement) == SQLITE_ROW) version = sqlite3_column_int64(statement, 0);
-    sqlite3_reset(statement);
-    return version;
+    sqlite3_stmt* compiled = nullptr;
+    const int rc = sqlite3_prepare_v2(handle(), pragma.c_str(), -1, &compiled, nullptr);
+    const StatementHandle statement(compiled);
+    if (rc != SQLITE_OK || !statement) return std::nullopt;
+    if (sqlite3_step(compiled) != SQLITE_ROW) return std::nullopt;
+    return sqlite3_column_int64(compiled, 0);
 }
 
 // Read through SQLite's own handle of the file: a second descriptor of ours

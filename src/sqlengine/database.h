@@ -12,14 +12,11 @@
 
 #include "platform/cp932.h"
 #include "sqlengine/folder_driver.h"
-#include "sqlengine/literal_shape.h"
 #include "sqlengine/sqlite_handles.h"
 
 struct sqlite3;
 
 namespace pelm {
-
-class StatementCache;
 
 class Database {
 public:
@@ -62,11 +59,8 @@ public:
     /// fails with "database is locked" (250 ms unless set).
     void setBusyTimeout(int milliseconds);
 
-    /// Runs one statement that returns no rows. An INSERT, UPDATE or
-    /// DELETE that differs from an earlier one only in its quoted values
-    /// reuses that one's compiled form with the values bound, which means
-    /// the same to the table. Throws pelm::Error (EngineError from the
-    /// engine) as Statement does.
+    /// Runs one statement that returns no rows. Throws pelm::Error
+    /// (EngineError from the engine) as Statement does.
     void run(const Cp932& text);
 
     /// A number that stays the same while nobody but this connection
@@ -107,8 +101,6 @@ private:
     std::string folder_;
     std::vector<TableFile> tables_;
     TableNames tableNames_;
-    std::unique_ptr<StatementCache> statements_;
-    LiteralShape lifted_;  // the last statement's, its buffers kept for the next
 };
 
 }  // namespace pelm

@@ -14,6 +14,7 @@ Query::~Query() = default;
 void Query::clear() {
     close();
     text_.clear();
+    values_.clear();
 }
 
 void Query::addLine(const Cp932& line) {
@@ -28,17 +29,34 @@ void Query::addLine(AsciiLiteral line) {
     text_ += "\r\n";
 }
 
+void Query::setValues(std::vector<Cp932> values) {
+    close();
+    values_ = std::move(values);
+}
+
 void Query::execute() {
     close();
-    database_.run(text_);
+    Statement& statement = compiled();
+    statement.bind(values_);
+    statement.run();
 }
 
 void Query::open() {
     close();
-    Statement statement(database_, text_.view());
+    Statement& statement = compiled();
     if (!statement.readOnly())
         throw Error(Cp932(name_) + utf8ToCp932(": 表を変える文は開けません"));
+    statement.bind(values_);
     result_ = std::make_shared<const ResultSet>(statement.readAll());
+}
+
+Statement& Query::compiled() {
+    if (!compiled_ || compiledText_ != text_) {
+        compiled_.reset();  // a text that does not compile keeps no statement
+        compiled_ = std::make_unique<Statement>(database_, text_.view());
+        compiledText_ = text_;
+    }
+    return *compiled_;
 }
 
 void Query::close() {

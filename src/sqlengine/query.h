@@ -1,11 +1,12 @@
 #pragma once
-// A statement object on a database: its text is built from lines, it is
-// executed or opened as a result set, and fields of the current row are
-// read by name as text.
+// A statement object on a database: its text is built from lines, values
+// are bound to its parameters, it is executed or opened as a result set,
+// and fields of the current row are read by name as text.
 
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/cp932.h"
 #include "sqlengine/result_set.h"
@@ -13,6 +14,7 @@
 namespace pelm {
 
 class Database;
+class Statement;
 
 class Query {
 public:
@@ -23,7 +25,9 @@ public:
 
     const std::string& name() const { return name_; }
 
-    /// Changing the text closes the query and drops its prepared statement.
+    /// Closes the query and empties its text and values. The statement
+    /// compiled last is kept: a text built again word for word, as a
+    /// rebuild builds one per race, runs without being compiled again.
     void clear();
     /// Appends `line` and CR LF. A statement's text is CP932: its quoted
     /// values are the board's texts.
@@ -31,11 +35,12 @@ public:
     /// As above, for a fixed line of the statement, taken as it is.
     void addLine(AsciiLiteral line);
     const Cp932& text() const { return text_; }
+    /// The texts bound to the statement's parameters ?1, ?2, ... when it
+    /// runs: a value so bound is only ever a value, whatever it holds.
+    void setValues(std::vector<Cp932> values);
 
-    /// Runs a statement without result once (see Database::run: a statement
-    /// that differs from an earlier one only in its values is not compiled
-    /// again). Throws pelm::Error with the engine's message when it is
-    /// rejected.
+    /// Runs a statement without result once. Throws pelm::Error with the
+    /// engine's message when it is rejected.
     void execute();
 
     /// Runs a selection and keeps its whole result, positioned on the first
@@ -58,9 +63,14 @@ public:
     std::shared_ptr<const ResultSet> result() const { return result_; }
 
 private:
+    Statement& compiled();
+
     Database& database_;
     std::string name_;
     Cp932 text_;
+    std::vector<Cp932> values_;
+    std::unique_ptr<Statement> compiled_;
+    Cp932 compiledText_;
     std::shared_ptr<const ResultSet> result_;
     std::size_t currentRow_ = 0;
 };

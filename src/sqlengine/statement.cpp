@@ -44,6 +44,19 @@ bool Statement::readOnly() const {
     return sqlite3_stmt_readonly(statement_.get()) != 0;
 }
 
+void Statement::bind(const std::vector<Cp932>& values) {
+    const int parameters = sqlite3_bind_parameter_count(statement_.get());
+    if (static_cast<std::size_t>(parameters) != values.size())
+        throw Error(utf8ToCp932("SQL 文のパラメータは " + std::to_string(parameters) +
+                                " 個です (値は " + std::to_string(values.size()) + " 個)"));
+    for (std::size_t index = 0; index < values.size(); ++index) {
+        const std::string_view value = values[index].view();
+        database_.check(sqlite3_bind_text(statement_.get(), static_cast<int>(index + 1),
+                                          value.data(), static_cast<int>(value.size()),
+                                          SQLITE_STATIC));
+    }
+}
+
 void Statement::run() {
     while (step()) {
     }
@@ -58,12 +71,26 @@ ResultSet Statement::readAll() {
     return result;
 }
 
+// Reset once it ends, however it ends, so it can run again; the engine's
+// message is taken before, as a reset would change it.
 bool Statement::step() {
     const int result = sqlite3_step(statement_.get());
     if (result == SQLITE_ROW) return true;
-    if (result == SQLITE_DONE) return false;
-    database_.check(result);
+    if (result != SQLITE_DONE) {
+        try {
+            database_.check(result);
+        } catch (...) {
+            reset();
+            throw;
+        }
+    }
+    reset();
     return false;
+}
+
+void Statement::reset() {
+    sqlite3_reset(statement_.get());
+    sqlite3_clear_bindings(statement_.get());
 }
 
 ResultSet::Row Statement::currentRow() const {

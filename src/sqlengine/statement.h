@@ -1,9 +1,13 @@
 #pragma once
-// One prepared SQLite statement of a query's text, freed when it goes.
+// One prepared SQLite statement of a query's text, freed when it goes. It
+// may run again and again with other values bound to its parameters: a
+// refresh inserts one row per race with one statement.
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
+#include "platform/cp932.h"
 #include "sqlengine/result_set.h"
 #include "sqlengine/sqlite_handles.h"
 
@@ -22,13 +26,20 @@ public:
 
     /// True when running it changes nothing.
     bool readOnly() const;
-    /// Runs it to its end, throwing the engine's message on failure.
+    /// Binds `values` as texts to its parameters ?1, ?2, ..., in order, for
+    /// the next run; the texts must stay as they are until then. Throws the
+    /// engine's message when they do not fit its parameters.
+    void bind(const std::vector<Cp932>& values);
+    /// Runs it to its end, throwing the engine's message on failure; then
+    /// it is ready to run again.
     void run();
-    /// Runs it to its end, copying out every row.
+    /// Runs it to its end, copying out every row; then it is ready to run
+    /// again.
     ResultSet readAll();
 
 private:
     bool step();  // true while a row is ready
+    void reset();
     ResultSet::Row currentRow() const;
 
     Database& database_;

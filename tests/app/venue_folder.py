@@ -1,0 +1,130 @@
+"""A venue's status folder as boards on other PCs fill it, and `pelmctl
+serve` running on it. Shared by the control-room tests in this folder.
+
+Each test script takes `--build DIR` (the build folder holding src/app)
+before unittest's own arguments.
+"""
+
+import datetime
+import json
+import os
+import pathlib
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import zlib
+
+REPO = pathlib.Path(__file__).resolve().parent.parent.parent
+
+
+def build_folder():
+    """Takes `--build DIR` off the command line, leaving unittest the rest."""
+    if "--build" in sys.argv:
+        at = sys.argv.index("--build")
+        folder = sys.argv[at + 1]
+        del sys.argv[at:at + 2]
+        return pathlib.Path(folder)
+    return REPO / "build"
+
+
+BUILD = build_folder()
+PELMCTL = BUILD / "src" / "app" / "pelmctl"
+
+
+def iso(moment):
+    return moment.strftime("%Y-%m-%dT%H:%M:%S.") + f"{moment.microsecond // 1000:03d}Z"
+
+
+def png(width, height, rgb):
+    """A whole PNG of one colour."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    row = b"\0" + bytes(rgb) * width
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(row * height))
+            + chunk(b"IEND", b""))
+
+
+def status_copy(host, races, *, error=None, age_seconds=0.5, synchronised=True, picture=None,
+                state="running"):
+    """A board's status copy as the board writes it."""
+    now = datetime.datetime.now(datetime.timezone.utc)
+    copy = {
+        "pid": 4242, "startedAt": iso(now - datetime.timedelta(hours=1)),
+        "lastRefreshAt": iso(now - datetime.timedelta(seconds=age_seconds)),
+        "refreshesLastMinute": 240, "state": state,
+        "rows": [{"start": start, "end": end, "title": title} for start, end, title in races],
+        "previousRace": "", "error": error, "errorCount": 3 if error else 0,
+        "host": host, "workingFolder": f"/home/{host}/pelm", "version": "1.3.0",
+        "clockSynchronised": synchronised, "clockMaxErrorMs": 4 if synchronised else None,
+    }
+    if picture:
+        copy["picture"] = picture
+    return copy
+
+
+class Venue:
+    """A status folder whose fresh copies are kept fresh, as running boards
+    keep them, by a thread that rewrites them every half second."""
+
+    def __init__(self):
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="pelm-venue-"))
+        self.copies = {}  # file name -> (copy arguments, keep fresh)
+        self.lock = threading.Lock()
+        self.stopping = threading.Event()
+        self.thread = threading.Thread(target=self._refresh, daemon=True)
+        self.thread.start()
+
+    def put(self, name, host, races, fresh=True, **options):
+        with self.lock:
+            self.copies[name] = ((host, races), options, fresh)
+            self._write(name)
+
+    def _write(self, name):
+        (host, races), options, _ = self.copies[name]
+        target = self.folder / name
+        scratch = target.with_name("." + name + ".tmp")
+        scratch.write_text(json.dumps(status_copy(host, races, **options), ensure_ascii=False))
+        os.replace(scratch, target)
+
+    def _refresh(self):
+        while not self.stopping.wait(0.5):
+            with self.lock:
+                for name, (_, _, fresh) in self.copies.items():
+                    if fresh:
+                        self._write(name)
+
+    def close(self):
+        self.stopping.set()
+        self.thread.join()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class Server:
+    """`pelmctl serve` on the folder, on a port the system picks."""
+
+    def __init__(self, folder):
+        self.process = subprocess.Popen(
+            [str(PELMCTL), "serve", "--venue", str(folder), "--listen", "127.0.0.1:0"],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        found = re.search(r"http://127\.0\.0\.1:(\d+)/", line)
+        if not found:
+            self.stop()
+            raise AssertionError(f"pelmctl serve did not start: {line!r} "
+                                 f"{self.process.stderr.read()!r}")
+        self.port = int(found.group(1))
+        self.url = f"http://127.0.0.1:{self.port}/"
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+        self.process.wait(10)
+        self.process.stdout.close()
+        self.process.stderr.close()

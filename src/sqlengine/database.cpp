@@ -40,12 +40,15 @@ std::string dataFolder(const std::string& alias, const AliasParameters& paramete
     return usableFolder(*path);
 }
 
+// The table files are attached with the connection's flags: NOFOLLOW makes
+// SQLite refuse a table file that is a link (see table_file.cpp).
 // A connection serves one thread (the window's, or a tool's only one), so
 // SQLite's own mutex around every call buys nothing.
 ConnectionHandle openConnection() {
     sqlite3* opened = nullptr;
-    const int result =
-        sqlite3_open_v2(":memory:", &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int result = sqlite3_open_v2(
+        ":memory:", &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+        nullptr);
     ConnectionHandle connection(opened);
     check(connection.get(), result);
     check(connection.get(), registerTimeOfDay(connection.get()));

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "platform/ascii_case.h"
 #include "platform/codepage.h"
@@ -77,7 +79,10 @@ std::string usableFolder(const Cp932& boardPath) {
         throw Error(folderMessage(boardPath, "' はフォルダではありません"));
     if (access(path.c_str(), R_OK | X_OK) != 0)
         throw Error(folderMessage(boardPath, "' を読めません"));
-    return path;
+    // Link-free, so the engine, which refuses links in a table file's path,
+    // still opens the tables of a folder reached through one.
+    std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+    return real ? std::string(real.get()) : path;
 }
 
 std::vector<TableFile> tableFilesIn(const std::string& folder) {

@@ -25,8 +25,8 @@ struct TableFile {
 /// name as SQL reads it, whatever the file is called.
 std::string quotedIdentifier(std::string_view name);
 
-/// The native path of a usable data folder given as a board path (CP932,
-/// backslashes). Throws pelm::Error naming the folder when it is missing,
+/// The native path, free of links, of a usable data folder given as a board
+/// path (CP932, backslashes). Throws pelm::Error naming the folder when it is missing,
 /// is no folder, or cannot be read.
 std::string usableFolder(const Cp932& boardPath);
 

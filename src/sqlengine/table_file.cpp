@@ -14,13 +14,21 @@
 namespace pelm {
 namespace {
 
+// A table folder may be one that others can write (a share every PC of the
+// venue fills): a link planted at a table file's or its journal's name must
+// not make the engine open, truncate or write the link's target. With this
+// flag SQLite refuses a table file reached through a link, and it opens
+// journals with O_NOFOLLOW in any case. Folders are made link-free first
+// (usableFolder), so a board folder reached through a link still works.
+constexpr int kNoLinks = SQLITE_OPEN_NOFOLLOW;
+
 // A connection to one table file that remembers how its last step went,
 // for checks that answer with the engine's text rather than raise it.
 class Connection {
 public:
     Connection(const std::string& path, int flags) {
         sqlite3* opened = nullptr;
-        result_ = sqlite3_open_v2(path.c_str(), &opened, flags, nullptr);
+        result_ = sqlite3_open_v2(path.c_str(), &opened, flags | kNoLinks, nullptr);
         handle_.reset(opened);
         if (result_ == SQLITE_OK) result_ = registerTimeOfDay(handle_.get());
     }

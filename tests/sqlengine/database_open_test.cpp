@@ -103,6 +103,35 @@ TEST_F(OpenTest, AMissingTableFileIsNamedAtTheFirstStatement) {
                                               "/rmenutxt.db' にテーブル 'rmenutxt' がありません"));
 }
 
+// A data folder others can write: a link planted at a table file's name or
+// at its journal's never lets the engine write the file it points at.
+TEST_F(OpenTest, LinksPlantedAtATableOrItsJournalLeaveTheirTargetsAlone) {
+    namespace fs = std::filesystem;
+    const std::string precious = temp / "bashrc";
+    temp.write("bashrc", "alias ll='ls -l'\n");
+    temp.write("empty", "");  // an empty file is an empty database to SQLite
+    fs::create_symlink(temp / "empty", data + "/planted.db");
+    EXPECT_NE(openError(boardParameters(data)), "") << "a table file that is a link is refused";
+    fs::remove(data + "/planted.db");
+
+    fs::create_symlink(precious, data + "/races.db-journal");
+    const std::string refused = errorMessage([&] {
+        auto database = open();
+        Query query(*database, "Q");
+        query.addLine(cp932Ascii("insert into races (start) values ('9:00')"));
+        query.execute();
+    });
+    EXPECT_NE(refused.find("races.db"), std::string::npos) << refused;
+    EXPECT_EQ(temp.read("bashrc"), "alias ll='ls -l'\n");
+    EXPECT_TRUE(fs::is_symlink(data + "/races.db-journal"));
+}
+
+TEST_F(OpenTest, AFolderReachedThroughALinkStillOpens) {
+    std::filesystem::create_directory_symlink(data, temp / "via-link");
+    auto database = open(boardParameters(temp / "via-link"));
+    EXPECT_EQ(runError(*database, "insert into races (start) values ('9:00')"), "");
+}
+
 // Root writes to any file, so the check runs as an ordinary user then.
 void runAsOrdinaryUser() {
     if (geteuid() != 0) return;

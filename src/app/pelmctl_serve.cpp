@@ -57,7 +57,7 @@ constexpr auto kDefaultListen = "127.0.0.1:8080";
 constexpr qint64 kFreshReportMs = 1000;
 constexpr qint64 kStalledReportMs = 5000;
 constexpr std::chrono::milliseconds kPictureDeadline{1000};
-constexpr std::size_t kMaxPictureBytes = 4 << 20;
+constexpr std::size_t kMaxPictureBytes = 1 << 20;
 
 using Status = QHttpServerResponder::StatusCode;
 

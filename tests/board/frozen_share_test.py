@@ -206,6 +206,9 @@ class FrozenShareTest(BoardCase):
         self.share.freeze()
         self.wait_for_state("not connected")
         self.wait(lambda: self.clock_band() == frozen_clock, "the not-connected text at the start")
+        # The kernel flushes the race table file open on the share as the
+        # process ends, which waits for the share: a table of its own on a
+        # local disk is what ends at once (the last case).
         self.share.thaw()
         self.assertEqual(self.terminate(), 0)
 

@@ -7,6 +7,8 @@
 
 #include "app/board_command_line.h"
 #include "engine/board_settings.h"
+#include "engine/board_runner.h"
+#include "platform/exit_past_shares.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
 #include "platform/time_of_day.h"
@@ -41,5 +43,8 @@ int main(int argc, char** argv) {
         pelm::loadBoardSettings(pelm::settingsPath(pelm::currentDirectory()))
             .settings.coversScreen());
     pelm::BoardScreen screen(Form1, fullScreen, command.options.screen);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The settings are saved by now; a frozen share must not hold the exit.
+    if (!pelm::boardFoldersAnswer(Form1.settings())) pelm::exitPastStalledShares(status);
+    return status;
 }

@@ -211,4 +211,12 @@ void BoardRunner::stop() {
     lock_.reset();
 }
 
+bool boardFoldersAnswer(const BoardSettings& settings) {
+    for (const Cp932* folder : {&settings.dataDir, &settings.raceTableFolder()}) {
+        const std::string native = nativePath(*folder);
+        if (!FileReader::forFolder(native).answers(native)) return false;
+    }
+    return true;
+}
+
 }  // namespace pelm

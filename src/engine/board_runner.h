@@ -115,4 +115,8 @@ private:
     Cp932 lastStartFailure_;
 };
 
+/// Whether the data folder and the race table folder both answer within
+/// the schedule read's bound: false while a share under either is frozen.
+bool boardFoldersAnswer(const BoardSettings& settings);
+
 }  // namespace pelm

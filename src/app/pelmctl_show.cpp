@@ -12,6 +12,7 @@
 #include "engine/board_connection.h"
 #include "engine/board_rules.h"
 #include "engine/board_runner.h"
+#include "engine/board_state.h"
 #include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -45,16 +46,10 @@ struct ShowResult {
     pelm::RecordingBoard board;
 };
 
+// The board's own word for the state, as its status file and the journal
+// spell it.
 std::string stateName(pelm::TickState state) {
-    switch (state) {
-        case pelm::TickState::Running:
-            return "running";
-        case pelm::TickState::Waiting:
-            return "waiting";
-        case pelm::TickState::NotConnected:
-            return "not_connected";
-    }
-    return "error";
+    return pelm::stateName(pelm::boardStateOf(state)).toStdString();
 }
 
 // One start-up and one refresh, as the board runs them, noted down. A line
@@ -192,7 +187,7 @@ int run(const Arguments& arguments) {
     }
     runner.tick();
     arguments.flag("--json") ? printJson(result) : printPicture(result);
-    const bool fine = result.error.empty() && result.state != "not_connected";
+    const bool fine = result.error.empty() && result.state != "not connected";
     return fine ? kExitOk : kExitFailed;
 }
 

@@ -90,7 +90,7 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
     folder.removeSchedule();
     Outcome offline = pelmctl("show --json");
     EXPECT_EQ(offline.status, 1);
-    EXPECT_EQ(json(offline)["state"].toString(), "not_connected");
+    EXPECT_EQ(json(offline)["state"].toString(), "not connected");
     EXPECT_EQ(json(offline)["clock"].toString(), QString::fromUtf8("未接続"));
 
     EXPECT_EQ(pelmctl("show --at 25:00").status, 2);
@@ -199,7 +199,7 @@ TEST_F(PelmctlShow, AScheduleThatIsAFifoIsNotConnectedAtOnce) {
     ASSERT_EQ(mkfifo((folder.dataPath() + "/RInfo.txt").c_str(), 0644), 0);
     Outcome shown = pelmctlWithin("show --json");
     EXPECT_EQ(shown.status, 1) << shown.output;
-    EXPECT_EQ(json(shown)["state"].toString(), "not_connected");
+    EXPECT_EQ(json(shown)["state"].toString(), "not connected");
     Outcome checked = pelmctlWithin("check");
     EXPECT_EQ(checked.status, 1) << checked.output;
     EXPECT_NE(checked.output.find("RInfo.txt: error:"), std::string::npos) << checked.output;

@@ -55,7 +55,7 @@ std::vector<RaceEntry> racesOfTheDay(int count) {
 }
 
 void refresh(Database& database, Query& work, Query& menu, const std::vector<RaceEntry>& races) {
-    Database::Transaction transaction(database);
+    Database::CommittingTransaction transaction(database);
     emptyRaceTable(work);
     for (const RaceEntry& race : races) insertRaceRow(work, race);
     openUpcomingRaces(menu, kClock);

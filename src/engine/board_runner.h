@@ -82,9 +82,6 @@ public:
     bool start();
 
     bool running() const { return cycle_ != nullptr; }
-    /// The refresh cycle while the board runs, else null.
-    RefreshCycle* cycle() { return cycle_.get(); }
-    const RefreshCycle* cycle() const { return cycle_.get(); }
 
 private:
     void refresh();

@@ -91,7 +91,7 @@ RefreshOutcome RefreshCycle::refreshTable(bool sameSchedule, std::string bytes,
         selectUpcoming(now);
         return outcome;
     }
-    Database::Transaction transaction(database_);
+    Database::CommittingTransaction transaction(database_);
     RefreshOutcome outcome;
     if (tableStillBuilt(sameSchedule, now)) {
         outcome = keepTable();
@@ -237,7 +237,7 @@ void RefreshCycle::selectUpcoming(TimeOfDay now) {
         return;
     }
     answered_.reset();
-    Database::Transaction reads(database_);  // joins the refresh's, if still open
+    Database::CommittingTransaction reads(database_);  // joins the refresh's, if still open
     openUpcomingRaces(menu_, clockText);
     board_.showUpcoming(menu_.result());
     board_.setClockText(clockText);

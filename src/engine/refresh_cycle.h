@@ -62,8 +62,6 @@ public:
     /// How many refreshes rebuilt the table so far.
     std::uint64_t rebuilds() const { return rebuilds_; }
 
-    Query& Qwork() { return work_; }
-    Query& Qmenu() { return menu_; }
     /// What the grid shows and the previous race above it (CP932), as the
     /// last refresh left them.
     std::shared_ptr<const ResultSet> upcoming() const { return menu_.result(); }

@@ -135,14 +135,14 @@ std::optional<Database::FileStamp> Database::tableFileStamp(std::string_view tab
     return rollbackJournal ? std::optional(stamp) : std::nullopt;
 }
 
-Database::Transaction::Transaction(Database& database) : database_(database) {
+Database::CommittingTransaction::CommittingTransaction(Database& database) : database_(database) {
     // Inside a transaction already open, the statements simply join it.
     if (!sqlite3_get_autocommit(database_.handle())) return;
     database_.check(sqlite3_exec(database_.handle(), "BEGIN", nullptr, nullptr, nullptr));
     open_ = true;
 }
 
-Database::Transaction::~Transaction() {
+Database::CommittingTransaction::~CommittingTransaction() {
     try {
         commit();
     } catch (const Error&) {
@@ -153,7 +153,7 @@ Database::Transaction::~Transaction() {
 
 // A failed COMMIT would leave the transaction open and make every later
 // BEGIN fail, so it is rolled back before the error is raised.
-void Database::Transaction::commit() {
+void Database::CommittingTransaction::commit() {
     if (!open_) return;
     open_ = false;
     sqlite3* handle = database_.handle();

@@ -41,13 +41,14 @@ public:
     Database& operator=(const Database&) = delete;
 
     /// Groups the statements that follow into one transaction until
-    /// commit(), so a refresh writes its table once. Statements already
-    /// executed stay in effect if commit() is never reached: the
-    /// destructor of Transaction commits too.
-    class Transaction {
+    /// commit(), so a refresh writes its table once. Unlike the usual
+    /// guard, which rolls back, it commits when it goes as well: what a
+    /// refresh did before an error stays in effect, as each statement
+    /// would have on its own.
+    class CommittingTransaction {
     public:
-        explicit Transaction(Database& database);
-        ~Transaction();
+        explicit CommittingTransaction(Database& database);
+        ~CommittingTransaction();
         void commit();
 
     private:

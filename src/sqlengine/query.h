@@ -23,8 +23,6 @@ public:
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
 
-    const std::string& name() const { return name_; }
-
     /// Closes the query and empties its text and values. The statement
     /// compiled last is kept: a text built again word for word, as a
     /// rebuild builds one per race, runs without being compiled again.

@@ -53,7 +53,6 @@ public:
 
     BoardSettings& settings() { return settingsKeeper_.settings(); }
     /// The start-up step and the refreshes; null before the first showing.
-    BoardRunner* runner() { return runner_.get(); }
     ErrorReporter& errors() { return *errors_; }
     /// The clock's face, size and colour from the settings.
     void applyClockFont();

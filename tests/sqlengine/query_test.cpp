@@ -181,10 +181,10 @@ TEST_F(QueryTest, ATransactionCommitsWhatWasDoneEvenWhenARefreshFails) {
     auto second = open();
     Query count(*second, "Q");
     {
-        Database::Transaction transaction(*database);
+        Database::CommittingTransaction transaction(*database);
         insert("9:00", "before the failure");
         EXPECT_NE(runError(*database, "insert into races (start) values ('xx')"), "");
-        Database::Transaction inner(*database);  // joins the open one
+        Database::CommittingTransaction inner(*database);  // joins the open one
         inner.commit();
     }
     select(count, "select count(*) as n from races");
@@ -194,7 +194,7 @@ TEST_F(QueryTest, ATransactionCommitsWhatWasDoneEvenWhenARefreshFails) {
 TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
     auto second = open();
     Query count(*second, "Q");
-    Database::Transaction transaction(*database);
+    Database::CommittingTransaction transaction(*database);
     insert("9:00", "pending");
     select(count, "select count(*) as n from races");
     EXPECT_EQ(count.fieldText("n").bytes(), "0");
@@ -206,7 +206,7 @@ TEST_F(QueryTest, AnotherConnectionSeesTheTableOnlyWhenCommitted) {
 TEST_F(QueryTest, ARefreshGoesThroughAJournalOnDisk) {
     // A journal kept in memory would leave a half-written table file behind
     // a crash in mid-commit; one on disk is rolled back at the next open.
-    Database::Transaction transaction(*database);
+    Database::CommittingTransaction transaction(*database);
     insert("9:00", "a");
     transaction.commit();
     EXPECT_TRUE(std::filesystem::exists(data + "/races.db-journal"));

@@ -15,8 +15,10 @@ namespace pelm {
 
 class IniFile;
 
-/// The seven settings, texts in CP932. The comments name the keys and
-/// their defaults; defaults() holds them all (a plain record has empty texts).
+/// The board's settings, texts in CP932: the seven keys every settings file
+/// has, and the optional keys a venue adds (FullScreen, TableDir,
+/// StatusDir). The comments name the keys and their defaults; defaults()
+/// holds them all (a plain record has empty texts).
 struct BoardSettings {
     Cp932 dataDir;         // Env/DataDir: "C:\Program Files\Norvek\Pelm"
     Cp932 logo;            // Env/Logo: "on"

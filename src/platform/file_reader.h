@@ -54,7 +54,8 @@ bool mayStall(const std::string& nativeFolder);
 /// nothing in the calling thread can interrupt them, so the only way to keep
 /// the window alive is not to be the thread that hangs. One persistent thread
 /// per reader keeps the common case to a hand-over and a wake-up (the board
-/// reads twice per refresh, eight times a second); while a read the caller
+/// reads its two data files in one hand-over per refresh, four times a
+/// second); while a read the caller
 /// gave up on is still hanging, every further read fails at once instead of
 /// piling up threads behind it, and once it returns the next read works again.
 class FileReader {

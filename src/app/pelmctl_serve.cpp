@@ -12,8 +12,10 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpSocket>
+#include <atomic>
 #include <chrono>
 #include <iostream>
+#include <memory>
 
 #include "app/pelmctl_command.h"
 #include "app/pelmctl_serve_guard.h"
@@ -52,10 +54,13 @@ Examples:
 
 constexpr auto kDefaultListen = "127.0.0.1:8080";
 // A folder that answers is read again for each poll at most this often;
-// one that stalls is given this long before the next bounded try, so a
-// frozen share costs the server a wait now and then, not on every request.
+// one that stalls is given this long before the next bounded try, twice as
+// long after each further stall up to a minute, so a frozen share costs the
+// server a wait now and then, not on every request, and leaves few reading
+// threads stuck behind it.
 constexpr qint64 kFreshReportMs = 1000;
 constexpr qint64 kStalledReportMs = 5000;
+constexpr qint64 kMostStalledReportMs = 60000;
 constexpr std::chrono::milliseconds kPictureDeadline{1000};
 constexpr std::size_t kMaxPictureBytes = 1 << 20;
 
@@ -158,12 +163,14 @@ private:
     // The venue as the status copies tell it, read again when the last
     // reading is old; bounded like `pelmctl status --venue`.
     const QJsonObject& report() {
-        const qint64 keep = reportComplete_ ? kFreshReportMs : kStalledReportMs;
+        const qint64 keep = stalls_ == 0 ? kFreshReportMs
+                                         : std::min(kStalledReportMs << std::min(stalls_ - 1, 4),
+                                                    kMostStalledReportMs);
         if (!reportAge_.isValid() || reportAge_.elapsed() >= keep) {
             const VenueReport venue = venueReport(folder_);
             report_ = venue.json;
             if (!venue.listed) report_["unreadable"] = true;
-            reportComplete_ = venue.complete;
+            stalls_ = venue.complete ? 0 : stalls_ + 1;
             reportAge_.start();
         }
         return report_;
@@ -177,13 +184,17 @@ private:
         const bool named = std::any_of(boards.begin(), boards.end(), [&](const QJsonValue& board) {
             return board.toObject()["picture"].toString() == name;
         });
-        if (!named) return std::nullopt;
+        // A read still stuck on a frozen share: no second one behind it.
+        if (!named || *picturesReading_ > 0) return std::nullopt;
         const std::string file = QFile::encodeName(name).toStdString();
+        ++*picturesReading_;
         const pelm::FolderSnapshot snapshot = pelm::readFolderWithin(
             QFile::encodeName(folder_).toStdString(), kPictureDeadline,
             {[file](const std::string&) { return std::vector<std::string>{file}; },
-             [](const std::string& path) {
-                 return pelm::readUntrustedFile(path, kMaxPictureBytes);
+             [reading = picturesReading_](const std::string& path) {
+                 auto bytes = pelm::readUntrustedFile(path, kMaxPictureBytes);
+                 --*reading;
+                 return bytes;
              }});
         if (snapshot.files.empty() || !wholePng(snapshot.files.front().second)) return std::nullopt;
         return QByteArray::fromStdString(snapshot.files.front().second);
@@ -191,8 +202,9 @@ private:
 
     QString folder_;
     QJsonObject report_;
-    bool reportComplete_ = false;
+    int stalls_ = 0;  // readings in a row that did not answer in time
     QElapsedTimer reportAge_;
+    std::shared_ptr<std::atomic<int>> picturesReading_ = std::make_shared<std::atomic<int>>(0);
 };
 
 std::optional<std::pair<QHostAddress, quint16>> listenAddress(const QString& text) {

@@ -10,7 +10,6 @@
 namespace pelm {
 namespace {
 
-constexpr std::string_view kRaceTable = "rmenutxt";
 constexpr std::string_view kTitleColumn =
     "rmenu TEXT CONSTRAINT rmenu_at_most_40_bytes CHECK (length(CAST(rmenu AS BLOB)) <= 40)";
 

@@ -5,10 +5,14 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/cp932.h"
 
 namespace pelm {
+
+/// The race table's name, and its file's in the table folder ("rmenutxt.db").
+constexpr std::string_view kRaceTable = "rmenutxt";
 
 /// The statement that creates the race table `rmenutxt`: times of day
 /// compared as times and checked, the title at most 40 bytes, and no index

@@ -1,6 +1,7 @@
 #include "engine/refresh_cycle.h"
 
 #include "engine/race_table.h"
+#include "engine/race_table_file.h"
 #include "engine/schedule.h"
 #include "engine/time_text.h"
 #include "platform/error.h"
@@ -95,7 +96,7 @@ RefreshOutcome RefreshCycle::refreshTable(bool sameSchedule, std::string bytes,
     RefreshOutcome outcome;
     if (tableStillBuilt(sameSchedule, now)) {
         outcome = keepTable();
-        built_->stamp = database_.tableFileStamp("rmenutxt");  // still under the read lock
+        built_->stamp = database_.tableFileStamp(kRaceTable);  // still under the read lock
     } else {
         if (sameSchedule) schedule = scheduleLines(bytes);
         const std::size_t previousLines = lastScheduleLines_;
@@ -123,7 +124,7 @@ bool RefreshCycle::sameDecision(bool sameSchedule, TimeOfDay now) const {
 // lock, so no other program has committed to it since.
 bool RefreshCycle::tableUntouched(bool sameSchedule, TimeOfDay now) {
     if (!sameDecision(sameSchedule, now) || !built_->stamp) return false;
-    return database_.tableFileStamp("rmenutxt") == built_->stamp;
+    return database_.tableFileStamp(kRaceTable) == built_->stamp;
 }
 
 // Whether the table holds what a rebuild would put in now, told under the
@@ -131,7 +132,7 @@ bool RefreshCycle::tableUntouched(bool sameSchedule, TimeOfDay now) {
 // in its place) since the last rebuild.
 bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
     if (!sameDecision(sameSchedule, now)) return false;
-    const std::optional<std::int64_t> version = database_.tableFileVersion("rmenutxt");
+    const std::optional<std::int64_t> version = database_.tableFileVersion(kRaceTable);
     return version && version == built_->fileVersion;
 }
 
@@ -151,7 +152,7 @@ RefreshOutcome RefreshCycle::rebuild(std::string bytes, LimitedLines schedule, T
     built.schedule = std::move(bytes);
     built.locale = currentLocaleTime();
     built.cut = schedule.cut;
-    built.fileVersion = database_.tableFileVersion("rmenutxt");
+    built.fileVersion = database_.tableFileVersion(kRaceTable);
     built_ = std::move(built);
     return keepTable();
 }

@@ -15,8 +15,9 @@ const QList<StyleChoice>& styleChoices() {
 }
 
 const QList<int>& sizeChoices() {
-    static const QList<int> sizes = {8,  9,  10, 11, 12, 14, 16, 18,  20,
-                                     22, 24, 26, 28, 36, 48, 72, 100, 144};
+    // Up to the largest size the clock shows whole.
+    static const QList<int> sizes = {8,  9,  10, 11, 12, 14, 16, 18, 20,
+                                     22, 24, 26, 28, 36, 48, 72, 100};
     return sizes;
 }
 

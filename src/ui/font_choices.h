@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include "engine/board_settings.h"
+
 namespace pelm {
 
 enum class FontStyle { Regular, Italic, Bold, BoldItalic };
@@ -28,8 +30,8 @@ const QList<StyleChoice>& styleChoices();
 const QList<int>& sizeChoices();
 
 /// The smallest and largest size the dialog accepts, in points.
-inline constexpr int kMinFontSize = 1;
-inline constexpr int kMaxFontSize = 999;
+inline constexpr int kMinFontSize = kMinClockPoints;
+inline constexpr int kMaxFontSize = kMaxClockPoints;
 
 /// The sixteen basic colours, black to white.
 const QList<ColorChoice>& basicColors();

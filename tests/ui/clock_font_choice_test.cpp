@@ -96,7 +96,7 @@ TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
 
 TEST_F(ClockFontChoice, ASizeAloneMovesOnlyTheClocksRightAndBottomEdges) {
     const QSize before = form->clockLabel().size();
-    for (int points : {144, 36}) {
+    for (int points : {112, 36}) {
         chooseFont([points](ClockFontDialog& dialog) {
             dialog.choosePointSize(points);
             dialog.accept();

@@ -145,7 +145,11 @@ TEST(SettingsKeeper, TheLoadStartsTheRun) {
     SettingsKeeper keeper;
     EXPECT_EQ(keeper.settings().font, BoardSettings::defaults().font);
     keeper.touch(SettingKey::Size);
-    EXPECT_NO_THROW(keeper.save());
+    const std::filesystem::path working = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());  // where a board's settings file would be
+    keeper.save();
+    std::filesystem::current_path(working);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "PelmDp.ini"));
 
     folder.write("PelmDp.ini", "[Font]\r\nSize=80\r\n");
     EXPECT_EQ(keeper.load(path).settings.size, 80);

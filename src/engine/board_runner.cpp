@@ -124,7 +124,7 @@ void BoardRunner::connect() {
     } catch (const Error& error) {
         throw ConnectionFailure(error.message());
     }
-    database_->setBusyTimeout(kBusyTimeoutMs);
+    database_->setBusyTimeout(kBoardBusyTimeoutMs);
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
 }
 

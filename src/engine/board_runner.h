@@ -66,7 +66,7 @@ public:
     static constexpr int kRetryBeats = 4;
     /// How long a statement waits for another process's lock: short, since
     /// the wait holds the window's thread and the next beat tries again.
-    static constexpr int kBusyTimeoutMs = 100;
+    static constexpr int kBoardBusyTimeoutMs = 100;
 
     /// Everything given must outlive the runner; the settings are read at
     /// every start and refresh.

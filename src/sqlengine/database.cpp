@@ -15,10 +15,10 @@
 namespace pelm {
 namespace {
 
-// A second process on the same folder (pelmctl) waits this long for a lock;
+// Any connection but the board's own (pelmctl's) waits this long for a lock;
 // the board's refresh holds one for milliseconds. Longer would freeze the
 // window of a board that finds its table locked at start-up.
-constexpr int kBusyTimeoutMs = 250;
+constexpr int kToolBusyTimeoutMs = 250;
 
 Cp932 aliasMessage(const std::string& alias, std::string_view problem) {
     return utf8ToCp932("エイリアス '") + Cp932(alias) + utf8ToCp932(problem);
@@ -52,7 +52,7 @@ ConnectionHandle openConnection() {
     ConnectionHandle connection(opened);
     check(connection.get(), result);
     check(connection.get(), registerTimeOfDay(connection.get()));
-    check(connection.get(), sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs));
+    check(connection.get(), sqlite3_busy_timeout(connection.get(), kToolBusyTimeoutMs));
     return connection;
 }
 

@@ -8,6 +8,8 @@
 #include "platform/ascii_case.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "sqlengine/folder_driver.h"
+#include "sqlengine/table_file.h"
 
 namespace pelm {
 namespace {
@@ -20,11 +22,9 @@ Cp932 tableFileText(const std::string& path, std::string_view problem) {
 
 // SQLite names the table as the statement wrote it, maybe as "<table>.db".
 Cp932 missingTableText(const std::string& folder, const Cp932& message) {
-    std::string_view name = message.view().substr(kNoSuchTable.size());
-    if (name.size() > 3 && sameAsciiName(name.substr(name.size() - 3), ".db"))
-        name.remove_suffix(3);
-    const Cp932 table{std::string(name)};
-    const std::string path = folder + "/" + cp932ToUtf8(table) + ".db";
+    const std::string_view name = message.view().substr(kNoSuchTable.size());
+    const Cp932 table{std::string(tableNamedByFile(name).value_or(name))};
+    const std::string path = tableFilePath(folder, cp932ToUtf8(table));
     if (!std::filesystem::exists(path)) return tableFileText(path, "が見つかりません");
     return tableFileText(path, "にテーブル '" + cp932ToUtf8(table) + "' がありません");
 }

@@ -23,10 +23,6 @@ Cp932 folderMessage(const Cp932& boardPath, std::string_view problem) {
     return utf8ToCp932("データ フォルダ '") + boardPath + utf8ToCp932(problem);
 }
 
-bool isTableFileName(const std::string& name) {
-    return name.size() > 3 && sameAsciiName(std::string_view(name).substr(name.size() - 3), ".db");
-}
-
 [[noreturn]] void throwCannotOpen(sqlite3* handle, const TableFile& table) {
     throw Error(utf8ToCp932("テーブル ファイル '" + table.path +
                             "' を開けません: " + sqlite3_errmsg(handle)));
@@ -64,6 +60,14 @@ void configure(sqlite3* handle, const TableFile& table) {
 
 }  // namespace
 
+std::optional<std::string_view> tableNamedByFile(std::string_view fileName) {
+    constexpr std::string_view kSuffix = ".db";
+    if (fileName.size() <= kSuffix.size() ||
+        !sameAsciiName(fileName.substr(fileName.size() - kSuffix.size()), kSuffix))
+        return std::nullopt;
+    return fileName.substr(0, fileName.size() - kSuffix.size());
+}
+
 std::string quotedIdentifier(std::string_view name) {
     std::string quoted = "\"";
     for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -90,8 +94,9 @@ std::vector<TableFile> tableFilesIn(const std::string& folder) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (!isTableFileName(name) || !entry.is_regular_file(error)) continue;
-        tables.push_back({utf8ToCp932(name.substr(0, name.size() - 3)), entry.path().string()});
+        const std::optional<std::string_view> table = tableNamedByFile(name);
+        if (!table || !entry.is_regular_file(error)) continue;
+        tables.push_back({utf8ToCp932(std::string(*table)), entry.path().string()});
     }
     std::sort(tables.begin(), tables.end(),
               [](const TableFile& a, const TableFile& b) { return a.path < b.path; });

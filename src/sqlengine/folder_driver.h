@@ -3,6 +3,7 @@
 // "<table>.db", each holding the table <table>. Every table file is
 // attached under its table name, so statements reach it by that name.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ struct TableFile {
     Cp932 name;        // as statements write it
     std::string path;  // native
 };
+
+/// The table a file of a data folder holds: the file's name without ".db"
+/// (in any case), as statements may also write it; nothing for a file of
+/// another kind. tableFilePath (table_file.h) goes the other way.
+std::optional<std::string_view> tableNamedByFile(std::string_view fileName);
 
 /// `name` in double quotes, any quote in it doubled: a schema or table
 /// name as SQL reads it, whatever the file is called.

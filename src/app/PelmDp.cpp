@@ -6,14 +6,15 @@
 #include <QLocale>
 
 #include "app/board_command_line.h"
-#include "engine/board_settings.h"
 #include "engine/board_runner.h"
+#include "engine/board_settings.h"
 #include "platform/exit_past_shares.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
 #include "platform/time_of_day.h"
 #include "ui/Umain.h"
 #include "ui/board_screen.h"
+#include "ui/display_probe.h"
 #include "ui/fonts.h"
 #include "ui/qt_translations.h"
 #include "ui/quit_signals.h"
@@ -28,8 +29,11 @@ int main(int argc, char** argv) {
     // freed, and the board's size flat from one refresh to the next.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     pelm::installJournal();
+    pelm::DisplayProbe display;
+    if (!display.prepare()) return 1;
     pelm::registerFontSubstitutions();
     QApplication application(argc, argv);
+    display.release();
     QApplication::setApplicationVersion(PELM_VERSION);
     pelm::installQtTranslations(QLocale::system());
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));

@@ -1,6 +1,8 @@
 #include "ui/board_screen.h"
 
 #include <QDebug>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include "ui/full_screen.h"
 #include "ui/idle_cursor.h"
@@ -19,12 +21,20 @@ BoardScreen::BoardScreen(QWidget& board, bool fullScreen, std::optional<int> scr
     cursor_ = std::make_unique<IdleCursor>();
     awake_ = std::make_unique<ScreenBlankInhibitor>();
     if (!awake_->active()) {
+        // A kiosk compositor without a screen saver blanks nothing itself.
         qWarning().noquote() << "screen blanking is not inhibited (" + awake_->failure() +
-                                    "): turn it off with 'xset s off -dpms' or in the "
-                                    "desktop's settings";
+                                    "): turn it off in the desktop's settings, or with "
+                                    "'xset s off -dpms' on X11";
     }
     view_->showOn(monitor);
     board.show();
+    // Which display and monitor the board took, for whoever reads the journal
+    // of a PC that shows something else.
+    const QScreen* shown = view_->screen();
+    qInfo().noquote() << QStringLiteral("full screen on %1, monitor %2 (%3x%4)")
+                             .arg(QGuiApplication::platformName(), shown->name())
+                             .arg(shown->geometry().width())
+                             .arg(shown->geometry().height());
 }
 
 // The view goes first: it hands the board back before the board goes.

@@ -40,6 +40,11 @@ FullScreenBoard::~FullScreenBoard() {
 
 void FullScreenBoard::showOn(QScreen* screen) {
     followScreen(screen ? screen : QGuiApplication::primaryScreen());
+    // A kiosk compositor may maximize the window instead of full-screening
+    // it, and on Wayland Qt draws its own title bar on any window not in the
+    // full-screen state: a board with a frame would neither cover the output
+    // nor look like a board.
+    setWindowFlag(Qt::FramelessWindowHint);
     showFullScreen();
 }
 

@@ -15,8 +15,10 @@ import subprocess
 import tempfile
 import time
 
-# The grid's rows in sight, the most a status file lists.
+# The grid's rows in sight, the most a status file lists; while a notice
+# shows, the window's lower part is the notice's and fewer rows are in sight.
 ROWS_IN_SIGHT = 9
+ROWS_UNDER_NOTICE = 6
 RACE_MINUTES = 2
 
 
@@ -84,8 +86,11 @@ def shows(status, lines):
     titles = titles_of(status)
     if titles is None:
         return False
-    return titles in (expected_titles(lines),
-                      expected_titles(lines, datetime.datetime.now() - datetime.timedelta(seconds=1)))
+    for now in (datetime.datetime.now(), datetime.datetime.now() - datetime.timedelta(seconds=1)):
+        expected = expected_titles(lines, now)
+        if titles in (expected, expected[:ROWS_UNDER_NOTICE]):
+            return True
+    return False
 
 
 class Watch:

@@ -119,6 +119,12 @@ void BoardHealth::markActivity(qint64 now) {
         recentMs_.pop_front();
 }
 
+void BoardHealth::setRowsInSight(int rows) {
+    if (rows == rowsInSight_) return;
+    rowsInSight_ = rows;
+    if (started_) writeIfDue(true);
+}
+
 void BoardHealth::enter(BoardState state) {
     state_ = state;
     states_.enter(state);
@@ -155,7 +161,8 @@ BoardStatus BoardHealth::snapshot() const {
     if (lastActivityMs_) status.lastRefreshAt = utcOf(*lastActivityMs_);
     status.refreshesLastMinute = static_cast<int>(recentMs_.size());
     status.state = state_;
-    if (upcoming_ && state_ == BoardState::Running) status.rows = shownRaces(*upcoming_);
+    if (upcoming_ && state_ == BoardState::Running)
+        status.rows = shownRaces(*upcoming_, rowsInSight_);
     if (state_ == BoardState::Running) status.previousRace = fromCp932(previousRace_);
     if (errors_.active()) {
         status.error = errors_.current();

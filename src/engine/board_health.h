@@ -63,6 +63,10 @@ public:
     /// a change of the synchronised state is written at once.
     void clockChecked(const std::optional<ClockSync>& sync);
 
+    /// How many of the grid's rows the window shows now (a notice covers
+    /// the lower ones): the status file lists those and no more.
+    void setRowsInSight(int rows);
+
     BoardState state() const { return state_; }
 
     /// The local status file ("" when the status folder was refused).
@@ -97,6 +101,7 @@ private:
     std::optional<qint64> lastWriteMs_;
     RepeatedErrors localFailures_;
     std::optional<ClockSync> clock_;
+    int rowsInSight_ = kRowsInSight;
 };
 
 }  // namespace pelm

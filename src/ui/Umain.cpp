@@ -18,6 +18,7 @@
 #include "ui/fonts.h"
 #include "ui/layout.h"
 #include "ui/logo_switch.h"
+#include "ui/rows_in_sight.h"
 
 namespace pelm {
 namespace {
@@ -88,6 +89,7 @@ void TForm1::FormShow() {
                                      QCoreApplication::applicationVersion(),
                                      venueFolder(settings()),
                                      {}});
+    health_->setRowsInSight(rowsInSight(Panel10->height()));
     health_->started();
     checkClock();
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
@@ -223,6 +225,7 @@ int TForm1::windowHeight() const {
 void TForm1::setUpperHeight(int height) {
     Panel10->resize(width(), std::max(0, height));
     placeRegions();
+    if (health_) health_->setRowsInSight(rowsInSight(Panel10->height()));
 }
 
 void TForm1::startShowing() {

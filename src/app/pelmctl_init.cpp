@@ -12,6 +12,7 @@
 #include "app/pelmctl_command.h"
 #include "engine/board_connection.h"
 #include "engine/race_table_file.h"
+#include "engine/schedule.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
@@ -173,8 +174,8 @@ void prepare(const std::string& dir, const std::optional<std::string>& tableDir,
     }
     const std::string tableFolder = tableDir.value_or(dir);
     makeRaceTable(tableFolder);
-    makeEmptyFile((fs::path(dir) / "RInfo.txt").string(), "schedule");
-    makeEmptyFile((fs::path(dir) / "RInfomem.txt").string(), "notice");
+    makeEmptyFile((fs::path(dir) / pelm::kScheduleFileName).string(), "schedule");
+    makeEmptyFile((fs::path(dir) / pelm::kNoticeFileName).string(), "notice");
     pointAlias(configPath, tableFolder);
     pointSettings("./PelmDp.ini", dir);
     tableDir ? pointTableDir("./PelmDp.ini", *tableDir) : noteTableDir("./PelmDp.ini");

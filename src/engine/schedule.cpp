@@ -7,11 +7,11 @@
 namespace pelm {
 
 Cp932 schedulePath(const Cp932& dataDir) {
-    return dataDir + cp932Ascii("\\RInfo.txt");
+    return dataDir + cp932Ascii("\\") + cp932Ascii(kScheduleFileName);
 }
 
 Cp932 noticePath(const Cp932& dataDir) {
-    return dataDir + cp932Ascii("\\RInfomem.txt");
+    return dataDir + cp932Ascii("\\") + cp932Ascii(kNoticeFileName);
 }
 
 namespace {

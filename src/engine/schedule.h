@@ -24,6 +24,10 @@ struct RaceEntry {
     bool operator==(const RaceEntry&) const = default;
 };
 
+/// The schedule's and the notice's file names in the data folder.
+constexpr char kScheduleFileName[] = "RInfo.txt";
+constexpr char kNoticeFileName[] = "RInfomem.txt";
+
 /// Data folder + "\RInfo.txt" and + "\RInfomem.txt", concatenated as written.
 Cp932 schedulePath(const Cp932& dataDir);
 Cp932 noticePath(const Cp932& dataDir);

@@ -27,7 +27,8 @@ constexpr std::string_view kHelp = R"(Usage: pelmctl status [--json] [--all]
 
 Shows whether the board of the current folder runs: its state, process,
 start, how long ago it last refreshed and how often in the last minute, the
-race shown as "Now", the previous race and the current error. It reads the
+race shown as "Now", the previous race, the current error and whether the
+PC's clock is synchronised (as its kernel sees it). It reads the
 status file each running board keeps under $XDG_RUNTIME_DIR/pelm (or
 /tmp/pelm-<uid>); that folder must belong to you and be closed to others,
 as the board requires, or nothing in it is believed.
@@ -181,6 +182,15 @@ QString errorText(const pelm::BoardStatus& status) {
     return *status.error + QString(" (%1 times)").arg(status.errorCount);
 }
 
+// Boards from before the clock was reported say nothing of it.
+QString clockText(const pelm::BoardStatus& status) {
+    if (!status.clockSynchronised) return "unknown";
+    QString clock = *status.clockSynchronised ? "synchronised" : "not synchronised";
+    if (status.clockMaxErrorMs)
+        clock += QString(" (error up to %1 ms)").arg(*status.clockMaxErrorMs);
+    return clock;
+}
+
 void printBoard(const Board& board) {
     const pelm::BoardStatus& s = board.status;
     std::cout << "Board in " << text(s.workingFolder) << ": " << text(verdictName(board.verdict))
@@ -194,7 +204,8 @@ void printBoard(const Board& board) {
               << "  now            " << text(nowText(s)) << "\n"
               << "  previous race  " << text(s.previousRace.isEmpty() ? "-" : s.previousRace)
               << "\n"
-              << "  error          " << text(errorText(s)) << "\n";
+              << "  error          " << text(errorText(s)) << "\n"
+              << "  clock          " << text(clockText(s)) << "\n";
 }
 
 void printVenueLine(const Board& board) {
@@ -205,6 +216,7 @@ void printVenueLine(const Board& board) {
               << ", refreshed " << text(ageText(board.ageMs)) << ", now " << text(nowText(s))
               << "\n";
     if (s.error) std::cout << "  error: " << text(errorText(s)) << "\n";
+    if (s.clockSynchronised == false) std::cout << "  clock: " << text(clockText(s)) << "\n";
 }
 
 QJsonObject boardJson(const Board& board) {

@@ -47,7 +47,8 @@ BoardHealth::BoardHealth(const TimeSource& time, BoardHealthConfig config)
     localPath_ = localStatusPath(config_, key_);
     if (!config_.venueFolder.isEmpty()) {
         venue_ = std::make_unique<VenueStatusWriter>(
-            config_.venueFolder + QLatin1Char('/') + venueStatusName(host_, key_), time_);
+            config_.venueFolder + QLatin1Char('/') + venueStatusName(host_, key_), time_,
+            config_.venueFolder + QLatin1Char('/') + venuePictureName(host_, key_));
     }
 }
 
@@ -171,6 +172,7 @@ BoardStatus BoardHealth::snapshot() const {
     status.host = host_;
     status.workingFolder = config_.workingFolder;
     status.version = config_.version;
+    if (venue_) status.picture = venuePictureName(host_, key_);
     if (clock_) {
         status.clockSynchronised = clock_->synchronised;
         status.clockMaxErrorMs = clock_->maxErrorMs;

@@ -73,6 +73,12 @@ public:
     const QString& statusFilePath() const { return localPath_; }
     /// The venue copy ("" without a venue folder).
     QString venueFilePath() const { return venue_ ? venue_->filePath() : QString(); }
+    /// Whether a picture of the screen goes beside the venue copy.
+    bool publishesPicture() const { return venue_ != nullptr; }
+    /// Hands a picture (PNG) of the screen to the venue copy's thread.
+    void publishPicture(QByteArray png) {
+        if (venue_) venue_->submitPicture(std::move(png));
+    }
     /// Waits up to `timeoutMs` for the venue copy's pending write.
     bool waitForVenueCopy(int timeoutMs) { return !venue_ || venue_->waitIdle(timeoutMs); }
 

@@ -126,4 +126,8 @@ QString venueStatusName(const QString& host, const QString& key) {
     return QStringLiteral("%1-%2.json").arg(safeHost, key);
 }
 
+QString venuePictureName(const QString& host, const QString& key) {
+    return venueStatusName(host, key).chopped(5) + QStringLiteral(".png");
+}
+
 }  // namespace pelm

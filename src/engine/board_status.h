@@ -61,5 +61,7 @@ std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem 
 /// "<host>-<key>.json" in a venue folder.
 QString localStatusName(const QString& key);
 QString venueStatusName(const QString& host, const QString& key);
+/// The picture of the screen beside a venue copy: "<host>-<key>.png".
+QString venuePictureName(const QString& host, const QString& key);
 
 }  // namespace pelm

@@ -5,6 +5,8 @@
 // are dropped. Failures are summarised in the journal as warnings. The
 // folder is one other users can write: a link or another user's file at the
 // copy's name is replaced, never written through, and said in the journal.
+// The same thread writes the picture of the screen beside the copy, by the
+// same rule.
 
 #include <QByteArray>
 #include <QString>
@@ -17,8 +19,9 @@ namespace pelm {
 class VenueStatusWriter {
 public:
     /// Writes to `filePath` (atomically: temporary file beside it, then a
-    /// rename). `time` must outlive the writer.
-    VenueStatusWriter(QString filePath, const TimeSource& time);
+    /// rename), and pictures to `picturePath` when given. `time` must
+    /// outlive the writer.
+    VenueStatusWriter(QString filePath, const TimeSource& time, QString picturePath = {});
     /// Waits up to `kCloseWaitMs` for a write in progress; a write stuck on
     /// a dead share is left to finish (or not) on its own.
     ~VenueStatusWriter();
@@ -30,11 +33,14 @@ public:
     /// Queues `json` for writing and journals the outcomes of earlier
     /// writes. Never blocks on the share.
     void submit(QByteArray json);
+    /// Queues a picture (PNG) of the screen, likewise; only the newest waits.
+    void submitPicture(QByteArray png);
     /// Waits until nothing is queued or being written, at most `timeoutMs`;
     /// true when idle. Then journals the outcomes.
     bool waitIdle(int timeoutMs);
 
     const QString& filePath() const { return path_; }
+    const QString& picturePath() const { return picturePath_; }
     /// The current write failure, as journalled; empty while writes succeed.
     QString currentFailure() const { return failures_.active() ? failures_.current() : QString(); }
 
@@ -45,6 +51,7 @@ private:
     void journalOutcomes();
 
     QString path_;
+    QString picturePath_;
     std::shared_ptr<Shared> shared_;
     RepeatedErrors failures_;
     // Not a failure (the copy was written), and never "cleared": whoever

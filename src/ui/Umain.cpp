@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QScreen>
 #include <algorithm>
@@ -125,6 +126,7 @@ void TForm1::Timer1Timer() {
     if (health_) {
         checkClock();
         service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
+        publishPicture();
     }
     armBeat();
 }
@@ -136,6 +138,34 @@ void TForm1::armBeat() {
 
 void TForm1::checkClock() {
     if (clockWatch_.check()) health_->clockChecked(clockWatch_.current());
+}
+
+// The venue's control room sees this screen through a small picture, taken
+// here (widgets draw on this thread only) when what is shown changed, and
+// written beside the status copy by the copy's own thread.
+void TForm1::publishPicture() {
+    const qint64 now = wallTime_.nowMs();
+    if (!health_->publishesPicture() || !picture_.lookNow(now)) return;
+    const QByteArray screen = screenSignature();
+    if (!picture_.due(screen, now)) return;
+    picture_.taken(screen, now);
+    health_->publishPicture(ScreenPicture::take(*this, errors_->openBox()));
+}
+
+// All that is on screen but the running clock: the rows in sight, the
+// previous race, the notice, the curtain and an open box.
+QByteArray TForm1::screenSignature() const {
+    QByteArray signature;
+    QDataStream out(&signature, QIODevice::WriteOnly);
+    const int rows = std::min(DSmenu->rowCount(), rowsInSight(Panel10->height()));
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < DSmenu->columnCount(); ++column)
+            out << DSmenu->index(row, column).data().toString();
+    }
+    const QMessageBox* box = errors_->openBox();
+    out << Ed1->text() << DBMemo1->toPlainText() << noticeShown_ << Panel6->isVisible()
+        << Panel10->height() << (box ? box->text() : QString());
+    return signature;
 }
 
 void TForm1::closeBySignal() {

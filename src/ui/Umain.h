@@ -25,6 +25,7 @@
 #include "ui/panel.h"
 #include "ui/race_grid_model.h"
 #include "ui/schedule_grid.h"
+#include "ui/screen_picture.h"
 #include "ui/top_splitter.h"
 
 namespace pelm {
@@ -121,6 +122,8 @@ private:
     void placeRegions();
     void armBeat();
     void checkClock();
+    void publishPicture();
+    QByteArray screenSignature() const;
 
     // Upper area, in stacking order.
     Panel* Panel10;
@@ -178,6 +181,7 @@ private:
     bool noticeShown_ = false;
     bool shown_ = false;
     bool closingBySignal_ = false;
+    ScreenPicture picture_;
 };
 
 }  // namespace pelm

@@ -76,6 +76,8 @@ for package in fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation qt6-tr
     || fail "Depends lacks $package: $depends"
 done
 [[ $depends == *qt6-qpa-plugins* ]] && fail "Depends names qt6-qpa-plugins, which holds no plug-in the board uses"
+[[ ", $(field Recommends)," == *", qt6-wayland"[,\ ]* ]] \
+  || fail "Recommends lacks qt6-wayland: on a Wayland desktop the board would run only through XWayland"
 # Every dependency must be a real package: the build machine has them all,
 # since it built against them.
 IFS=',' read -ra clauses <<<"$depends"

@@ -44,7 +44,8 @@ has_file() {  # path mode-pattern
 }
 for program in /usr/bin/PelmDp /usr/bin/pelmctl; do has_file "$program" '^-rwxr-xr-x$'; done
 for file in /usr/share/man/man1/PelmDp.1.gz /usr/share/man/man1/pelmctl.1.gz \
-            /usr/lib/systemd/user/pelmdp.service /usr/share/pelm/pelmdp-autostart.desktop \
+            /usr/lib/systemd/user/pelmdp.service /usr/lib/systemd/user/pelm-venue.service \
+            /usr/share/pelm/pelmdp-autostart.desktop \
             /usr/share/applications/pelmdp.desktop /usr/share/icons/hicolor/scalable/apps/pelmdp.svg \
             /etc/pelm/dbengine.ini /usr/share/doc/pelm/copyright /usr/share/doc/pelm/changelog.gz \
             /usr/share/doc/pelm/README.md.gz; do

@@ -17,11 +17,22 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def build_folder():
+    """Takes `--build DIR` off the command line, leaving unittest the rest."""
+    if "--build" in sys.argv:
+        at = sys.argv.index("--build")
+        folder = sys.argv[at + 1]
+        del sys.argv[at:at + 2]
+        return pathlib.Path(folder)
+    return REPO / "build"
 
 
 def load_demo_day():

@@ -19,16 +19,8 @@ import threading
 import zlib
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
-
-
-def build_folder():
-    """Takes `--build DIR` off the command line, leaving unittest the rest."""
-    if "--build" in sys.argv:
-        at = sys.argv.index("--build")
-        folder = sys.argv[at + 1]
-        del sys.argv[at:at + 2]
-        return pathlib.Path(folder)
-    return REPO / "build"
+sys.path.insert(0, str(REPO / "bench"))
+from board_harness import build_folder  # noqa: E402
 
 
 BUILD = build_folder()

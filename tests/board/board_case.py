@@ -16,7 +16,7 @@ import unittest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
 sys.path.insert(0, str(REPO / "bench"))
-from board_harness import Board  # noqa: E402
+from board_harness import Board, build_folder  # noqa: E402
 from board_watch import (Watch, day_lines, refresh_time, runtime_folder,  # noqa: E402,F401
                          schedule_bytes, shows, wait_until)
 
@@ -28,16 +28,6 @@ RECOVERY_SECONDS = 15
 EXIT_SECONDS = 10
 CAPTION = "Tovalen V1.3"
 ERROR_BOX_TITLE = "Pelmdp"
-
-
-def build_folder():
-    """Takes `--build DIR` off the command line, leaving unittest the rest."""
-    if "--build" in sys.argv:
-        at = sys.argv.index("--build")
-        folder = sys.argv[at + 1]
-        del sys.argv[at:at + 2]
-        return pathlib.Path(folder)
-    return REPO / "build"
 
 
 BUILD = build_folder()

@@ -55,16 +55,20 @@ bool readUpTo(int fd, std::size_t sizeHint, std::size_t maxBytes, std::string& b
 
 }  // namespace
 
-FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes) {
+FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes, Links links,
+                          std::optional<uid_t> owner) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer. It means
     // nothing to a regular file, the only kind read below.
-    const FileHandle file(open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const int noLink = links == Links::NotFollowed ? O_NOFOLLOW : 0;
+    const FileHandle file(
+        open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | noLink));
     if (file.fd() < 0) {
         const bool missing = errno == ENOENT || errno == ENOTDIR;
         return failed(missing ? FileBytes::Status::Missing : FileBytes::Status::Unreadable);
     }
     struct stat status;
-    if (fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        (owner && status.st_uid != *owner)) {
         return failed(FileBytes::Status::Unreadable);
     }
     FileBytes result{FileBytes::Status::Read, {}};
@@ -72,6 +76,10 @@ FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes) {
         return failed(FileBytes::Status::Unreadable);
     }
     return result;
+}
+
+FileBytes readRequested(const FileRequest& request) {
+    return readRegularFile(request.nativePath, request.maxBytes, request.links);
 }
 
 bool mayStall(const std::string& nativeFolder) {
@@ -115,7 +123,7 @@ namespace {
 // An exception (no memory for the bytes, say) must not end the thread.
 FileBytes readCaught(const FileReader::ReadFunction& readFile, const FileRequest& request) {
     try {
-        return readFile(request.nativePath, request.maxBytes);
+        return readFile(request);
     } catch (const std::exception&) {
         return failed(FileBytes::Status::Unreadable);
     }

@@ -9,10 +9,13 @@
 // configuration and a logo picture beside them never queue behind a
 // schedule read on a frozen share, and each still has the same bound.
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,16 +35,28 @@ struct FileBytes {
     bool read() const { return status == Status::Read; }
 };
 
+/// Whether a read may go through a symbolic link at the file's own name: not
+/// in a folder others can write (see untrusted_folder.h), where a link
+/// planted at the name would show the board whatever it points at.
+enum class Links { Followed, NotFollowed };
+
 /// One file to read: at most `maxBytes` bytes of the file at a native path.
 struct FileRequest {
     std::string nativePath;
     std::size_t maxBytes;
+    Links links = Links::Followed;
 };
 
 /// Reads at most `maxBytes` bytes of the file at a native path in the
 /// calling thread. The open never waits for a writer (O_NONBLOCK) and only a
-/// regular file is read; a read can still hang inside the file system.
-FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes);
+/// regular file is read; a read can still hang inside the file system. A
+/// link at the name when `links` says NotFollowed, and with `owner` a file of
+/// another user, read as Unreadable.
+FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes,
+                          Links links = Links::Followed, std::optional<uid_t> owner = std::nullopt);
+
+/// readRegularFile for one request: how a reader reads unless told otherwise.
+FileBytes readRequested(const FileRequest& request);
 
 /// Whether the folder at a native path lies on a file system that can stop
 /// answering: a network share or a file system served by a program (FUSE).
@@ -60,15 +75,14 @@ bool mayStall(const std::string& nativeFolder);
 /// piling up threads behind it, and once it returns the next read works again.
 class FileReader {
 public:
-    using ReadFunction =
-        std::function<FileBytes(const std::string& nativePath, std::size_t maxBytes)>;
+    using ReadFunction = std::function<FileBytes(const FileRequest& request)>;
 
     static constexpr std::chrono::milliseconds kDefaultWait{1000};
 
     /// `read` does the reading on the reader's thread (readRegularFile unless
     /// a test puts in one that hangs); `wait` bounds each read.
     explicit FileReader(std::chrono::milliseconds wait = kDefaultWait,
-                        ReadFunction read = readRegularFile);
+                        ReadFunction read = readRequested);
     /// Does not wait for a read that hangs: its thread is left to finish alone.
     ~FileReader();
     FileReader(const FileReader&) = delete;
@@ -113,7 +127,7 @@ private:
 class FolderReaders {
 public:
     explicit FolderReaders(std::chrono::milliseconds wait = FileReader::kDefaultWait,
-                           FileReader::ReadFunction read = readRegularFile);
+                           FileReader::ReadFunction read = readRequested);
     ~FolderReaders();
     FolderReaders(const FolderReaders&) = delete;
     FolderReaders& operator=(const FolderReaders&) = delete;

@@ -16,6 +16,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/file_reader.h"
+
 namespace pelm {
 namespace {
 
@@ -76,28 +78,9 @@ std::string describeForeign(const std::string& path, uid_t ownUid) {
 
 std::optional<std::string> readUntrustedFile(const std::string& path, size_t limit,
                                              std::optional<uid_t> owner) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || (owner && status.st_uid != *owner)) {
-        close(fd);
-        return std::nullopt;
-    }
-    std::string bytes(limit, '\0');
-    size_t size = 0;
-    while (size < limit) {
-        const ssize_t got = read(fd, bytes.data() + size, limit - size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            close(fd);
-            return std::nullopt;
-        }
-        if (got == 0) break;
-        size += static_cast<size_t>(got);
-    }
-    close(fd);
-    bytes.resize(size);
-    return bytes;
+    FileBytes file = readRegularFile(path, limit, Links::NotFollowed, owner);
+    if (!file.read()) return std::nullopt;
+    return std::move(file.bytes);
 }
 
 std::optional<std::vector<std::string>> listFolder(const std::string& folder,

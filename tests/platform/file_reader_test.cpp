@@ -114,9 +114,10 @@ protected:
     }
 
     FileReader::ReadFunction hangingOnFifos() {
-        return [this](const std::string& path, std::size_t maxBytes) {
+        return [this](const FileRequest& request) {
             ++calls;
-            if (path != fifo) return readRegularFile(path, maxBytes);
+            const std::string& path = request.nativePath;
+            if (path != fifo) return readRequested(request);
             const int fd = open(path.c_str(), O_RDONLY);  // waits for a writer
             close(fd);
             return FileBytes{Status::Read, "from the fifo"};

@@ -24,9 +24,12 @@ std::optional<std::string> bytesOf(FileBytes& file) {
 
 DataFiles readDataFiles(const Cp932& dataDir) {
     const std::size_t most = kScheduleLimits.maxBytes + 1;
-    std::vector<FileBytes> files = FileReader::forFolder(nativePath(dataDir))
-                                       .readEach({{nativePath(schedulePath(dataDir)), most},
-                                                  {nativePath(noticePath(dataDir)), most}});
+    // The data folder is one others may write: a link planted at either
+    // name is not followed, and the file reads as unreadable.
+    std::vector<FileBytes> files =
+        FileReader::forFolder(nativePath(dataDir))
+            .readEach({{nativePath(schedulePath(dataDir)), most, Links::NotFollowed},
+                       {nativePath(noticePath(dataDir)), most, Links::NotFollowed}});
     return {bytesOf(files[0]), bytesOf(files[1])};
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "engine/board_connection.h"
@@ -117,6 +118,17 @@ TEST_F(BadInput, ANulEndsTheScheduleAndSaysHowMuchWentUnread) {
     EXPECT_NE(message.find(" 22 "), std::string::npos) << message;
 
     EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r\n"), "") << "gone with the NUL";
+}
+
+// The data folder is one others may write: a link planted at the
+// schedule's name must not put whatever it points at on the big screen.
+TEST_F(BadInput, AScheduleThatIsALinkIsNotReadThroughIt) {
+    folder.root().write("elsewhere.txt", "10:30:00,11:00:00,Secret\r\n");
+    const std::string schedule = folder.dataPath() + "/RInfo.txt";
+    std::filesystem::remove(schedule);
+    std::filesystem::create_symlink(folder.root() / "elsewhere.txt", schedule);
+    EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
+    EXPECT_EQ(rowsShown(), 0u);
 }
 
 TEST_F(BadInput, CrOnlyBreaksStartsAfterEndsAndShortFirstLines) {

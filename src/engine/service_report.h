@@ -26,6 +26,10 @@ public:
 
     explicit ServiceReport(ServiceNotify notify);
 
+    /// Whether a service manager listens (NOTIFY_SOCKET is set): without
+    /// one, nothing is sent and the beat's status need not be formed.
+    bool active() const { return notify_.active(); }
+
     /// The window is up and the first start-up attempt done, leaving `status`.
     void ready(const QString& status);
     /// A refresh beat: a watchdog ping when one is due, and `status` when

@@ -125,7 +125,8 @@ void TForm1::Timer1Timer() {
     if (runner_) runner_->tick();
     if (health_) {
         checkClock();
-        service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
+        if (service_.active())
+            service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
         publishPicture();
     }
     armBeat();

@@ -12,7 +12,9 @@
 #include <QList>
 #include <QStringList>
 #include <QtGlobal>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace pelm {
 
@@ -34,14 +36,25 @@ bool waylandReachable(const QByteArray& display, const QByteArray& runtimeFolder
 
 namespace {
 
+// An X server whose last client has just left resets, and for that moment
+// drops new connections: a kiosk script that has just asked the display
+// whether it is up (xdpyinfo, xset) must not cost the board its start.
+constexpr auto kXServerResetWait = std::chrono::seconds(1);
+constexpr auto kXRetryPause = std::chrono::milliseconds(20);
+
 // A whole connection, authorisation included: a socket that answers is not
-// yet a server that lets this user in. Null when refused.
+// yet a server that lets this user in. Null when refused throughout the
+// reset wait.
 xcb_connection_t* connectX(const QByteArray& display) {
     if (display.isEmpty()) return nullptr;
-    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
-    if (xcb_connection_has_error(connection) == 0) return connection;
-    xcb_disconnect(connection);
-    return nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + kXServerResetWait;
+    for (;;) {
+        xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+        if (xcb_connection_has_error(connection) == 0) return connection;
+        xcb_disconnect(connection);
+        if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+        std::this_thread::sleep_for(kXRetryPause);
+    }
 }
 
 // Qt reads "name:option=value" as a platform with its options.

@@ -2,7 +2,7 @@
 
 namespace pelm {
 
-void emptyRaceTable(Query& work) {
+void deleteRaceRows(Query& work) {
     work.clear();
     work.addLine("delete from rmenutxt.db");
     work.execute();

@@ -11,7 +11,7 @@
 namespace pelm {
 
 /// "delete from rmenutxt.db", executed on `work`.
-void emptyRaceTable(Query& work);
+void deleteRaceRows(Query& work);
 /// The before-first-race row (kara "-", stime "0:00:00"), executed on `work`.
 void insertBeforeFirstRaceRow(Query& work);
 /// One race row (start, "-", end, title), executed on `work`.

@@ -40,9 +40,8 @@ RefreshCycle::RefreshCycle(Database& database, const BoardSettings& settings, co
       menu_(database, "Qmenu") {}
 
 void RefreshCycle::emptyRaceTable() {
-    built_.reset();
-    ++tableGeneration_;
-    pelm::emptyRaceTable(work_);
+    shown_.reset();
+    deleteRaceRows(work_);
 }
 
 RefreshOutcome RefreshCycle::refresh() {
@@ -60,12 +59,15 @@ RefreshOutcome RefreshCycle::refresh() {
     std::string& bytes = *files.schedule;
     // Said at every refresh, like a left-out line, for as long as it lasts.
     const std::optional<Cp932> nul = scheduleNulMessage(settings_.dataDir, bytes);
-    // The bytes of the last rebuild had lines, so they cannot mean waiting.
-    const bool sameSchedule = !alwaysRebuild_ && built_ && built_->schedule == bytes &&
-                              built_->locale == currentLocaleTime();
-    LimitedLines schedule;
-    if (!sameSchedule) {
-        schedule = scheduleLines(bytes);
+    // The clock shows the time the rows were selected for, read once.
+    const TimeOfDay now = clock_.now();
+    const Cp932 clockText = timeText(now);
+    RefreshOutcome outcome;
+    if (stillShown(bytes, now, clockText)) {
+        board_.setCurtainVisible(false);
+        outcome = showAgain(clockText);
+    } else {
+        const LimitedLines schedule = scheduleLines(bytes);
         lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
         if (schedule.lines.empty()) {
             board_.setClockText(settings_.taiki);
@@ -73,97 +75,80 @@ RefreshOutcome RefreshCycle::refresh() {
             board_.setCurtainVisible(true);
             return {TickState::Waiting, nul};
         }
+        board_.setCurtainVisible(false);
+        outcome = showAfresh(std::move(bytes), schedule, now, clockText);
     }
-    board_.setCurtainVisible(false);
-    RefreshOutcome outcome = refreshTable(sameSchedule, std::move(bytes), std::move(schedule));
     if (files.notice) showNotice(scheduleLines(*files.notice).lines);
     if (nul) outcome.problem = nul;  // it explains any line left out after it
     return outcome;
 }
 
-// One transaction, so a refresh takes the table file's locks once and
-// writes it at most once; whatever was done before an error is committed
-// all the same. A refresh that finds nothing changed takes no lock at all.
-RefreshOutcome RefreshCycle::refreshTable(bool sameSchedule, std::string bytes,
-                                          LimitedLines schedule) {
-    const TimeOfDay now = clock_.now();
-    if (tableUntouched(sameSchedule, now)) {
-        const RefreshOutcome outcome = keepTable();
-        selectUpcoming(now);
-        return outcome;
-    }
-    Database::CommittingTransaction transaction(database_);
-    RefreshOutcome outcome;
-    if (tableStillBuilt(sameSchedule, now)) {
-        outcome = keepTable();
-        built_->stamp = database_.tableFileStamp(kRaceTable);  // still under the read lock
-    } else {
-        if (sameSchedule) schedule = scheduleLines(bytes);
-        const std::size_t previousLines = lastScheduleLines_;
-        outcome = rebuild(std::move(bytes), std::move(schedule), now);
-        if (previousLines >= kLargeTable && lastScheduleLines_ * 4 < previousLines) {
-            transaction.commit();  // a vacuum runs outside any transaction
-            shrinkTable();
-        }
-    }
-    selectUpcoming(now);
-    transaction.commit();
-    return outcome;
+// Whether a pass now would show and say what the last one did. It would
+// while it reads the same bytes with the same locale, takes the same
+// before-first-race decision, and finds the table as the last pass left
+// it: its file's header unchanged, read without a lock so that another
+// program holding one does not hold up the clock. And it would while the
+// clock has neither gone back nor reached the end of a race shown: until
+// then no race leaves the grid, and none that had ended comes back.
+bool RefreshCycle::stillShown(const std::string& bytes, TimeOfDay now, const Cp932& clockText) {
+    if (!shown_ || shown_->schedule != bytes || !(shown_->locale == currentLocaleTime()))
+        return false;
+    const bool waitingRow = shown_->firstStart && now < *shown_->firstStart;
+    if (waitingRow != shown_->waitingRow) return false;
+    if (clockText != shown_->clockText &&
+        (compareTimeTexts(clockText, shown_->clockText) < 0 ||
+         (shown_->nextEnd && compareTimeTexts(clockText, *shown_->nextEnd) >= 0)))
+        return false;
+    return database_.tableFileStamp(kRaceTable) == shown_->table;
 }
 
-// The same bytes read with the same locale, and the same before-first-race
-// decision: a rebuild now would put in what the last one did.
-bool RefreshCycle::sameDecision(bool sameSchedule, TimeOfDay now) const {
-    if (!sameSchedule) return false;
-    const bool waitingRow = built_->firstStart && now < *built_->firstStart;
-    return waitingRow == built_->waitingRow;
+// What a pass would do to the board, without the pass.
+RefreshOutcome RefreshCycle::showAgain(const Cp932& clockText) {
+    if (shown_->waitingRow) setPreviousRace(Cp932());
+    // Handed again, as a reopened query is: the grid goes back to its first
+    // row, and redraws nothing when the rows are the ones shown.
+    board_.showUpcoming(menu_.result());
+    board_.setClockText(clockText);
+    if (shown_->previousRace) setPreviousRace(*shown_->previousRace);
+    return outcomeOf(*shown_);
 }
 
-// Whether the table holds what a rebuild would put in now, told without
-// taking the file's lock: its header is as it was when last seen under the
-// lock, so no other program has committed to it since.
-bool RefreshCycle::tableUntouched(bool sameSchedule, TimeOfDay now) {
-    if (!sameDecision(sameSchedule, now) || !built_->stamp) return false;
-    return database_.tableFileStamp(kRaceTable) == built_->stamp;
-}
-
-// Whether the table holds what a rebuild would put in now, told under the
-// file's read lock: no other program has touched the file (or put another
-// in its place) since the last rebuild.
-bool RefreshCycle::tableStillBuilt(bool sameSchedule, TimeOfDay now) {
-    if (!sameDecision(sameSchedule, now)) return false;
-    const std::optional<std::int64_t> version = database_.tableFileVersion(kRaceTable);
-    return version && version == built_->fileVersion;
-}
-
-// What a rebuild would have done to the board and said, without doing it.
-RefreshOutcome RefreshCycle::keepTable() {
-    if (built_->waitingRow) setPreviousRace(Cp932());
-    if (built_->cut) return {TickState::Running, scheduleCutMessage(settings_.dataDir)};
-    return {TickState::Running, built_->problem};
-}
-
-RefreshOutcome RefreshCycle::rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now) {
-    built_.reset();  // until this rebuild completes, the table is no one's
-    ++tableGeneration_;
-    ++rebuilds_;
+// One transaction, so a pass takes the table file's locks once and writes
+// it once; whatever was done before an error is committed all the same.
+RefreshOutcome RefreshCycle::showAfresh(std::string bytes, const LimitedLines& schedule,
+                                        TimeOfDay now, const Cp932& clockText) {
+    shown_.reset();  // until this pass completes, it shows nothing to keep
+    const std::size_t previousLines = lastScheduleLines_;
     lastScheduleLines_ = schedule.lines.size();
-    BuiltTable built = rebuildRaceTable(schedule.lines, now);
-    built.schedule = std::move(bytes);
-    built.locale = currentLocaleTime();
-    built.cut = schedule.cut;
-    built.fileVersion = database_.tableFileVersion(kRaceTable);
-    built_ = std::move(built);
-    return keepTable();
+    Database::CommittingTransaction transaction(database_);
+    Shown shown = rebuildRaceTable(schedule.lines, now);
+    if (previousLines >= kLargeTable && lastScheduleLines_ * 4 < previousLines) {
+        transaction.commit();  // a vacuum runs outside any transaction
+        shrinkTable();
+    }
+    selectUpcoming(clockText, shown);
+    transaction.commit();
+    shown.schedule = std::move(bytes);
+    shown.locale = currentLocaleTime();
+    shown.cut = schedule.cut;
+    const RefreshOutcome outcome = outcomeOf(shown);
+    // Read after the commit, so that the header is the one the commit left.
+    // A program that commits in the moment between goes unseen until the
+    // next pass; the board still shows what its own schedule says.
+    if (const std::optional<Database::FileStamp> table = database_.tableFileStamp(kRaceTable)) {
+        shown.table = *table;
+        shown_ = std::move(shown);
+    }
+    return outcome;
 }
 
 // The before-first-race decision belongs to the first line that has three
 // fields; when that line is left out, the next line that is kept takes it.
 // A short first line still settles it (no row), as it always has.
-RefreshCycle::BuiltTable RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines,
-                                                        TimeOfDay now) {
-    BuiltTable built;
-    pelm::emptyRaceTable(work_);
+RefreshCycle::Shown RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines,
+                                                   TimeOfDay now) {
+    Shown shown;
+    deleteRaceRows(work_);
     std::vector<std::string> fields;
     bool decided = false;
     for (size_t index = 0; index < lines.size(); ++index) {
@@ -172,46 +157,57 @@ RefreshCycle::BuiltTable RefreshCycle::rebuildRaceTable(const std::vector<std::s
             decided = decided || index == 0;
             continue;
         }
-        if (insertRace(*race, !decided, now, built)) decided = true;
+        if (insertRace(*race, !decided, now, shown)) decided = true;
     }
-    return built;
+    return shown;
 }
 
 // Inserts one race; true when the table took it. A refused value is kept
-// as the rebuild's problem (the first one only) and the line left out.
-bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now,
-                              BuiltTable& built) {
+// as the pass's problem (the first one only) and the line left out.
+bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, Shown& shown) {
     try {
         const std::optional<TimeOfDay> start =
             firstKept ? std::optional(strToTime(race.start.view())) : std::nullopt;
         insertRaceRow(work_, race);
         if (!start) return true;
-        built.firstStart = start;
+        shown.firstStart = start;
         if (now < *start) {
             insertBeforeFirstRaceRow(work_);
             setPreviousRace(Cp932());
-            built.waitingRow = true;
+            shown.waitingRow = true;
         }
         return true;
     } catch (const EngineError& error) {
         if (!error.valueRejected()) throw;
-        if (!built.problem) built.problem = error.message();
+        if (!shown.problem) shown.problem = error.message();
     } catch (const Error& error) {  // the start is no time
-        if (!built.problem) built.problem = error.message();
+        if (!shown.problem) shown.problem = error.message();
     }
     return false;
 }
 
-// The selections answer from the table and the clock text alone, so while
-// neither changed the open result sets stand and only the clock is set.
-// A clock that moved on changes the answer only once it reaches the end of
-// an upcoming race: until then no race leaves, and none that had ended
-// comes back.
-bool RefreshCycle::answerHolds(const Cp932& clockText) const {
-    if (alwaysRebuild_ || !answered_ || answered_->table != tableGeneration_) return false;
-    if (clockText == answered_->clockText) return true;
-    return compareTimeTexts(clockText, answered_->clockText) >= 0 &&
-           (!answered_->nextEnd || compareTimeTexts(clockText, *answered_->nextEnd) < 0);
+void RefreshCycle::selectUpcoming(const Cp932& clockText, Shown& shown) {
+    openUpcomingRaces(menu_, clockText);
+    board_.showUpcoming(menu_.result());
+    board_.setClockText(clockText);
+    shown.clockText = clockText;
+    shown.nextEnd = nextEnd();
+    shown.previousRace = selectPreviousRace();
+    if (shown.previousRace) setPreviousRace(*shown.previousRace);
+}
+
+// The title of the race that ended when the first upcoming one started;
+// nothing when that row has no start (the waiting row, or no row at all),
+// and then the whole table is opened at its last row instead.
+std::optional<Cp932> RefreshCycle::selectPreviousRace() {
+    const Cp932 start = menu_.fieldText("btime");
+    if (start.empty()) {
+        openWholeTable(work_);
+        work_.last();
+        return std::nullopt;
+    }
+    openPreviousRace(work_, start);
+    return work_.fieldText("rmenu");
 }
 
 // The earliest end among the upcoming rows, in the table's own order.
@@ -226,26 +222,9 @@ std::optional<Cp932> RefreshCycle::nextEnd() const {
     return earliest;
 }
 
-// The clock shows the time the rows were selected for, read once.
-void RefreshCycle::selectUpcoming(TimeOfDay now) {
-    const Cp932 clockText = timeText(now);
-    if (answerHolds(clockText)) {
-        // Handed again, as a reopened query is: the grid goes back to its
-        // first row, and redraws nothing when the rows are the ones shown.
-        board_.showUpcoming(menu_.result());
-        board_.setClockText(clockText);
-        if (answered_->previousRace) setPreviousRace(*answered_->previousRace);
-        return;
-    }
-    answered_.reset();
-    Database::CommittingTransaction reads(database_);  // joins the refresh's, if still open
-    openUpcomingRaces(menu_, clockText);
-    board_.showUpcoming(menu_.result());
-    board_.setClockText(clockText);
-    const std::optional<Cp932> previous = lookUpPreviousRace();
-    if (previous) setPreviousRace(*previous);
-    reads.commit();
-    answered_ = Answer{tableGeneration_, clockText, nextEnd(), previous};
+RefreshOutcome RefreshCycle::outcomeOf(const Shown& shown) const {
+    if (shown.cut) return {TickState::Running, scheduleCutMessage(settings_.dataDir)};
+    return {TickState::Running, shown.problem};
 }
 
 // Freed pages stay in the file until a vacuum: without one, a day's table
@@ -258,19 +237,6 @@ void RefreshCycle::shrinkTable() {
     } catch (const Error&) {
         // Only space is at stake; the next outsized schedule tries again.
     }
-}
-
-// The title of the race that ended when the first upcoming one started;
-// nothing when that row has no start (the waiting row, or no row at all).
-std::optional<Cp932> RefreshCycle::lookUpPreviousRace() {
-    const Cp932 start = menu_.fieldText("btime");
-    if (start.empty()) {
-        openWholeTable(work_);
-        work_.last();
-        return std::nullopt;
-    }
-    openPreviousRace(work_, start);
-    return work_.fieldText("rmenu");
 }
 
 void RefreshCycle::setPreviousRace(const Cp932& title) {

@@ -3,12 +3,11 @@
 // rebuilds the race table, selects the upcoming races, looks up the previous
 // race and writes everything into the board.
 //
-// A refresh costs what changed: the table is rebuilt only when a rebuild
-// could put something else in it, and the selections run only when the
-// table or the clock text changed. The board shows and reports exactly what
-// a full refresh would.
+// A refresh costs what changed: while nothing a pass depends on has
+// changed, the board is shown what the last pass showed and the table file
+// is left alone (see stillShown). The board shows and reports exactly what
+// a full pass would.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -56,55 +55,38 @@ public:
     /// "delete from rmenutxt.db", as the first showing sends it.
     void emptyRaceTable();
 
-    /// Makes every later refresh rebuild and select in full, as if nothing
-    /// were kept: the yardstick the shortcuts are held against.
-    void setAlwaysRebuild(bool always) { alwaysRebuild_ = always; }
-    /// How many refreshes rebuilt the table so far.
-    std::uint64_t rebuilds() const { return rebuilds_; }
-
     /// What the grid shows and the previous race above it (CP932), as the
     /// last refresh left them.
     std::shared_ptr<const ResultSet> upcoming() const { return menu_.result(); }
     const Cp932& previousRace() const { return previousRace_; }
 
 private:
-    /// What the last completed rebuild was made from and what it found:
-    /// while all of it still holds, the table holds what a rebuild would
-    /// put in, and the rebuild's findings stand for it.
-    struct BuiltTable {
+    /// What the last pass showed and what it depended on.
+    struct Shown {
         std::string schedule;                 // the schedule's bytes
         LocaleTime locale;                    // times were read with it
         std::optional<TimeOfDay> firstStart;  // of the line that took the decision
         bool waitingRow = false;              // before-first-race row inserted
         std::optional<Cp932> problem;         // the first line left out
         bool cut = false;
-        std::optional<std::int64_t> fileVersion;  // nothing: cannot tell, rebuild
-        /// The file's header as last seen under its read lock with the
-        /// table still built; nothing until then.
-        std::optional<Database::FileStamp> stamp;
-    };
-    /// What the selections last answered, and for what.
-    struct Answer {
-        std::uint64_t table;  // tableGeneration_ when asked
-        Cp932 clockText;
-        std::optional<Cp932> nextEnd;       // the earliest end upcoming
+        Cp932 clockText;                    // the rows were selected for it
+        std::optional<Cp932> nextEnd;       // the earliest end among them
         std::optional<Cp932> previousRace;  // nothing: left as it was
+        Database::FileStamp table{};        // the table file's header after the pass
     };
 
-    RefreshOutcome refreshTable(bool sameSchedule, std::string bytes, LimitedLines schedule);
-    bool sameDecision(bool sameSchedule, TimeOfDay now) const;
-    bool tableUntouched(bool sameSchedule, TimeOfDay now);
-    bool tableStillBuilt(bool sameSchedule, TimeOfDay now);
-    RefreshOutcome keepTable();
-    RefreshOutcome rebuild(std::string bytes, LimitedLines schedule, TimeOfDay now);
-    BuiltTable rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
-    bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, BuiltTable& built);
-    bool answerHolds(const Cp932& clockText) const;
+    bool stillShown(const std::string& bytes, TimeOfDay now, const Cp932& clockText);
+    RefreshOutcome showAgain(const Cp932& clockText);
+    RefreshOutcome showAfresh(std::string bytes, const LimitedLines& schedule, TimeOfDay now,
+                              const Cp932& clockText);
+    Shown rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
+    bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, Shown& shown);
+    void selectUpcoming(const Cp932& clockText, Shown& shown);
+    std::optional<Cp932> selectPreviousRace();
     std::optional<Cp932> nextEnd() const;
-    void selectUpcoming(TimeOfDay now);
+    RefreshOutcome outcomeOf(const Shown& shown) const;
     void shrinkTable();
     void setPreviousRace(const Cp932& title);
-    std::optional<Cp932> lookUpPreviousRace();
     void showNotice(const std::vector<std::string>& lines);
 
     /// A schedule this large leaves the heap full of holes once it is gone.
@@ -122,11 +104,7 @@ private:
     bool lastScheduleOutsized_ = false;
     std::size_t lastScheduleLines_ = 0;
     Cp932 previousRace_;
-    bool alwaysRebuild_ = false;
-    std::uint64_t rebuilds_ = 0;
-    std::uint64_t tableGeneration_ = 0;  // moves whenever the table may have changed
-    std::optional<BuiltTable> built_;
-    std::optional<Answer> answered_;
+    std::optional<Shown> shown_;  // nothing: the next refresh makes a full pass
 };
 
 }  // namespace pelm

@@ -34,9 +34,9 @@ Cp932 noticePath(const Cp932& dataDir);
 
 /// How much of the schedule or notice one refresh takes in. The board reads
 /// both four times a second and rebuilds the whole race table whenever the
-/// schedule's bytes change, so the work must stay bounded whatever a writer
-/// leaves behind: a race day has some hundreds of
-/// races, and the refresh is measured up to 10 000; 4 MB holds 10 000 lines
+/// schedule's bytes change or a race ends, so the work must stay bounded
+/// whatever a writer leaves behind: a race day has some hundreds of races,
+/// and the refresh is measured up to 10 000; 4 MB holds 10 000 lines
 /// of any sensible length (a line the board uses is at most 58 bytes) with
 /// room for long extra fields.
 constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};

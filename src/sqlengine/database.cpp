@@ -72,13 +72,6 @@ Database::Database(const std::string& alias, const std::vector<Cp932>& parameter
     attachTableFiles(handle(), tables_);
 }
 
-Database::Database(const std::vector<std::string>& tables)
-    : handle_(openConnection()), tableNames_(tables.begin(), tables.end()) {}
-
-Database Database::inMemory(const std::vector<std::string>& tables) {
-    return Database(tables);
-}
-
 void Database::setBusyTimeout(int milliseconds) {
     sqlite3_busy_timeout(handle(), milliseconds);
 }
@@ -103,18 +96,6 @@ const TableFile* Database::unmovedTableFile(std::string_view table) {
     const int rc =
         sqlite3_file_control(handle(), file->name.bytes().c_str(), SQLITE_FCNTL_HAS_MOVED, &moved);
     return rc == SQLITE_OK && !moved ? &*file : nullptr;
-}
-
-std::optional<std::int64_t> Database::tableFileVersion(std::string_view table) {
-    const TableFile* file = unmovedTableFile(table);
-    if (!file) return std::nullopt;
-    const std::string pragma = "PRAGMA " + quotedIdentifier(file->name.view()) + ".data_version";
-    sqlite3_stmt* compiled = nullptr;
-    const int rc = sqlite3_prepare_v2(handle(), pragma.c_str(), -1, &compiled, nullptr);
-    const StatementHandle statement(compiled);
-    if (rc != SQLITE_OK || !statement) return std::nullopt;
-    if (sqlite3_step(compiled) != SQLITE_ROW) return std::nullopt;
-    return sqlite3_column_int64(compiled, 0);
 }
 
 // Read through SQLite's own handle of the file: a second descriptor of ours

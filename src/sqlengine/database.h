@@ -31,11 +31,6 @@ public:
     /// (native paths, first existing wins) instead of the usual places.
     Database(const std::string& alias, const std::vector<Cp932>& parameters,
              const std::vector<std::string>& configPaths);
-    /// A database of no folder, held in memory, with the engine's time
-    /// collation and check function, where the tables named in `tables`
-    /// (created by the caller) may be written as file names too: a baseline
-    /// for measuring the folder driver.
-    static Database inMemory(const std::vector<std::string>& tables);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -64,13 +59,6 @@ public:
     /// (EngineError from the engine) as Statement does.
     void run(const Cp932& text);
 
-    /// A number that stays the same while nobody but this connection
-    /// changes the file of `table` and it is still the file at its path;
-    /// nothing when that cannot be told (no such table file, the file moved
-    /// or deleted, the engine refused). Inside a transaction it takes the
-    /// file's read lock, which the transaction then keeps.
-    std::optional<std::int64_t> tableFileVersion(std::string_view table);
-
     /// The bytes of a table file's header that every commit changes (its
     /// change counter, page count and free list), read without any lock:
     /// the same bytes SQLite checks to tell whether the pages it holds are
@@ -88,13 +76,12 @@ public:
     int check(int rc) const;
 
     sqlite3* handle() const { return handle_.get(); }
-    /// The data folder (native path; empty in memory) and its table files.
+    /// The data folder (native path) and its table files.
     const std::string& folder() const { return folder_; }
     const std::vector<TableFile>& tableFiles() const { return tables_; }
     const TableNames& tableNames() const { return tableNames_; }
 
 private:
-    explicit Database(const std::vector<std::string>& tables);
     /// The table file of `table`, still at its path; null otherwise.
     const TableFile* unmovedTableFile(std::string_view table);
 

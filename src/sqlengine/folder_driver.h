@@ -42,10 +42,10 @@ std::vector<TableFile> tableFilesIn(const std::string& folder);
 TableNames namesOf(const std::vector<TableFile>& tables);
 
 /// Attaches each table file under its name, with a kept rollback journal on
-/// disk and without syncing: the board rebuilds its table four times a
-/// second and the disk must not feel it, yet a board killed in mid-commit
-/// must not leave a corrupt table. Throws pelm::Error naming the file that
-/// SQLite cannot open.
+/// disk and without syncing: the board rebuilds its table at every change
+/// of the schedule and every race's end, and the disk must not feel it, yet a board killed in
+/// mid-commit must not leave a corrupt table. Throws pelm::Error naming the file that SQLite cannot
+/// open.
 void attachTableFiles(sqlite3* handle, const std::vector<TableFile>& tables);
 
 }  // namespace pelm

@@ -54,7 +54,7 @@ std::string boardRefresh(const TempFolder& folder, const Cp932& dataDir) {
     const std::string error = testing::errorMessage([&] {
         Database database("Pelm", boardConnectionParameters(dataDir));
         Query work(database, "Qwork"), menu(database, "Qmenu");
-        emptyRaceTable(work);
+        deleteRaceRows(work);
         insertRaceRow(work, {cp932Ascii("9:30:00"), cp932Ascii("10:00:00"), cp932Ascii("Heat 1")});
         openUpcomingRaces(menu, cp932Ascii("9:45:00"));
         shown = menu.fieldText("rmenu").bytes();

@@ -9,10 +9,8 @@ namespace {
 // any ASCII character: only the scan knows where the last character begins.
 bool endsInDoubleByteCharacter(std::string_view cp932) {
     bool doubleByte = false;
-    for (std::size_t at = 0; at < cp932.size();) {
-        doubleByte = isLeadByte(static_cast<unsigned char>(cp932[at])) && at + 1 < cp932.size();
-        at += doubleByte ? 2 : 1;
-    }
+    for (std::size_t at = 0; at < cp932.size(); at += characterLength(cp932, at))
+        doubleByte = characterLength(cp932, at) == 2;
     return doubleByte;
 }
 

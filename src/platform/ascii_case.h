@@ -18,13 +18,10 @@ constexpr char asciiLower(char c) {
 
 constexpr bool sameAsciiName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (isLeadByte(static_cast<unsigned char>(a[i]))) {
-            if (a[i] != b[i] || (i + 1 < a.size() && a[i + 1] != b[i + 1])) return false;
-            ++i;
-        } else if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
-        }
+    for (std::size_t i = 0; i < a.size(); i += characterLength(a, i)) {
+        const bool same = characterLength(a, i) == 2 ? a.substr(i, 2) == b.substr(i, 2)
+                                                     : asciiLower(a[i]) == asciiLower(b[i]);
+        if (!same) return false;
     }
     return true;
 }
@@ -33,12 +30,8 @@ constexpr bool sameAsciiName(std::string_view a, std::string_view b) {
 /// same, so it can key a set of names.
 inline std::string foldedAsciiName(std::string_view name) {
     std::string folded(name);
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        if (isLeadByte(static_cast<unsigned char>(folded[i]))) {
-            ++i;
-        } else {
-            folded[i] = asciiLower(folded[i]);
-        }
+    for (std::size_t i = 0; i < folded.size(); i += characterLength(folded, i)) {
+        if (characterLength(folded, i) == 1) folded[i] = asciiLower(folded[i]);
     }
     return folded;
 }

@@ -111,17 +111,11 @@ std::string withCp932Forms(std::string_view utf8) {
 }  // namespace
 
 std::string_view withoutDanglingLeadByte(std::string_view cp932) {
-    size_t i = 0;
-    while (i < cp932.size()) {
-        if (!isLeadByte(static_cast<unsigned char>(cp932[i]))) {
-            ++i;
-        } else if (i + 1 < cp932.size()) {
-            i += 2;
-        } else {
-            return cp932.substr(0, i);
-        }
-    }
-    return cp932;
+    std::size_t last = 0;  // where the last character starts
+    for (std::size_t at = 0; at < cp932.size(); at += characterLength(cp932, at)) last = at;
+    const bool dangling =
+        last + 1 == cp932.size() && isLeadByte(static_cast<unsigned char>(cp932[last]));
+    return dangling ? cp932.substr(0, last) : cp932;
 }
 
 bool cutSplitsCharacter(std::string_view cp932, std::size_t length) {

@@ -17,6 +17,13 @@ constexpr bool isLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+/// The length of the character that starts at byte `at` (below the size):
+/// 2 for a lead byte with a byte after it, else 1. Walking a text by it
+/// never stops on a trail byte, which can look like any ASCII character.
+constexpr std::size_t characterLength(std::string_view cp932, std::size_t at) {
+    return isLeadByte(static_cast<unsigned char>(cp932[at])) && at + 1 < cp932.size() ? 2 : 1;
+}
+
 /// The text without a lead byte left dangling at its end by a byte cut.
 std::string_view withoutDanglingLeadByte(std::string_view cp932);
 

@@ -16,9 +16,8 @@ std::string_view trimmed(std::string_view text) {
 
 // Like find(), but never stops on the second byte of a double-byte character.
 size_t findCharacter(std::string_view text, char wanted) {
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size(); i += characterLength(text, i)) {
         if (text[i] == wanted) return i;
-        if (isLeadByte(static_cast<unsigned char>(text[i]))) ++i;
     }
     return std::string_view::npos;
 }

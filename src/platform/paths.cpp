@@ -13,14 +13,11 @@ std::string nativePath(const Cp932& text) {
     const std::string_view boardPath = text.view();
     std::string slashed;
     slashed.reserve(boardPath.size());
-    for (size_t i = 0; i < boardPath.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(boardPath[i]);
-        if (isLeadByte(byte) && i + 1 < boardPath.size()) {
+    for (size_t i = 0; i < boardPath.size(); i += characterLength(boardPath, i)) {
+        if (characterLength(boardPath, i) == 2)
             slashed.append(boardPath.substr(i, 2));
-            ++i;
-        } else {
-            slashed.push_back(byte == '\\' ? '/' : static_cast<char>(byte));
-        }
+        else
+            slashed.push_back(boardPath[i] == '\\' ? '/' : boardPath[i]);
     }
     return cp932ToUtf8(Cp932(std::move(slashed)));
 }

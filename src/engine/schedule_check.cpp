@@ -6,6 +6,7 @@
 
 #include "engine/schedule.h"
 #include "platform/codepage.h"
+#include "platform/text_file.h"
 
 namespace pelm {
 namespace {
@@ -111,22 +112,11 @@ private:
     std::map<std::string, std::size_t> firstLines_;
 };
 
-// Lines as splitLines counts them, but reading past NUL bytes.
-std::size_t countLines(std::string_view text) {
-    std::size_t lines = 0;
-    for (std::size_t at = 0; at < text.size(); ++lines) {
-        const std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos) return lines + 1;
-        at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
-    }
-    return lines;
-}
-
 // The lines after the one holding the byte at `offset`.
 std::size_t linesAfter(std::string_view text, std::size_t offset) {
     const std::size_t end = text.find_first_of("\r\n", offset);
     if (end == std::string_view::npos) return 0;
-    return countLines(text.substr(end + (text.substr(end, 2) == "\r\n" ? 2 : 1)));
+    return countLines(text.substr(afterBreak(text, end)));
 }
 
 std::string hiddenLines(std::size_t count) {

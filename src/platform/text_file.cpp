@@ -25,18 +25,27 @@ std::size_t wholeLinesWithin(std::string_view text, std::size_t maxBytes) {
 std::vector<std::string> splitLines(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find_first_of("\r\n", start);
         lines.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+        if (end == std::string_view::npos) break;
+        start = afterBreak(text, end);
     }
     return lines;
+}
+
+std::size_t countLines(std::string_view text) {
+    std::size_t lines = 0;
+    for (std::size_t start = 0; start < text.size(); ++lines) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) return lines + 1;
+        start = afterBreak(text, end);
+    }
+    return lines;
+}
+
+std::size_t afterBreak(std::string_view text, std::size_t breakAt) {
+    return breakAt + (text.substr(breakAt, 2) == "\r\n" ? 2 : 1);
 }
 
 LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits) {

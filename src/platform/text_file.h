@@ -18,6 +18,13 @@ namespace pelm {
 /// empty lines in the middle count.
 std::vector<std::string> splitLines(std::string_view text);
 
+/// How many lines splitLines finds in `text`, reading NUL bytes as any other.
+std::size_t countLines(std::string_view text);
+
+/// Where the line after the break at `breakAt` (a CR or LF of `text`)
+/// begins: CR LF is one break.
+std::size_t afterBreak(std::string_view text, std::size_t breakAt);
+
 /// How much of a text file a reader takes in.
 struct TextLimits {
     std::size_t maxBytes;

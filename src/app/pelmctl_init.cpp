@@ -11,6 +11,7 @@
 
 #include "app/pelmctl_command.h"
 #include "engine/board_connection.h"
+#include "engine/board_settings.h"
 #include "engine/race_table_file.h"
 #include "engine/schedule.h"
 #include "platform/codepage.h"
@@ -122,14 +123,16 @@ void pointAlias(const std::string& configPath, const std::string& dir) {
 
 void pointSettings(const std::string& settingsPath, const std::string& dir) {
     pelm::IniFile settings = loadForUpdate(settingsPath);
-    const std::optional<pelm::Cp932> dataDir = settings.value("Env", "DataDir");
+    const std::optional<pelm::Cp932> dataDir =
+        settings.value(pelm::kDataDirPlace.section, pelm::kDataDirPlace.name);
     if (dataDir == pelm::utf8ToCp932(dir))
         return report(settingsPath + " already has DataDir=" + dir);
     if (dataDir) {
         return report("note: " + settingsPath + " keeps DataDir=" + terminalText(*dataDir) +
                       "; the board shows that folder, not " + dir);
     }
-    settings.setValue("Env", "DataDir", pelm::utf8ToCp932(dir));
+    settings.setValue(pelm::kDataDirPlace.section, pelm::kDataDirPlace.name,
+                      pelm::utf8ToCp932(dir));
     save(settings, settingsPath);
     report("added DataDir=" + dir + " to " + settingsPath);
 }
@@ -138,10 +141,12 @@ void pointSettings(const std::string& settingsPath, const std::string& dir) {
 // there is replaced, since asking for one is asking for this one.
 void pointTableDir(const std::string& settingsPath, const std::string& tableDir) {
     pelm::IniFile settings = loadForUpdate(settingsPath);
-    const std::optional<pelm::Cp932> old = settings.value("Env", "TableDir");
+    const std::optional<pelm::Cp932> old =
+        settings.value(pelm::kTableDirPlace.section, pelm::kTableDirPlace.name);
     if (old == pelm::utf8ToCp932(tableDir))
         return report(settingsPath + " already has TableDir=" + tableDir);
-    settings.setValue("Env", "TableDir", pelm::utf8ToCp932(tableDir));
+    settings.setValue(pelm::kTableDirPlace.section, pelm::kTableDirPlace.name,
+                      pelm::utf8ToCp932(tableDir));
     save(settings, settingsPath);
     if (!old) return report("added TableDir=" + tableDir + " to " + settingsPath);
     report("set TableDir=" + tableDir + " in " + settingsPath + " (it was " + terminalText(*old) +
@@ -152,7 +157,7 @@ void pointTableDir(const std::string& settingsPath, const std::string& tableDir)
 // is: said, so nobody looks for it in the data folder.
 void noteTableDir(const std::string& settingsPath) {
     const std::optional<pelm::Cp932> tableDir =
-        loadForUpdate(settingsPath).value("Env", "TableDir");
+        loadForUpdate(settingsPath).value(pelm::kTableDirPlace.section, pelm::kTableDirPlace.name);
     if (!tableDir) return;
     report("note: " + settingsPath + " keeps TableDir=" + terminalText(*tableDir) +
            "; the board uses the race table there");

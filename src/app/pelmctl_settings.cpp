@@ -45,19 +45,14 @@ struct Field {
     bool isNumber;
 };
 
-// The seven keys, then the optional folders a venue set (shown only when set).
 std::vector<Field> fieldsOf(const pelm::BoardSettings& settings) {
-    std::vector<Field> fields{{"DataDir", terminalText(settings.dataDir), false},
-                              {"Logo", terminalText(settings.logo), false},
-                              {"Setuzoku", terminalText(settings.setuzoku), false},
-                              {"Taiki", terminalText(settings.taiki), false},
-                              {"Font", terminalText(settings.font), false},
-                              {"Color", std::to_string(settings.color), true},
-                              {"Size", std::to_string(settings.size), true}};
-    if (!settings.tableDir.empty())
-        fields.push_back({"TableDir", terminalText(settings.tableDir), false});
-    if (!settings.statusDir.empty())
-        fields.push_back({"StatusDir", terminalText(settings.statusDir), false});
+    std::vector<Field> fields;
+    for (const pelm::SettingField& field : pelm::settingFields(settings)) {
+        if (field.number)
+            fields.push_back({field.name, std::to_string(*field.number), true});
+        else
+            fields.push_back({field.name, terminalText(field.text), false});
+    }
     return fields;
 }
 

@@ -21,7 +21,8 @@ struct Key {
     int BoardSettings::*number = nullptr;
 };
 
-constexpr Key kDataDir{SettingKey::DataDir, "Env", "DataDir", &BoardSettings::dataDir};
+constexpr Key kDataDir{SettingKey::DataDir, kDataDirPlace.section, kDataDirPlace.name,
+                       &BoardSettings::dataDir};
 constexpr Key kLogo{SettingKey::Logo, "Env", "Logo", &BoardSettings::logo};
 constexpr Key kSetuzoku{SettingKey::Setuzoku, "Env", "Setuzoku", &BoardSettings::setuzoku};
 constexpr Key kTaiki{SettingKey::Taiki, "Env", "Taiki", &BoardSettings::taiki};
@@ -41,7 +42,7 @@ struct OptionalKey {
 
 constexpr std::array kOptionalKeys{
     OptionalKey{"Env", "FullScreen", nullptr, &BoardSettings::fullScreen},
-    OptionalKey{"Env", "TableDir", &BoardSettings::tableDir},
+    OptionalKey{kTableDirPlace.section, kTableDirPlace.name, &BoardSettings::tableDir},
     OptionalKey{"Env", "StatusDir", &BoardSettings::statusDir},
 };
 
@@ -124,6 +125,21 @@ SettingsSnapshot snapshotOf(const IniFile& file) {
 }
 
 }  // namespace
+
+std::vector<SettingField> settingFields(const BoardSettings& settings) {
+    std::vector<SettingField> fields;
+    for (const Key& key : kLoadOrder) {
+        if (key.text)
+            fields.push_back({key.name, settings.*key.text, std::nullopt});
+        else
+            fields.push_back({key.name, Cp932(), settings.*key.number});
+    }
+    for (const OptionalKey& key : kOptionalKeys) {
+        if (key.text && !(settings.*key.text).empty())
+            fields.push_back({key.name, settings.*key.text, std::nullopt});
+    }
+    return fields;
+}
 
 BoardSettings BoardSettings::defaults() {
     BoardSettings settings;

@@ -62,6 +62,26 @@ int clockPointsInRange(int points);
 /// The settings file's path: the directory (a board path) + "\PelmDp.ini".
 Cp932 settingsPath(const Cp932& directory);
 
+/// Where a setting lives in the settings file, for tools that write one.
+struct SettingPlace {
+    std::string_view section;
+    std::string_view name;
+};
+inline constexpr SettingPlace kDataDirPlace{"Env", "DataDir"};
+inline constexpr SettingPlace kTableDirPlace{"Env", "TableDir"};
+
+/// One setting as tools show it: its key and its value, as text or, for
+/// Color and Size, as a number.
+struct SettingField {
+    std::string_view name;
+    Cp932 text;
+    std::optional<int> number;
+};
+
+/// The seven keys in the order a load reads them, then the optional folders
+/// (TableDir, StatusDir) where a venue set them.
+std::vector<SettingField> settingFields(const BoardSettings& settings);
+
 /// The seven keys, in the order a save writes them.
 enum class SettingKey { DataDir, Logo, Setuzoku, Taiki, Font, Size, Color };
 constexpr std::array kSettingKeys{SettingKey::DataDir, SettingKey::Logo, SettingKey::Setuzoku,

@@ -41,8 +41,6 @@ public:
 
     const QString& filePath() const { return path_; }
     const QString& picturePath() const { return picturePath_; }
-    /// The current write failure, as journalled; empty while writes succeed.
-    QString currentFailure() const { return failures_.active() ? failures_.current() : QString(); }
 
     struct Shared;   // between the board's thread and the writing thread
     struct Outcome;  // of one write

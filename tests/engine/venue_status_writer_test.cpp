@@ -37,9 +37,8 @@ TEST(VenueStatusWriter, ALinkPlantedAtTheCopysNameIsReplacedNeverWrittenThrough)
     EXPECT_EQ(home.read(".bashrc"), "alias ll='ls -l'\n");
     EXPECT_FALSE(std::filesystem::is_symlink(copy));
     EXPECT_EQ(venue.read("kiosk-1-0123456789abcdef.json"), "{\"n\": 3}");
-    EXPECT_TRUE(writer.currentFailure().isEmpty()) << "the copy was written";
     const auto lines = journal.take();
-    ASSERT_EQ(lines.size(), 1u) << "a repeat is counted, not repeated";
+    ASSERT_EQ(lines.size(), 1u) << "no failure, and a repeat is counted, not repeated";
     EXPECT_EQ(lines[0].rfind("<4>", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find("symbolic link to " + home / ".bashrc"), std::string::npos) << lines[0];
 }

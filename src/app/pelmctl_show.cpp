@@ -46,12 +46,6 @@ struct ShowResult {
     pelm::RecordingBoard board;
 };
 
-// The board's own word for the state, as its status file and the journal
-// spell it.
-std::string stateName(pelm::TickState state) {
-    return pelm::stateName(pelm::boardStateOf(state)).toStdString();
-}
-
 // One start-up and one refresh, as the board runs them, noted down. A line
 // the refresh left out still leaves a running board; its message is the error.
 class ShowEvents : public pelm::RunnerEvents {
@@ -63,9 +57,9 @@ public:
     void tableMadeAfresh(const std::string&) override {}
     void connectionLost(const pelm::Cp932& message) override { fail(message); }
     void refreshFailed(const pelm::Cp932& message) override { fail(message); }
-    void refreshed(const pelm::RefreshCycle&, pelm::TickState state,
+    void refreshed(const pelm::RefreshCycle&, pelm::BoardState state,
                    const std::optional<pelm::Cp932>& problem) override {
-        result_.state = stateName(state);
+        result_.state = pelm::stateName(state).toStdString();
         if (problem) result_.error = *problem;
     }
 

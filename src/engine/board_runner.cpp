@@ -154,7 +154,7 @@ void BoardRunner::reachTableFolder() {
 bool BoardRunner::tableFolderAnswers() {
     if (!tableFolderReader_ || tableFolderReader_->answers(tableFolder_)) return true;
     board_.setClockText(settings_.setuzoku);
-    events_.refreshed(*cycle_, TickState::NotConnected, std::nullopt);
+    events_.refreshed(*cycle_, BoardState::NotConnected, std::nullopt);
     return false;
 }
 

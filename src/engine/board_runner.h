@@ -42,7 +42,7 @@ public:
     virtual void refreshFailed(const Cp932& message) = 0;
     /// A refresh of `cycle` completed; `problem` names a schedule line it
     /// left out.
-    virtual void refreshed(const RefreshCycle& cycle, TickState state,
+    virtual void refreshed(const RefreshCycle& cycle, BoardState state,
                            const std::optional<Cp932>& problem) = 0;
 };
 

@@ -32,18 +32,6 @@ QString describe(BoardState state) {
 
 }  // namespace
 
-BoardState boardStateOf(TickState state) {
-    switch (state) {
-        case TickState::Running:
-            return BoardState::Running;
-        case TickState::Waiting:
-            return BoardState::Waiting;
-        case TickState::NotConnected:
-            break;
-    }
-    return BoardState::NotConnected;
-}
-
 QString stateName(BoardState state) {
     return QString::fromLatin1(kNames[static_cast<size_t>(state)]);
 }

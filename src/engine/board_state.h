@@ -5,8 +5,6 @@
 #include <QString>
 #include <optional>
 
-#include "engine/refresh_cycle.h"
-
 namespace pelm {
 
 enum class BoardState {
@@ -16,9 +14,6 @@ enum class BoardState {
     Running,       // refreshing, races shown
     Stopped,       // the board has closed
 };
-
-/// The state a refresh that raised no error leaves the board in.
-BoardState boardStateOf(TickState state);
 
 /// "starting", "not connected", "waiting", "running", "stopped": the words
 /// of the status file and `pelmctl status`.

@@ -42,9 +42,9 @@ void HealthEvents::refreshFailed(const Cp932& message) {
     screen_.refreshFailed(message);
 }
 
-void HealthEvents::refreshed(const RefreshCycle& cycle, TickState state,
+void HealthEvents::refreshed(const RefreshCycle& cycle, BoardState state,
                              const std::optional<Cp932>& problem) {
-    health_.refreshed(boardStateOf(state), cycle.upcoming(), cycle.previousRace(), problem);
+    health_.refreshed(state, cycle.upcoming(), cycle.previousRace(), problem);
     screen_.refreshed(cycle, state, problem);
 }
 

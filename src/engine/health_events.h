@@ -18,7 +18,7 @@ public:
     void tableMadeAfresh(const std::string& path) override;
     void connectionLost(const Cp932& message) override;
     void refreshFailed(const Cp932& message) override;
-    void refreshed(const RefreshCycle& cycle, TickState state,
+    void refreshed(const RefreshCycle& cycle, BoardState state,
                    const std::optional<Cp932>& problem) override;
 
 private:

@@ -54,7 +54,7 @@ RefreshOutcome RefreshCycle::refresh() {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
         board_.setClockText(settings_.setuzoku);
-        return {TickState::NotConnected, std::nullopt};
+        return {BoardState::NotConnected, std::nullopt};
     }
     std::string& bytes = *files.schedule;
     // Said at every refresh, like a left-out line, for as long as it lasts.
@@ -73,7 +73,7 @@ RefreshOutcome RefreshCycle::refresh() {
             board_.setClockText(settings_.taiki);
             setPreviousRace(Cp932());
             board_.setCurtainVisible(true);
-            return {TickState::Waiting, nul};
+            return {BoardState::Waiting, nul};
         }
         board_.setCurtainVisible(false);
         outcome = showAfresh(std::move(bytes), schedule, now, clockText);
@@ -223,8 +223,8 @@ std::optional<Cp932> RefreshCycle::nextEnd() const {
 }
 
 RefreshOutcome RefreshCycle::outcomeOf(const Shown& shown) const {
-    if (shown.cut) return {TickState::Running, scheduleCutMessage(settings_.dataDir)};
-    return {TickState::Running, shown.problem};
+    if (shown.cut) return {BoardState::Running, scheduleCutMessage(settings_.dataDir)};
+    return {BoardState::Running, shown.problem};
 }
 
 // Freed pages stay in the file until a vacuum: without one, a day's table

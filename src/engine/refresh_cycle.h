@@ -13,6 +13,7 @@
 
 #include "engine/board.h"
 #include "engine/board_settings.h"
+#include "engine/board_state.h"
 #include "engine/clock.h"
 #include "engine/schedule.h"
 #include "platform/time_of_day.h"
@@ -21,16 +22,11 @@
 
 namespace pelm {
 
-/// How a refresh ended when it raised no error.
-enum class TickState {
-    Running,       // races shown (possibly none left)
-    Waiting,       // the schedule has no lines
-    NotConnected,  // the schedule file cannot be read
-};
-
 /// What a refresh that raised no error did.
 struct RefreshOutcome {
-    TickState state = TickState::Running;
+    /// Running (races shown, possibly none left), Waiting (the schedule has
+    /// no lines) or NotConnected (the schedule file cannot be read).
+    BoardState state = BoardState::Running;
     /// What of the schedule the refresh could not use, as the error the
     /// operator is shown: bytes after a NUL, else a cut to the limits, else
     /// the first line left out (a start or end the table refused); nothing

@@ -291,7 +291,7 @@ void TForm1::refreshFailed(const Cp932& message) {
     errors_->report(message);
 }
 
-void TForm1::refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>& problem) {
+void TForm1::refreshed(const RefreshCycle&, BoardState, const std::optional<Cp932>& problem) {
     if (problem) return errors_->report(*problem);
     errors_->clear();
 }

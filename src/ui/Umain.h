@@ -163,7 +163,7 @@ private:
     void tableMadeAfresh(const std::string& path) override;
     void connectionLost(const Cp932& message) override;
     void refreshFailed(const Cp932& message) override;
-    void refreshed(const RefreshCycle& cycle, TickState state,
+    void refreshed(const RefreshCycle& cycle, BoardState state,
                    const std::optional<Cp932>& problem) override;
 
     const Clock& clock_;

@@ -107,7 +107,7 @@ struct QuietEvents : RunnerEvents {
     void tableMadeAfresh(const std::string&) override {}
     void connectionLost(const Cp932&) override {}
     void refreshFailed(const Cp932&) override {}
-    void refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>&) override {}
+    void refreshed(const RefreshCycle&, BoardState, const std::optional<Cp932>&) override {}
     Cp932 failure;
 };
 

@@ -127,7 +127,7 @@ TEST_F(BadInput, AScheduleThatIsALinkIsNotReadThroughIt) {
     const std::string schedule = folder.dataPath() + "/RInfo.txt";
     std::filesystem::remove(schedule);
     std::filesystem::create_symlink(folder.root() / "elsewhere.txt", schedule);
-    EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
+    EXPECT_EQ(cycle->refresh().state, BoardState::NotConnected);
     EXPECT_EQ(rowsShown(), 0u);
 }
 

@@ -46,7 +46,7 @@ public:
         said.push_back("refresh failed");
         lastMessage = message;
     }
-    void refreshed(const RefreshCycle&, TickState, const std::optional<Cp932>& problem) override {
+    void refreshed(const RefreshCycle&, BoardState, const std::optional<Cp932>& problem) override {
         said.push_back(problem ? "left out" : "refreshed");
     }
 

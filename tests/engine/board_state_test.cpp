@@ -36,14 +36,11 @@ TEST(BoardStateJournal, TheFirstRefreshAfterStartingSaysConnectedWhateverItFinds
                      "<6>starting", "<6>connected, waiting: the schedule is empty"}));
 }
 
-TEST(BoardState, NamesReadBackAndRefreshOutcomesMap) {
+TEST(BoardState, NamesReadBack) {
     for (BoardState state : {Starting, NotConnected, Waiting, Running, Stopped})
         EXPECT_EQ(stateNamed(stateName(state)), state);
     EXPECT_EQ(stateNamed("Running"), std::nullopt);
     EXPECT_EQ(stateNamed(""), std::nullopt);
-    EXPECT_EQ(boardStateOf(TickState::Running), Running);
-    EXPECT_EQ(boardStateOf(TickState::Waiting), Waiting);
-    EXPECT_EQ(boardStateOf(TickState::NotConnected), NotConnected);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ protected:
 
 TEST_F(RefreshCycleTest, ShowsTheRaceUpcomingAndThePreviousRace) {
     folder.writeSchedule(kTwoRaces);
-    EXPECT_EQ(cycle->refresh().state, TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
     EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
     EXPECT_EQ(board.previousRace.bytes(), "Race A");
@@ -63,7 +63,7 @@ TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) 
     cycle->refresh().state;
     ASSERT_EQ(board.previousRace.bytes(), "Race A");
     clock.set(at(11, 30, 0));
-    EXPECT_EQ(cycle->refresh().state, TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
     EXPECT_TRUE(upcomingTitles().empty());
     EXPECT_EQ(board.previousRace.bytes(), "Race A");
     EXPECT_EQ(board.clockText.bytes(), "11:30:00");
@@ -81,7 +81,7 @@ TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
     cycle->refresh().state;
     auto shown = board.upcoming;
     folder.writeSchedule("");
-    EXPECT_EQ(cycle->refresh().state, TickState::Waiting);
+    EXPECT_EQ(cycle->refresh().state, BoardState::Waiting);
     EXPECT_EQ(board.clockText.bytes(), cp932Bytes("待機中"));
     EXPECT_TRUE(board.curtainVisible);
     EXPECT_EQ(board.previousRace.bytes(), "");
@@ -91,7 +91,7 @@ TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
 
 TEST_F(RefreshCycleTest, AScheduleOfOneBlankLineIsAnEmptyDayNotWaiting) {
     folder.writeSchedule("\r\n");
-    EXPECT_EQ(cycle->refresh().state, TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
     EXPECT_FALSE(board.curtainVisible);
     EXPECT_TRUE(upcomingTitles().empty());
 }
@@ -101,14 +101,14 @@ TEST_F(RefreshCycleTest, AMissingScheduleShowsNotConnectedAndRecoversWhenItRetur
     cycle->refresh().state;
     folder.removeSchedule();
     settings.setuzoku = cp932Ascii("offline");
-    EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
+    EXPECT_EQ(cycle->refresh().state, BoardState::NotConnected);
     EXPECT_EQ(board.clockText.bytes(), "offline");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));  // nothing else changes
     EXPECT_EQ(board.previousRace.bytes(), "Race A");
-    EXPECT_EQ(cycle->refresh().state, TickState::NotConnected);
+    EXPECT_EQ(cycle->refresh().state, BoardState::NotConnected);
 
     folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
-    EXPECT_EQ(cycle->refresh().state, TickState::Running);
+    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
     EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B", "Race C"}));
 }
@@ -132,7 +132,7 @@ TEST_P(LeftOutLines, TheRestOfTheBoardRunsOn) {
     for (int second = 0; second < 2; ++second) {
         clock.set(line.clock + std::chrono::seconds(second));
         const RefreshOutcome outcome = cycle->refresh();
-        EXPECT_EQ(outcome.state, TickState::Running);
+        EXPECT_EQ(outcome.state, BoardState::Running);
         EXPECT_EQ(outcome.problem, notATimeMessage(line.problemText));
         EXPECT_EQ(board.clockText, formatTimeOfDay(clock.now(), currentLocaleTime()));
         EXPECT_EQ(upcomingTitles(), line.titles);

@@ -91,7 +91,7 @@ public:
         Seen seen;
         try {
             const RefreshOutcome outcome = parts_.cycle->refresh();
-            seen.result = "state " + std::to_string(static_cast<int>(outcome.state));
+            seen.result = stateName(outcome.state).toStdString();
             if (outcome.problem)
                 seen.problem = withoutFolder(outcome.problem->bytes(), parts_.folder.dataDir());
         } catch (const Error& error) {
@@ -343,7 +343,7 @@ TEST_F(JapaneseTimes, AnIdleRefreshNeedsNoLockOnTheTable) {
     Side board(false);
     board.run({two, at(10, 20)});
     const Seen locked = board.run({{}, at(10, 20, 1), Change::ForeignLock});
-    EXPECT_EQ(locked.result, "state 0");
+    EXPECT_EQ(locked.result, "running");
     EXPECT_EQ(locked.clock, "10:20:01");
     EXPECT_EQ(locked.upcoming.size(), 2u);
     board.run({{}, at(10, 20, 2), Change::ForeignRow});

@@ -53,31 +53,8 @@ public:
     void startShowing() override;
 
     BoardSettings& settings() { return settingsKeeper_.settings(); }
-    /// The start-up step and the refreshes; null before the first showing.
-    ErrorReporter& errors() { return *errors_; }
     /// The clock's face, size and colour from the settings.
     void applyClockFont();
-
-    // What the board shows now.
-    QString clockText() const { return Labtime->text(); }
-    QString previousRaceText() const { return Ed1->text(); }
-    QString noticeText() const { return DBMemo1->toPlainText(); }
-    bool curtainShown() const { return !Panel6->isHidden(); }
-    bool largeLogoShown() const { return !Panel7->isHidden(); }
-    int upperAreaHeight() const { return Panel10->height(); }
-    const RaceGridModel& rows() const { return *DSmenu; }
-    const QTimer& refreshTimer() const { return *Timer1; }
-
-    // The parts a caller grabs, measures or hands input to; every other
-    // component is found by its design name (objectName).
-    QWidget& upperArea() { return *Panel10; }
-    const QWidget& noticeArea() const { return *Panel11; }
-    const QLabel& clockLabel() const { return *Labtime; }
-    ScheduleGrid& grid() { return *DBGrid1; }
-    TopSplitter& splitter() { return *Splitter1; }
-    QMenu& clockMenu() { return *PopupMenu2; }
-    QMenu& logoMenu() { return *PopupMenu1; }
-    ClockFontDialog& clockFontDialog() { return *FD1; }
 
     /// Shows the picture at `path` as the large logo and keeps the path as
     /// the Logo setting; reports a picture that cannot be read.

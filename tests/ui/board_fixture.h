@@ -23,12 +23,39 @@ using pelm::testing::cp932Bytes;
 
 namespace pelm::testing {
 
-/// One of the window's components by its design name, for the layout and
-/// picture checks that no accessor answers; a missing one fails the test.
+/// One of the window's components (a QObject child of any depth) by its
+/// design name; a missing one fails the test.
 template <class T = QWidget>
 T& component(const TForm1& form, const char* name) {
     T* found = form.findChild<T*>(QString::fromLatin1(name));
     if (!found) throw std::logic_error(std::string("the window has no ") + name);
+    return *found;
+}
+
+// What the board shows now, read off its components.
+inline QString clockText(const TForm1& form) {
+    return component<QLabel>(form, "Labtime").text();
+}
+inline QString noticeText(const TForm1& form) {
+    return component<QPlainTextEdit>(form, "DBMemo1").toPlainText();
+}
+inline bool curtainShown(const TForm1& form) {
+    return !component(form, "Panel6").isHidden();
+}
+inline bool largeLogoShown(const TForm1& form) {
+    return !component(form, "Panel7").isHidden();
+}
+inline int upperAreaHeight(const TForm1& form) {
+    return component(form, "Panel10").height();
+}
+inline const RaceGridModel& gridRows(const TForm1& form) {
+    return component<RaceGridModel>(form, "DSmenu");
+}
+
+/// The window's message boxes: it keeps one reporter, which has no design name.
+inline ErrorReporter& reporter(const TForm1& form) {
+    auto* found = form.findChild<ErrorReporter*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!found) throw std::logic_error("the window has no error reporter");
     return *found;
 }
 
@@ -74,7 +101,7 @@ protected:
     }
 
     /// The upper area as the screen shows it.
-    QImage upperArea() const { return form->upperArea().grab().toImage(); }
+    QImage upperArea() const { return component(*form, "Panel10").grab().toImage(); }
 
     void TearDown() override {
         form.reset();

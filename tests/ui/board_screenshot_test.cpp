@@ -20,7 +20,7 @@ TEST_F(BoardScreenshot, RaceDayWithNoticeShowsClockGridAndWhiteNoticeOnBlack) {
 
     EXPECT_EQ(QColor(shot.pixel(20, 150)), QColor(Qt::black));   // between logo and labels
     EXPECT_EQ(QColor(shot.pixel(990, 300)), QColor(Qt::black));  // right cover
-    const QRect clock = board.clockLabel().geometry();
+    const QRect clock = component<QLabel>(board, "Labtime").geometry();
     int clockPixels = 0;
     for (int y = clock.top(); y <= clock.bottom(); ++y) {
         for (int x = clock.left(); x <= clock.right(); ++x) {
@@ -31,7 +31,7 @@ TEST_F(BoardScreenshot, RaceDayWithNoticeShowsClockGridAndWhiteNoticeOnBlack) {
     const QWidget& noticeBox = component(board, "DBMemo1");
     const QPoint notice = noticeBox.mapTo(&board, QPoint(noticeBox.width() - 20, 150));
     EXPECT_EQ(QColor(shot.pixel(notice)), QColor(Qt::white));
-    EXPECT_EQ(board.upperAreaHeight(), 480);
+    EXPECT_EQ(upperAreaHeight(board), 480);
 }
 
 }  // namespace

@@ -28,19 +28,23 @@ protected:
         showBoard();
     }
 
+    QLabel& clockLabel() const { return component<QLabel>(*form, "Labtime"); }
+    QMenu& clockMenu() const { return component<QMenu>(*form, "PopupMenu2"); }
+
     /// Picks the clock menu's one item while `operate` works the dialog.
     void chooseFont(const std::function<void(ClockFontDialog&)>& operate) {
-        QTimer::singleShot(0, form.get(), [this, operate] { operate(form->clockFontDialog()); });
-        ASSERT_EQ(form->clockMenu().actions().size(), 1);
-        form->clockMenu().actions().front()->trigger();
+        QTimer::singleShot(0, form.get(),
+                           [this, operate] { operate(component<ClockFontDialog>(*form, "FD1")); });
+        ASSERT_EQ(clockMenu().actions().size(), 1);
+        clockMenu().actions().front()->trigger();
     }
 };
 
 TEST_F(ClockFontChoice, TheClockOffersTheDialogStartingFromItsOwnFont) {
-    EXPECT_EQ(form->clockMenu().actions().value(0)->text(), QStringLiteral("フォント"));
-    emit component<QLabel>(*form, "Labtime").customContextMenuRequested(QPoint(10, 10));
-    EXPECT_TRUE(form->clockMenu().isVisible());
-    form->clockMenu().hide();
+    EXPECT_EQ(clockMenu().actions().value(0)->text(), QStringLiteral("フォント"));
+    emit clockLabel().customContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(clockMenu().isVisible());
+    clockMenu().hide();
     chooseFont([](ClockFontDialog& dialog) {
         EXPECT_EQ(dialog.font().family(), QStringLiteral("ＭＳ Ｐ明朝"));
         EXPECT_EQ(dialog.font().pointSize(), 100);
@@ -53,17 +57,17 @@ TEST_F(ClockFontChoice, TheClockOffersTheDialogStartingFromItsOwnFont) {
 }
 
 TEST_F(ClockFontChoice, CancelLeavesClockAndSettingsUnchanged) {
-    const QFont font = form->clockLabel().font();
-    const QRect place = form->clockLabel().geometry();
+    const QFont font = clockLabel().font();
+    const QRect place = clockLabel().geometry();
     chooseFont([](ClockFontDialog& dialog) {
         dialog.chooseFamily(QStringLiteral("IPAPGothic"));
         dialog.choosePointSize(72);
         dialog.chooseColor(kRed);
         dialog.reject();
     });
-    EXPECT_EQ(form->clockLabel().font(), font);
-    EXPECT_EQ(clockColor(form->clockLabel()), kClockBlue);
-    EXPECT_EQ(form->clockLabel().geometry(), place);
+    EXPECT_EQ(clockLabel().font(), font);
+    EXPECT_EQ(clockColor(clockLabel()), kClockBlue);
+    EXPECT_EQ(clockLabel().geometry(), place);
     EXPECT_EQ(form->settings().font, toCp932(QStringLiteral("ＭＳ Ｐ明朝")));
     EXPECT_EQ(form->settings().size, 100);
     EXPECT_EQ(form->settings().color, 15429970);
@@ -77,14 +81,14 @@ TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
         dialog.chooseColor(kRed);
         dialog.accept();
     });
-    const int liveStretch = form->clockLabel().font().stretch();
+    const int liveStretch = clockLabel().font().stretch();
     for (bool restarted : {false, true}) {
         if (restarted) {
             ASSERT_TRUE(form->close());
             form.reset();
             showBoard();
         }
-        const QLabel& clock = form->clockLabel();
+        const QLabel& clock = clockLabel();
         EXPECT_EQ(clock.font().family(), QStringLiteral("IPAPGothic")) << restarted;
         EXPECT_EQ(clockPoints(clock.font()), 72) << restarted;
         EXPECT_EQ(clockColor(clock), kRed) << restarted;
@@ -95,16 +99,16 @@ TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
 }
 
 TEST_F(ClockFontChoice, ASizeAloneMovesOnlyTheClocksRightAndBottomEdges) {
-    const QSize before = form->clockLabel().size();
+    const QSize before = clockLabel().size();
     for (int points : {112, 36}) {
         chooseFont([points](ClockFontDialog& dialog) {
             dialog.choosePointSize(points);
             dialog.accept();
         });
-        EXPECT_EQ(form->clockLabel().pos(), QPoint(232, 0)) << points;
-        EXPECT_EQ(form->clockLabel().width() > before.width(), points > 100) << points;
-        EXPECT_EQ(form->clockLabel().height() > before.height(), points > 100) << points;
-        EXPECT_EQ(clockColor(form->clockLabel()), kClockBlue) << points;
+        EXPECT_EQ(clockLabel().pos(), QPoint(232, 0)) << points;
+        EXPECT_EQ(clockLabel().width() > before.width(), points > 100) << points;
+        EXPECT_EQ(clockLabel().height() > before.height(), points > 100) << points;
+        EXPECT_EQ(clockColor(clockLabel()), kClockBlue) << points;
         EXPECT_EQ(form->settings().color, 15429970) << points;
     }
 }
@@ -124,9 +128,9 @@ protected:
         writeSettings("Logo=" + value + "\r\n");
         showBoard();
     }
+    QMenu& logoMenu() const { return component<QMenu>(*form, "PopupMenu1"); }
     QSize largeLogoSize() const {
-        return form->largeLogoShown() ? component<QLabel>(*form, "Image2").pixmap().size()
-                                      : QSize();
+        return largeLogoShown(*form) ? component<QLabel>(*form, "Image2").pixmap().size() : QSize();
     }
 };
 
@@ -151,11 +155,11 @@ TEST_F(LargeLogo, TheSettingChoosesTheLargeLogoAtStart) {
 
 TEST_F(LargeLogo, APictureChosenFromItsMenuShowsAtOnceAndAfterARestart) {
     showWithLogo("on");
-    ASSERT_EQ(form->logoMenu().actions().size(), 1);
-    EXPECT_EQ(form->logoMenu().actions().front()->text(), QStringLiteral("選択"));
+    ASSERT_EQ(logoMenu().actions().size(), 1);
+    EXPECT_EQ(logoMenu().actions().front()->text(), QStringLiteral("選択"));
     emit component<QLabel>(*form, "Image2").customContextMenuRequested(QPoint(5, 5));
-    EXPECT_TRUE(form->logoMenu().isVisible());
-    form->logoMenu().hide();
+    EXPECT_TRUE(logoMenu().isVisible());
+    logoMenu().hide();
     const std::string path = writePicture("logo.bmp", "BMP");
     ASSERT_TRUE(form->loadLargeLogo(QString::fromStdString(path)));
     EXPECT_EQ(largeLogoSize(), QSize(60, 30));

@@ -45,9 +45,11 @@ TEST(DesignWidth, TimesAndLatinTextFitTheirPlaces) {
 TEST(DesignWidth, TheBoardsOwnWidgetsUseTheseFaces) {
     TForm1 form;
     const QString title = QString::fromUtf8("全日本湾岸選手権大会記念競走決勝戦第一組");
-    EXPECT_NEAR(QFontMetricsF(form.grid().font()).horizontalAdvance(title) / 20, 43, 2);
-    EXPECT_LE(form.clockLabel().width(), 484);
-    EXPECT_LE(form.clockLabel().x() + form.clockLabel().width(), layout::kPanel9.left() + 8);
+    EXPECT_NEAR(QFontMetricsF(component(form, "DBGrid1").font()).horizontalAdvance(title) / 20, 43,
+                2);
+    const QWidget& clock = component(form, "Labtime");
+    EXPECT_LE(clock.width(), 484);
+    EXPECT_LE(clock.x() + clock.width(), layout::kPanel9.left() + 8);
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ TEST_F(ErrorBox, FailingRefreshRepeatedAHundredTimesOpensOneBox) {
     EXPECT_EQ(box.text(), "'xx' は時刻ではありません.");
     EXPECT_EQ(box.buttons().size(), 1);
     EXPECT_TRUE(box.informativeText().contains("99")) << box.informativeText().toStdString();
-    EXPECT_EQ(board.errors().repeats(), 99);
-    EXPECT_TRUE(board.refreshTimer().isActive());
+    EXPECT_EQ(reporter(board).repeats(), 99);
+    EXPECT_TRUE(component<QTimer>(board, "Timer1").isActive());
 }
 
 TEST_F(ErrorBox, ClosingTheBoxLetsTheNextFailureOpenAFreshOne) {
@@ -42,7 +42,7 @@ TEST_F(ErrorBox, ClosingTheBoxLetsTheNextFailureOpenAFreshOne) {
 
     board.Timer1Timer();
     ASSERT_EQ(openBoxes().size(), 1);
-    EXPECT_EQ(board.errors().repeats(), 0);
+    EXPECT_EQ(reporter(board).repeats(), 0);
     EXPECT_TRUE(openBoxes().front()->informativeText().isEmpty());
 }
 
@@ -52,8 +52,8 @@ TEST_F(ErrorBox, ClosesItselfAtTheFirstCleanRefreshAfterTheFileIsMended) {
     TForm1& board = showBoard();
     board.Timer1Timer();
     ASSERT_EQ(openBoxes().size(), 1);
-    EXPECT_EQ(board.clockText(), "10:40:00") << "a left-out line does not stop the clock";
-    EXPECT_EQ(board.rows().rowCount(), 1);
+    EXPECT_EQ(clockText(board), "10:40:00") << "a left-out line does not stop the clock";
+    EXPECT_EQ(gridRows(board).rowCount(), 1);
 
     writeSchedule("10:30:00,11:00:00,B\r\n");
     board.Timer1Timer();
@@ -67,12 +67,12 @@ TEST_F(ErrorBox, ADifferentErrorTakesOverTheBoxAndStartsItsCountAfresh) {
     TForm1& board = showBoard();
     board.Timer1Timer();
     board.Timer1Timer();
-    EXPECT_EQ(board.errors().repeats(), 1);
+    EXPECT_EQ(reporter(board).repeats(), 1);
     writeSchedule("yy,10:00:00,A\r\n");
     board.Timer1Timer();
     ASSERT_EQ(openBoxes().size(), 1);
     EXPECT_EQ(openBoxes().front()->text(), "'yy' は時刻ではありません.");
-    EXPECT_EQ(board.errors().repeats(), 0);
+    EXPECT_EQ(reporter(board).repeats(), 0);
     EXPECT_TRUE(openBoxes().front()->informativeText().isEmpty());
 }
 

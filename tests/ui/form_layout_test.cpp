@@ -31,12 +31,12 @@ TEST(FormLayout, RegionsStackFromTheTopAndFillTheWindow) {
     TForm1 form;
     EXPECT_EQ(form.windowTitle(), "Tovalen V1.3");
     EXPECT_EQ(form.windowHeight(), 710);
-    EXPECT_EQ(form.upperArea().geometry(), QRect(0, 0, form.width(), 676));
-    EXPECT_EQ(form.splitter().geometry(), QRect(0, 676, form.width(), 5));
-    EXPECT_EQ(form.noticeArea().y(), form.splitter().geometry().bottom() + 1);
-    EXPECT_EQ(form.noticeArea().y() + form.noticeArea().height(),
-              std::max(form.noticeArea().y(), form.height()));
-    EXPECT_EQ(form.noticeArea().width(), form.width());
+    const QWidget& notice = component(form, "Panel11");
+    EXPECT_EQ(component(form, "Panel10").geometry(), QRect(0, 0, form.width(), 676));
+    EXPECT_EQ(component(form, "Splitter1").geometry(), QRect(0, 676, form.width(), 5));
+    EXPECT_EQ(notice.y(), component(form, "Splitter1").geometry().bottom() + 1);
+    EXPECT_EQ(notice.y() + notice.height(), std::max(notice.y(), form.height()));
+    EXPECT_EQ(notice.width(), form.width());
 }
 
 TEST(FormLayout, DataColumnsAndEveryControlLieInsideTheWindow) {
@@ -46,8 +46,8 @@ TEST(FormLayout, DataColumnsAndEveryControlLieInsideTheWindow) {
         EXPECT_TRUE(client.contains(component(form, name).geometry())) << name;
     }
     // The grid reaches under the window's border on the right; its columns do not.
-    const QHeaderView& titles = *form.grid().horizontalHeader();
-    const int columnsEnd = form.grid().x() + 2 + 11 + titles.length();
+    const auto& grid = component<ScheduleGrid>(form, "DBGrid1");
+    const int columnsEnd = grid.x() + 2 + 11 + grid.horizontalHeader()->length();
     EXPECT_EQ(columnsEnd, 130 + 2 + 11 + 841);
     EXPECT_LT(columnsEnd, component(form, "Panel2").x());
     EXPECT_LE(component(form, "Panel2").x(), client.right());
@@ -55,7 +55,7 @@ TEST(FormLayout, DataColumnsAndEveryControlLieInsideTheWindow) {
 
 TEST(FormLayout, CurtainCoversTheGridWhileLabelsAndPreviousRaceStayAbove) {
     TForm1 form;
-    EXPECT_FALSE(form.curtainShown());
+    EXPECT_FALSE(curtainShown(form));
     const QRect gridOnShow(144, 186, 988 - 144, 624 - 186);  // between the covers
     const QWidget& curtain = component(form, "Panel6");
     EXPECT_TRUE(curtain.geometry().contains(gridOnShow));
@@ -65,17 +65,17 @@ TEST(FormLayout, CurtainCoversTheGridWhileLabelsAndPreviousRaceStayAbove) {
     for (const char* above : {"Panel9", "Panel3", "Ed1", "Edt"}) {
         EXPECT_GT(stackIndex(&component(form, above)), stackIndex(&curtain)) << above;
     }
-    EXPECT_EQ(stackIndex(&form.clockLabel()), 0);  // the clock lies beneath everything
+    EXPECT_EQ(stackIndex(&component(form, "Labtime")), 0);  // the clock lies beneath everything
 }
 
 TEST(FormLayout, StandInFacesKeepTheDesignsMeasure) {
     TForm1 form;
-    EXPECT_EQ(form.clockText(), "10:15:25");
+    EXPECT_EQ(clockText(form), "10:15:25");
     // The narrow Latin face writes the time a little inside the design's width.
-    EXPECT_LE(form.clockLabel().width(), 484);
-    EXPECT_GE(form.clockLabel().width(), 460);
-    EXPECT_LT(form.clockLabel().geometry().right(),
-              component(form, "Panel9").x());  // clear of the small logo
+    const QWidget& clock = component(form, "Labtime");
+    EXPECT_LE(clock.width(), 484);
+    EXPECT_GE(clock.width(), 460);
+    EXPECT_LT(clock.geometry().right(), component(form, "Panel9").x());  // clear of the small logo
     EXPECT_LE(component(form, "Label2").geometry().right(),
               component(form, "Label5").x());  // "Now" clear of "=>"
     QFont other("DejaVu Sans");
@@ -101,22 +101,22 @@ TEST_F(FormResize, UpperAreaFollowsTheNoticeAndTheWindowHeight) {
     board.setNoticeShown(true);
     board.resize(board.width(), 500);
     board.resize(board.width(), 710 - 31);
-    EXPECT_EQ(board.upperAreaHeight(), 480);
+    EXPECT_EQ(upperAreaHeight(board), 480);
     board.setNoticeShown(false);
     board.resize(1280, 1000);  // as maximising on a large screen does
-    EXPECT_EQ(board.upperAreaHeight(), 1000 + 31 - 34);
-    EXPECT_EQ(board.upperArea().width(), 1280);
+    EXPECT_EQ(upperAreaHeight(board), 1000 + 31 - 34);
+    EXPECT_EQ(component(board, "Panel10").width(), 1280);
     board.resize(board.width(), 710 - 31);
-    EXPECT_EQ(board.upperAreaHeight(), 676);
-    EXPECT_EQ(board.noticeArea().height(), 0);  // no notice: the notice area is gone
+    EXPECT_EQ(upperAreaHeight(board), 676);
+    EXPECT_EQ(component(board, "Panel11").height(), 0);  // no notice: the notice area is gone
 }
 
 TEST(FormLayout, NoticeTextIsSetWholeAndCannotBeEdited) {
     TForm1 form;
     form.setNoticeText(utf8ToCp932("本日は晴天なり\r\n第二行\r\n"));
-    EXPECT_EQ(form.noticeText(), "本日は晴天なり\n第二行\n");
+    EXPECT_EQ(noticeText(form), "本日は晴天なり\n第二行\n");
     form.setNoticeText(utf8ToCp932("変更\r\n"));
-    EXPECT_EQ(form.noticeText(), "変更\n");
+    EXPECT_EQ(noticeText(form), "変更\n");
     EXPECT_TRUE(component<QPlainTextEdit>(form, "DBMemo1").isReadOnly());
 }
 
@@ -125,7 +125,7 @@ class LogoAndClock : public BoardTest {};
 TEST_F(LogoAndClock, LogoOnShowsBothLogos) {
     writeSettings("Logo=on\r\n");
     TForm1& board = showBoard();
-    EXPECT_TRUE(board.largeLogoShown());
+    EXPECT_TRUE(largeLogoShown(board));
     EXPECT_EQ(component(board, "Panel9").pos(), QPoint(776, 5));
     EXPECT_EQ(component<QLabel>(board, "Image2").pixmap().size(), QSize(220, 106));
     EXPECT_EQ(component<QLabel>(board, "Image1").pixmap().size(), QSize(118, 24));
@@ -135,7 +135,7 @@ TEST_F(LogoAndClock, AnyOtherLogoValueShowsOnlyTheSmallOneAtTheLeft) {
     for (const char* value : {"off", "On", ""}) {
         writeSettings(std::string("Logo=") + value + "\r\n");
         TForm1& board = showBoard();
-        EXPECT_FALSE(board.largeLogoShown()) << value;
+        EXPECT_FALSE(largeLogoShown(board)) << value;
         EXPECT_EQ(component(board, "Panel9").pos(), QPoint(8, 5)) << value;
     }
 }
@@ -143,18 +143,20 @@ TEST_F(LogoAndClock, AnyOtherLogoValueShowsOnlyTheSmallOneAtTheLeft) {
 TEST_F(LogoAndClock, ClockTakesFaceSizeAndColourFromTheSettings) {
     writeSettings("[Font]\r\nFont=ＭＳ Ｐゴシック\r\nSize=72\r\nColor=255\r\n");
     TForm1& board = showBoard();
-    EXPECT_EQ(board.clockLabel().font().family(), "ＭＳ Ｐゴシック");
-    EXPECT_EQ(board.clockLabel().font().pixelSize(), 96);
-    EXPECT_EQ(board.clockLabel().palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    const QLabel& clock = component<QLabel>(board, "Labtime");
+    EXPECT_EQ(clock.font().family(), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(clock.font().pixelSize(), 96);
+    EXPECT_EQ(clock.palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
 
 TEST_F(LogoAndClock, DefaultClockIsBlueAndSizedToItsText) {
     writeSettings();
     TForm1& board = showBoard();
-    EXPECT_EQ(board.clockLabel().font().pixelSize(), 133);
-    EXPECT_EQ(board.clockLabel().palette().color(QPalette::WindowText), QColor(82, 113, 235));
-    EXPECT_EQ(board.clockLabel().pos(), QPoint(232, 0));
-    EXPECT_EQ(board.clockLabel().size(), board.clockLabel().sizeHint());
+    const QLabel& clock = component<QLabel>(board, "Labtime");
+    EXPECT_EQ(clock.font().pixelSize(), 133);
+    EXPECT_EQ(clock.palette().color(QPalette::WindowText), QColor(82, 113, 235));
+    EXPECT_EQ(clock.pos(), QPoint(232, 0));
+    EXPECT_EQ(clock.size(), clock.sizeHint());
 }
 
 }  // namespace

@@ -29,18 +29,18 @@ TEST_F(FormShow, WithoutTheAliasShowsTheConnectionNoticeUntilTheAliasIsBack) {
     EXPECT_EQ(box.windowTitle(), programTitle(QCoreApplication::applicationFilePath()));
     ASSERT_EQ(box.buttons().size(), 1);
     EXPECT_EQ(box.buttons().front()->text(), "OK");
-    EXPECT_TRUE(board.refreshTimer().isActive());
-    EXPECT_EQ(board.clockText(), "未接続");
+    EXPECT_TRUE(component<QTimer>(board, "Timer1").isActive());
+    EXPECT_EQ(clockText(board), "未接続");
     for (int beat = 0; beat < 8; ++beat) board.Timer1Timer();
     EXPECT_EQ(openBoxes().size(), 1) << "said once, not at every retry";
-    EXPECT_EQ(board.clockText(), "未接続");
+    EXPECT_EQ(clockText(board), "未接続");
 
     folder.root().write("dbengine.ini", good);
-    for (int beat = 0; beat < 4 && board.clockText() != "10:40:00"; ++beat) board.Timer1Timer();
+    for (int beat = 0; beat < 4 && clockText(board) != "10:40:00"; ++beat) board.Timer1Timer();
     settle();
     EXPECT_TRUE(openBoxes().isEmpty());
-    EXPECT_EQ(board.clockText(), "10:40:00");
-    EXPECT_EQ(board.rows().rowCount(), 1);
+    EXPECT_EQ(clockText(board), "10:40:00");
+    EXPECT_EQ(gridRows(board).rowCount(), 1);
 }
 
 TEST_F(FormShow, ConnectionNoticeAnswersEnterAndEscape) {
@@ -53,7 +53,7 @@ TEST_F(FormShow, ConnectionNoticeAnswersEnterAndEscape) {
         QApplication::sendEvent(box, &press);
         settle();
         EXPECT_TRUE(openBoxes().isEmpty()) << key;
-        form->errors().inform("again");
+        reporter(*form).inform("again");
     }
 }
 
@@ -84,14 +84,14 @@ TEST_F(FormShow, MissingRaceTableIsReportedUntilItIsMade) {
     QMessageBox& box = *openBoxes().front();
     EXPECT_EQ(box.icon(), QMessageBox::Critical);
     EXPECT_TRUE(box.text().contains("rmenutxt")) << box.text().toStdString();
-    EXPECT_FALSE(board.curtainShown());  // the curtain step never ran
-    EXPECT_EQ(board.clockText(), "未接続");
+    EXPECT_FALSE(curtainShown(board));  // the curtain step never ran
+    EXPECT_EQ(clockText(board), "未接続");
 
     createRaceTableFile(folder.dataPath());
-    for (int beat = 0; beat < 4 && board.clockText() != "10:40:00"; ++beat) board.Timer1Timer();
+    for (int beat = 0; beat < 4 && clockText(board) != "10:40:00"; ++beat) board.Timer1Timer();
     settle();
     EXPECT_TRUE(openBoxes().isEmpty());
-    EXPECT_EQ(board.rows().rowCount(), 1);
+    EXPECT_EQ(gridRows(board).rowCount(), 1);
 }
 
 TEST_F(FormShow, GoodFolderStartsTheTimerBehindTheCurtainUntilTheFirstRefresh) {
@@ -99,24 +99,25 @@ TEST_F(FormShow, GoodFolderStartsTheTimerBehindTheCurtainUntilTheFirstRefresh) {
     writeSchedule("10:30:00,11:00:00,第1レース\r\n11:00:00,11:30:00,第2レース\r\n");
     TForm1& board = showBoard();
     EXPECT_TRUE(openBoxes().isEmpty());
-    EXPECT_TRUE(board.refreshTimer().isActive());
+    const QTimer& timer = component<QTimer>(board, "Timer1");
+    EXPECT_TRUE(timer.isActive());
     // Beats fall on the wall clock's quarter seconds, each timed afresh.
-    EXPECT_TRUE(board.refreshTimer().isSingleShot());
-    EXPECT_EQ(board.refreshTimer().timerType(), Qt::PreciseTimer);
-    EXPECT_LE(board.refreshTimer().interval(), 260);
-    EXPECT_TRUE(board.curtainShown());
+    EXPECT_TRUE(timer.isSingleShot());
+    EXPECT_EQ(timer.timerType(), Qt::PreciseTimer);
+    EXPECT_LE(timer.interval(), 260);
+    EXPECT_TRUE(curtainShown(board));
     board.Timer1Timer();
-    EXPECT_FALSE(board.curtainShown());
-    EXPECT_EQ(board.clockText(), "10:40:00");
-    EXPECT_EQ(board.rows().rowCount(), 2);
+    EXPECT_FALSE(curtainShown(board));
+    EXPECT_EQ(clockText(board), "10:40:00");
+    EXPECT_EQ(gridRows(board).rowCount(), 2);
 }
 
 TEST_F(FormShow, EmptyScheduleShowsTheWaitingTextBehindTheCurtain) {
     writeSettings();
     writeSchedule("");
     TForm1& board = showAndRefresh();
-    EXPECT_EQ(board.clockText(), "待機中");
-    EXPECT_TRUE(board.curtainShown());
+    EXPECT_EQ(clockText(board), "待機中");
+    EXPECT_TRUE(curtainShown(board));
     EXPECT_FALSE(component(board, "Panel3").isHidden());
 }
 
@@ -125,11 +126,11 @@ TEST_F(FormShow, NoticeEnlargesTheNoticeAreaAndItsRemovalShrinksIt) {
     writeSchedule("10:30:00,11:00:00,A\r\n");
     writeNotice("お知らせ\r\n");
     TForm1& board = showAndRefresh();
-    EXPECT_EQ(board.upperAreaHeight(), 480);
-    EXPECT_EQ(board.noticeText(), "お知らせ\n");
+    EXPECT_EQ(upperAreaHeight(board), 480);
+    EXPECT_EQ(noticeText(board), "お知らせ\n");
     writeNotice("");
     board.Timer1Timer();
-    EXPECT_EQ(board.upperAreaHeight(), 676);
+    EXPECT_EQ(upperAreaHeight(board), 676);
 }
 
 class FormClose : public BoardTest {};
@@ -168,7 +169,7 @@ TEST_F(FormClose, UnwritableSettingsKeepTheWindowOpenUntilTheyCanBeSaved) {
     fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(board.close());
     EXPECT_TRUE(closed);
-    EXPECT_FALSE(board.refreshTimer().isActive());
+    EXPECT_FALSE(component<QTimer>(board, "Timer1").isActive());
     const std::string saved = folder.root().read("PelmDp.ini");
     EXPECT_NE(saved.find("DataDir=" + folder.dataDir()), std::string::npos);
     EXPECT_NE(saved.find("Logo=off"), std::string::npos);

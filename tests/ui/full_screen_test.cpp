@@ -129,8 +129,8 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
         // The first row's start time in yellow, inside its cell.
         EXPECT_GT(countPixels(shot, onScreen(QRectF(143, 187, 154, 47)), isYellow), 100) << size;
         // The clock in its colour, over an area that grows with the scale.
-        const int clockPixels =
-            countPixels(shot, onScreen(form->clockLabel().geometry()), isClockBlue);
+        const int clockPixels = countPixels(
+            shot, onScreen(component<QLabel>(*form, "Labtime").geometry()), isClockBlue);
         EXPECT_GT(clockPixels, 4000 * expected * expected) << size;
     }
 }
@@ -159,7 +159,7 @@ TEST_F(FullScreenBoardTest, BuiltInLogosAreDrawnAtTheScaleAndALoadedPictureIsLef
 TEST_F(FullScreenBoardTest, TheBoardKeepsItsDesignSizeAndRulesAndIsHandedBack) {
     showAt(QSize(1920, 1080));
     EXPECT_EQ(form->windowHeight(), 710);
-    EXPECT_EQ(form->upperAreaHeight(), 676);  // no notice
+    EXPECT_EQ(upperAreaHeight(*form), 676);  // no notice
     view.reset();
     EXPECT_EQ(form->parent(), nullptr);  // the view did not take the board with it
     EXPECT_EQ(form->size(), layout::kOuterSize - layout::kNominalFrame);

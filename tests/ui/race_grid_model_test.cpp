@@ -27,7 +27,7 @@ std::shared_ptr<const ResultSet> races(int count) {
 
 TEST(RaceGridModel, BeforeTheFirstRefreshShowsTitlesAndOneBlankRow) {
     TForm1 form;
-    const RaceGridModel& model = form.rows();
+    const RaceGridModel& model = gridRows(form);
     EXPECT_FALSE(model.isOpen());
     ASSERT_EQ(model.rowCount(), 1);
     ASSERT_EQ(model.columnCount(), 5);
@@ -37,10 +37,12 @@ TEST(RaceGridModel, BeforeTheFirstRefreshShowsTitlesAndOneBlankRow) {
                   titles[column]);
         EXPECT_EQ(model.index(0, column).data().toString(), "");
     }
-    EXPECT_EQ(form.grid().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(component<ScheduleGrid>(form, "DBGrid1").verticalScrollBarPolicy(),
+              Qt::ScrollBarAlwaysOff);
     form.showUpcoming(races(0));
     EXPECT_EQ(model.rowCount(), 1);  // an empty selection keeps the blank row
-    EXPECT_EQ(form.grid().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(component<ScheduleGrid>(form, "DBGrid1").verticalScrollBarPolicy(),
+              Qt::ScrollBarAlwaysOn);
 }
 
 TEST(RaceGridModel, TimesAlignRightAndTheRestLeft) {
@@ -88,9 +90,9 @@ TEST(RaceGridModel, StaysASoundModelWhileEveryRefreshReplacesItsRows) {
         const int sizes[] = {3, 3, 10, 0, 1, 12, 2, 0, 9};
         for (int size : sizes) {
             form.showUpcoming(races(size));
-            EXPECT_EQ(form.rows().rowCount(), std::max(1, size));
+            EXPECT_EQ(gridRows(form).rowCount(), std::max(1, size));
             if (size == 0) continue;
-            EXPECT_EQ(form.rows().index(size - 1, 0).data().toString().toStdString(),
+            EXPECT_EQ(gridRows(form).index(size - 1, 0).data().toString().toStdString(),
                       std::to_string(9 + size) + ":00:00");
         }
     }

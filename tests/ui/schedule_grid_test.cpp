@@ -72,11 +72,12 @@ protected:
         return QRect(QPoint(left, rowTop(row)), QPoint(right, lineUnder(row) - 1));
     }
     QRect titleCell(int row) const { return cellOf(row, 485, kDataRight); }
-    QColor highlight() const { return form->grid().palette().highlight().color(); }
+    QTableView& gridView() const { return component<QTableView>(*form, "DBGrid1"); }
+    QColor highlight() const { return gridView().palette().highlight().color(); }
 
     // As from the mouse, so that the click gives the focus.
     void click(int row, int column) {
-        QTableView& grid = form->grid();
+        QTableView& grid = gridView();
         const QPoint at(grid.columnViewportPosition(column) + 20,
                         grid.rowViewportPosition(row) + 20);
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
@@ -84,7 +85,7 @@ protected:
 };
 
 TEST_F(ScheduleGrid, TenRacesShowNineRowsInOrderAndTheTenthStaysOutOfView) {
-    const RaceGridModel& model = form->rows();
+    const RaceGridModel& model = gridRows(*form);
     ASSERT_EQ(model.rowCount(), 10);
     for (int race = 1; race <= 10; ++race) {
         const int row = race - 1;
@@ -94,8 +95,9 @@ TEST_F(ScheduleGrid, TenRacesShowNineRowsInOrderAndTheTenthStaysOutOfView) {
         EXPECT_EQ(model.index(row, 3).data().toString(), "");
         EXPECT_EQ(model.index(row, 4).data().toString().toStdString(), title(race));
     }
-    QTableView& grid = form->grid();
-    EXPECT_EQ(grid.viewport()->mapTo(&form->upperArea(), QPoint(0, 0)), QPoint(143, kRowOneTop));
+    QTableView& grid = gridView();
+    EXPECT_EQ(grid.viewport()->mapTo(&component(*form, "Panel10"), QPoint(0, 0)),
+              QPoint(143, kRowOneTop));
     const int visibleHeight = grid.viewport()->height();
     for (int row = 0; row < 9; ++row) {
         EXPECT_EQ(grid.rowViewportPosition(row), kPitch * row);
@@ -107,7 +109,7 @@ TEST_F(ScheduleGrid, TenRacesShowNineRowsInOrderAndTheTenthStaysOutOfView) {
     EXPECT_TRUE(allPixels(upperArea(),
                           QRect(QPoint(kDataLeft, lineUnder(9) + 1), QPoint(kDataRight, 623)),
                           qRgb(0, 0, 0)));
-    EXPECT_EQ(form->previousRaceText(), "前のレース");
+    EXPECT_EQ(component<QLineEdit>(*form, "Ed1").text(), "前のレース");
 }
 
 TEST_F(ScheduleGrid, RowLinesRuleAndTextLieWhereTheDesignPutsThem) {
@@ -129,8 +131,8 @@ TEST_F(ScheduleGrid, RowLinesRuleAndTextLieWhereTheDesignPutsThem) {
 }
 
 TEST_F(ScheduleGrid, FixedCellsAreBlackEvenUnderTheirLines) {
-    const QImage grid = form->grid().grab().toImage();
-    const QPoint viewport = form->grid().viewport()->pos();
+    const QImage grid = gridView().grab().toImage();
+    const QPoint viewport = gridView().viewport()->pos();
     const QRect titleRow(viewport.x(), 2, 852, viewport.y() - 2);
     EXPECT_TRUE(allPixels(grid, titleRow, qRgb(0, 0, 0)));
     for (int row = 1; row <= 9; ++row) {
@@ -158,8 +160,8 @@ TEST_F(ScheduleGrid, OnlyAClickedCellIsHighlightedAndItReturnsToRowOneAtTheNextR
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     click(2, 4);
-    ASSERT_TRUE(form->grid().hasFocus());
-    EXPECT_EQ(form->grid().currentIndex(), form->rows().index(2, 4));
+    ASSERT_TRUE(gridView().hasFocus());
+    EXPECT_EQ(gridView().currentIndex(), gridRows(*form).index(2, 4));
     EXPECT_TRUE(anyPixel(upperArea(), titleCell(3), isHighlight));
     EXPECT_FALSE(anyPixel(upperArea(), titleCell(1), isHighlight));
     EXPECT_FALSE(anyPixel(upperArea(), cellOf(3, kDataLeft, 296), isHighlight));
@@ -167,12 +169,12 @@ TEST_F(ScheduleGrid, OnlyAClickedCellIsHighlightedAndItReturnsToRowOneAtTheNextR
     click(2, 4);  // the current cell again, then F2 and typing: no editing
     for (Qt::Key key : {Qt::Key_F2, Qt::Key_A}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_A ? "a" : "");
-        QApplication::sendEvent(&form->grid(), &press);
+        QApplication::sendEvent(&gridView(), &press);
     }
-    EXPECT_TRUE(form->grid().viewport()->findChildren<QWidget*>().isEmpty());
+    EXPECT_TRUE(gridView().viewport()->findChildren<QWidget*>().isEmpty());
 
     form->Timer1Timer();
-    EXPECT_EQ(form->grid().currentIndex(), form->rows().index(0, 4));
+    EXPECT_EQ(gridView().currentIndex(), gridRows(*form).index(0, 4));
     EXPECT_TRUE(anyPixel(upperArea(), titleCell(1), isHighlight));
     EXPECT_FALSE(anyPixel(upperArea(), titleCell(3), isHighlight));
 }
@@ -192,7 +194,7 @@ TEST_F(ScheduleGrid, RowLabelsStandBesideTheirRows) {
         const QLabel& label = component<QLabel>(*form, expected.name);
         EXPECT_EQ(label.text(), QString::fromUtf8(expected.text));
         EXPECT_EQ(label.font().pixelSize(), 45);
-        const int middle = label.mapTo(&form->upperArea(), label.rect().center()).y();
+        const int middle = label.mapTo(&component(*form, "Panel10"), label.rect().center()).y();
         EXPECT_GE(middle, rowTop(expected.row)) << expected.text;
         EXPECT_LT(middle, lineUnder(expected.row)) << expected.text;
     }
@@ -204,7 +206,7 @@ TEST_F(ScheduleGrid, RowLabelsStandBesideTheirRows) {
 TEST_F(ScheduleGrid, RowLabelsStayVisibleAboveTheCurtain) {
     writeSchedule("");
     form->Timer1Timer();
-    ASSERT_TRUE(form->curtainShown());
+    ASSERT_TRUE(curtainShown(*form));
     const QImage upper = upperArea();
     const auto isLight = [](QRgb pixel) { return qGray(pixel) > 120; };
     const QRect now =

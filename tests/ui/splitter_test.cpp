@@ -16,31 +16,34 @@ protected:
         form->setNoticeShown(true);  // as a refresh that finds a notice does
         form->setUpperHeight(upperHeight(form->windowHeight(), true));
         ASSERT_EQ(form->height(), 679);
-        ASSERT_EQ(form->upperAreaHeight(), 480);
+        ASSERT_EQ(upperAreaHeight(*form), 480);
     }
+
+    TopSplitter& splitter() const { return component<TopSplitter>(*form, "Splitter1"); }
 
     void mouse(QEvent::Type type, int dy) {
         const QPoint at(40, 2 + dy);
         const Qt::MouseButtons held =
             type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, at, form->splitter().mapToGlobal(at), Qt::LeftButton, held,
+        QMouseEvent event(type, at, splitter().mapToGlobal(at), Qt::LeftButton, held,
                           Qt::NoModifier);
-        QApplication::sendEvent(&form->splitter(), &event);
+        QApplication::sendEvent(&splitter(), &event);
     }
 
     int dragBy(int dy) {
         mouse(QEvent::MouseButtonPress, 0);
         mouse(QEvent::MouseMove, dy);
         mouse(QEvent::MouseButtonRelease, dy);
-        return form->upperAreaHeight();
+        return upperAreaHeight(*form);
     }
 };
 
 TEST_F(Splitter, DragMovesTheBorderAndTheRegionsFollow) {
     EXPECT_EQ(dragBy(-100), 380);
-    EXPECT_EQ(form->splitter().y(), 380);
-    EXPECT_EQ(form->noticeArea().y(), 385);
-    EXPECT_EQ(form->noticeArea().height(), 679 - 385);
+    EXPECT_EQ(splitter().y(), 380);
+    const QWidget& notice = component(*form, "Panel11");
+    EXPECT_EQ(notice.y(), 385);
+    EXPECT_EQ(notice.height(), 679 - 385);
 }
 
 TEST_F(Splitter, NoticeAreaKeepsTenPixels) {
@@ -55,19 +58,19 @@ TEST_F(Splitter, UpperAreaOfTenPixelsOrLessCollapses) {
 TEST_F(Splitter, ShowsAHatchedLineWhileDraggingAndEscapeCancels) {
     mouse(QEvent::MouseButtonPress, 0);
     mouse(QEvent::MouseMove, -200);
-    ASSERT_TRUE(form->splitter().isDragging());
-    EXPECT_EQ(form->upperAreaHeight(), 480);  // the border moves only on release
+    ASSERT_TRUE(splitter().isDragging());
+    EXPECT_EQ(upperAreaHeight(*form), 480);  // the border moves only on release
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&form->splitter(), &escape);
-    EXPECT_FALSE(form->splitter().isDragging());
+    QApplication::sendEvent(&splitter(), &escape);
+    EXPECT_FALSE(splitter().isDragging());
     mouse(QEvent::MouseButtonRelease, -200);
-    EXPECT_EQ(form->upperAreaHeight(), 480);
+    EXPECT_EQ(upperAreaHeight(*form), 480);
 }
 
 TEST_F(Splitter, NextResizeAppliesTheHeightRuleAgain) {
     dragBy(-200);
     form->resize(form->width() + 10, form->height());
-    EXPECT_EQ(form->upperAreaHeight(), 480);
+    EXPECT_EQ(upperAreaHeight(*form), 480);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ protected:
     // below it lies the notice).
     int rowsPainted() const {
         const QImage shot = upperArea();
-        const QWidget& upper = form->upperArea();
+        const QWidget& upper = component(*form, "Panel10");
         auto& grid = component<QTableView>(*form, "DBGrid1");
         int painted = 0;
         for (int row = 0; row < grid.model()->rowCount(); ++row) {

@@ -69,18 +69,21 @@ RefreshOutcome RefreshCycle::refresh() {
     } else {
         const LimitedLines schedule = scheduleLines(bytes);
         lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
-        if (schedule.lines.empty()) {
-            board_.setClockText(settings_.taiki);
-            setPreviousRace(Cp932());
-            board_.setCurtainVisible(true);
-            return {BoardState::Waiting, nul};
-        }
+        if (schedule.lines.empty()) return showWaiting(nul);
         board_.setCurtainVisible(false);
         outcome = showAfresh(std::move(bytes), schedule, now, clockText);
     }
     if (files.notice) showNotice(scheduleLines(*files.notice).lines);
     if (nul) outcome.problem = nul;  // it explains any line left out after it
     return outcome;
+}
+
+// A schedule without lines: the curtain, until races come.
+RefreshOutcome RefreshCycle::showWaiting(const std::optional<Cp932>& nul) {
+    board_.setClockText(settings_.taiki);
+    setPreviousRace(Cp932());
+    board_.setCurtainVisible(true);
+    return {BoardState::Waiting, nul};
 }
 
 // Whether a pass now would show and say what the last one did. It would

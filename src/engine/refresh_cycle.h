@@ -71,6 +71,7 @@ private:
         Database::FileStamp table{};        // the table file's header after the pass
     };
 
+    RefreshOutcome showWaiting(const std::optional<Cp932>& nul);
     bool stillShown(const std::string& bytes, TimeOfDay now, const Cp932& clockText);
     RefreshOutcome showAgain(const Cp932& clockText);
     RefreshOutcome showAfresh(std::string bytes, const LimitedLines& schedule, TimeOfDay now,

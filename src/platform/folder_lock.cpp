@@ -26,6 +26,13 @@ namespace {
     cannotLock(path, std::strerror(error));
 }
 
+// Something else stands at the lock file's name: a link, a FIFO, a folder.
+[[noreturn]] void cannotLockNoFile(const std::string& path) {
+    const std::string what = describeForeign(path, geteuid());
+    cannotLock(path,
+               "it is " + (what.empty() ? std::string("no regular file") : what) + "; remove it");
+}
+
 // Only an existing regular file, or a new one, and never through a link: a
 // link planted at the name would have the board truncate its target. A
 // FIFO would block the open without O_NONBLOCK. Another user's file may not
@@ -36,11 +43,16 @@ int openLockFile(const std::string& path) {
         fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) return fd;
     const int error = errno;
-    const std::string what = describeForeign(path, geteuid());
-    if (error == ELOOP || error == EISDIR || error == ENXIO)
-        cannotLock(path, "it is " + (what.empty() ? std::string("no regular file") : what) +
-                             "; remove it");
+    if (error == ELOOP || error == EISDIR || error == ENXIO) cannotLockNoFile(path);
     cannotLock(path, error);
+}
+
+// The open lock file's status; anything but a regular file is refused.
+struct stat regularFileStatus(int fd, const std::string& path) {
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) return status;
+    close(fd);
+    cannotLockNoFile(path);
 }
 
 // The whole file, for writing: only one open file may hold it.
@@ -119,13 +131,7 @@ std::optional<FolderLock> FolderLock::tryTake(const std::string& folder, LockHol
     std::string path = folder + "/" + kFileName;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int fd = openLockFile(path);
-        struct stat status {};
-        if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-            close(fd);
-            const std::string what = describeForeign(path, geteuid());
-            cannotLock(path, "it is " + (what.empty() ? std::string("no regular file") : what) +
-                                 "; remove it");
-        }
+        const struct stat status = regularFileStatus(fd, path);
         if (status.st_uid != geteuid()) {
             const bool held = heldByAnyone(fd);
             close(fd);

@@ -12,6 +12,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import time
 import unittest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
@@ -101,16 +102,32 @@ class BoardCase(unittest.TestCase):
         except subprocess.TimeoutExpired:
             self.fail(f"the board did not end within {EXIT_SECONDS} s of SIGTERM")
 
+    # --- the screen ----------------------------------------------------------
+    def clock_band(self):
+        """The pixels of the clock's region of the window, as on screen now."""
+        left, top = self.board.window_origin(CAPTION)
+        width, _, pixels = self.board.screen_ppm()
+        # The clock sits right of the large logo, above the previous race's
+        # box (its top at 133), whose title would otherwise reach into it.
+        return b"".join(pixels[(y * width + left + 232) * 3:(y * width + left + 900) * 3]
+                        for y in range(top, top + 133))
+
+    def settled_clock_band(self, pause=0.5):
+        """The clock's region once two looks `pause` seconds apart agree: a
+        journal line can come a moment before the repaint that goes with it."""
+        looks = [self.clock_band()]
+
+        def agrees():
+            time.sleep(pause)
+            looks.append(self.clock_band())
+            return looks[-1] == looks[-2]
+        self.wait(agrees, "the clock region at rest")
+        return looks[-1]
+
     def assert_clock_ticks(self):
         """The clock region changes on screen: the window paints, the clock runs."""
-        def clock_band():
-            left, top = self.board.window_origin(CAPTION)
-            width, _, pixels = self.board.screen_ppm()
-            # The clock sits right of the large logo, in the window's top 140 rows.
-            return b"".join(pixels[(y * width + left + 232) * 3:(y * width + left + 900) * 3]
-                            for y in range(top, top + 140))
-        first = clock_band()
-        self.wait(lambda: clock_band() != first, "the clock region to change")
+        first = self.clock_band()
+        self.wait(lambda: self.clock_band() != first, "the clock region to change")
 
     def terminate(self):
         self.board.process.send_signal(signal.SIGTERM)

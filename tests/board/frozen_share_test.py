@@ -129,7 +129,7 @@ if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
     sys.exit(0)
 
 sys.path.insert(0, str(HERE.parent))
-from board_case import CAPTION, BoardCase, main  # noqa: E402
+from board_case import BoardCase, main  # noqa: E402
 
 # The board's own bound is 2 s (a look at each folder of at most 1 s); the
 # rest is room for a loaded test machine.
@@ -189,19 +189,12 @@ class FrozenShareTest(BoardCase):
                          data=self.share.mount, **options)
         self.addCleanup(self.share.thaw)  # before the board stops
 
-    def clock_band(self):
-        """The pixels of the clock's region of the window, as in assert_clock_ticks."""
-        left, top = self.board.window_origin(CAPTION)
-        width, _, pixels = self.board.screen_ppm()
-        return b"".join(pixels[(y * width + left + 232) * 3:(y * width + left + 900) * 3]
-                        for y in range(top, top + 140))
-
     def test_a_board_started_on_a_frozen_share_shows_not_connected_and_runs_once_it_answers(self):
         self.start_on_share(frozen=True)  # the race table is on the share too
         self.wait_for_journal("が応答しません", 3)
         self.assertIn(str(self.share.mount), self.status()["error"])
         self.assertNotEqual(self.status()["verdict"], "fine")
-        frozen_clock = self.clock_band()
+        frozen_clock = self.settled_clock_band()
         self.share.thaw()
         self.wait_for_rows()
         self.assertEqual(self.status()["verdict"], "fine")

@@ -1,5 +1,6 @@
-// The venue copy in a folder other users can write: a link planted at its
-// name is replaced and its target left alone, and the journal says so once.
+// The venue copy and the screen picture in a folder other users can write:
+// a link planted at a name is replaced and its target left alone, and the
+// journal says so once.
 
 #include "engine/venue_status_writer.h"
 
@@ -41,6 +42,27 @@ TEST(VenueStatusWriter, ALinkPlantedAtTheCopysNameIsReplacedNeverWrittenThrough)
     ASSERT_EQ(lines.size(), 1u) << "no failure, and a repeat is counted, not repeated";
     EXPECT_EQ(lines[0].rfind("<4>", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find("symbolic link to " + home / ".bashrc"), std::string::npos) << lines[0];
+}
+
+TEST(VenueStatusWriter, ALinkPlantedAtThePicturesNameIsReplacedNeverWrittenThrough) {
+    TempFolder venue, home;
+    testing::JournalCapture journal;
+    ManualTimeSource time;
+    home.write("photo.png", "mine");
+    const std::string picture = venue / "kiosk-1-0123456789abcdef.png";
+    std::filesystem::create_symlink(home / "photo.png", picture);
+
+    VenueStatusWriter writer(QFile::decodeName((venue / "kiosk-1.json").c_str()), time,
+                             QFile::decodeName(picture.c_str()));
+    writer.submitPicture("PNG bytes");
+    ASSERT_TRUE(writer.waitIdle(5000));
+
+    EXPECT_EQ(home.read("photo.png"), "mine");
+    EXPECT_FALSE(std::filesystem::is_symlink(picture));
+    EXPECT_EQ(venue.read("kiosk-1-0123456789abcdef.png"), "PNG bytes");
+    const auto lines = journal.take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("screen picture"), std::string::npos) << lines[0];
 }
 
 }  // namespace

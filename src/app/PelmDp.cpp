@@ -11,6 +11,7 @@
 #include "platform/exit_past_shares.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
+#include "platform/session_bus.h"
 #include "platform/time_of_day.h"
 #include "ui/Umain.h"
 #include "ui/board_screen.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     // freed, and the board's size flat from one refresh to the next.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     pelm::installJournal();
+    pelm::neverLaunchSessionBus();
     pelm::DisplayProbe display;
     if (!display.prepare()) return 1;
     pelm::registerFontSubstitutions();

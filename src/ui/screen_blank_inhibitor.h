@@ -2,7 +2,8 @@
 // Asks the desktop not to blank the screen or start its screen saver while
 // the board runs, through the session's org.freedesktop.ScreenSaver service.
 // Without a session bus or that service nothing is inhibited: blanking is
-// then turned off in the desktop's settings or with `xset s off -dpms`.
+// then turned off in the desktop's settings or with `xset s off -dpms`. A
+// bus that goes away later costs nothing: the request went with it.
 
 #include <QString>
 #include <optional>

@@ -20,9 +20,12 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+# libdbus's address for "no bus": refused at once, nothing launched.
+NO_SESSION_BUS = "disabled:"
 
 
 def build_folder():
@@ -95,6 +98,8 @@ class Board:
     a board of several on one shared folder passes it, with `table_dir` for a
     race table of its own and `status_dir` for the venue's status copies."""
 
+    started = []  # every board of this process, in the order started
+
     def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800",
                  data=None, table_dir=None, status_dir=None, environment=None):
         self.build = pathlib.Path(build).resolve()
@@ -137,10 +142,15 @@ class Board:
         else:
             self.xvfb = VirtualScreen(self.screen)
             self.display = self.xvfb.display
+        # No session bus unless the caller brings one: what the machine's
+        # desktop-bus plumbing happens to be must not change the board.
         env = dict(os.environ, DISPLAY=f":{self.display}", LANG="ja_JP.UTF-8",
-                   QT_QPA_PLATFORM="xcb", **self.environment)
+                   QT_QPA_PLATFORM="xcb", DBUS_SESSION_BUS_ADDRESS=NO_SESSION_BUS)
+        env.update(self.environment)  # a value None takes the name out
+        env = {name: value for name, value in env.items() if value is not None}
         before = self.window_ids(self.title)
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
+        Board.started.append(self)
         self.process = subprocess.Popen([str(self.build / self.program)] + self.arguments, cwd=self.work,
                                         env=env, stdout=self.stderr, stderr=self.stderr)
         if not wait:
@@ -154,7 +164,10 @@ class Board:
                                f"{self.process.returncode}: {self.journal()}")
 
     def journal(self):
-        return (self.work / "PelmDp.stderr").read_bytes().decode("utf-8", "replace")
+        try:
+            return (self.work / "PelmDp.stderr").read_bytes().decode("utf-8", "replace")
+        except FileNotFoundError:
+            return "(the journal went with the board's folder)"
 
     # --- watching ----------------------------------------------------------
     def alive(self):
@@ -233,6 +246,42 @@ class Board:
 
     def remove(self):
         shutil.rmtree(self.work, ignore_errors=True)
+
+
+class JournalOnFailure(unittest.TextTestResult):
+    """Prints the journal of each board a failed test started beside the
+    failure, so whoever reads it sees what the board said."""
+
+    LINES = 40
+
+    def startTest(self, test):
+        self.first_board = len(Board.started)
+        super().startTest(test)
+
+    def addFailure(self, test, err):
+        super().addFailure(test, err)
+        self.print_journals()
+
+    def addError(self, test, err):
+        super().addError(test, err)
+        self.print_journals()
+
+    def addSubTest(self, test, subtest, err):
+        super().addSubTest(test, subtest, err)
+        if err is not None:
+            self.print_journals()
+
+    def print_journals(self):
+        for board in Board.started[getattr(self, "first_board", 0):]:
+            lines = board.journal().splitlines()[-self.LINES:]
+            self.stream.writeln(f"--- the last {len(lines)} lines of the journal of the board "
+                                f"in {board.work} ---")
+            self.stream.writeln("\n".join(lines))
+
+
+def run_tests():
+    """unittest.main, with the boards' journals printed beside each failure."""
+    unittest.main(testRunner=unittest.TextTestRunner(resultclass=JournalOnFailure, verbosity=2))
 
 
 def start_xvfb(screen):

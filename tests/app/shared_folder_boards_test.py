@@ -19,7 +19,7 @@ import unittest
 REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "bench"))
 from board_harness import (Board, VirtualScreen, refresh_rate,  # noqa: E402
-                           replace_schedule, venue_statuses)
+                           replace_schedule, run_tests, venue_statuses)
 
 BUILD = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else "build").resolve()
 WINDOW = 5.0  # seconds over which refreshes are counted
@@ -123,4 +123,4 @@ class SharedFolder(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    run_tests()

@@ -17,7 +17,7 @@ import unittest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
 sys.path.insert(0, str(REPO / "bench"))
-from board_harness import Board, build_folder  # noqa: E402
+from board_harness import Board, build_folder, run_tests  # noqa: E402
 from board_watch import (Watch, day_lines, refresh_time, runtime_folder,  # noqa: E402,F401
                          schedule_bytes, shows, wait_until)
 
@@ -141,4 +141,4 @@ class BoardCase(unittest.TestCase):
 
 
 def main():
-    unittest.main(verbosity=2)
+    run_tests()

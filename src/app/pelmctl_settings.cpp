@@ -25,14 +25,15 @@ constexpr std::string_view kHelp = R"(Usage: pelmctl settings [--ini FILE] [--js
 
 Shows the seven values the board would use from its settings file, and marks
 each one that is a default because its key is missing or cannot be read.
-The optional folders TableDir and StatusDir of [Env] follow when they are set.
+The optional keys TableDir, StatusDir and Name of [Env] follow when they are
+set.
 
 Options:
   --ini FILE   the settings file to read (default: PelmDp.ini in the current
                directory, where the board looks for it)
   --json       print one JSON object instead: DataDir, Logo, Setuzoku, Taiki,
                Font (texts), Color, Size (integers) and defaults (the keys that
-               took their default); TableDir and StatusDir when set
+               took their default); TableDir, StatusDir and Name when set
 
 Examples:
   pelmctl settings
@@ -100,6 +101,7 @@ std::string meaning(std::string_view key, const pelm::BoardSettings& settings) {
     }
     if (key == "TableDir") return "the race table file is kept here, not in DataDir";
     if (key == "StatusDir") return "a copy of the board's status for the venue";
+    if (key == "Name") return "the screen's name in the control room";
     if (key != "Color") return "";
     const pelm::Rgb rgb = pelm::rgbOf(settings.color);
     return "red " + std::to_string(rgb.red) + ", green " + std::to_string(rgb.green) + ", blue " +

@@ -45,11 +45,13 @@ BoardHealth::BoardHealth(const TimeSource& time, BoardHealthConfig config)
       localFailures_(time, QtWarningMsg) {
     config_.workingFolder = canonicalFolder(config_.workingFolder);
     localPath_ = localStatusPath(config_, key_);
-    if (!config_.venueFolder.isEmpty()) {
-        venue_ = std::make_unique<VenueStatusWriter>(
-            config_.venueFolder + QLatin1Char('/') + venueStatusName(host_, key_), time_,
-            config_.venueFolder + QLatin1Char('/') + venuePictureName(host_, key_));
-    }
+    venue_ = venueWriter();
+}
+
+std::unique_ptr<VenueStatusWriter> BoardHealth::venueWriter() const {
+    if (config_.venueFolder.isEmpty()) return nullptr;
+    return std::make_unique<VenueStatusWriter>(config_.venueFolder, venueBaseName(host_, key_),
+                                               time_);
 }
 
 BoardHealth::~BoardHealth() {
@@ -67,11 +69,16 @@ void BoardHealth::started() {
     enter(BoardState::Starting);
 }
 
-void BoardHealth::refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                            const Cp932& previousRace, const std::optional<Cp932>& leftOut) {
-    markActivity(time_.nowMs());
+void BoardHealth::showingUpcoming(std::shared_ptr<const ResultSet> upcoming) {
     upcoming_ = std::move(upcoming);
-    previousRace_ = previousRace;
+}
+
+void BoardHealth::showingPreviousRace(const Cp932& title) {
+    previousRace_ = title;
+}
+
+void BoardHealth::refreshed(BoardState state, const std::optional<Cp932>& leftOut) {
+    markActivity(time_.nowMs());
     const std::optional<QString> before =
         errors_.active() ? std::optional(errors_.current()) : std::nullopt;
     if (leftOut) {
@@ -120,6 +127,33 @@ void BoardHealth::markActivity(qint64 now) {
         recentMs_.pop_front();
 }
 
+void BoardHealth::followVenue(const QString& venueFolder, const QString& name) {
+    const bool moved = venueFolder != config_.venueFolder;
+    if (!moved && name == config_.name) return;
+    if (moved && venue_) {
+        qCInfo(lcBoard).noquote() << QStringLiteral("status copy moves from %1 to %2")
+                                         .arg(config_.venueFolder, venueFolder.isEmpty()
+                                                                       ? QStringLiteral("nowhere")
+                                                                       : venueFolder);
+        BoardStatus left = snapshot();
+        left.state = BoardState::Stopped;
+        venue_->submit(statusJson(left));
+    }
+    config_.venueFolder = venueFolder;
+    config_.name = name;
+    if (moved) {
+        venue_ = venueWriter();
+        pictureTakenMs_.reset();
+    }
+    if (started_) writeIfDue(true);
+}
+
+void BoardHealth::publishPicture(QByteArray png) {
+    if (!venue_) return;
+    pictureTakenMs_ = time_.nowMs();
+    venue_->submitPicture(std::move(png));
+}
+
 void BoardHealth::setRowsInSight(int rows) {
     if (rows == rowsInSight_) return;
     rowsInSight_ = rows;
@@ -166,13 +200,16 @@ BoardStatus BoardHealth::snapshot() const {
         status.rows = shownRaces(*upcoming_, rowsInSight_);
     if (state_ == BoardState::Running) status.previousRace = fromCp932(previousRace_);
     if (errors_.active()) {
-        status.error = errors_.current();
+        status.error = cutToFit(errors_.current(), kMaxErrorChars);
         status.errorCount = errors_.count();
     }
     status.host = host_;
     status.workingFolder = config_.workingFolder;
     status.version = config_.version;
-    if (venue_) status.picture = venuePictureName(host_, key_);
+    status.name = cutToFit(config_.name, kMaxNameChars);
+    status.writtenAt = utcOf(time_.nowMs());
+    if (venue_) status.picture = venue_->pictureName();
+    if (venue_ && pictureTakenMs_) status.pictureTakenAt = utcOf(*pictureTakenMs_);
     if (clock_) {
         status.clockSynchronised = clock_->synchronised;
         status.clockMaxErrorMs = clock_->maxErrorMs;

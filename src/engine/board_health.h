@@ -30,6 +30,7 @@ struct BoardHealthConfig {
     QString version;
     QString venueFolder;   // [Env] StatusDir; empty: no venue copy
     QString statusFolder;  // empty: the user's status folder, made private
+    QString name;          // [Env] Name; empty: none
 };
 
 class BoardHealth {
@@ -46,12 +47,14 @@ public:
     /// The board process has started; its start-up step is about to run.
     void started();
     /// A refresh completed without raising an error, leaving the board in
-    /// `state` with `upcoming` in the grid (may be null) and `previousRace`
-    /// (CP932) above it. `leftOut` (CP932) names a schedule line the refresh
-    /// had to leave out: it is the current error, counted like any repeat;
-    /// without one the current error clears.
-    void refreshed(BoardState state, std::shared_ptr<const ResultSet> upcoming,
-                   const Cp932& previousRace, const std::optional<Cp932>& leftOut = std::nullopt);
+    /// `state`. `leftOut` (CP932) names a schedule line the refresh had to
+    /// leave out: it is the current error, counted like any repeat; without
+    /// one the current error clears.
+    void refreshed(BoardState state, const std::optional<Cp932>& leftOut = std::nullopt);
+    /// What the screen shows now: the grid's rows (may be null) and the
+    /// previous race (CP932) above them, as they go up (see ReportingBoard).
+    void showingUpcoming(std::shared_ptr<const ResultSet> upcoming);
+    void showingPreviousRace(const Cp932& title);
     /// A refresh or the start-up step raised `message` (CP932).
     void failed(const Cp932& message);
     /// The current error has gone without a refresh (the start-up step got
@@ -67,18 +70,19 @@ public:
     /// the lower ones): the status file lists those and no more.
     void setRowsInSight(int rows);
 
+    /// The venue's settings as the settings file has them now: a copy to
+    /// another folder starts there at once (the old folder is told the board
+    /// stopped reporting to it), a new name shows with the next write.
+    void followVenue(const QString& venueFolder, const QString& name);
+
     BoardState state() const { return state_; }
 
     /// The local status file ("" when the status folder was refused).
     const QString& statusFilePath() const { return localPath_; }
-    /// The venue copy ("" without a venue folder).
-    QString venueFilePath() const { return venue_ ? venue_->filePath() : QString(); }
     /// Whether a picture of the screen goes beside the venue copy.
     bool publishesPicture() const { return venue_ != nullptr; }
     /// Hands a picture (PNG) of the screen to the venue copy's thread.
-    void publishPicture(QByteArray png) {
-        if (venue_) venue_->submitPicture(std::move(png));
-    }
+    void publishPicture(QByteArray png);
     /// Waits up to `timeoutMs` for the venue copy's pending write.
     bool waitForVenueCopy(int timeoutMs) { return !venue_ || venue_->waitIdle(timeoutMs); }
 
@@ -87,6 +91,7 @@ private:
     void enter(BoardState state);
     void writeIfDue(bool urgent);
     BoardStatus snapshot() const;
+    std::unique_ptr<VenueStatusWriter> venueWriter() const;
 
     const TimeSource& time_;
     BoardHealthConfig config_;
@@ -108,6 +113,7 @@ private:
     RepeatedErrors localFailures_;
     std::optional<ClockSync> clock_;
     int rowsInSight_ = kRowsInSight;
+    std::optional<qint64> pictureTakenMs_;
 };
 
 }  // namespace pelm

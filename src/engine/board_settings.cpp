@@ -44,6 +44,7 @@ constexpr std::array kOptionalKeys{
     OptionalKey{"Env", "FullScreen", nullptr, &BoardSettings::fullScreen},
     OptionalKey{kTableDirPlace.section, kTableDirPlace.name, &BoardSettings::tableDir},
     OptionalKey{"Env", "StatusDir", &BoardSettings::statusDir},
+    OptionalKey{"Env", "Name", &BoardSettings::name},
 };
 
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};

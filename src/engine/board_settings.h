@@ -17,7 +17,7 @@ class IniFile;
 
 /// The board's settings, texts in CP932: the seven keys every settings file
 /// has, and the optional keys a venue adds (FullScreen, TableDir,
-/// StatusDir). The comments name the keys and their defaults; defaults()
+/// StatusDir, Name). The comments name the keys and their defaults; defaults()
 /// holds them all (a plain record has empty texts).
 struct BoardSettings {
     Cp932 dataDir;         // Env/DataDir: "C:\Program Files\Norvek\Pelm"
@@ -36,6 +36,9 @@ struct BoardSettings {
     // Env/StatusDir: optional, as FullScreen. Where the board also leaves its
     // status file for the whole venue to see; empty: nowhere.
     Cp932 statusDir;
+    // Env/Name: optional, as FullScreen. What the venue calls this screen
+    // ("パドック"), shown in the control room; empty: the host's name.
+    Cp932 name;
 
     /// The folder (a board path) the connection's PATH names: TableDir when
     /// set, else the data folder.
@@ -78,8 +81,8 @@ struct SettingField {
     std::optional<int> number;
 };
 
-/// The seven keys in the order a load reads them, then the optional folders
-/// (TableDir, StatusDir) where a venue set them.
+/// The seven keys in the order a load reads them, then the optional texts
+/// (TableDir, StatusDir, Name) where a venue set them.
 std::vector<SettingField> settingFields(const BoardSettings& settings);
 
 /// The seven keys, in the order a save writes them.

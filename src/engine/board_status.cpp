@@ -43,6 +43,20 @@ std::optional<BoardStatus> refuse(QString* problem, const QString& why) {
     return std::nullopt;
 }
 
+// Whether every text of the status keeps its bound.
+bool withinBounds(const BoardStatus& status) {
+    const auto fits = [](const QString& text, int limit = kMaxFieldChars) {
+        return text.size() <= limit;
+    };
+    if (status.rows.size() > kRowsInSight) return false;
+    for (const ShownRace& row : status.rows) {
+        if (!fits(row.start) || !fits(row.end) || !fits(row.title)) return false;
+    }
+    return fits(status.previousRace) && fits(status.error.value_or(QString()), kMaxErrorChars) &&
+           fits(status.host) && fits(status.workingFolder) && fits(status.version) &&
+           fits(status.picture) && fits(status.name, kMaxNameChars);
+}
+
 }  // namespace
 
 QList<ShownRace> shownRaces(const ResultSet& upcoming, int limit) {
@@ -59,6 +73,10 @@ QList<ShownRace> shownRaces(const ResultSet& upcoming, int limit) {
 }
 
 QByteArray statusJson(const BoardStatus& status) {
+    return QJsonDocument(statusObject(status)).toJson(QJsonDocument::Compact) + "\n";
+}
+
+QJsonObject statusObject(const BoardStatus& status) {
     QJsonObject object{
         {"pid", status.pid},
         {"startedAt", status.startedAt.toUTC().toString(Qt::ISODate)},
@@ -81,10 +99,14 @@ QByteArray statusJson(const BoardStatus& status) {
     object["clockMaxErrorMs"] =
         status.clockMaxErrorMs ? QJsonValue(*status.clockMaxErrorMs) : QJsonValue(QJsonValue::Null);
     if (!status.picture.isEmpty()) object["picture"] = status.picture;
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + "\n";
+    if (status.pictureTakenAt.isValid()) object["pictureTakenAt"] = isoMs(status.pictureTakenAt);
+    if (!status.name.isEmpty()) object["name"] = status.name;
+    if (status.writtenAt.isValid()) object["writtenAt"] = isoMs(status.writtenAt);
+    return object;
 }
 
 std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem) {
+    if (json.size() > kMaxStatusBytes) return refuse(problem, QStringLiteral("too large"));
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError) return refuse(problem, error.errorString());
@@ -113,21 +135,32 @@ std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem)
     if (object["clockMaxErrorMs"].isDouble())
         status.clockMaxErrorMs = object["clockMaxErrorMs"].toInteger();
     status.picture = object["picture"].toString();
+    status.pictureTakenAt = timeOf(object["pictureTakenAt"]);
+    status.name = object["name"].toString();
+    status.writtenAt = timeOf(object["writtenAt"]);
+    if (!withinBounds(status)) return refuse(problem, QStringLiteral("a field past its bound"));
     return status;
+}
+
+QString cutToFit(const QString& text, int limit) {
+    if (text.size() <= limit) return text;
+    qsizetype keep = limit - 1;
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate()) --keep;  // never half a character
+    return text.left(keep) + QChar(0x2026);
 }
 
 QString localStatusName(const QString& key) {
     return QStringLiteral("board-%1.json").arg(key);
 }
 
-QString venueStatusName(const QString& host, const QString& key) {
+QString venueBaseName(const QString& host, const QString& key) {
     QString safeHost = host.isEmpty() ? QStringLiteral("unknown-host") : host;
     safeHost.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("%1-%2.json").arg(safeHost, key);
+    return QStringLiteral("%1-%2").arg(safeHost, key);
 }
 
-QString venuePictureName(const QString& host, const QString& key) {
-    return venueStatusName(host, key).chopped(5) + QStringLiteral(".png");
+QString venueStatusName(const QString& host, const QString& key) {
+    return venueBaseName(host, key) + QStringLiteral(".json");
 }
 
 }  // namespace pelm

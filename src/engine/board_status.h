@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -42,6 +43,12 @@ struct BoardStatus {
     std::optional<qint64> clockMaxErrorMs;
     // The file beside a venue copy that pictures the screen; empty: none.
     QString picture;
+    QDateTime pictureTakenAt;  // UTC, by the board's clock; invalid: no picture yet
+    // What the venue calls the screen ([Env] Name); empty: its host's name.
+    QString name;
+    // When this status was formed, by the board's clock: a reader that sees
+    // it change tells from it how far the board's clock is from its own.
+    QDateTime writtenAt;
 
     bool operator==(const BoardStatus&) const = default;
 };
@@ -49,19 +56,33 @@ struct BoardStatus {
 /// The grid shows nine rows; those are the ones worth reporting.
 constexpr int kRowsInSight = 9;
 
+/// The bounds of a status file. A board's own always keeps them (its error
+/// text is cut to fit); a reader takes anything larger, or with a field
+/// longer, as damaged: the files of a venue folder may come from anyone.
+constexpr int kMaxStatusBytes = 16 * 1024;
+constexpr int kMaxErrorChars = 1000;
+constexpr int kMaxNameChars = 64;
+constexpr int kMaxFieldChars = 4096;  // a folder's path, the longest other field
+
+/// `text` cut to at most `limit` characters, the cut marked with "…".
+QString cutToFit(const QString& text, int limit);
+
 /// The first rows of an upcoming-races result (btime, etime, rmenu), decoded.
 QList<ShownRace> shownRaces(const ResultSet& upcoming, int limit = kRowsInSight);
 
 QByteArray statusJson(const BoardStatus& status);
+/// The same as an object, for a document that holds more than the status.
+QJsonObject statusObject(const BoardStatus& status);
 /// Reads a status file's content; nullopt (with the reason in `problem`)
-/// for anything that is no status object.
+/// for anything that is no status object, or one past the bounds above.
 std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem = nullptr);
 
 /// Status file names: "board-<key>.json" in the user's status folder,
-/// "<host>-<key>.json" in a venue folder.
+/// "<host>-<key>.json" in a venue folder, and the picture of the screen
+/// beside it, "<host>-<key>.png": both are the venue base name and an
+/// extension.
 QString localStatusName(const QString& key);
+QString venueBaseName(const QString& host, const QString& key);
 QString venueStatusName(const QString& host, const QString& key);
-/// The picture of the screen beside a venue copy: "<host>-<key>.png".
-QString venuePictureName(const QString& host, const QString& key);
 
 }  // namespace pelm

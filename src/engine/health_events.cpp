@@ -44,7 +44,7 @@ void HealthEvents::refreshFailed(const Cp932& message) {
 
 void HealthEvents::refreshed(const RefreshCycle& cycle, BoardState state,
                              const std::optional<Cp932>& problem) {
-    health_.refreshed(state, cycle.upcoming(), cycle.previousRace(), problem);
+    health_.refreshed(state, problem);
     screen_.refreshed(cycle, state, problem);
 }
 

@@ -3,10 +3,16 @@
 // share, on a thread of its own: a share that is gone or stalls must never
 // hold up a refresh. Only the newest status waits to be written; older ones
 // are dropped. Failures are summarised in the journal as warnings. The
-// folder is one other users can write: a link or another user's file at the
-// copy's name is replaced, never written through, and said in the journal.
-// The same thread writes the picture of the screen beside the copy, by the
+// same thread writes the picture of the screen beside the copy, by the
 // same rule.
+//
+// The folder is one other users can write. A link or another user's file at
+// the copy's name is replaced, never written through, and said in the
+// journal. Where the folder does not let the board replace what stands
+// there (another user's file in a sticky folder, a folder at the name), the
+// copy and its picture move to a name of the board's own that nobody could
+// have taken in advance, "<base>-<random>", for the rest of the board's
+// life: the control room still sees the board, and the journal says why.
 
 #include <QByteArray>
 #include <QString>
@@ -18,10 +24,10 @@ namespace pelm {
 
 class VenueStatusWriter {
 public:
-    /// Writes to `filePath` (atomically: temporary file beside it, then a
-    /// rename), and pictures to `picturePath` when given. `time` must
+    /// Writes "<base>.json" and its picture "<base>.png" in `folder` (each
+    /// atomically: a temporary file beside it, then a rename). `time` must
     /// outlive the writer.
-    VenueStatusWriter(QString filePath, const TimeSource& time, QString picturePath = {});
+    VenueStatusWriter(QString folder, QString base, const TimeSource& time);
     /// Waits up to `kCloseWaitMs` for a write in progress; a write stuck on
     /// a dead share is left to finish (or not) on its own.
     ~VenueStatusWriter();
@@ -39,8 +45,10 @@ public:
     /// true when idle. Then journals the outcomes.
     bool waitIdle(int timeoutMs);
 
-    const QString& filePath() const { return path_; }
-    const QString& picturePath() const { return picturePath_; }
+    /// The names the copy and its picture go to now (file names, no folder).
+    QString copyName() const;
+    QString pictureName() const;
+    const QString& folder() const { return folder_; }
 
     struct Shared;   // between the board's thread and the writing thread
     struct Outcome;  // of one write
@@ -48,8 +56,7 @@ public:
 private:
     void journalOutcomes();
 
-    QString path_;
-    QString picturePath_;
+    QString folder_;
     std::shared_ptr<Shared> shared_;
     RepeatedErrors failures_;
     // Not a failure (the copy was written), and never "cleared": whoever

@@ -19,9 +19,8 @@
 #include "platform/file_reader.h"
 
 namespace pelm {
-namespace {
 
-std::string randomSuffix() {
+std::string unguessableText() {
     unsigned char bytes[8] = {};
     if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         // Without the kernel's randomness the name is only unusual, which
@@ -39,12 +38,10 @@ std::string randomSuffix() {
     return text;
 }
 
-}  // namespace
-
 int createUniqueFile(const std::string& folder, const std::string& prefix, std::string& name,
                      mode_t mode) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "/" + prefix + randomSuffix();
+        name = folder + "/" + prefix + unguessableText();
         const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

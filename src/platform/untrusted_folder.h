@@ -37,6 +37,10 @@ namespace pelm {
 int createUniqueFile(const std::string& folder, const std::string& prefix, std::string& name,
                      mode_t mode = 0666);
 
+/// 16 hexadecimal digits from the kernel's randomness: a part of a name that
+/// nobody can plant a file at in advance.
+std::string unguessableText();
+
 /// Describes what stands at `path` without following a link, for messages:
 /// "a symbolic link to …", "a file of user …", "a folder", "a FIFO", … Empty
 /// for nothing at all and for a regular file of `ownUid`.

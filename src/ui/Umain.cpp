@@ -89,13 +89,17 @@ void TForm1::FormShow() {
         wallTime_, BoardHealthConfig{QDir::currentPath(),
                                      QCoreApplication::applicationVersion(),
                                      venueFolder(settings()),
-                                     {}});
+                                     {},
+                                     fromCp932(settings().name)});
+    settingsWatch_ =
+        std::make_unique<SettingsWatch>(nativePath(settingsPath(currentDirectory())), wallTime_);
     health_->setRowsInSight(rowsInSight(Panel10->height()));
     health_->started();
     checkClock();
     events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
-    runner_ =
-        std::make_unique<BoardRunner>(settings(), clock_, *this, *events_, connectBoardDatabase);
+    reported_ = std::make_unique<ReportingBoard>(*this, *health_);
+    runner_ = std::make_unique<BoardRunner>(settings(), clock_, *reported_, *events_,
+                                            connectBoardDatabase);
     beating_ = true;
     armBeat();
     if (!runner_->start()) setClockText(settings().setuzoku);
@@ -125,6 +129,7 @@ void TForm1::Timer1Timer() {
     if (runner_) runner_->tick();
     if (health_) {
         checkClock();
+        followVenueSettings();
         if (service_.active())
             service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
         publishPicture();
@@ -135,6 +140,14 @@ void TForm1::Timer1Timer() {
 // Re-armed from the wall clock after every beat, never repeating on its own.
 void TForm1::armBeat() {
     if (beating_) Timer1->start(static_cast<int>(kBeats.delayMs(wallTime_.nowMs())));
+}
+
+// StatusDir and Name as the settings file has them now; the other keys
+// are the window's and take effect at its next start, as ever.
+void TForm1::followVenueSettings() {
+    if (!settingsWatch_->changed()) return;
+    const BoardSettings now = loadBoardSettings(settingsPath(currentDirectory())).settings;
+    health_->followVenue(venueFolder(now), fromCp932(now.name));
 }
 
 void TForm1::checkClock() {

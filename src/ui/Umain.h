@@ -18,8 +18,10 @@
 #include "engine/clock.h"
 #include "engine/clock_sync_watch.h"
 #include "engine/health_events.h"
+#include "engine/reporting_board.h"
 #include "engine/service_report.h"
 #include "engine/settings_keeper.h"
+#include "engine/settings_watch.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
@@ -99,6 +101,7 @@ private:
     void placeRegions();
     void armBeat();
     void checkClock();
+    void followVenueSettings();
     void publishPicture();
     QByteArray screenSignature() const;
 
@@ -152,6 +155,8 @@ private:
     bool beating_ = false;  // the refresh timer re-arms itself
     std::unique_ptr<BoardHealth> health_;
     std::unique_ptr<HealthEvents> events_;
+    std::unique_ptr<ReportingBoard> reported_;  // the runner writes through it
+    std::unique_ptr<SettingsWatch> settingsWatch_;
     std::unique_ptr<BoardRunner> runner_;
     ErrorReporter* errors_;
     Cp932 noticeText_;

@@ -34,12 +34,12 @@ TEST(PelmctlStatusClock, AClockNotSynchronisedIsSaidForThisBoardAndForTheVenue) 
     ManualTimeSource time(QDateTime::currentMSecsSinceEpoch());
     ToldClockSync source;
     ClockSyncWatch watch(source, time);
-    BoardHealth health(time,
-                       {text(board.path()), "1.3.0", text(venue.path()), text(runtime / "pelm")});
+    BoardHealth health(
+        time, {text(board.path()), "1.3.0", text(venue.path()), text(runtime / "pelm"), {}});
     health.started();
     ASSERT_TRUE(watch.check());
     health.clockChecked(watch.current());
-    health.refreshed(BoardState::Running, nullptr, Cp932());
+    health.refreshed(BoardState::Running);
     ASSERT_TRUE(health.waitForVenueCopy(5000));
 
     const std::string pelmctl =

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QSysInfo>
 #include <filesystem>
 
 #include "platform/codepage.h"
@@ -32,8 +33,11 @@ std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
 class BoardHealthTest : public ::testing::Test {
 protected:
     BoardHealthConfig config(QString venue = {}) const {
-        return {QString::fromStdString(board.path().string()), "1.3.0", std::move(venue),
-                QString::fromStdString(statusFolder.path().string())};
+        return {QString::fromStdString(board.path().string()),
+                "1.3.0",
+                std::move(venue),
+                QString::fromStdString(statusFolder.path().string()),
+                {}};
     }
 
     BoardStatus fileStatus(const QString& path) const {
@@ -44,10 +48,18 @@ protected:
         return status.value_or(BoardStatus{});
     }
     BoardStatus onFile() const { return fileStatus(health.statusFilePath()); }
+    // The copy a board of this folder keeps in `venue`.
+    QString venueCopy(const std::filesystem::path& venue) const {
+        return QString::fromStdString(venue.string()) + "/" +
+               venueStatusName(QSysInfo::machineHostName(),
+                               boardKey(QString::fromStdString(board.path().string())));
+    }
     qint64 lastRefreshOnFile() const { return onFile().lastRefreshAt.toMSecsSinceEpoch(); }
 
     void refresh(BoardState state = Running) {
-        health.refreshed(state, races({"1R", "2R"}), utf8ToCp932("開会式"));
+        health.showingUpcoming(races({"1R", "2R"}));
+        health.showingPreviousRace(utf8ToCp932("開会式"));
+        health.refreshed(state);
     }
 
     JournalCapture journal;
@@ -82,7 +94,7 @@ TEST_F(BoardHealthTest, RefreshesWithinASecondWriteOnceAStateChangeWritesAtOnce)
     refresh();
     EXPECT_EQ(lastRefreshOnFile(), first + 1000);
     time.advanceMs(250);
-    health.refreshed(Waiting, nullptr, Cp932());
+    health.refreshed(Waiting);
     EXPECT_EQ(onFile().state, Waiting);
     EXPECT_EQ(lastRefreshOnFile(), first + 1250);
 }
@@ -124,11 +136,10 @@ TEST_F(BoardHealthTest, ALineLeftOutAtEveryRefreshIsOneErrorCountedUntilAFixedSc
     refresh();
     journal.take();
     const std::optional<Cp932> leftOut = utf8ToCp932("'2x:00:00' は時刻ではありません");
-    for (int tick = 0; tick < 8; ++tick, time.advanceMs(250))
-        health.refreshed(Running, races({"1R"}), Cp932(), leftOut);
+    for (int tick = 0; tick < 8; ++tick, time.advanceMs(250)) health.refreshed(Running, leftOut);
     EXPECT_EQ(onFile().error, QString::fromUtf8("'2x:00:00' は時刻ではありません"));
     time.advanceMs(1000);  // past the write throttle
-    health.refreshed(Running, races({"1R"}), Cp932(), leftOut);
+    health.refreshed(Running, leftOut);
     EXPECT_EQ(onFile().errorCount, 9);
     EXPECT_EQ(onFile().refreshesLastMinute, 10);
     refresh();
@@ -161,11 +172,25 @@ TEST_F(BoardHealthTest, AVenueCopyIsNamedByHostAndFolderAndMatchesTheLocalFile) 
     TempFolder venue;
     BoardHealth copied(time, config(QString::fromStdString(venue.path().string())));
     copied.started();
-    copied.refreshed(Running, races({"1R"}), Cp932());
+    copied.refreshed(Running);
     ASSERT_TRUE(copied.waitForVenueCopy(5000));
-    EXPECT_TRUE(copied.venueFilePath().endsWith(
-        "-" + boardKey(QString::fromStdString(board.path().string())) + ".json"));
-    EXPECT_EQ(fileStatus(copied.venueFilePath()), fileStatus(copied.statusFilePath()));
+    EXPECT_EQ(fileStatus(venueCopy(venue.path())), fileStatus(copied.statusFilePath()));
+}
+
+// A venue deploys a new StatusDir or Name while the board runs: the copy
+// goes to the new folder at once, under the new name, and the old folder
+// is told the board stopped reporting there.
+TEST_F(BoardHealthTest, FollowingTheVenueMovesTheCopyAndLeavesStoppedBehind) {
+    TempFolder first, second;
+    BoardHealth copied(time, config(QString::fromStdString(first.path().string())));
+    copied.started();
+    copied.refreshed(Running);
+    copied.followVenue(QString::fromStdString(second.path().string()), "パドック");
+    ASSERT_TRUE(copied.waitForVenueCopy(5000));
+    EXPECT_EQ(fileStatus(venueCopy(first.path())).state, Stopped);
+    const BoardStatus moved = fileStatus(venueCopy(second.path()));
+    EXPECT_EQ(moved.state, Running);
+    EXPECT_EQ(moved.name, "パドック");
 }
 
 TEST_F(BoardHealthTest, AVenueFolderThatIsGoneIsOneWarningNotAnErrorAndItsReturnIsNoted) {
@@ -175,18 +200,18 @@ TEST_F(BoardHealthTest, AVenueFolderThatIsGoneIsOneWarningNotAnErrorAndItsReturn
     copied.started();
     for (int tick = 0; tick < 3; ++tick) {
         time.advanceMs(1000);
-        copied.refreshed(Running, races({"1R"}), Cp932());
+        copied.refreshed(Running);
         ASSERT_TRUE(copied.waitForVenueCopy(5000));
     }
     std::filesystem::create_directory(venue / "share");
     time.advanceMs(1000);
-    copied.refreshed(Running, races({"1R"}), Cp932());
+    copied.refreshed(Running);
     ASSERT_TRUE(copied.waitForVenueCopy(5000));
     Lines warnings;
     for (const std::string& line : journal.take())
         if (line.find("status copy") != std::string::npos) warnings.push_back(line.substr(0, 13));
     EXPECT_EQ(warnings, (Lines{"<4>status cop", "<6>recovered "}));
-    EXPECT_TRUE(QFile::exists(copied.venueFilePath()));
+    EXPECT_TRUE(QFile::exists(venueCopy(venue / "share")));
 }
 
 }  // namespace

@@ -117,23 +117,25 @@ TEST_F(BoardSettingsFile, FullScreenIsReadWhenPresentAndWrittenOnlyWhereItWas) {
     EXPECT_EQ(load().settings.fullScreen, 0);
 }
 
-// The venue's folders are optional texts: absent they change nothing (the
+// The venue's keys are optional texts: absent they change nothing (the
 // table stays in the data folder, a save writes the seven keys only);
 // present they are read as they stand and kept through a save.
 TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTheyWere) {
     const std::string table = cp932Bytes("D:\\表示\\table"), status = "\\\\server\\status";
+    const std::string name = cp932Bytes("パドック");
     struct Case {
         std::string lines;
-        std::string tableDir, statusDir;
+        std::string tableDir, statusDir, name;
     };
     for (const Case& c :
-         {Case{"", "", ""}, Case{"TableDir=" + table + "\r\n", table, ""},
-          Case{"StatusDir = " + status + "\r\n", "", status},
-          Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status}}) {
+         {Case{"", "", "", ""}, Case{"TableDir=" + table + "\r\n", table, "", ""},
+          Case{"StatusDir = " + status + "\r\nName=" + name + "\r\n", "", status, name},
+          Case{"TableDir=" + table + "\r\nStatusDir=" + status + "\r\n", table, status, ""}}) {
         writeIni("[Env]\r\nDataDir=D:\\share\r\n" + c.lines);
         const LoadedSettings loaded = load();
         EXPECT_EQ(loaded.settings.tableDir.bytes(), c.tableDir) << c.lines;
         EXPECT_EQ(loaded.settings.statusDir.bytes(), c.statusDir) << c.lines;
+        EXPECT_EQ(loaded.settings.name.bytes(), c.name) << c.lines;
         EXPECT_EQ(loaded.settings.raceTableFolder().bytes(),
                   c.tableDir.empty() ? "D:\\share" : c.tableDir);
         EXPECT_EQ(std::count(loaded.defaulted.begin(), loaded.defaulted.end(), "TableDir"), 0);
@@ -142,6 +144,7 @@ TEST_F(BoardSettingsFile, TheVenueFoldersAreReadWhenPresentAndWrittenOnlyWhereTh
         EXPECT_EQ(ini().find("TableDir") != std::string::npos, !c.tableDir.empty()) << ini();
         EXPECT_EQ(ini().find("StatusDir") != std::string::npos, !c.statusDir.empty()) << ini();
         EXPECT_EQ(load().settings.tableDir.bytes(), c.tableDir) << "kept through the save";
+        EXPECT_EQ(load().settings.name.bytes(), c.name) << "kept through the save";
     }
 }
 

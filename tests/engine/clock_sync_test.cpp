@@ -56,7 +56,8 @@ protected:
                        {QString::fromStdString(board.path().string()),
                         "1.3.0",
                         {},
-                        QString::fromStdString(statusFolder.path().string())}};
+                        QString::fromStdString(statusFolder.path().string()),
+                        {}}};
 };
 
 TEST_F(ClockSyncTest, AnUnsynchronisedClockIsWarnedOnceFiledAndItsSynchronisationSaid) {

@@ -1,6 +1,7 @@
 // The venue copy and the screen picture in a folder other users can write:
 // a link planted at a name is replaced and its target left alone, and the
-// journal says so once.
+// journal says so once; a name the folder will not let the board take over
+// sends both to a name of the board's own.
 
 #include "engine/venue_status_writer.h"
 
@@ -25,7 +26,8 @@ TEST(VenueStatusWriter, ALinkPlantedAtTheCopysNameIsReplacedNeverWrittenThrough)
     const std::string copy = venue / "kiosk-1-0123456789abcdef.json";
     std::filesystem::create_symlink(home / ".bashrc", copy);
 
-    VenueStatusWriter writer(QFile::decodeName(copy.c_str()), time);
+    VenueStatusWriter writer(QFile::decodeName(venue.path().c_str()), "kiosk-1-0123456789abcdef",
+                             time);
     for (const char* json : {"{\"n\": 1}", "{\"n\": 2}"}) {
         writer.submit(json);
         ASSERT_TRUE(writer.waitIdle(5000));
@@ -52,8 +54,8 @@ TEST(VenueStatusWriter, ALinkPlantedAtThePicturesNameIsReplacedNeverWrittenThrou
     const std::string picture = venue / "kiosk-1-0123456789abcdef.png";
     std::filesystem::create_symlink(home / "photo.png", picture);
 
-    VenueStatusWriter writer(QFile::decodeName((venue / "kiosk-1.json").c_str()), time,
-                             QFile::decodeName(picture.c_str()));
+    VenueStatusWriter writer(QFile::decodeName(venue.path().c_str()), "kiosk-1-0123456789abcdef",
+                             time);
     writer.submitPicture("PNG bytes");
     ASSERT_TRUE(writer.waitIdle(5000));
 
@@ -63,6 +65,33 @@ TEST(VenueStatusWriter, ALinkPlantedAtThePicturesNameIsReplacedNeverWrittenThrou
     const auto lines = journal.take();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("screen picture"), std::string::npos) << lines[0];
+}
+
+TEST(VenueStatusWriter, ANameTheFolderWillNotGiveUpSendsCopyAndPictureToAnUnguessableName) {
+    TempFolder venue;
+    testing::JournalCapture journal;
+    ManualTimeSource time;
+    // A folder at the name: not even root may rename a file over it, as no
+    // user may over another's file in a sticky folder.
+    std::filesystem::create_directories(venue.path() / "kiosk-1-0123456789abcdef.json" / "inside");
+
+    VenueStatusWriter writer(QFile::decodeName(venue.path().c_str()), "kiosk-1-0123456789abcdef",
+                             time);
+    writer.submitPicture("PNG bytes");
+    writer.submit("{\"n\": 1}");
+    ASSERT_TRUE(writer.waitIdle(5000));
+
+    const QString copy = writer.copyName();
+    ASSERT_TRUE(copy.startsWith("kiosk-1-0123456789abcdef-") && copy.endsWith(".json"))
+        << copy.toStdString();
+    EXPECT_EQ(writer.pictureName(), copy.chopped(5) + ".png");
+    EXPECT_EQ(venue.read(copy.toStdString()), "{\"n\": 1}");
+    EXPECT_EQ(venue.read(writer.pictureName().toStdString()), "PNG bytes");
+    EXPECT_TRUE(std::filesystem::exists(venue.path() / "kiosk-1-0123456789abcdef.json" / "inside"));
+    const auto lines = journal.take();
+    ASSERT_EQ(lines.size(), 1u) << "said once, and nothing failed";
+    EXPECT_NE(lines[0].find("a folder"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(copy.toStdString()), std::string::npos) << lines[0];
 }
 
 }  // namespace

@@ -9,15 +9,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <chrono>
 #include <iostream>
 
 #include "app/pelmctl_command.h"
-#include "app/pelmctl_venue.h"
+#include "app/pelmctl_status_venue.h"
 #include "engine/board_status.h"
 #include "platform/process_alive.h"
 #include "platform/status_folder.h"
 #include "platform/untrusted_folder.h"
+#include "venue/verdict.h"
 
 namespace pelmctl {
 namespace {
@@ -36,18 +36,24 @@ as the board requires, or nothing in it is believed.
 Options:
   --all           every board of this user, not only that of this folder
   --venue FOLDER  every board's status copy in FOLDER ([Env] StatusDir of the
-                  boards), from any host; a copy not refreshed for more than
-                  10 s shows as stale; a folder that does not answer
-                  within 3 s (a frozen share) is given up, naming the
-                  copies that could not be read
+                  boards), from any host, by name, the boards in trouble
+                  first. pelmctl watches the folder for up to 1.5 s: a board
+                  whose copy does not change meanwhile is not answering
+                  (each running board rewrites it every second), whatever
+                  its clock says; a clock more than 2 s off this PC's is
+                  shown. A folder that does not answer within 2.5 s (a
+                  frozen share) is given up, naming the copies it could not
+                  read. A board listed in FOLDER/expected-boards.txt (one
+                  name per line) without a copy is missing
   --json          one JSON object instead of text
 
 Exit status: 0 the board runs, refreshed within the last 2 s, shows races or
-waits, and has no error; 1 it runs but is not refreshing, not connected or
-shows an error, or the status folder is refused; 3 no board runs (no status file, a board that stopped, or a
-file left by a process that is gone). With --all: 0 when every running board
-is fine, 1 when any is not, 3 when none runs. With --venue: 0 when every
-board is fine, 1 when any is not and when the folder holds no status copy,
+waits, and has no error; 1 it runs but is not answering, not connected,
+starting or shows an error, or the status folder is refused; 3 no board runs
+(no status file, a board that stopped, or a file left by a process that is
+gone). With --all: 0 when every running board is fine, 1 when any is not, 3
+when none runs. With --venue: 0 when every board is fine or waiting, 1 when
+any is not, and when the folder holds no status copy, holds a damaged one,
 cannot be read or does not answer in time; 2 wrong arguments.
 
 Examples:
@@ -58,12 +64,8 @@ Examples:
 
 constexpr int kExitNotRunning = 3;
 constexpr qint64 kFreshLocalMs = 2000;
-constexpr qint64 kFreshVenueMs = 10000;
-constexpr std::size_t kMaxStatusBytes = 1 << 20;
-// Leaves time to print within the 3 s an operator's script may wait.
-constexpr std::chrono::milliseconds kVenueDeadline{2500};
 
-enum class Verdict { Fine, NotRefreshing, Stale, NotConnected, Error, NotRunning };
+using pelm::venue::Verdict;
 
 struct Board {
     pelm::BoardStatus status;
@@ -72,33 +74,30 @@ struct Board {
 };
 
 QString verdictName(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::Fine:
-            return "fine";
-        case Verdict::NotRefreshing:
-            return "not refreshing";
-        case Verdict::Stale:
-            return "stale";
-        case Verdict::NotConnected:
-            return "not connected";
-        case Verdict::Error:
-            return "error";
-        case Verdict::NotRunning:
-            return "not running";
-    }
-    return {};
+    return pelm::venue::verdictWord(verdict);
 }
 
-// `alive` is what can be known of the process: on another host, nothing.
-Verdict judge(const pelm::BoardStatus& status, std::optional<qint64> ageMs, bool alive,
-              qint64 freshMs, Verdict late) {
+// The board and this tool share the PC's clock, so the refresh time in the
+// status file tells how long ago the board last refreshed.
+Verdict judge(const pelm::BoardStatus& status, std::optional<qint64> ageMs, bool alive) {
     using pelm::BoardState;
-    if (status.state == BoardState::Stopped || !alive) return Verdict::NotRunning;
-    if (!ageMs || *ageMs > freshMs || *ageMs < -freshMs) return late;
+    if (status.state == BoardState::Stopped || !alive) return Verdict::Stopped;
+    if (!ageMs || *ageMs > kFreshLocalMs || *ageMs < -kFreshLocalMs) return Verdict::NotAnswering;
     if (status.error) return Verdict::Error;
-    if (status.state == BoardState::Running || status.state == BoardState::Waiting)
-        return Verdict::Fine;
-    return Verdict::NotConnected;
+    switch (status.state) {
+        case BoardState::Running:
+            return Verdict::Fine;
+        case BoardState::Waiting:
+            return Verdict::Waiting;
+        case BoardState::Starting:
+            return Verdict::Starting;
+        default:
+            return Verdict::NotConnected;
+    }
+}
+
+bool fine(Verdict verdict) {
+    return verdict == Verdict::Fine || verdict == Verdict::Waiting;
 }
 
 std::optional<qint64> ageOf(const pelm::BoardStatus& status) {
@@ -114,20 +113,14 @@ std::optional<pelm::BoardStatus> parsed(const std::optional<std::string>& bytes)
 // Only this user's own regular files: the folder is private, but a link or
 // a file somebody else slipped in is not a board of ours.
 std::optional<pelm::BoardStatus> readLocalStatus(const QString& path) {
-    return parsed(
-        pelm::readUntrustedFile(QFile::encodeName(path).toStdString(), kMaxStatusBytes, getuid()));
+    return parsed(pelm::readUntrustedFile(QFile::encodeName(path).toStdString(),
+                                          pelm::kMaxStatusBytes + 1, getuid()));
 }
 
 Board localBoard(pelm::BoardStatus status) {
     const auto age = ageOf(status);
     const bool alive = pelm::processRuns(static_cast<pid_t>(status.pid), status.pidStartTicks);
-    const Verdict verdict = judge(status, age, alive, kFreshLocalMs, Verdict::NotRefreshing);
-    return {std::move(status), age, verdict};
-}
-
-Board venueBoard(pelm::BoardStatus status) {
-    const auto age = ageOf(status);
-    const Verdict verdict = judge(status, age, true, kFreshVenueMs, Verdict::Stale);
+    const Verdict verdict = judge(status, age, alive);
     return {std::move(status), age, verdict};
 }
 
@@ -208,19 +201,8 @@ void printBoard(const Board& board) {
               << "  clock          " << text(clockText(s)) << "\n";
 }
 
-void printVenueLine(const Board& board) {
-    const pelm::BoardStatus& s = board.status;
-    std::cout << text(s.host) << " " << text(s.workingFolder) << ": "
-              << text(board.verdict == Verdict::Fine ? pelm::stateName(s.state)
-                                                     : verdictName(board.verdict))
-              << ", refreshed " << text(ageText(board.ageMs)) << ", now " << text(nowText(s))
-              << "\n";
-    if (s.error) std::cout << "  error: " << text(errorText(s)) << "\n";
-    if (s.clockSynchronised == false) std::cout << "  clock: " << text(clockText(s)) << "\n";
-}
-
 QJsonObject boardJson(const Board& board) {
-    QJsonObject object = QJsonDocument::fromJson(pelm::statusJson(board.status)).object();
+    QJsonObject object = pelm::statusObject(board.status);
     object["verdict"] = verdictName(board.verdict);
     object["refreshAgeMs"] = board.ageMs ? QJsonValue(*board.ageMs) : QJsonValue();
     return object;
@@ -241,9 +223,9 @@ QJsonObject boardsJson(const std::vector<Board>& boards) {
 int exitFor(const std::vector<Board>& boards) {
     bool anyRuns = false, allFine = true;
     for (const Board& board : boards) {
-        if (board.verdict == Verdict::NotRunning) continue;
+        if (board.verdict == Verdict::Stopped) continue;
         anyRuns = true;
-        allFine = allFine && board.verdict == Verdict::Fine;
+        allFine = allFine && fine(board.verdict);
     }
     if (!anyRuns) return kExitNotRunning;
     return allFine ? kExitOk : kExitFailed;
@@ -260,7 +242,7 @@ int showThisFolder(bool json) {
             readLocalStatus(*statusFolder + "/" + pelm::localStatusName(pelm::boardKey(folder)));
     if (!status) {
         if (json)
-            printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::NotRunning)}});
+            printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::Stopped)}});
         else
             std::cout << "No board runs in " << text(folder) << "\n";
         return kExitNotRunning;
@@ -289,56 +271,6 @@ int showAll(bool json) {
     return exitFor(boards);
 }
 
-// Copies of other hosts, so of any owner; still no links and no FIFOs.
-pelm::FolderSnapshot readVenue(const QString& folder) {
-    return pelm::readFolderWithin(
-        QFile::encodeName(folder).toStdString(), kVenueDeadline,
-        {[](const std::string& path) { return pelm::listFolder(path, ".json"); },
-         [](const std::string& path) { return pelm::readUntrustedFile(path, kMaxStatusBytes); }});
-}
-
-int showVenue(const QString& folder, bool json) {
-    const pelm::FolderSnapshot snapshot = readVenue(folder);
-    if (!snapshot.listed) {
-        std::cerr << "pelmctl: venue folder " << text(folder)
-                  << (snapshot.complete ? " cannot be read\n" : " does not answer\n");
-        return kExitFailed;
-    }
-    std::vector<Board> boards;
-    for (const auto& [name, bytes] : snapshot.files) {
-        if (auto status = parsed(bytes)) boards.push_back(venueBoard(std::move(*status)));
-    }
-    QJsonArray unanswered;
-    for (const std::string& name : snapshot.unanswered)
-        unanswered.append(QFile::decodeName(name.c_str()));
-    if (json) {
-        QJsonObject object = boardsJson(boards);
-        if (!unanswered.isEmpty()) object["unanswered"] = unanswered;
-        printJson(object);
-    }
-    if (!unanswered.isEmpty()) {
-        if (!json) {
-            for (const QJsonValue& name : unanswered)
-                std::cout << text(name.toString()) << ": not read, the folder does not answer\n";
-        }
-        for (const Board& board : boards) {
-            if (!json) printVenueLine(board);
-        }
-        return kExitFailed;
-    }
-    if (boards.empty()) {
-        if (!json) std::cout << "No board status in " << text(folder) << "\n";
-        return kExitFailed;
-    }
-    for (const Board& board : boards) {
-        if (!json) printVenueLine(board);
-    }
-    const bool allFine = std::all_of(boards.begin(), boards.end(), [](const Board& board) {
-        return board.verdict == Verdict::Fine;
-    });
-    return allFine ? kExitOk : kExitFailed;
-}
-
 int run(const Arguments& arguments) {
     if (!arguments.positional.empty()) return usageError("status takes no words, only options");
     const bool json = arguments.flag("--json");
@@ -354,19 +286,4 @@ const CommandRegistration registration(
     {"status", "whether the boards run and refresh", kHelp, {"--venue"}, {"--json", "--all"}, run});
 
 }  // namespace
-
-VenueReport venueReport(const QString& folder) {
-    const pelm::FolderSnapshot snapshot = readVenue(folder);
-    std::vector<Board> boards;
-    for (const auto& [name, bytes] : snapshot.files) {
-        if (auto status = parsed(bytes)) boards.push_back(venueBoard(std::move(*status)));
-    }
-    QJsonObject object = boardsJson(boards);
-    QJsonArray unanswered;
-    for (const std::string& name : snapshot.unanswered)
-        unanswered.append(QFile::decodeName(name.c_str()));
-    if (!unanswered.isEmpty()) object["unanswered"] = unanswered;
-    return {snapshot.listed, snapshot.complete, object};
-}
-
 }  // namespace pelmctl

@@ -10,7 +10,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "engine/board_status.h"
 #include "platform/process_alive.h"
@@ -81,12 +84,12 @@ struct LocalCase {
 TEST_F(PelmctlStatus, ThisFoldersBoardByFreshnessErrorAndProcess) {
     const LocalCase cases[] = {
         {"fresh", 300, false, false, BoardState::Running, 0, "fine"},
-        {"waiting", 300, false, false, BoardState::Waiting, 0, "fine"},
-        {"old refresh", 10'000, false, false, BoardState::Running, 1, "not refreshing"},
+        {"waiting", 300, false, false, BoardState::Waiting, 0, "waiting"},
+        {"old refresh", 10'000, false, false, BoardState::Running, 1, "not answering"},
         {"error", 300, true, false, BoardState::Running, 1, "error"},
         {"not connected", 300, false, false, BoardState::NotConnected, 1, "not connected"},
-        {"dead pid", 300, false, true, BoardState::Running, 3, "not running"},
-        {"stopped", 300, false, false, BoardState::Stopped, 3, "not running"},
+        {"dead pid", 300, false, true, BoardState::Running, 3, "stopped"},
+        {"stopped", 300, false, false, BoardState::Stopped, 3, "stopped"},
     };
     for (const LocalCase& c : cases) {
         BoardStatus status =
@@ -132,41 +135,84 @@ TEST_F(PelmctlStatus, AllJudgesEveryRunningBoardAndIgnoresTheDead) {
     EXPECT_EQ(pelmctl("status --all").status, 1);
 }
 
-TEST_F(PelmctlStatus, VenueListsEveryBoardAndCallsOldOnesStale) {
-    TempFolder venue;
-    auto place = [&](const char* host, qint64 ageMs, bool error) {
-        BoardStatus status = boardStatus(QString("/home/pelm/") + host, ageMs, 1);
-        status.host = host;
-        if (error) status.error = "disk full", status.errorCount = 3;
-        venue.write(venueStatusName(host, boardKey(status.workingFolder)).toStdString(),
-                    statusJson(status).toStdString());
-    };
-    place("kiosk-a", 500, false);
-    place("kiosk-b", 5000, false);  // fresh enough across hosts
-    const std::string listing = "status --venue '" + venue.path().string() + "'";
-    EXPECT_EQ(pelmctl(listing).status, 0);
+// Boards on other PCs, as their copies in a shared folder show them: a
+// copy that keeps changing is a board that runs, whatever its clock says;
+// one that does not change while pelmctl watches is not answering.
+class LiveCopies {
+public:
+    explicit LiveCopies(TempFolder& venue) : venue_(venue) {}
+    ~LiveCopies() {
+        stop_ = true;
+        if (writer_.joinable()) writer_.join();
+    }
+    // A copy rewritten every 200 ms with a fresh refresh time, `offsetMs`
+    // off this PC's clock; or written once with `live` false.
+    void add(BoardStatus status, qint64 offsetMs, bool live) {
+        write(status, offsetMs);
+        if (live) copies_.push_back({std::move(status), offsetMs});
+    }
+    void start() {
+        writer_ = std::thread([this] {
+            while (!stop_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                for (const auto& [status, offset] : copies_) write(status, offset);
+            }
+        });
+    }
 
-    place("kiosk-c", 60'000, false);
-    place("kiosk-d", 500, true);
+private:
+    void write(BoardStatus status, qint64 offsetMs) {
+        const QDateTime board = QDateTime::currentDateTimeUtc().addMSecs(offsetMs);
+        status.lastRefreshAt = status.writtenAt = board;
+        const std::string name =
+            venueStatusName(status.host, boardKey(status.workingFolder)).toStdString();
+        venue_.write("." + name, statusJson(status).toStdString());
+        std::filesystem::rename(venue_ / ("." + name), venue_ / name);
+    }
+
+    TempFolder& venue_;
+    std::vector<std::pair<BoardStatus, qint64>> copies_;
+    std::thread writer_;
+    std::atomic<bool> stop_{false};
+};
+
+TEST_F(PelmctlStatus, VenueJudgesBoardsByTheirCopiesChangingNotByTheirClocks) {
+    TempFolder venue;
+    LiveCopies copies(venue);
+    auto board = [](const char* host) {
+        BoardStatus status = boardStatus(QString("/home/pelm/") + host, 0, 1);
+        status.host = host;
+        return status;
+    };
+    BoardStatus failing = board("kiosk-d");
+    failing.error = "disk full", failing.errorCount = 3;
+    BoardStatus named = board("kiosk-a");
+    named.name = QString::fromUtf8("パドック");
+    copies.add(named, 0, true);
+    copies.add(board("kiosk-b"), 3600'000, true);  // an hour ahead, and running
+    copies.add(board("kiosk-c"), 0, false);        // a fresh time, but no longer written
+    copies.add(failing, 0, true);
+    venue.write("kiosk-e-cut.json", "{\"pid\": 7, \"state\": ");  // no status
+    venue.write("expected-boards.txt", "# the venue's screens\nパドック\n記者室\n");
+    copies.start();
+    const std::string listing = "status --venue '" + venue.path().string() + "'";
+
     const Outcome outcome = pelmctl(listing);
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_NE(outcome.output.find("kiosk-a /home/pelm/kiosk-a: running"), std::string::npos)
-        << outcome.output;
-    EXPECT_NE(outcome.output.find("kiosk-c /home/pelm/kiosk-c: stale"), std::string::npos)
-        << outcome.output;
-    EXPECT_NE(outcome.output.find("kiosk-d /home/pelm/kiosk-d: error"), std::string::npos)
-        << outcome.output;
-    EXPECT_NE(outcome.output.find("  error: disk full (3 times)"), std::string::npos)
-        << outcome.output;
-    EXPECT_NE(outcome.output.find(" s ago, now 10:40:00-10:45:00 第1レース\n"), std::string::npos)
-        << outcome.output;
-    venue.write("kiosk-e-cut.json", "{\"pid\": 7, \"state\": ");  // a copy another host is writing
+    for (const char* line :
+         {"kiosk-d (kiosk-d, /home/pelm/kiosk-d): error, running", "  error: disk full (3 times)",
+          "kiosk-c (kiosk-c, /home/pelm/kiosk-c): not answering, running, changed not while "
+          "watched",
+          "記者室: missing", "パドック (kiosk-a, /home/pelm/kiosk-a): fine, running, changed ",
+          "kiosk-b (kiosk-b, /home/pelm/kiosk-b): fine, running",
+          "  clock: 3600 s ahead of this PC's", "kiosk-e-cut.json: damaged"})
+        EXPECT_NE(outcome.output.find(line), std::string::npos) << line << "\n" << outcome.output;
 
     QStringList verdicts;
     for (const QJsonValue& board : json(listing + " --json")["boards"].toArray())
-        verdicts << board["host"].toString() + " " + board["verdict"].toString();
-    EXPECT_EQ(verdicts,
-              (QStringList{"kiosk-a fine", "kiosk-b fine", "kiosk-c stale", "kiosk-d error"}));
+        verdicts << board["name"].toString() + " " + board["verdict"].toString();
+    EXPECT_EQ(verdicts, (QStringList{"kiosk-d error", "kiosk-c not answering", "記者室 missing",
+                                     "kiosk-b fine", "パドック fine"}));
 }
 
 // Somebody else made the folder first (as anyone can under /tmp) and left a

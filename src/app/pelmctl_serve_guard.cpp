@@ -1,83 +1,273 @@
 #include "app/pelmctl_serve_guard.h"
 
+#include <QElapsedTimer>
+#include <QNetworkInterface>
+#include <QSysInfo>
 #include <QTcpSocket>
 #include <QTimer>
-#include <memory>
 
 namespace pelmctl {
-
-RequestBounds::Verdict RequestBounds::take(const QByteArray& bytes) {
-    for (const char byte : bytes) {
-        if (bodyLeft_ > 0) {
-            --bodyLeft_;
-            continue;
-        }
-        head_.append(byte);
-        if (head_.size() > kMaxHeadBytes) return Verdict::HeadTooLarge;
-        if (head_.endsWith("\r\n\r\n")) {
-            const Verdict verdict = headEnded();
-            if (verdict != Verdict::Within) return verdict;
-        }
-    }
-    return Verdict::Within;
-}
-
-RequestBounds::Verdict RequestBounds::headEnded() {
-    const QList<QByteArray> lines = head_.split('\n');
-    head_.clear();
-    // The request line, the headers, and the two empty pieces of the end.
-    if (lines.size() - 3 > kMaxHeaderLines) return Verdict::HeadTooLarge;
-    for (const QByteArray& line : lines) {
-        const QByteArray lower = line.trimmed().toLower();
-        if (lower.startsWith("transfer-encoding:")) return Verdict::BodyTooLarge;
-        if (!lower.startsWith("content-length:")) continue;
-        bool number = false;
-        const qint64 length = lower.mid(15).trimmed().toLongLong(&number);
-        if (!number || length < 0 || length > kMaxBodyBytes) return Verdict::BodyTooLarge;
-        bodyLeft_ = length;
-    }
-    return Verdict::Within;
-}
-
 namespace {
 
-void refuse(QTcpSocket* socket, RequestBounds::Verdict verdict) {
-    socket->readAll();  // never reaches the server's parser
-    const QByteArray status = verdict == RequestBounds::Verdict::HeadTooLarge
-                                  ? "431 Request Header Fields Too Large"
-                                  : "413 Payload Too Large";
-    socket->write("HTTP/1.1 " + status +
-                  "\r\nContent-Length: 0\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
-    socket->disconnectFromHost();
+using Verdict = RequestHead::Verdict;
+
+// Where the head ends ("\r\n\r\n", or "\n\n" from a terse client) and the
+// length of the ending; nothing while it has not come.
+std::optional<std::pair<qsizetype, qsizetype>> headEnd(const QByteArray& bytes) {
+    const qsizetype crlf = bytes.indexOf("\r\n\r\n");
+    const qsizetype lf = bytes.indexOf("\n\n");
+    if (crlf < 0 && lf < 0) return std::nullopt;
+    if (lf >= 0 && (crlf < 0 || lf < crlf)) return std::pair{lf, qsizetype(2)};
+    return std::pair{crlf, qsizetype(4)};
+}
+
+// "METHOD target HTTP/1.x": the method, or nothing for anything else.
+std::optional<QByteArray> requestMethod(const QByteArray& line, bool& http10) {
+    const QList<QByteArray> parts = line.trimmed().split(' ');
+    if (parts.size() != 3 || parts[0].isEmpty() || parts[1].isEmpty()) return std::nullopt;
+    if (parts[2] != "HTTP/1.1" && parts[2] != "HTTP/1.0") return std::nullopt;
+    http10 = parts[2] == "HTTP/1.0";
+    return parts[0];
+}
+
+// The header lines after the request line: the body's length (-1: none
+// allowed) and the Host, if any.
+struct Headers {
+    Verdict verdict = Verdict::Complete;
+    qsizetype bodyBytes = 0;
+    std::optional<QByteArray> host;
+};
+
+Headers failing(Verdict verdict) {
+    Headers headers;
+    headers.verdict = verdict;
+    return headers;
+}
+
+Headers readHeaders(const QList<QByteArray>& lines) {
+    Headers headers;
+    if (lines.size() - 1 > ConnectionBounds::kMaxHeaderLines) return failing(Verdict::TooLarge);
+    for (qsizetype index = 1; index < lines.size(); ++index) {
+        const QByteArray& line = lines[index];
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0) return failing(Verdict::Malformed);
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "transfer-encoding") return failing(Verdict::BodyTooLarge);
+        if (name == "host") headers.host = value;
+        if (name != "content-length") continue;
+        bool number = false;
+        headers.bodyBytes = value.toLongLong(&number);
+        if (!number || headers.bodyBytes < 0 || headers.bodyBytes > ConnectionBounds::kMaxBodyBytes)
+            return failing(Verdict::BodyTooLarge);
+    }
+    return headers;
+}
+
+QByteArray lowerHost(QByteArray host) {
+    host = host.trimmed().toLower();
+    if (host.startsWith('[')) return host.mid(1, host.indexOf(']') - 1);
+    const qsizetype colon = host.lastIndexOf(':');
+    if (colon >= 0 && host.indexOf(':') == colon) host.truncate(colon);  // a port, not IPv6
+    if (host.endsWith('.')) host.chop(1);
+    return host;
+}
+
+QString plainAddress(QHostAddress address) {
+    address.setScopeId(QString());
+    return address.toString().toLower();
+}
+
+QByteArray statusLine(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::TooLarge:
+            return "431 Request Header Fields Too Large";
+        case Verdict::BodyTooLarge:
+            return "413 Payload Too Large";
+        case Verdict::Misdirected:
+            return "421 Misdirected Request";
+        case Verdict::Incomplete:
+            return "408 Request Timeout";
+        default:
+            return "400 Bad Request";
+    }
 }
 
 }  // namespace
 
+HostNames::HostNames(const QHostAddress& address, const QStringList& extra) {
+    const bool everywhere = address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
+                            address == QHostAddress::AnyIPv6;
+    if (everywhere) {
+        for (const QHostAddress& local : QNetworkInterface::allAddresses())
+            names_ << plainAddress(local);
+        names_ << QSysInfo::machineHostName().toLower();
+    } else {
+        names_ << plainAddress(address);
+    }
+    if (everywhere || address.isLoopback()) names_ << QStringLiteral("localhost");
+    for (const QString& name : extra) names_ << name.toLower();
+    names_.removeDuplicates();
+}
+
+bool HostNames::accepts(const QByteArray& host) const {
+    return names_.contains(QString::fromLatin1(lowerHost(host)));
+}
+
+RequestHead readRequestHead(const QByteArray& bytes, const HostNames& hosts) {
+    RequestHead head;
+    const auto end = headEnd(bytes);
+    if (!end) {
+        if (bytes.size() > ConnectionBounds::kMaxHeadBytes) head.verdict = Verdict::TooLarge;
+        return head;
+    }
+    head.verdict = Verdict::TooLarge;
+    if (end->first > ConnectionBounds::kMaxHeadBytes) return head;
+    QList<QByteArray> lines = bytes.left(end->first).split('\n');
+    for (QByteArray& line : lines) line = line.trimmed();
+    bool http10 = false;
+    head.verdict = Verdict::Malformed;
+    const std::optional<QByteArray> method = requestMethod(lines.first(), http10);
+    if (!method) return head;
+    const Headers headers = readHeaders(lines);
+    head.verdict = headers.verdict;
+    if (headers.verdict != Verdict::Complete) return head;
+    head.verdict = Verdict::Malformed;
+    if (!headers.host && !http10) return head;  // HTTP/1.1 must name the host
+    head.verdict = Verdict::Misdirected;
+    if (headers.host && !hosts.accepts(*headers.host)) return head;
+    const qsizetype size = end->first + end->second + headers.bodyBytes;
+    head.verdict = bytes.size() < size ? Verdict::Incomplete : Verdict::Malformed;
+    if (bytes.size() != size) return head;  // one request per connection: nothing behind it
+    return {Verdict::Complete, size, *method};
+}
+
+// One client's connection: first the guard's, reading nothing but looking at
+// what has come; then the server's, for one answer. A HEAD request's answer
+// is sent without its body, which Qt's server would otherwise write.
+class GuardedTcpServer::Connection : public QTcpSocket {
+public:
+    explicit Connection(QObject* parent) : QTcpSocket(parent), deadline_(this) {
+        deadline_.setSingleShot(true);
+        age_.start();
+    }
+
+    bool answering() const { return answering_; }
+    qint64 ageMs() const { return age_.elapsed(); }
+    QTimer& deadline() { return deadline_; }
+
+    // From now on the connection is the server's; its time is the answer's.
+    void answer(const QByteArray& method) {
+        answering_ = true;
+        bodyless_ = method == "HEAD";
+        age_.start();
+        deadline_.start(ConnectionBounds::kAnswerDeadlineMs);
+    }
+
+    void refuse(Verdict verdict) {
+        readAll();
+        answer({});
+        write("HTTP/1.1 " + statusLine(verdict) +
+              "\r\nContent-Length: 0\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
+        disconnectFromHost();
+    }
+
+protected:
+    qint64 writeData(const char* data, qint64 size) override {
+        if (!bodyless_) return QTcpSocket::writeData(data, size);
+        if (headSent_) return size;  // taken, and dropped
+        const QByteArray seen = tail_ + QByteArray(data, size);
+        const qsizetype end = seen.indexOf("\r\n\r\n");
+        const qsizetype pass = end < 0 ? size : end + 4 - tail_.size();
+        headSent_ = end >= 0;
+        tail_ = seen.right(3);
+        const qint64 written = QTcpSocket::writeData(data, pass);
+        return written < 0 ? written : size;
+    }
+
+private:
+    QTimer deadline_;
+    QElapsedTimer age_;
+    bool answering_ = false;
+    bool bodyless_ = false;
+    bool headSent_ = false;
+    QByteArray tail_;
+};
+
+GuardedTcpServer::GuardedTcpServer(HostNames hosts, QObject* parent)
+    : QTcpServer(parent), hosts_(std::move(hosts)) {}
+
+GuardedTcpServer::~GuardedTcpServer() = default;
+
 void GuardedTcpServer::incomingConnection(qintptr descriptor) {
-    auto* socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
+    auto* connection = new Connection(this);
+    if (!connection->setSocketDescriptor(descriptor)) {
+        delete connection;
         return;
     }
-    auto* idle = new QTimer(socket);
-    idle->setSingleShot(true);
-    idle->start(kIdleMs);
-    connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
-    // Connected before the server's own reader, so it sees each byte first.
-    auto bounds = std::make_shared<RequestBounds>();
-    auto refused = std::make_shared<bool>(false);
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, idle, bounds, refused] {
-        idle->start(kIdleMs);
-        if (*refused) {
-            socket->readAll();
-            return;
-        }
-        const auto verdict = bounds->take(socket->peek(socket->bytesAvailable()));
-        if (verdict == RequestBounds::Verdict::Within) return;
-        *refused = true;
-        refuse(socket, verdict);
+    makeRoomFor(connection->peerAddress());
+    admit(connection);
+}
+
+void GuardedTcpServer::admit(Connection* connection) {
+    connections_.append(connection);
+    connection->setReadBufferSize(ConnectionBounds::kMaxHeadBytes +
+                                  ConnectionBounds::kMaxBodyBytes + 1);
+    connect(connection, &QObject::destroyed, this, [this, connection] { forget(connection); });
+    connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
+    connect(&connection->deadline(), &QTimer::timeout, connection, [connection] {
+        if (connection->answering())
+            connection->abort();
+        else
+            connection->refuse(Verdict::Incomplete);
     });
-    addPendingConnection(socket);
+    connect(connection, &QTcpSocket::readyRead, this, [this, connection] {
+        const RequestHead head =
+            readRequestHead(connection->peek(connection->bytesAvailable()), hosts_);
+        if (head.verdict == Verdict::Complete) return handOver(connection, head.method);
+        const bool full = connection->bytesAvailable() >= connection->readBufferSize();
+        if (head.verdict != Verdict::Incomplete)
+            connection->refuse(head.verdict);
+        else if (full)
+            connection->refuse(Verdict::TooLarge);
+    });
+    connection->deadline().start(ConnectionBounds::kHeadDeadlineMs);
+}
+
+// Past a bound, the connection that costs the others most goes: the oldest
+// still waiting for its head, else the one slowest to take its answer.
+void GuardedTcpServer::makeRoomFor(const QHostAddress& address) {
+    QList<Connection*> same;
+    for (Connection* connection : connections_) {
+        if (connection->peerAddress() == address) same.append(connection);
+    }
+    const bool perAddress = same.size() >= ConnectionBounds::kMaxConnectionsPerAddress;
+    if (!perAddress && connections_.size() < ConnectionBounds::kMaxConnections) return;
+    const QList<Connection*>& candidates = perAddress ? same : connections_;
+    Connection* victim = nullptr;
+    for (Connection* connection : candidates) {
+        if (!connection->answering()) {
+            victim = connection;
+            break;
+        }
+        if (!victim || connection->ageMs() > victim->ageMs()) victim = connection;
+    }
+    forget(victim);
+    victim->abort();
+}
+
+void GuardedTcpServer::handOver(Connection* connection, const QByteArray& method) {
+    disconnect(connection, &QTcpSocket::readyRead, this, nullptr);
+    connection->answer(method);
+    addPendingConnection(connection);
+    emit newConnection();          // the server takes it,
+    emit connection->readyRead();  // reads the request waiting, and answers it
+    disconnect(connection, &QTcpSocket::readyRead, nullptr, nullptr);  // its last
+    connection->disconnectFromHost();
+}
+
+void GuardedTcpServer::forget(Connection* connection) {
+    connections_.removeOne(connection);
 }
 
 }  // namespace pelmctl

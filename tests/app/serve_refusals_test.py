@@ -1,13 +1,19 @@
-"""`pelmctl serve` answers the page, its JSON and the pictures the status
-copies name, and refuses everything else: other methods, every way of
-reaching past the folder, names nobody gave, oversized requests, damaged
-copies and pictures. Each request goes out raw, exactly as written."""
+"""`pelmctl serve` answers the page, its JSON, its metrics and the pictures
+beside the status copies, and refuses everything else: other methods, every
+way of reaching past the folder, names nobody gave, oversized requests, a
+second request on one connection, Host names not its own, damaged copies and
+pictures no board could have made. Each request goes out raw, exactly as
+written."""
 
+import json
 import os
 import socket
+import struct
+import subprocess
 import unittest
+import zlib
 
-from venue_folder import Server, Venue, png
+from venue_folder import PELMCTL, Server, Venue, png
 
 RACES = [("10:00:00", "10:20:00", "第1レース")]
 WHOLE = png(48, 32, (0, 128, 0))
@@ -37,9 +43,19 @@ def send(port, raw):
     return status, headers, body
 
 
-def request(method, target, extra=b""):
-    return (f"{method} {target} HTTP/1.1\r\nHost: 127.0.0.1\r\n".encode("latin-1") + extra
+def request(method, target, extra=b"", host=b"Host: 127.0.0.1\r\n", version="1.1"):
+    return (f"{method} {target} HTTP/{version}\r\n".encode("latin-1") + host + extra
             + b"Connection: close\r\n\r\n")
+
+
+def claimed_png(width, height):
+    """A small file whose header claims a picture of `width` x `height`."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(b"\0" * 64)) + chunk(b"IEND", b""))
 
 
 class ServeRefusals(unittest.TestCase):
@@ -57,6 +73,8 @@ class ServeRefusals(unittest.TestCase):
         (folder / "real.png").write_bytes(WHOLE)
         os.symlink(folder / "real.png", folder / "gate-2.png")
         (folder / "half-5.json").write_text('{"pid": 1, "state": "runn')
+        cls.venue.put("huge-6.json", "huge", RACES, picture="huge-6.png")
+        (folder / "huge-6.png").write_bytes(claimed_png(16000, 16000))
         cls.server = Server(folder)
 
     @classmethod
@@ -75,6 +93,7 @@ class ServeRefusals(unittest.TestCase):
             ("GET", "/venue.css", b"", 200),
             ("GET", "/venue.json", b"", 200),
             ("GET", "/venue.json?x=1", b"", 200),
+            ("GET", "/metrics", b"", 200),
             ("GET", "/picture/paddock-1.png", b"", 200),
             # methods
             ("POST", "/", b"Content-Length: 0\r\n", 405),
@@ -105,12 +124,16 @@ class ServeRefusals(unittest.TestCase):
             # named, but a link to a picture, and a picture still being written
             ("GET", "/picture/gate-2.png", b"", 404),
             ("GET", "/picture/stand-3.png", b"", 404),
+            # a picture no board makes: 16000 x 16000 pixels claimed
+            ("GET", "/picture/huge-6.png", b"", 404),
             # oversized requests
             ("GET", "/", many_headers, 431),
             ("GET", "/", b"X-Big: " + b"b" * 10000 + b"\r\n", 431),
             ("GET", "/" + "a" * 10000, b"", 431),
             ("POST", "/", b"Content-Length: 1000000\r\n", 413),
             ("POST", "/", b"Transfer-Encoding: chunked\r\n", 413),
+            # one request a connection: a second behind the first is refused
+            ("GET", "/", b"\r\nGET /venue.json HTTP/1.1\r\nHost: 127.0.0.1\r\n", 400),
         ]
         for method, target, extra, expected in table:
             with self.subTest(method=method, target=target[:60], extra=extra[:30]):
@@ -126,17 +149,68 @@ class ServeRefusals(unittest.TestCase):
                     self.assertEqual(headers.get("allow"), "GET, HEAD")
         self.assertIsNone(self.server.process.poll(), "the server ended")
 
-    def test_damaged_copy_is_left_out(self):
+    def test_only_the_names_of_this_server_are_answered(self):
+        port = self.server.port
+        table = [
+            (b"Host: 127.0.0.1\r\n", "1.1", 200),
+            (f"Host: 127.0.0.1:{port}\r\n".encode(), "1.1", 200),
+            (f"Host: localhost:{port}\r\n".encode(), "1.1", 200),
+            (b"Host: LocalHost.\r\n", "1.1", 200),
+            (f"Host: rebound.example.com:{port}\r\n".encode(), "1.1", 421),
+            (b"Host: 192.0.2.7\r\n", "1.1", 421),
+            (b"", "1.1", 400),  # HTTP/1.1 must say
+            (b"", "1.0", 200),
+        ]
+        for host, version, expected in table:
+            with self.subTest(host=host, version=version):
+                status, _, _ = send(port, request("GET", "/venue.json", host=host,
+                                                  version=version))
+                self.assertEqual(status, expected)
+
+    def test_http_1_0_without_keep_alive_sees_the_connection_closed(self):
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=5) as connection:
+            connection.sendall(b"GET /venue.json HTTP/1.0\r\n\r\n")
+            answer = b""
+            while chunk := connection.recv(65536):  # a timeout here fails the test
+                answer += chunk
+        self.assertTrue(answer.startswith(b"HTTP/1.1 200"), answer[:100])
+        self.assertIn(b"\r\nConnection: close\r\n", answer)
+
+    def test_damaged_copies_and_pictures_are_left_out_and_said(self):
         status, _, body = send(self.server.port, request("GET", "/venue.json"))
         self.assertEqual(status, 200)
-        import json
-        hosts = sorted(board["host"] for board in json.loads(body)["boards"])
-        self.assertEqual(hosts, ["gate", "odd", "paddock", "stand"])
+        venue = json.loads(body)
+        boards = {board["host"]: board for board in venue["boards"]}
+        self.assertEqual(sorted(boards), ["gate", "huge", "odd", "paddock", "stand"])
+        self.assertEqual(venue["damaged"], ["half-5.json"])
+        self.assertTrue(boards["huge"]["pictureDamaged"])
+        self.assertIsNone(boards["huge"]["picture"])
+        self.assertEqual(boards["paddock"]["picture"], "paddock-1.png")
+        self.assertIsNone(boards["odd"]["picture"], "a copy names only its own picture")
 
     def test_picture_is_served_whole(self):
         status, headers, body = send(self.server.port,
                                      request("GET", "/picture/paddock-1.png"))
         self.assertEqual((status, headers["content-type"], body), (200, "image/png", WHOLE))
+
+
+class ServeStart(unittest.TestCase):
+    def test_a_folder_that_cannot_be_read_is_an_error_at_start(self):
+        venue = Venue()
+        self.addCleanup(venue.close)
+        outcome = subprocess.run([str(PELMCTL), "serve", "--venue", str(venue.folder / "gone"),
+                                  "--listen", "127.0.0.1:0"], capture_output=True, text=True,
+                                 timeout=20)
+        self.assertEqual(outcome.returncode, 1)
+        self.assertIn("cannot be read: No such file or directory", outcome.stderr)
+
+    def test_listening_on_every_address_says_the_page_is_open_to_the_network(self):
+        venue = Venue()
+        self.addCleanup(venue.close)
+        server = Server(venue.folder, "0.0.0.0:0")
+        server.stop()
+        warnings = server.stderr_text
+        self.assertEqual(warnings.count("open to every network"), 1, warnings)
 
 
 if __name__ == "__main__":

@@ -44,20 +44,26 @@ def png(width, height, rgb):
 
 
 def status_copy(host, races, *, error=None, age_seconds=0.5, synchronised=True, picture=None,
-                state="running"):
-    """A board's status copy as the board writes it."""
-    now = datetime.datetime.now(datetime.timezone.utc)
+                state="running", name=None, clock_offset=0, folder=None, pid=4242):
+    """A board's status copy as the board writes it, now by a clock
+    `clock_offset` seconds ahead of this PC's."""
+    now = (datetime.datetime.now(datetime.timezone.utc)
+           + datetime.timedelta(seconds=clock_offset))
     copy = {
-        "pid": 4242, "startedAt": iso(now - datetime.timedelta(hours=1)),
+        "pid": pid, "startedAt": iso(now - datetime.timedelta(hours=1)),
         "lastRefreshAt": iso(now - datetime.timedelta(seconds=age_seconds)),
+        "writtenAt": iso(now),
         "refreshesLastMinute": 240, "state": state,
         "rows": [{"start": start, "end": end, "title": title} for start, end, title in races],
         "previousRace": "", "error": error, "errorCount": 3 if error else 0,
-        "host": host, "workingFolder": f"/home/{host}/pelm", "version": "1.3.0",
+        "host": host, "workingFolder": folder or f"/home/{host}/pelm", "version": "1.3.0",
         "clockSynchronised": synchronised, "clockMaxErrorMs": 4 if synchronised else None,
     }
     if picture:
         copy["picture"] = picture
+        copy["pictureTakenAt"] = iso(now - datetime.timedelta(seconds=5))
+    if name:
+        copy["name"] = name
     return copy
 
 
@@ -73,15 +79,15 @@ class Venue:
         self.thread = threading.Thread(target=self._refresh, daemon=True)
         self.thread.start()
 
-    def put(self, name, host, races, fresh=True, **options):
+    def put(self, file, host, races, fresh=True, **options):
         with self.lock:
-            self.copies[name] = ((host, races), options, fresh)
-            self._write(name)
+            self.copies[file] = ((host, races), options, fresh)
+            self._write(file)
 
-    def _write(self, name):
-        (host, races), options, _ = self.copies[name]
-        target = self.folder / name
-        scratch = target.with_name("." + name + ".tmp")
+    def _write(self, file):
+        (host, races), options, _ = self.copies[file]
+        target = self.folder / file
+        scratch = target.with_name("." + file + ".tmp")
         scratch.write_text(json.dumps(status_copy(host, races, **options), ensure_ascii=False))
         os.replace(scratch, target)
 
@@ -101,12 +107,12 @@ class Venue:
 class Server:
     """`pelmctl serve` on the folder, on a port the system picks."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, listen="127.0.0.1:0", *options):
         self.process = subprocess.Popen(
-            [str(PELMCTL), "serve", "--venue", str(folder), "--listen", "127.0.0.1:0"],
+            [str(PELMCTL), "serve", "--venue", str(folder), "--listen", listen, *options],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         line = self.process.stdout.readline()
-        found = re.search(r"http://127\.0\.0\.1:(\d+)/", line)
+        found = re.search(r"http://[^/]*:(\d+)/", line)
         if not found:
             self.stop()
             raise AssertionError(f"pelmctl serve did not start: {line!r} "
@@ -118,5 +124,7 @@ class Server:
         if self.process.poll() is None:
             self.process.terminate()
         self.process.wait(10)
-        self.process.stdout.close()
-        self.process.stderr.close()
+        if not self.process.stderr.closed:
+            self.process.stdout.close()
+            self.stderr_text = self.process.stderr.read()
+            self.process.stderr.close()

@@ -1,0 +1,51 @@
+#pragma once
+// The control room's view of the venue, kept current in the background: the
+// status folder is looked at twice a second on a thread of its own, so a
+// request never waits for the share, and a share that stops answering shows
+// as such instead of holding up the page. The JSON and the metrics are made
+// once per look, whoever asks for them how often.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include "venue/venue_folder.h"
+#include "venue/venue_watch.h"
+
+namespace pelmctl {
+
+class ControlRoom : public QObject {
+public:
+    explicit ControlRoom(const QString& folder, QObject* parent = nullptr);
+
+    static constexpr int kLookIntervalMs = 500;
+    /// A look that has not answered by then makes the folder not answering.
+    static constexpr int kLookDeadlineMs = 2500;
+
+    /// The first look, waited for at most the deadline: whether the folder
+    /// can be read at all (a folder that exists but does not answer can);
+    /// `failure` says why not.
+    bool firstLook(QString& failure);
+
+    const QByteArray& json() const { return json_; }
+    const QByteArray& metrics() const { return metrics_; }
+    /// A picture a board of the venue made, by name; null for any other.
+    const QByteArray* picture(const QString& name) const;
+
+private:
+    void look();
+    void take(const pelm::venue::FolderLook& look);
+    void publish();
+
+    pelm::venue::VenueFolder folder_;
+    pelm::venue::VenueWatch watch_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    QByteArray json_;
+    QByteArray metrics_;
+    QStringList served_;  // the pictures the boards in view show
+};
+
+}  // namespace pelmctl

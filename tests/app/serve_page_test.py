@@ -166,8 +166,6 @@ class VenueTruth(PageCase):
         card = self.cards(browser, lambda cards: cards and cards[0]["verdict"] == "fine",
                           "the board fine")[0]
         self.assertIn("時計 +3600 秒", card["clock"])
-        time.sleep(12)  # past the 10 s a board may go unchanged
-        self.assertEqual(json.loads(browser.evaluate(CARDS))[0]["verdict"], "fine")
 
     def test_two_copies_of_one_board_never_hide_its_error(self):
         # A file manager's copy of the board's copy, frozen fine, beside the

@@ -35,9 +35,10 @@ the Prometheus text format, for a monitoring system.
 
 The server is read-only: it answers GET and HEAD, and only for the page, its
 script and style, the JSON, the metrics and the pictures beside the status
-copies. Each connection carries one request, whole within 10 s and bounded
-in size, addressed to a name of this server (Host), and its answer; at most
-64 connections, 16 from one address, are open at a time.
+copies. A request must come whole within 10 s, bounded in size and addressed
+to a name of this server (Host); nothing more is read from a connection
+until its answer is taken, which must be within 30 s; at most 128
+connections, 64 from one address, are open at a time.
 
 Options:
   --venue FOLDER          the status folder of the venue's boards
@@ -69,8 +70,7 @@ std::vector<std::pair<QByteArray, QByteArray>> commonHeaders() {
              "default-src 'none'; img-src 'self'; script-src 'self'; style-src 'self'; "
              "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
             {"X-Content-Type-Options", "nosniff"},
-            {"Referrer-Policy", "no-referrer"},
-            {"Connection", "close"}};
+            {"Referrer-Policy", "no-referrer"}};
 }
 
 QHttpServerResponse pageFile(const char* name, const QByteArray& type) {
@@ -104,8 +104,10 @@ void route(QHttpServer& server, const ControlRoom& room) {
             return QHttpServerResponse("text/plain; charset=utf-8", "not found\n", notFound);
         return QHttpServerResponse("image/png", *picture);
     });
-    server.afterRequest([](QHttpServerResponse&& response) {
+    server.afterRequest([](QHttpServerResponse&& response, const QHttpServerRequest& request) {
         response.addHeaders(commonHeaders());
+        if (request.value("connection").toLower().contains("close"))
+            response.addHeader("Connection", "close");
         return std::move(response);
     });
     server.setMissingHandler([](const QHttpServerRequest& request, QHttpServerResponder&& out) {

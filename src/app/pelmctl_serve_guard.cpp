@@ -5,6 +5,7 @@
 #include <QSysInfo>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 
 namespace pelmctl {
 namespace {
@@ -36,6 +37,7 @@ struct Headers {
     Verdict verdict = Verdict::Complete;
     qsizetype bodyBytes = 0;
     std::optional<QByteArray> host;
+    QByteArray connection;  // the Connection header, lower case
 };
 
 Headers failing(Verdict verdict) {
@@ -55,6 +57,7 @@ Headers readHeaders(const QList<QByteArray>& lines) {
         const QByteArray value = line.mid(colon + 1).trimmed();
         if (name == "transfer-encoding") return failing(Verdict::BodyTooLarge);
         if (name == "host") headers.host = value;
+        if (name == "connection") headers.connection = value.toLower();
         if (name != "content-length") continue;
         bool number = false;
         headers.bodyBytes = value.toLongLong(&number);
@@ -138,35 +141,47 @@ RequestHead readRequestHead(const QByteArray& bytes, const HostNames& hosts) {
     if (headers.host && !hosts.accepts(*headers.host)) return head;
     const qsizetype size = end->first + end->second + headers.bodyBytes;
     head.verdict = bytes.size() < size ? Verdict::Incomplete : Verdict::Malformed;
-    if (bytes.size() != size) return head;  // one request per connection: nothing behind it
-    return {Verdict::Complete, size, *method};
+    if (bytes.size() != size) return head;  // one request at a time: nothing behind it
+    const bool keepAlive =
+        http10 ? headers.connection.contains("keep-alive") : !headers.connection.contains("close");
+    return {Verdict::Complete, size, *method, keepAlive};
 }
 
-// One client's connection: first the guard's, reading nothing but looking at
-// what has come; then the server's, for one answer. A HEAD request's answer
-// is sent without its body, which Qt's server would otherwise write.
+// One client's connection, the guard's while a request comes (it reads
+// nothing, only looks at what has come), the server's while it answers it.
+// Nobody reads it while an answer is on its way, so a client that does not
+// take its answers sends nothing more either. A HEAD request's answer goes
+// without the body Qt's server writes for it.
 class GuardedTcpServer::Connection : public QTcpSocket {
 public:
+    enum class Stage { Request, Answer };
+
     explicit Connection(QObject* parent) : QTcpSocket(parent), deadline_(this) {
         deadline_.setSingleShot(true);
-        age_.start();
     }
 
-    bool answering() const { return answering_; }
-    qint64 ageMs() const { return age_.elapsed(); }
+    Stage stage() const { return stage_; }
+    qint64 stageMs() const { return since_.elapsed(); }
     QTimer& deadline() { return deadline_; }
+    bool lastAnswer() const {
+        return !keepAlive_ || answers_ >= ConnectionBounds::kMaxRequestsPerConnection;
+    }
 
-    // From now on the connection is the server's; its time is the answer's.
-    void answer(const QByteArray& method) {
-        answering_ = true;
-        bodyless_ = method == "HEAD";
-        age_.start();
-        deadline_.start(ConnectionBounds::kAnswerDeadlineMs);
+    void awaitRequest() { enter(Stage::Request, ConnectionBounds::kHeadDeadlineMs); }
+
+    void answer(const RequestHead& head) {
+        enter(Stage::Answer, ConnectionBounds::kAnswerDeadlineMs);
+        bodyless_ = head.method == "HEAD";
+        headSent_ = false;
+        tail_.clear();
+        keepAlive_ = head.keepAlive;
+        ++answers_;
     }
 
     void refuse(Verdict verdict) {
         readAll();
-        answer({});
+        enter(Stage::Answer, ConnectionBounds::kAnswerDeadlineMs);
+        keepAlive_ = false;
         write("HTTP/1.1 " + statusLine(verdict) +
               "\r\nContent-Length: 0\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
         disconnectFromHost();
@@ -186,9 +201,17 @@ protected:
     }
 
 private:
+    void enter(Stage stage, int deadlineMs) {
+        stage_ = stage;
+        since_.start();
+        deadline_.start(deadlineMs);
+    }
+
     QTimer deadline_;
-    QElapsedTimer age_;
-    bool answering_ = false;
+    QElapsedTimer since_;
+    Stage stage_ = Stage::Request;
+    int answers_ = 0;
+    bool keepAlive_ = true;
     bool bodyless_ = false;
     bool headSent_ = false;
     QByteArray tail_;
@@ -216,26 +239,41 @@ void GuardedTcpServer::admit(Connection* connection) {
     connect(connection, &QObject::destroyed, this, [this, connection] { forget(connection); });
     connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
     connect(&connection->deadline(), &QTimer::timeout, connection, [connection] {
-        if (connection->answering())
-            connection->abort();
-        else
+        if (connection->stage() == Connection::Stage::Request)
             connection->refuse(Verdict::Incomplete);
+        else
+            connection->abort();
     });
-    connect(connection, &QTcpSocket::readyRead, this, [this, connection] {
-        const RequestHead head =
-            readRequestHead(connection->peek(connection->bytesAvailable()), hosts_);
-        if (head.verdict == Verdict::Complete) return handOver(connection, head.method);
-        const bool full = connection->bytesAvailable() >= connection->readBufferSize();
-        if (head.verdict != Verdict::Incomplete)
-            connection->refuse(head.verdict);
-        else if (full)
-            connection->refuse(Verdict::TooLarge);
+    connect(connection, &QTcpSocket::bytesWritten, this, [this, connection] {
+        if (connection->stage() == Connection::Stage::Answer && connection->bytesToWrite() == 0 &&
+            connection->state() == QAbstractSocket::ConnectedState)
+            awaitRequest(connection);
     });
-    connection->deadline().start(ConnectionBounds::kHeadDeadlineMs);
+    awaitRequest(connection);
 }
 
-// Past a bound, the connection that costs the others most goes: the oldest
-// still waiting for its head, else the one slowest to take its answer.
+void GuardedTcpServer::awaitRequest(Connection* connection) {
+    connection->awaitRequest();
+    connect(connection, &QTcpSocket::readyRead, this, [this, connection] { look(connection); });
+    if (connection->bytesAvailable() > 0) look(connection);
+}
+
+// What has come so far: a whole request goes to the server, anything past
+// the bounds is refused, and the rest waits for more.
+void GuardedTcpServer::look(Connection* connection) {
+    const RequestHead head =
+        readRequestHead(connection->peek(connection->bytesAvailable()), hosts_);
+    if (head.verdict == Verdict::Complete) return handOver(connection, head);
+    const bool full = connection->bytesAvailable() >= connection->readBufferSize();
+    if (head.verdict != Verdict::Incomplete) {
+        connection->refuse(head.verdict);
+    } else if (full) {
+        connection->refuse(Verdict::TooLarge);
+    }
+}
+
+// Past a bound, the connection that costs the others most goes: the one
+// waiting longest for a request, else the one slowest to take its answer.
 void GuardedTcpServer::makeRoomFor(const QHostAddress& address) {
     QList<Connection*> same;
     for (Connection* connection : connections_) {
@@ -244,26 +282,27 @@ void GuardedTcpServer::makeRoomFor(const QHostAddress& address) {
     const bool perAddress = same.size() >= ConnectionBounds::kMaxConnectionsPerAddress;
     if (!perAddress && connections_.size() < ConnectionBounds::kMaxConnections) return;
     const QList<Connection*>& candidates = perAddress ? same : connections_;
-    Connection* victim = nullptr;
-    for (Connection* connection : candidates) {
-        if (!connection->answering()) {
-            victim = connection;
-            break;
-        }
-        if (!victim || connection->ageMs() > victim->ageMs()) victim = connection;
-    }
+    const auto costlier = [](const Connection* a, const Connection* b) {
+        if (a->stage() != b->stage()) return a->stage() == Connection::Stage::Request;
+        return a->stageMs() > b->stageMs();
+    };
+    Connection* victim = *std::min_element(candidates.begin(), candidates.end(), costlier);
     forget(victim);
     victim->abort();
 }
 
-void GuardedTcpServer::handOver(Connection* connection, const QByteArray& method) {
-    disconnect(connection, &QTcpSocket::readyRead, this, nullptr);
-    connection->answer(method);
+// The server reads the connection only now, for this one request, and
+// answers it at once; then nobody reads it until the answer is taken.
+// Qt's server takes a connection as new each time, and keeps a little for
+// each until the connection ends: the bound on answers keeps that small.
+void GuardedTcpServer::handOver(Connection* connection, const RequestHead& head) {
+    disconnect(connection, &QTcpSocket::readyRead, nullptr, nullptr);
+    connection->answer(head);
     addPendingConnection(connection);
     emit newConnection();          // the server takes it,
     emit connection->readyRead();  // reads the request waiting, and answers it
-    disconnect(connection, &QTcpSocket::readyRead, nullptr, nullptr);  // its last
-    connection->disconnectFromHost();
+    disconnect(connection, &QTcpSocket::readyRead, nullptr, nullptr);
+    if (connection->lastAnswer()) connection->disconnectFromHost();
 }
 
 void GuardedTcpServer::forget(Connection* connection) {

@@ -3,11 +3,12 @@
 // server. Qt's server (6.4) bounds neither the number of connections nor how
 // long a request head may take, takes a body of any length and as many
 // header lines as come, and keeps answering a connection whose answers
-// nobody reads. So a connection reaches it only with one request, whole,
-// within these bounds and addressed to this server; the answer is its last,
-// and the connection ends once it is taken or its time is up. Each bound
-// holds by construction, whatever order Qt connects its own handlers in:
-// the server sees the connection only when the guard is done with it.
+// nobody reads. So the server reads a connection only when it holds one
+// request, whole, within these bounds and addressed to this server, and
+// answers it at once; nobody reads the connection again until the answer
+// is taken, and then the guard waits for the next request. Each bound holds
+// by construction, whatever order Qt connects its own handlers in: the
+// server sees a request only when the guard is done with it.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -28,8 +29,11 @@ struct ConnectionBounds {
     static constexpr int kHeadDeadlineMs = 10000;
     /// The answer must have been taken by then.
     static constexpr int kAnswerDeadlineMs = 30000;
-    static constexpr int kMaxConnections = 64;
-    static constexpr int kMaxConnectionsPerAddress = 16;
+    static constexpr int kMaxConnections = 128;
+    static constexpr int kMaxConnectionsPerAddress = 64;
+    /// Answers on one connection before it is closed; Qt's server keeps a
+    /// little for each until then.
+    static constexpr int kMaxRequestsPerConnection = 100;
 };
 
 /// What the bytes of a connection so far make of its request.
@@ -45,6 +49,7 @@ struct RequestHead {
     Verdict verdict = Verdict::Incomplete;
     qsizetype size = 0;
     QByteArray method;
+    bool keepAlive = false;  // the client wants the connection kept for more
 };
 
 /// The names a request may give as Host: the server's own.
@@ -78,8 +83,10 @@ protected:
 private:
     class Connection;
     void admit(Connection* connection);
+    void awaitRequest(Connection* connection);
+    void look(Connection* connection);
     void makeRoomFor(const QHostAddress& address);
-    void handOver(Connection* connection, const QByteArray& method);
+    void handOver(Connection* connection, const RequestHead& head);
     void forget(Connection* connection);
 
     HostNames hosts_;

@@ -1,6 +1,8 @@
 #include "venue/venue_watch.h"
 
+#include <QCollator>
 #include <QFile>
+#include <QLocale>
 #include <algorithm>
 #include <set>
 
@@ -50,9 +52,16 @@ QString versionOf(const FileStamp& stamp) {
     return QStringLiteral("%1-%2-%3").arg(stamp.inode).arg(stamp.size).arg(stamp.modifiedNs);
 }
 
+// The worst first; then by name as people read it ("表示板 2" before
+// "表示板 10").
 bool worse(const VenueBoard& a, const VenueBoard& b) {
     if (a.verdict != b.verdict) return severity(a.verdict) < severity(b.verdict);
-    if (a.name != b.name) return a.name < b.name;
+    static const QCollator byName = [] {
+        QCollator collator(QLocale(QLocale::Japanese, QLocale::Japan));
+        collator.setNumericMode(true);
+        return collator;
+    }();
+    if (const int order = byName.compare(a.name, b.name)) return order < 0;
     return a.copy < b.copy;
 }
 

@@ -206,7 +206,7 @@ function judgeFreshness() {
   banner.hidden = !stale;
   if (!stale) return;
   const from = failingSince || folderSince;
-  const since = from ? clockTime(new Date(from)) + ' から' : '';
+  const since = from ? '（' + clockTime(new Date(from)) + ' から）' : '';
   const cause = failingSince ? 'サーバーに接続できません' : '状態フォルダが読めないか、応答しません';
   banner.textContent = cause + since + '。表示は' + (shownAt ? ' ' + clockTime(shownAt) + ' の' : '') +
     '古い情報で、各表示板の今の状態は不明です。';

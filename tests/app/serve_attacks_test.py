@@ -10,15 +10,18 @@ import sys
 import time
 import unittest
 
-from venue_folder import Server, Venue, png
+from venue_folder import BUILD, Server, Venue, png
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "bench"))
 from venue_attacks import ATTACKS, Attack, normal_request, resident_kib  # noqa: E402
 
 RACES = [("10:00:00", "10:20:00", "第1レース")]
 ATTACK_SECONDS = 8
-# The README's bound on the server's memory, whatever its clients do.
+# The README's bound on the server's memory, whatever its clients do. A
+# sanitizer build keeps freed memory aside on purpose and measures nothing
+# of the server's own: its run checks the answers only.
 MEMORY_BOUND_KIB = 150 * 1024
+SANITIZED = "PELM_SANITIZE:BOOL=ON" in (BUILD / "CMakeCache.txt").read_text()
 
 
 class ServeAttacks(unittest.TestCase):
@@ -42,7 +45,8 @@ class ServeAttacks(unittest.TestCase):
                     attack.stop()
                 self.assertTrue(answered)
                 self.assertTrue(all(status == 200 for status in answered), answered)
-                self.assertLess(peak, MEMORY_BOUND_KIB)
+                if not SANITIZED:
+                    self.assertLess(peak, MEMORY_BOUND_KIB)
         self.assertIsNone(self.server.process.poll(), "the server ended")
 
     def serve_normally_for(self, seconds):

@@ -41,15 +41,16 @@ pelm::venue::VenueView watchVenue(const QString& folder) {
     pelm::venue::VenueWatch watch(folder, kWatch.count());
     QElapsedTimer clock;
     clock.start();
+    std::optional<qint64> watchEndMs;  // the first look's copies watched for kWatch
     for (;;) {
         reader.start();
         const auto left = std::max(kDeadline - std::chrono::milliseconds(clock.elapsed()), 0ms);
         const pelm::venue::FolderLook look = reader.waitFor(left);
         watch.take(look, clock.elapsed(), wallMs());
-        const bool watched = clock.elapsed() >= kWatch.count();
-        if (!look.complete || watched || watch.allKnown()) break;
-        std::this_thread::sleep_for(
-            std::min(kLookInterval, kWatch - std::chrono::milliseconds(clock.elapsed())));
+        if (!watchEndMs) watchEndMs = clock.elapsed() + kWatch.count();
+        const qint64 untilEnd = std::min(*watchEndMs, qint64(kDeadline.count())) - clock.elapsed();
+        if (!look.complete || untilEnd <= 0 || watch.allKnown()) break;
+        std::this_thread::sleep_for(std::min(kLookInterval, std::chrono::milliseconds(untilEnd)));
     }
     return watch.view(clock.elapsed(), wallMs());
 }

@@ -108,10 +108,10 @@ bool RefreshCycle::stillShown(const std::string& bytes, TimeOfDay now, const Cp9
 // What a pass would do to the board, without the pass.
 RefreshOutcome RefreshCycle::showAgain(const Cp932& clockText) {
     if (shown_->waitingRow) setPreviousRace(Cp932());
+    board_.setClockText(clockText);
     // Handed again, as a reopened query is: the grid goes back to its first
     // row, and redraws nothing when the rows are the ones shown.
     board_.showUpcoming(menu_.result());
-    board_.setClockText(clockText);
     if (shown_->previousRace) setPreviousRace(*shown_->previousRace);
     return outcomeOf(*shown_);
 }
@@ -191,8 +191,10 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
 
 void RefreshCycle::selectUpcoming(const Cp932& clockText, Shown& shown) {
     openUpcomingRaces(menu_, clockText);
-    board_.showUpcoming(menu_.result());
+    // The clock first: its new second is due now, and a window may draw it
+    // at once, apart from the rows that change with it.
     board_.setClockText(clockText);
+    board_.showUpcoming(menu_.result());
     shown.clockText = clockText;
     shown.nextEnd = nextEnd();
     shown.previousRace = selectPreviousRace();

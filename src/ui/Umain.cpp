@@ -225,10 +225,7 @@ void TForm1::changeEvent(QEvent* event) {
 // ---- What a refresh writes -------------------------------------------------
 
 void TForm1::setClockText(const Cp932& text) {
-    const QString caption = fromCp932(text);
-    if (caption == Labtime->text()) return;
-    Labtime->setText(caption);
-    Labtime->adjustSize();
+    Labtime->setText(fromCp932(text));
 }
 
 void TForm1::setPreviousRace(const Cp932& title) {

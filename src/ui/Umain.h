@@ -22,6 +22,7 @@
 #include "engine/service_report.h"
 #include "engine/settings_keeper.h"
 #include "engine/settings_watch.h"
+#include "ui/clock_face.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
@@ -107,7 +108,7 @@ private:
 
     // Upper area, in stacking order.
     Panel* Panel10;
-    QLabel* Labtime;
+    ClockFace* Labtime;
     Panel* Panel7;
     QLabel* Image2;
     RaceGridModel* DSmenu;

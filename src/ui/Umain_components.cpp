@@ -49,9 +49,8 @@ void TForm1::createWindow() {
 }
 
 void TForm1::createClockAndLogos() {
-    Labtime = new QLabel(layout::kDesignClockText, Panel10);
+    Labtime = new ClockFace(layout::kDesignClockText, Panel10);
     Labtime->setObjectName("Labtime");
-    Labtime->setAlignment(Qt::AlignCenter);
     paintBackground(*Labtime, layout::kBlack);
     Labtime->move(layout::kLabtime);
     applyClockFont();

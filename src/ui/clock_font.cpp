@@ -1,6 +1,6 @@
 #include "ui/clock_font.h"
 
-#include <QLabel>
+#include <QWidget>
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -31,11 +31,11 @@ QFont shownOnClock(const QFont& font) {
     return atDesignMeasure(shown);
 }
 
-QColor clockColor(const QLabel& clock) {
+QColor clockColor(const QWidget& clock) {
     return clock.palette().color(QPalette::WindowText);
 }
 
-void showClockFont(QLabel& clock, const QFont& font, const QColor& color) {
+void showClockFont(QWidget& clock, const QFont& font, const QColor& color) {
     clock.setFont(shownOnClock(font));
     QPalette palette = clock.palette();
     palette.setColor(QPalette::WindowText, color);

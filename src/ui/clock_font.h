@@ -8,7 +8,7 @@
 
 #include "engine/board_settings.h"
 
-class QLabel;
+class QWidget;
 
 namespace pelm {
 
@@ -23,11 +23,11 @@ QFont onDesignScreen(QFont font);
 QFont shownOnClock(const QFont& font);
 
 /// The clock's text colour.
-QColor clockColor(const QLabel& clock);
+QColor clockColor(const QWidget& clock);
 
 /// Shows the clock in this font and colour. The label keeps its left and top
 /// and is sized to its text, so a larger font widens and heightens it.
-void showClockFont(QLabel& clock, const QFont& font, const QColor& color);
+void showClockFont(QWidget& clock, const QFont& font, const QColor& color);
 
 /// Keeps face, size and colour in the settings. Bold and italic are not
 /// kept: the settings have no place for them.

@@ -34,7 +34,7 @@ T& component(const TForm1& form, const char* name) {
 
 // What the board shows now, read off its components.
 inline QString clockText(const TForm1& form) {
-    return component<QLabel>(form, "Labtime").text();
+    return component<ClockFace>(form, "Labtime").text();
 }
 inline QString noticeText(const TForm1& form) {
     return component<QPlainTextEdit>(form, "DBMemo1").toPlainText();

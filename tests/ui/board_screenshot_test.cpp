@@ -20,7 +20,7 @@ TEST_F(BoardScreenshot, RaceDayWithNoticeShowsClockGridAndWhiteNoticeOnBlack) {
 
     EXPECT_EQ(QColor(shot.pixel(20, 150)), QColor(Qt::black));   // between logo and labels
     EXPECT_EQ(QColor(shot.pixel(990, 300)), QColor(Qt::black));  // right cover
-    const QRect clock = component<QLabel>(board, "Labtime").geometry();
+    const QRect clock = component<ClockFace>(board, "Labtime").geometry();
     int clockPixels = 0;
     for (int y = clock.top(); y <= clock.bottom(); ++y) {
         for (int x = clock.left(); x <= clock.right(); ++x) {

@@ -28,7 +28,7 @@ protected:
         showBoard();
     }
 
-    QLabel& clockLabel() const { return component<QLabel>(*form, "Labtime"); }
+    ClockFace& clockLabel() const { return component<ClockFace>(*form, "Labtime"); }
     QMenu& clockMenu() const { return component<QMenu>(*form, "PopupMenu2"); }
 
     /// Picks the clock menu's one item while `operate` works the dialog.
@@ -88,7 +88,7 @@ TEST_F(ClockFontChoice, AnotherFaceAt72PointsInRedShowsAtOnceAndAfterARestart) {
             form.reset();
             showBoard();
         }
-        const QLabel& clock = clockLabel();
+        const ClockFace& clock = clockLabel();
         EXPECT_EQ(clock.font().family(), QStringLiteral("IPAPGothic")) << restarted;
         EXPECT_EQ(clockPoints(clock.font()), 72) << restarted;
         EXPECT_EQ(clockColor(clock), kRed) << restarted;

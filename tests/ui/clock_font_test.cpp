@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QLabel>
-
 #include "platform/codepage.h"
+#include "ui/clock_face.h"
 
 namespace pelm {
 namespace {
@@ -50,7 +49,7 @@ TEST(ClockFont, AJapaneseFaceIsKeptInCp932) {
 
 TEST(ClockFont, TheLabelGrowsFromItsTopLeft) {
     QWidget panel;
-    QLabel clock(QStringLiteral("10:15:25"), &panel);
+    ClockFace clock(QStringLiteral("10:15:25"), &panel);
     clock.move(232, 0);
     showClockFont(clock, QFont(QStringLiteral("IPAPMincho"), 72), QColor(0, 0, 255));
     QSize at72 = clock.size();
@@ -64,7 +63,7 @@ TEST(ClockFont, TheLabelGrowsFromItsTopLeft) {
 
 TEST(ClockFont, TheBoardsFaceKeepsTheDesignWidth) {
     QWidget panel;
-    QLabel clock(QStringLiteral("10:15:25"), &panel);
+    ClockFace clock(QStringLiteral("10:15:25"), &panel);
     showClockFont(clock, QFont(QStringLiteral("ＭＳ Ｐ明朝"), 100), QColor(0, 0, 255));
     EXPECT_LE(clock.width(), 484);  // the design's width of the clock, or a little inside it
     EXPECT_GE(clock.width(), 460);
@@ -72,7 +71,7 @@ TEST(ClockFont, TheBoardsFaceKeepsTheDesignWidth) {
 
 TEST(ClockFont, TheLabelShrinksWithASmallerFont) {
     QWidget panel;
-    QLabel clock(QStringLiteral("10:15:25"), &panel);
+    ClockFace clock(QStringLiteral("10:15:25"), &panel);
     clock.move(232, 0);
     showClockFont(clock, QFont(QStringLiteral("IPAPMincho"), 100), QColor(0, 0, 255));
     QSize at100 = clock.size();

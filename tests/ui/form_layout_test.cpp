@@ -143,7 +143,7 @@ TEST_F(LogoAndClock, AnyOtherLogoValueShowsOnlyTheSmallOneAtTheLeft) {
 TEST_F(LogoAndClock, ClockTakesFaceSizeAndColourFromTheSettings) {
     writeSettings("[Font]\r\nFont=ＭＳ Ｐゴシック\r\nSize=72\r\nColor=255\r\n");
     TForm1& board = showBoard();
-    const QLabel& clock = component<QLabel>(board, "Labtime");
+    const ClockFace& clock = component<ClockFace>(board, "Labtime");
     EXPECT_EQ(clock.font().family(), "ＭＳ Ｐゴシック");
     EXPECT_EQ(clock.font().pixelSize(), 96);
     EXPECT_EQ(clock.palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -152,7 +152,7 @@ TEST_F(LogoAndClock, ClockTakesFaceSizeAndColourFromTheSettings) {
 TEST_F(LogoAndClock, DefaultClockIsBlueAndSizedToItsText) {
     writeSettings();
     TForm1& board = showBoard();
-    const QLabel& clock = component<QLabel>(board, "Labtime");
+    const ClockFace& clock = component<ClockFace>(board, "Labtime");
     EXPECT_EQ(clock.font().pixelSize(), 133);
     EXPECT_EQ(clock.palette().color(QPalette::WindowText), QColor(82, 113, 235));
     EXPECT_EQ(clock.pos(), QPoint(232, 0));

@@ -130,7 +130,7 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
         EXPECT_GT(countPixels(shot, onScreen(QRectF(143, 187, 154, 47)), isYellow), 100) << size;
         // The clock in its colour, over an area that grows with the scale.
         const int clockPixels = countPixels(
-            shot, onScreen(component<QLabel>(*form, "Labtime").geometry()), isClockBlue);
+            shot, onScreen(component<ClockFace>(*form, "Labtime").geometry()), isClockBlue);
         EXPECT_GT(clockPixels, 4000 * expected * expected) << size;
     }
 }

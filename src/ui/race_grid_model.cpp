@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "platform/codepage.h"
 #include "ui/layout.h"
@@ -9,10 +10,13 @@
 namespace pelm {
 
 void RaceGridModel::setResultSet(std::shared_ptr<const ResultSet> rows) {
-    // Most refreshes select the very rows shown already; resetting the model
-    // for them would repaint the whole grid four times a second for nothing.
-    if (rows_ && rows && (rows_ == rows || *rows_ == *rows)) {
-        rows_ = std::move(rows);
+    // Most refreshes select the very rows shown already, and most others
+    // change a row or two: resetting the model for them would repaint the
+    // whole grid, on a 4K screen a good part of it, for nothing.
+    if (rows_ && rows && rows_->columns == rows->columns &&
+        rows_->rows.size() == rows->rows.size()) {
+        const std::shared_ptr<const ResultSet> before = std::exchange(rows_, std::move(rows));
+        announceChangedCells(*before);
         emit reopened();
         return;
     }
@@ -25,6 +29,20 @@ void RaceGridModel::setResultSet(std::shared_ptr<const ResultSet> rows) {
     }
     endResetModel();
     emit reopened();
+}
+
+// Cell by cell: a view repaints one changed cell alone, but the whole of
+// itself for a changed range of several.
+void RaceGridModel::announceChangedCells(const ResultSet& before) {
+    for (std::size_t row = 0; row < rows_->rows.size(); ++row) {
+        if (rows_->rows[row] == before.rows[row]) continue;
+        for (int column = 0; column < columnCount(); ++column) {
+            const int field = fieldColumns_[column];
+            if (field < 0 || rows_->rows[row][field] == before.rows[row][field]) continue;
+            const QModelIndex cell = index(static_cast<int>(row), column);
+            emit dataChanged(cell, cell, {Qt::DisplayRole});
+        }
+    }
 }
 
 int RaceGridModel::rowCount(const QModelIndex& parent) const {

@@ -34,6 +34,9 @@ signals:
     void reopened();
 
 private:
+    /// Tells the views which cells differ from `before`'s.
+    void announceChangedCells(const ResultSet& before);
+
     std::shared_ptr<const ResultSet> rows_;
     std::vector<int> fieldColumns_;  // per grid column: the result's column, or -1
 };

@@ -115,5 +115,25 @@ TEST(RaceGridModel, TheSameRowsAgainGoBackToRowOneWithoutARepaintOfEverything) {
     EXPECT_EQ(model.rowCount(), 4);
 }
 
+TEST(RaceGridModel, AChangedRaceAnnouncesItsChangedCellsAlone) {
+    RaceGridModel model;
+    model.setResultSet(races(3));
+    QList<QModelIndex> changed;
+    int resets = 0;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    QObject::connect(&model, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         EXPECT_EQ(from, to) << "a range makes a view repaint all of itself";
+                         changed.append(from);
+                     });
+    auto renamed = std::make_shared<ResultSet>(*races(3));
+    renamed->rows[1][3] = utf8ToCp932("第2レース 変更");
+    model.setResultSet(renamed);
+    EXPECT_EQ(resets, 0);
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed[0].row(), 1);
+    EXPECT_EQ(changed[0].data().toString(), QString::fromUtf8("第2レース 変更"));
+}
+
 }  // namespace
 }  // namespace pelm::testing

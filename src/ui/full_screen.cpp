@@ -18,6 +18,10 @@ FullScreenBoard::FullScreenBoard(QWidget& board) : board_(board) {
     scene->setBackgroundBrush(Qt::black);
     setScene(scene);
     setBackgroundBrush(Qt::black);
+    // The view's own black background covers all it repaints: filling the
+    // viewport with its palette first would cost a second fill of every
+    // repainted area, at a 4K screen's size, for nothing.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

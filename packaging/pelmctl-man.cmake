@@ -1,7 +1,7 @@
 # Builds pelmctl.1.gz from the tool's own help texts, so the man page can
 # never drift from what `pelmctl --help` says.
 #   cmake -DPELMCTL=path -DHELP2MAN=path -DWORK=dir -DOUTPUT=file.1.gz
-#         -DSECTIONS=pelmctl.h2m -P pelmctl-man.cmake
+#         -DSECTIONS=pelmctl.h2m [-DEMULATOR=program] -P pelmctl-man.cmake
 # help2man turns the overview into the page; each command's `--help` text is
 # added as a section of its own, and the hand-written sections of SECTIONS
 # (files, environment, exit status) after them, through an include file.
@@ -13,6 +13,16 @@ foreach(variable PELMCTL HELP2MAN WORK OUTPUT SECTIONS)
     message(FATAL_ERROR "pelmctl-man.cmake: ${variable} is not set")
   endif()
 endforeach()
+
+# A tool built for another architecture runs under EMULATOR (a cross
+# build's qemu-user), through a script of the tool's own name, since
+# help2man runs the program it is given and names the page after it.
+if(EMULATOR)
+  file(WRITE "${WORK}/emulated/pelmctl" "#!/bin/sh\nexec '${EMULATOR}' '${PELMCTL}' \"$@\"\n")
+  file(CHMOD "${WORK}/emulated/pelmctl" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(PELMCTL "${WORK}/emulated/pelmctl")
+endif()
 
 # In a sanitizer build the tool runs here too; leak reports are the test
 # suite's business, not the man page's.

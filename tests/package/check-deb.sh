@@ -71,7 +71,7 @@ field() { sed -n "s/^$1: //p" "$control"; }
 [[ $(field Maintainer) == *@localhost* ]] && fail "Maintainer's address is on localhost"
 
 depends=$(field Depends)
-for package in fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation qt6-translations-l10n \
+for package in fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation qt6-translations-l10n \
                libc6 libstdc++6 libqt6core6 libqt6dbus6 \
                libqt6gui6 libqt6widgets6 libsqlite3-0; do
   [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] \

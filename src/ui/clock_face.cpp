@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
-#include <cmath>
 
 namespace pelm {
 namespace {
@@ -11,6 +10,9 @@ namespace {
 // Where a plain label lays out its text: centred in a box of the text's
 // own size, written left to right.
 constexpr int kTextFlags = Qt::AlignCenter | Qt::TextForceLeftToRight;
+// Pixels round a glyph's ink that its antialiased edge and the text's
+// centring in its box may reach.
+constexpr qreal kInkMargin = 2;
 
 }  // namespace
 
@@ -23,34 +25,34 @@ ClockFace::ClockFace(const QString& text, QWidget* parent) : QWidget(parent), te
 
 void ClockFace::setText(const QString& text) {
     if (text == text_) return;
-    const int left = firstChange(text_, text);
+    const QRect changed = changedInk(text_, text);
     text_ = text;
     resize(sizeHint());
     // Drawn now, on its own: the second is due, and a full-screen view,
     // which merges the changes it is handed at once into one rectangle,
     // gets the digits apart from the rows that change in the same pass.
-    repaint(QRect(left, 0, width() - left, height()));
+    repaint(changed);
 }
 
 QSize ClockFace::sizeHint() const {
     return fontMetrics().boundingRect(0, 0, 2000, 2000, 0, text_).size();
 }
 
-// Where the first character that differs starts, less what its glyph, old
-// or new, reaches left of its start (a negative bearing). The text starts
-// at the same place whatever follows, so the characters before it stay
+// The ink of the characters from the first that differs, old and new, where
+// they stand, with a margin for antialiasing and rounding. The text starts
+// at the same place whatever follows, so the characters before them stay
 // where they were.
-int ClockFace::firstChange(const QString& before, const QString& after) const {
+QRect ClockFace::changedInk(const QString& before, const QString& after) const {
     const auto [one, other] =
         std::mismatch(before.begin(), before.end(), after.begin(), after.end());
     const qsizetype same = one - before.begin();
-    if (same == 0) return 0;
     const QFontMetricsF metrics(font());
-    qreal reach = 1;  // the antialiased edge
-    if (one != before.end()) reach = std::max(reach, 1 - metrics.leftBearing(*one));
-    if (other != after.end()) reach = std::max(reach, 1 - metrics.leftBearing(*other));
-    return std::max(
-        0, static_cast<int>(std::floor(metrics.horizontalAdvance(before.left(same)) - reach)));
+    const QPointF pen(metrics.horizontalAdvance(before.left(same)), metrics.ascent());
+    const QRectF ink =
+        metrics.tightBoundingRect(before.mid(same)) | metrics.tightBoundingRect(after.mid(same));
+    return ink.translated(pen)
+        .adjusted(-kInkMargin, -kInkMargin, kInkMargin, kInkMargin)
+        .toAlignedRect();
 }
 
 void ClockFace::paintEvent(QPaintEvent*) {

@@ -27,7 +27,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int firstChange(const QString& before, const QString& after) const;
+    QRect changedInk(const QString& before, const QString& after) const;
 
     QString text_;
 };

@@ -10,7 +10,7 @@
 namespace pelmctl {
 namespace {
 
-using Verdict = RequestHead::Verdict;
+using Reading = RequestHead::Reading;
 
 // Where the head ends ("\r\n\r\n", or "\n\n" from a terse client) and the
 // length of the ending; nothing while it has not come.
@@ -34,35 +34,35 @@ std::optional<QByteArray> requestMethod(const QByteArray& line, bool& http10) {
 // The header lines after the request line: the body's length (-1: none
 // allowed) and the Host, if any.
 struct Headers {
-    Verdict verdict = Verdict::Complete;
+    Reading reading = Reading::Complete;
     qsizetype bodyBytes = 0;
     std::optional<QByteArray> host;
     QByteArray connection;  // the Connection header, lower case
 };
 
-Headers failing(Verdict verdict) {
+Headers failing(Reading reading) {
     Headers headers;
-    headers.verdict = verdict;
+    headers.reading = reading;
     return headers;
 }
 
 Headers readHeaders(const QList<QByteArray>& lines) {
     Headers headers;
-    if (lines.size() - 1 > ConnectionBounds::kMaxHeaderLines) return failing(Verdict::TooLarge);
+    if (lines.size() - 1 > ConnectionBounds::kMaxHeaderLines) return failing(Reading::TooLarge);
     for (qsizetype index = 1; index < lines.size(); ++index) {
         const QByteArray& line = lines[index];
         const qsizetype colon = line.indexOf(':');
-        if (colon <= 0) return failing(Verdict::Malformed);
+        if (colon <= 0) return failing(Reading::Malformed);
         const QByteArray name = line.left(colon).trimmed().toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "transfer-encoding") return failing(Verdict::BodyTooLarge);
+        if (name == "transfer-encoding") return failing(Reading::BodyTooLarge);
         if (name == "host") headers.host = value;
         if (name == "connection") headers.connection = value.toLower();
         if (name != "content-length") continue;
         bool number = false;
         headers.bodyBytes = value.toLongLong(&number);
         if (!number || headers.bodyBytes < 0 || headers.bodyBytes > ConnectionBounds::kMaxBodyBytes)
-            return failing(Verdict::BodyTooLarge);
+            return failing(Reading::BodyTooLarge);
     }
     return headers;
 }
@@ -81,15 +81,15 @@ QString plainAddress(QHostAddress address) {
     return address.toString().toLower();
 }
 
-QByteArray statusLine(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::TooLarge:
+QByteArray statusLine(Reading reading) {
+    switch (reading) {
+        case Reading::TooLarge:
             return "431 Request Header Fields Too Large";
-        case Verdict::BodyTooLarge:
+        case Reading::BodyTooLarge:
             return "413 Payload Too Large";
-        case Verdict::Misdirected:
+        case Reading::Misdirected:
             return "421 Misdirected Request";
-        case Verdict::Incomplete:
+        case Reading::Incomplete:
             return "408 Request Timeout";
         default:
             return "400 Bad Request";
@@ -121,30 +121,30 @@ RequestHead readRequestHead(const QByteArray& bytes, const HostNames& hosts) {
     RequestHead head;
     const auto end = headEnd(bytes);
     if (!end) {
-        if (bytes.size() > ConnectionBounds::kMaxHeadBytes) head.verdict = Verdict::TooLarge;
+        if (bytes.size() > ConnectionBounds::kMaxHeadBytes) head.reading = Reading::TooLarge;
         return head;
     }
-    head.verdict = Verdict::TooLarge;
+    head.reading = Reading::TooLarge;
     if (end->first > ConnectionBounds::kMaxHeadBytes) return head;
     QList<QByteArray> lines = bytes.left(end->first).split('\n');
     for (QByteArray& line : lines) line = line.trimmed();
     bool http10 = false;
-    head.verdict = Verdict::Malformed;
+    head.reading = Reading::Malformed;
     const std::optional<QByteArray> method = requestMethod(lines.first(), http10);
     if (!method) return head;
     const Headers headers = readHeaders(lines);
-    head.verdict = headers.verdict;
-    if (headers.verdict != Verdict::Complete) return head;
-    head.verdict = Verdict::Malformed;
+    head.reading = headers.reading;
+    if (headers.reading != Reading::Complete) return head;
+    head.reading = Reading::Malformed;
     if (!headers.host && !http10) return head;  // HTTP/1.1 must name the host
-    head.verdict = Verdict::Misdirected;
+    head.reading = Reading::Misdirected;
     if (headers.host && !hosts.accepts(*headers.host)) return head;
     const qsizetype size = end->first + end->second + headers.bodyBytes;
-    head.verdict = bytes.size() < size ? Verdict::Incomplete : Verdict::Malformed;
+    head.reading = bytes.size() < size ? Reading::Incomplete : Reading::Malformed;
     if (bytes.size() != size) return head;  // one request at a time: nothing behind it
     const bool keepAlive =
         http10 ? headers.connection.contains("keep-alive") : !headers.connection.contains("close");
-    return {Verdict::Complete, size, *method, keepAlive};
+    return {Reading::Complete, size, *method, keepAlive};
 }
 
 // One client's connection, the guard's while a request comes (it reads
@@ -178,11 +178,11 @@ public:
         ++answers_;
     }
 
-    void refuse(Verdict verdict) {
+    void refuse(Reading reading) {
         readAll();
         enter(Stage::Answer, ConnectionBounds::kAnswerDeadlineMs);
         keepAlive_ = false;
-        write("HTTP/1.1 " + statusLine(verdict) +
+        write("HTTP/1.1 " + statusLine(reading) +
               "\r\nContent-Length: 0\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
         disconnectFromHost();
     }
@@ -240,7 +240,7 @@ void GuardedTcpServer::admit(Connection* connection) {
     connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
     connect(&connection->deadline(), &QTimer::timeout, connection, [connection] {
         if (connection->stage() == Connection::Stage::Request)
-            connection->refuse(Verdict::Incomplete);
+            connection->refuse(Reading::Incomplete);
         else
             connection->abort();
     });
@@ -263,12 +263,12 @@ void GuardedTcpServer::awaitRequest(Connection* connection) {
 void GuardedTcpServer::look(Connection* connection) {
     const RequestHead head =
         readRequestHead(connection->peek(connection->bytesAvailable()), hosts_);
-    if (head.verdict == Verdict::Complete) return handOver(connection, head);
+    if (head.reading == Reading::Complete) return handOver(connection, head);
     const bool full = connection->bytesAvailable() >= connection->readBufferSize();
-    if (head.verdict != Verdict::Incomplete) {
-        connection->refuse(head.verdict);
+    if (head.reading != Reading::Incomplete) {
+        connection->refuse(head.reading);
     } else if (full) {
-        connection->refuse(Verdict::TooLarge);
+        connection->refuse(Reading::TooLarge);
     }
 }
 

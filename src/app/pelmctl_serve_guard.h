@@ -38,7 +38,7 @@ struct ConnectionBounds {
 
 /// What the bytes of a connection so far make of its request.
 struct RequestHead {
-    enum class Verdict {
+    enum class Reading {
         Incomplete,    // more bytes to come
         Complete,      // a whole request: `size` bytes, head and body
         TooLarge,      // 431: head past its bounds
@@ -46,7 +46,7 @@ struct RequestHead {
         Malformed,     // 400: no request line, a second request behind the first
         Misdirected,   // 421: a Host this server does not go by
     };
-    Verdict verdict = Verdict::Incomplete;
+    Reading reading = Reading::Incomplete;
     qsizetype size = 0;
     QByteArray method;
     bool keepAlive = false;  // the client wants the connection kept for more

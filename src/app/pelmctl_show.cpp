@@ -118,8 +118,8 @@ void printJson(const ShowResult& result) {
                        {"curtain", board.curtainVisible},
                        {"rows", rowsJson(board.upcoming.get())},
                        {"notice", text(board.notice)},
-                       {"notice_shown", board.notice_shown},
-                       {"upper_height", board.upper_height}};
+                       {"notice_shown", board.noticeVisible},
+                       {"upper_height", board.upperAreaHeight}};
     if (!result.error.empty()) object["error"] = text(result.error);
     std::cout << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
 }
@@ -147,7 +147,7 @@ void printPicture(const ShowResult& result) {
     } else if (board.upcoming) {
         printRows(*board.upcoming);
     }
-    if (board.notice_shown) std::cout << "Notice\n" << terminalText(board.notice);
+    if (board.noticeVisible) std::cout << "Notice\n" << terminalText(board.notice);
     if (!result.error.empty()) std::cout << "Error     " << terminalText(result.error) << "\n";
 }
 

@@ -27,9 +27,6 @@ public:
     /// Milliseconds from `nowMs` to nextDueMs(nowMs); always positive.
     qint64 delayMs(qint64 nowMs) const { return nextDueMs(nowMs) - nowMs; }
 
-    qint64 periodMs() const { return periodMs_; }
-    qint64 marginMs() const { return marginMs_; }
-
 private:
     qint64 periodMs_;
     qint64 marginMs_;

@@ -44,9 +44,9 @@ public:
     bool curtainVisible = false;
     std::shared_ptr<const ResultSet> upcoming;
     Cp932 notice;
-    bool notice_shown = false;
+    bool noticeVisible = false;
     int outerHeight = 710;
-    int upper_height = 676;
+    int upperAreaHeight = 676;
 
     void setClockText(const Cp932& text) override { clockText = text; }
     void setPreviousRace(const Cp932& title) override { previousRace = title; }
@@ -55,10 +55,10 @@ public:
         upcoming = std::move(rows);
     }
     void setNoticeText(const Cp932& text) override { notice = text; }
-    void setNoticeShown(bool shown) override { notice_shown = shown; }
-    bool noticeShown() const override { return notice_shown; }
+    void setNoticeShown(bool shown) override { noticeVisible = shown; }
+    bool noticeShown() const override { return noticeVisible; }
     int windowHeight() const override { return outerHeight; }
-    void setUpperHeight(int height) override { upper_height = height; }
+    void setUpperHeight(int height) override { upperAreaHeight = height; }
 };
 
 }  // namespace pelm

@@ -40,7 +40,7 @@ RefreshCycle::RefreshCycle(Database& database, const BoardSettings& settings, co
       menu_(database, "Qmenu") {}
 
 void RefreshCycle::emptyRaceTable() {
-    shown_.reset();
+    lastPass_.reset();
     deleteRaceRows(work_);
 }
 
@@ -81,7 +81,7 @@ RefreshOutcome RefreshCycle::refresh() {
 // A schedule without lines: the curtain, until races come.
 RefreshOutcome RefreshCycle::showWaiting(const std::optional<Cp932>& nul) {
     board_.setClockText(settings_.taiki);
-    setPreviousRace(Cp932());
+    board_.setPreviousRace(Cp932());
     board_.setCurtainVisible(true);
     return {BoardState::Waiting, nul};
 }
@@ -94,53 +94,53 @@ RefreshOutcome RefreshCycle::showWaiting(const std::optional<Cp932>& nul) {
 // clock has neither gone back nor reached the end of a race shown: until
 // then no race leaves the grid, and none that had ended comes back.
 bool RefreshCycle::stillShown(const std::string& bytes, TimeOfDay now, const Cp932& clockText) {
-    if (!shown_ || shown_->schedule != bytes || !(shown_->locale == currentLocaleTime()))
+    if (!lastPass_ || lastPass_->schedule != bytes || !(lastPass_->locale == currentLocaleTime()))
         return false;
-    const bool waitingRow = shown_->firstStart && now < *shown_->firstStart;
-    if (waitingRow != shown_->waitingRow) return false;
-    if (clockText != shown_->clockText &&
-        (compareTimeTexts(clockText, shown_->clockText) < 0 ||
-         (shown_->nextEnd && compareTimeTexts(clockText, *shown_->nextEnd) >= 0)))
+    const bool waitingRow = lastPass_->firstStart && now < *lastPass_->firstStart;
+    if (waitingRow != lastPass_->waitingRow) return false;
+    if (clockText != lastPass_->clockText &&
+        (compareTimeTexts(clockText, lastPass_->clockText) < 0 ||
+         (lastPass_->nextEnd && compareTimeTexts(clockText, *lastPass_->nextEnd) >= 0)))
         return false;
-    return database_.tableFileStamp(kRaceTable) == shown_->table;
+    return database_.tableFileStamp(kRaceTable) == lastPass_->table;
 }
 
 // What a pass would do to the board, without the pass.
 RefreshOutcome RefreshCycle::showAgain(const Cp932& clockText) {
-    if (shown_->waitingRow) setPreviousRace(Cp932());
+    if (lastPass_->waitingRow) board_.setPreviousRace(Cp932());
     board_.setClockText(clockText);
     // Handed again, as a reopened query is: the grid goes back to its first
     // row, and redraws nothing when the rows are the ones shown.
     board_.showUpcoming(menu_.result());
-    if (shown_->previousRace) setPreviousRace(*shown_->previousRace);
-    return outcomeOf(*shown_);
+    if (lastPass_->previousRace) board_.setPreviousRace(*lastPass_->previousRace);
+    return outcomeOf(*lastPass_);
 }
 
 // One transaction, so a pass takes the table file's locks once and writes
 // it once; whatever was done before an error is committed all the same.
 RefreshOutcome RefreshCycle::showAfresh(std::string bytes, const LimitedLines& schedule,
                                         TimeOfDay now, const Cp932& clockText) {
-    shown_.reset();  // until this pass completes, it shows nothing to keep
+    lastPass_.reset();  // until this pass completes, it shows nothing to keep
     const std::size_t previousLines = lastScheduleLines_;
     lastScheduleLines_ = schedule.lines.size();
     Database::CommittingTransaction transaction(database_);
-    Shown shown = rebuildRaceTable(schedule.lines, now);
+    Pass pass = rebuildRaceTable(schedule.lines, now);
     if (previousLines >= kLargeTable && lastScheduleLines_ * 4 < previousLines) {
         transaction.commit();  // a vacuum runs outside any transaction
         shrinkTable();
     }
-    selectUpcoming(clockText, shown);
+    selectUpcoming(clockText, pass);
     transaction.commit();
-    shown.schedule = std::move(bytes);
-    shown.locale = currentLocaleTime();
-    shown.cut = schedule.cut;
-    const RefreshOutcome outcome = outcomeOf(shown);
+    pass.schedule = std::move(bytes);
+    pass.locale = currentLocaleTime();
+    pass.cut = schedule.cut;
+    const RefreshOutcome outcome = outcomeOf(pass);
     // Read after the commit, so that the header is the one the commit left.
     // A program that commits in the moment between goes unseen until the
     // next pass; the board still shows what its own schedule says.
     if (const std::optional<Database::FileStamp> table = database_.tableFileStamp(kRaceTable)) {
-        shown.table = *table;
-        shown_ = std::move(shown);
+        pass.table = *table;
+        lastPass_ = std::move(pass);
     }
     return outcome;
 }
@@ -148,9 +148,9 @@ RefreshOutcome RefreshCycle::showAfresh(std::string bytes, const LimitedLines& s
 // The before-first-race decision belongs to the first line that has three
 // fields; when that line is left out, the next line that is kept takes it.
 // A short first line still settles it (no row), as it always has.
-RefreshCycle::Shown RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines,
-                                                   TimeOfDay now) {
-    Shown shown;
+RefreshCycle::Pass RefreshCycle::rebuildRaceTable(const std::vector<std::string>& lines,
+                                                  TimeOfDay now) {
+    Pass pass;
     deleteRaceRows(work_);
     std::vector<std::string> fields;
     bool decided = false;
@@ -160,45 +160,45 @@ RefreshCycle::Shown RefreshCycle::rebuildRaceTable(const std::vector<std::string
             decided = decided || index == 0;
             continue;
         }
-        if (insertRace(*race, !decided, now, shown)) decided = true;
+        if (insertRace(*race, !decided, now, pass)) decided = true;
     }
-    return shown;
+    return pass;
 }
 
 // Inserts one race; true when the table took it. A refused value is kept
 // as the pass's problem (the first one only) and the line left out.
-bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, Shown& shown) {
+bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, Pass& pass) {
     try {
         const std::optional<TimeOfDay> start =
             firstKept ? std::optional(strToTime(race.start.view())) : std::nullopt;
         insertRaceRow(work_, race);
         if (!start) return true;
-        shown.firstStart = start;
+        pass.firstStart = start;
         if (now < *start) {
             insertBeforeFirstRaceRow(work_);
-            setPreviousRace(Cp932());
-            shown.waitingRow = true;
+            board_.setPreviousRace(Cp932());
+            pass.waitingRow = true;
         }
         return true;
     } catch (const EngineError& error) {
         if (!error.valueRejected()) throw;
-        if (!shown.problem) shown.problem = error.message();
+        if (!pass.problem) pass.problem = error.message();
     } catch (const Error& error) {  // the start is no time
-        if (!shown.problem) shown.problem = error.message();
+        if (!pass.problem) pass.problem = error.message();
     }
     return false;
 }
 
-void RefreshCycle::selectUpcoming(const Cp932& clockText, Shown& shown) {
+void RefreshCycle::selectUpcoming(const Cp932& clockText, Pass& pass) {
     openUpcomingRaces(menu_, clockText);
     // The clock first: its new second is due now, and a window may draw it
     // at once, apart from the rows that change with it.
     board_.setClockText(clockText);
     board_.showUpcoming(menu_.result());
-    shown.clockText = clockText;
-    shown.nextEnd = nextEnd();
-    shown.previousRace = selectPreviousRace();
-    if (shown.previousRace) setPreviousRace(*shown.previousRace);
+    pass.clockText = clockText;
+    pass.nextEnd = nextEnd();
+    pass.previousRace = selectPreviousRace();
+    if (pass.previousRace) board_.setPreviousRace(*pass.previousRace);
 }
 
 // The title of the race that ended when the first upcoming one started;
@@ -227,9 +227,9 @@ std::optional<Cp932> RefreshCycle::nextEnd() const {
     return earliest;
 }
 
-RefreshOutcome RefreshCycle::outcomeOf(const Shown& shown) const {
-    if (shown.cut) return {BoardState::Running, scheduleCutMessage(settings_.dataDir)};
-    return {BoardState::Running, shown.problem};
+RefreshOutcome RefreshCycle::outcomeOf(const Pass& pass) const {
+    if (pass.cut) return {BoardState::Running, scheduleCutMessage(settings_.dataDir)};
+    return {BoardState::Running, pass.problem};
 }
 
 // Freed pages stay in the file until a vacuum: without one, a day's table
@@ -242,11 +242,6 @@ void RefreshCycle::shrinkTable() {
     } catch (const Error&) {
         // Only space is at stake; the next outsized schedule tries again.
     }
-}
-
-void RefreshCycle::setPreviousRace(const Cp932& title) {
-    previousRace_ = title;
-    board_.setPreviousRace(title);
 }
 
 // An unreadable notice changes nothing; the next refresh tries again.

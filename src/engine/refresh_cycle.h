@@ -51,14 +51,9 @@ public:
     /// "delete from rmenutxt.db", as the first showing sends it.
     void emptyRaceTable();
 
-    /// What the grid shows and the previous race above it (CP932), as the
-    /// last refresh left them.
-    std::shared_ptr<const ResultSet> upcoming() const { return menu_.result(); }
-    const Cp932& previousRace() const { return previousRace_; }
-
 private:
     /// What the last pass showed and what it depended on.
-    struct Shown {
+    struct Pass {
         std::string schedule;                 // the schedule's bytes
         LocaleTime locale;                    // times were read with it
         std::optional<TimeOfDay> firstStart;  // of the line that took the decision
@@ -76,14 +71,13 @@ private:
     RefreshOutcome showAgain(const Cp932& clockText);
     RefreshOutcome showAfresh(std::string bytes, const LimitedLines& schedule, TimeOfDay now,
                               const Cp932& clockText);
-    Shown rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
-    bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, Shown& shown);
-    void selectUpcoming(const Cp932& clockText, Shown& shown);
+    Pass rebuildRaceTable(const std::vector<std::string>& lines, TimeOfDay now);
+    bool insertRace(const RaceEntry& race, bool firstKept, TimeOfDay now, Pass& pass);
+    void selectUpcoming(const Cp932& clockText, Pass& pass);
     std::optional<Cp932> selectPreviousRace();
     std::optional<Cp932> nextEnd() const;
-    RefreshOutcome outcomeOf(const Shown& shown) const;
+    RefreshOutcome outcomeOf(const Pass& pass) const;
     void shrinkTable();
-    void setPreviousRace(const Cp932& title);
     void showNotice(const std::vector<std::string>& lines);
 
     /// A schedule this large leaves the heap full of holes once it is gone.
@@ -100,8 +94,7 @@ private:
     Query menu_;
     bool lastScheduleOutsized_ = false;
     std::size_t lastScheduleLines_ = 0;
-    Cp932 previousRace_;
-    std::optional<Shown> shown_;  // nothing: the next refresh makes a full pass
+    std::optional<Pass> lastPass_;  // nothing: the next refresh makes a full pass
 };
 
 }  // namespace pelm

@@ -136,7 +136,6 @@ QWidget* ClockFontDialog::buildPreview() {
 }
 
 void ClockFontDialog::setPreviewTexts(const QStringList& texts) {
-    previewTexts_ = texts;
     while (QLayoutItem* item = previewLines_->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -148,10 +147,6 @@ void ClockFontDialog::setPreviewTexts(const QStringList& texts) {
     }
     previewLines_->addStretch();
     updatePreview();
-}
-
-QStringList ClockFontDialog::previewTexts() const {
-    return previewTexts_;
 }
 
 void ClockFontDialog::prepare(const QFont& font, const QColor& color) {

@@ -26,7 +26,6 @@ public:
 
     /// The texts shown in the preview, one line each (clock, status texts).
     void setPreviewTexts(const QStringList& texts);
-    QStringList previewTexts() const;
 
     /// Starts from this font and colour (a size in pixels is read at 96 dpi,
     /// as the clock is drawn); a colour that is not a basic one is
@@ -63,7 +62,6 @@ private:
     QFont font_;
     QColor color_;
     QColor preparedColor_;
-    QStringList previewTexts_;
 
     QLineEdit* faceEdit_ = nullptr;
     QListWidget* faces_ = nullptr;

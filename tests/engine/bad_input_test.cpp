@@ -145,7 +145,7 @@ TEST_F(BadInput, AHugeOrUndecodableNoticeShowsWhole) {
     const std::string notice = std::string(1 << 20, 'n') + "\r\n\x82\xFF\xFD\r\n";
     folder.writeNotice(notice);
     EXPECT_EQ(refreshWith("10:30:00,11:00:00,A\r\n"), "");
-    EXPECT_TRUE(board.notice_shown);
+    EXPECT_TRUE(board.noticeVisible);
     EXPECT_EQ(board.notice.bytes(), notice);
     EXPECT_EQ(folder.root().read("data/RInfomem.txt"), notice);
 }

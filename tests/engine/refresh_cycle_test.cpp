@@ -214,22 +214,22 @@ TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
     folder.writeSchedule(kTwoRaces);
     folder.removeNotice();
     cycle->refresh().state;
-    EXPECT_FALSE(board.notice_shown);  // an unreadable notice changes nothing
-    EXPECT_EQ(board.upper_height, 676);
-    board.upper_height = 123;
+    EXPECT_FALSE(board.noticeVisible);  // an unreadable notice changes nothing
+    EXPECT_EQ(board.upperAreaHeight, 676);
+    board.upperAreaHeight = 123;
     cycle->refresh().state;
-    EXPECT_EQ(board.upper_height, 123);
+    EXPECT_EQ(board.upperAreaHeight, 123);
 
     folder.writeNotice(cp932Bytes("本日は晴天なり\r\n二行目"));
     cycle->refresh().state;
-    EXPECT_TRUE(board.notice_shown);
-    EXPECT_EQ(board.upper_height, 480);
+    EXPECT_TRUE(board.noticeVisible);
+    EXPECT_EQ(board.upperAreaHeight, 480);
     EXPECT_EQ(board.notice.bytes(), cp932Bytes("本日は晴天なり\r\n二行目\r\n"));
 
     folder.writeNotice("");
     cycle->refresh().state;
-    EXPECT_FALSE(board.notice_shown);
-    EXPECT_EQ(board.upper_height, 676);
+    EXPECT_FALSE(board.noticeVisible);
+    EXPECT_EQ(board.upperAreaHeight, 676);
     EXPECT_EQ(board.notice.bytes(),
               cp932Bytes("本日は晴天なり\r\n二行目\r\n"));  // left out of sight
 }
@@ -239,7 +239,7 @@ TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {
     folder.writeNotice("note");
     board.outerHeight = 1080;
     cycle->refresh().state;
-    EXPECT_EQ(board.upper_height, 850);
+    EXPECT_EQ(board.upperAreaHeight, 850);
 }
 
 }  // namespace

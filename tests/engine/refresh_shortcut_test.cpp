@@ -102,8 +102,8 @@ public:
         seen.previous = parts_.board.previousRace.bytes();
         seen.notice = parts_.board.notice.bytes();
         seen.curtain = parts_.board.curtainVisible;
-        seen.noticeShown = parts_.board.notice_shown;
-        seen.upperHeight = parts_.board.upper_height;
+        seen.noticeShown = parts_.board.noticeVisible;
+        seen.upperHeight = parts_.board.upperAreaHeight;
         if (parts_.board.upcoming) seen.upcoming = parts_.board.upcoming->rows;
         seen.table = tableRows();
         wroteTable_ = tableHeader() != header;

@@ -15,7 +15,7 @@
 #include "platform/time_of_day.h"
 #include "ui/Umain.h"
 #include "ui/board_screen.h"
-#include "ui/display_probe.h"
+#include "ui/display_wait.h"
 #include "ui/fonts.h"
 #include "ui/qt_translations.h"
 #include "ui/quit_signals.h"
@@ -31,11 +31,12 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     pelm::installJournal();
     pelm::neverLaunchSessionBus();
-    pelm::DisplayProbe display;
-    if (!display.prepare()) return 1;
+    const auto display = pelm::waitForDisplay();
+    if (!display) return 0;
+    display->prepare();
     pelm::registerFontSubstitutions();
     QApplication application(argc, argv);
-    display.release();
+    display->release();
     QApplication::setApplicationVersion(PELM_VERSION);
     pelm::installQtTranslations(QLocale::system());
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));

@@ -5,7 +5,6 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -122,13 +121,8 @@ DisplayProbe::~DisplayProbe() {
     release();
 }
 
-bool DisplayProbe::prepare() const {
-    if (!choice_.failure.isEmpty()) {
-        qCritical().noquote() << choice_.failure;
-        return false;
-    }
+void DisplayProbe::prepare() const {
     if (choice_.platform) qputenv("QT_QPA_PLATFORM", *choice_.platform);
-    return true;
 }
 
 void DisplayProbe::release() {

@@ -36,10 +36,11 @@ public:
     DisplayProbe& operator=(const DisplayProbe&) = delete;
 
     const DisplayChoice& choice() const { return choice_; }
+    /// Whether there is a display to show on.
+    bool found() const { return choice_.failure.isEmpty(); }
 
-    /// Applies the choice before the application object is made; returns
-    /// false (the reason journalled as an error) when there is no display.
-    bool prepare() const;
+    /// Applies a found display's choice before the application object is made.
+    void prepare() const;
     /// The application has its own connection now.
     void release();
 

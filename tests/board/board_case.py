@@ -37,8 +37,9 @@ BUILD = build_folder()
 class BoardCase(unittest.TestCase):
     """Starts one board per call of start_board and always stops it."""
 
-    def start_board(self, before_start=None, **board_options):
-        """`board_options` go to board_harness.Board (data, table_dir, ...)."""
+    def start_board(self, before_start=None, wait=True, **board_options):
+        """`board_options` go to board_harness.Board (data, table_dir, ...);
+        `wait` False returns before the board's window shows."""
         runtime = runtime_folder()
         self.addCleanup(shutil.rmtree, runtime, ignore_errors=True)
         board = Board(BUILD, environment={"XDG_RUNTIME_DIR": runtime}, **board_options)
@@ -51,7 +52,7 @@ class BoardCase(unittest.TestCase):
         if before_start:
             before_start(board)
         self.addCleanup(board.stop)
-        board.start()
+        board.start(wait)
         return board
 
     # --- waiting ---------------------------------------------------------

@@ -17,15 +17,16 @@ namespace pelm {
 Q_DECLARE_LOGGING_CATEGORY(lcBoard)
 
 /// Where finished journal lines go; each call is one whole line with its
-/// newline. The default writes to stderr.
+/// newline. The default writes to stderr, or to the journal (see above).
 using JournalSink = std::function<void(std::string_view line)>;
 
-/// Installs the message handler for the whole process and turns debug
-/// lines off by default. Call once, early, before the first message.
+/// Installs the message handler for the whole process, turns debug lines
+/// off by default and picks the default sink. Call once, early, before the
+/// first message.
 void installJournal();
 
 /// Replaces the sink and returns the one it replaces, so tests can listen
-/// and put the old one back.
+/// and put the old one back; an empty sink restores the default.
 JournalSink setJournalSink(JournalSink sink);
 
 /// The line for one message: its priority prefix, the text with every line

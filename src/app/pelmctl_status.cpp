@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,7 +32,9 @@ race shown as "Now", the previous race, the current error and whether the
 PC's clock is synchronised (as its kernel sees it). It reads the
 status file each running board keeps under $XDG_RUNTIME_DIR/pelm (or
 /tmp/pelm-<uid>); that folder must belong to you and be closed to others,
-as the board requires, or nothing in it is believed.
+as the board requires, or nothing in it is believed. Run outside a board's
+folder (no PelmDp.ini there, as a monitoring script's own folder), it shows
+every board of this user, as --all does.
 
 Options:
   --all           every board of this user, not only that of this folder
@@ -231,6 +234,8 @@ int exitFor(const std::vector<Board>& boards) {
     return allFine ? kExitOk : kExitFailed;
 }
 
+int showAll(bool json);
+
 int showThisFolder(bool json) {
     const QString folder = pelm::canonicalFolder(QDir::currentPath());
     bool refused = false;
@@ -240,6 +245,11 @@ int showThisFolder(bool json) {
     if (statusFolder)
         status =
             readLocalStatus(*statusFolder + "/" + pelm::localStatusName(pelm::boardKey(folder)));
+    if (!status && !QFileInfo::exists(folder + "/PelmDp.ini")) {
+        if (!json)
+            std::cout << "No PelmDp.ini in " << text(folder) << ": every board of this user\n";
+        return showAll(json);
+    }
     if (!status) {
         if (json)
             printJson({{"workingFolder", folder}, {"verdict", verdictName(Verdict::Stopped)}});

@@ -57,10 +57,12 @@ protected:
                       statusJson(status).toStdString());
     }
 
-    Outcome pelmctl(const std::string& arguments) const {
+    Outcome pelmctl(const std::string& arguments) const { return pelmctlIn(board, arguments); }
+
+    Outcome pelmctlIn(const TempFolder& folder, const std::string& arguments) const {
         return testing::runProgram(
             "XDG_RUNTIME_DIR='" + runtime.path().string() + "' '" PELMCTL_PATH "' " + arguments,
-            board.path());
+            folder.path());
     }
 
     QJsonObject json(const std::string& arguments) const {
@@ -109,6 +111,28 @@ TEST_F(PelmctlStatus, WithoutABoardSaysSoAndExitsThree) {
     EXPECT_EQ(outcome.status, 3);
     EXPECT_NE(outcome.output.find("No board runs"), std::string::npos) << outcome.output;
     EXPECT_EQ(pelmctl("status --all").status, 3);
+}
+
+// A monitoring script runs in a folder of its own: it must hear of the
+// board that runs, not "no board"; a board's folder still speaks for its
+// own board alone.
+TEST_F(PelmctlStatus, OutsideABoardsFolderEveryBoardOfThisUserCounts) {
+    writeLocal(boardStatus(boardFolder(), 300));
+    TempFolder elsewhere, idleBoard;
+    idleBoard.write("PelmDp.ini", "[Env]\r\n");
+    const struct {
+        const TempFolder& folder;
+        int exit;
+        const char* says;
+    } cases[] = {{elsewhere, 0, "kiosk-1"}, {idleBoard, 3, "No board runs in"}};
+    for (const auto& c : cases) {
+        const Outcome outcome = pelmctlIn(c.folder, "status");
+        EXPECT_EQ(outcome.status, c.exit) << outcome.output;
+        EXPECT_NE(outcome.output.find(c.says), std::string::npos) << outcome.output;
+    }
+    const QJsonDocument all = QJsonDocument::fromJson(
+        QByteArray::fromStdString(pelmctlIn(elsewhere, "status --json").output));
+    EXPECT_EQ(all["boards"].toArray().size(), 1);
 }
 
 TEST_F(PelmctlStatus, TextShowsTheNowRaceTheErrorAndItsCount) {

@@ -81,7 +81,10 @@ string(CONFIGURE "${sections}" sections @ONLY)
 string(APPEND include "${sections}")
 file(WRITE "${WORK}/pelmctl.h2m" "${include}")
 
-execute_process(COMMAND "${HELP2MAN}" --no-info --section=1
+# help2man writes its page in the C locale unless told otherwise, which
+# turns every character beyond ASCII (the Japanese defaults, the error
+# box's text) into question marks, whatever the builder's own locale.
+execute_process(COMMAND "${HELP2MAN}" --no-info --section=1 --locale=C.UTF-8
     "--name=operators' tool for the race-day display board"
     "--include=${WORK}/pelmctl.h2m" "--output=${WORK}/pelmctl.1" "${PELMCTL}"
   RESULT_VARIABLE status)

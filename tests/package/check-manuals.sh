@@ -47,5 +47,22 @@ for status in 0 1 2 3; do
   grep -qE "^       $status +[a-z]" "$scratch/pelmctl.txt" || fail "pelmctl's EXIT STATUS lacks $status"
 done
 
+# The Japanese texts (defaults, the error box) as a reader sees them, in a
+# C.UTF-8 terminal and in a Japanese one; the Japanese locale is made in
+# the scratch folder, so the machine needs none of its own.
+localedef -i ja_JP -f UTF-8 "$scratch/ja_JP.UTF-8" 2>/dev/null \
+  || fail "localedef could not make ja_JP.UTF-8 (package locales)"
+for page in PelmDp pelmctl; do
+  for terminal in "LANG=C.UTF-8" "LOCPATH=$scratch LANG=ja_JP.UTF-8"; do
+    # shellcheck disable=SC2086
+    env -u LC_ALL -u LC_CTYPE -u LANGUAGE $terminal MANWIDTH=80 man -l "$pages/$page.1.gz" \
+      >"$scratch/shown.txt" 2>/dev/null || fail "man could not show $page under $terminal"
+    for word in 未接続 待機中 明朝 は時刻ではありません; do
+      grep -qF "$word" "$scratch/shown.txt" || fail "$page under $terminal does not show $word"
+    done
+  done
+done
+grep -q '?????' "$scratch/pelmctl.txt" && fail "pelmctl's page has question marks where text should be"
+
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 echo "ok: PelmDp and pelmctl ($(echo $commands | wc -w) commands) render cleanly"

@@ -49,7 +49,7 @@ for file in /usr/share/man/man1/PelmDp.1.gz /usr/share/man/man1/pelmctl.1.gz \
             /usr/share/applications/pelmdp.desktop /usr/share/icons/hicolor/scalable/apps/pelmdp.svg \
             /etc/pelm/dbengine.ini /usr/share/doc/pelm/copyright /usr/share/doc/pelm/changelog.gz \
             /usr/share/doc/pelm/README.md.gz /usr/share/doc/pelm/examples/pelm-alerts.yml \
-            /usr/share/doc/pelm/examples/pelm-scrape.yml; do
+            /usr/share/doc/pelm/examples/pelm-scrape.yml /usr/share/doc/pelm/docs/control-room.png; do
   has_file "$file" '^-rw-r--r--$'
 done
 

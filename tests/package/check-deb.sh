@@ -141,6 +141,17 @@ for name in pelmdp pelm-venue; do
     || fail "$name.service restarts after '$pause' s, not 1 to 5"
 done
 
+# Removal stops what still runs of the package in every user's manager; an
+# upgrade stops nothing.
+prerm="$scratch/control/prerm"
+if [ -f "$prerm" ]; then
+  grep -q 'deb-systemd-invoke --user stop pelmdp.service pelm-venue.service' "$prerm" \
+    || fail "prerm does not stop both user services"
+  grep -q '"$1" = remove' "$prerm" || fail "prerm stops the services on an upgrade too"
+else
+  fail "no prerm: a removed board would go on running"
+fi
+
 # --- cmake --install keeps an operator's configuration ----------------------
 stage="$scratch/stage"
 DESTDIR="$stage" "$cmake" --install "$build" --prefix /usr >/dev/null
@@ -155,8 +166,19 @@ else
   fail "cmake --install put no /etc/pelm/dbengine.ini"
 fi
 
+# --- removal, as the README says, on a scratch copy of this machine --------
+removal=0
+python3 "$source/tests/package/check-removal.py" "$deb" "$source/README.md" || removal=$?
+case $removal in
+  0) ;;
+  77) echo "removal not checked: it needs root (a scratch system's namespaces)" >&2 ;;
+  *) fail "removal as the README says left something of the package" ;;
+esac
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed for $(basename "$deb")" >&2
   exit 1
 fi
 echo "ok: $(basename "$deb"), $(stat -c %s "$deb") bytes, lintian clean, Depends: $depends"
+# Reported as not run rather than passed when the removal went unchecked.
+[ "$removal" -eq 0 ] || exit 77

@@ -149,7 +149,7 @@ class ScratchSystem:
         log = open("/tmp/user-manager.log", "wb")
         manager = subprocess.Popen(["setpriv", f"--reuid={UID}", f"--regid={UID}", "--init-groups",
                                     "env", "-i", *self.user_environment(),
-                                    "/lib/systemd/systemd", "--user"],
+                                    "/lib/systemd/systemd", "--user", "--log-target=journal"],
                                    preexec_fn=self.join(USER_CGROUP), stdout=log, stderr=log)
         wait_until(lambda: self.as_user("systemctl", "--user", "is-system-running",
                                         check=False).stdout.strip() in ("running", "degraded"),
@@ -169,6 +169,22 @@ class ScratchSystem:
     def user_environment():
         return [f"HOME={HOME}", f"USER={USER}", f"LOGNAME={USER}", f"XDG_RUNTIME_DIR={RUNTIME}",
                 "PATH=/usr/local/bin:/usr/bin:/bin", "LANG=C.UTF-8"]
+
+    def install_units(self, build, repo):
+        """The package's user units as the user's own, running `build`'s
+        programs instead of installed ones, and the board's folder ~/pelm."""
+        units = HOME / ".config/systemd/user"
+        self.as_user("mkdir", "-p", str(units))
+        for name, program in (("pelmdp", "PelmDp"), ("pelm-venue", "pelmctl")):
+            shipped = (pathlib.Path(repo) / f"debian/pelm.{name}.user.service").read_text()
+            text = shipped.replace(f"ExecStart=/usr/bin/{program}",
+                                   f"ExecStart={pathlib.Path(build).resolve()}/src/app/{program}")
+            if text == shipped:
+                raise RuntimeError(f"{name}: no ExecStart of /usr/bin/{program}")
+            (units / f"{name}.service").write_text(text)
+            os.chown(units / f"{name}.service", UID, UID)
+        self.as_user(f"mkdir -p ~/pelm && cd ~/pelm && {build}/src/app/pelmctl init ~/pelm/data "
+                     "&& systemctl --user daemon-reload", shell=True)
 
     # --- use --------------------------------------------------------------
     def as_user(self, *command, check=True, shell=False):

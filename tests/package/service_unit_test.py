@@ -32,7 +32,7 @@ if "--build" in sys.argv:
     BUILD = pathlib.Path(sys.argv[at + 1]).resolve()
     del sys.argv[at:at + 2]
 
-PROGRAMS = {"pelmdp": BUILD / "src/app/PelmDp", "pelm-venue": BUILD / "src/app/pelmctl"}
+UNIT_NAMES = ("pelmdp", "pelm-venue")
 UNITS = scratch_system.HOME / ".config/systemd/user"
 CAPTION = "Tovalen V1.3"
 DISPLAY = ":5"  # in the scratch system's own /tmp and network: nobody else's
@@ -46,13 +46,7 @@ system = None
 def setUpModule():
     global system
     system = scratch_system.ScratchSystem().__enter__()
-    for name, program in PROGRAMS.items():
-        shipped = (REPO / f"debian/pelm.{name}.user.service").read_text()
-        text = shipped.replace(f"ExecStart=/usr/bin/{program.name}", f"ExecStart={program}")
-        assert text != shipped, f"{name}: no ExecStart of /usr/bin/{program.name}"
-        write_as_user(UNITS / f"{name}.service", text)
-    user_shell(f"mkdir -p ~/pelm && cd ~/pelm && {BUILD}/src/app/pelmctl init ~/pelm/data")
-    user_shell("systemctl --user daemon-reload")
+    system.install_units(BUILD, REPO)
 
 
 def tearDownModule():
@@ -89,7 +83,7 @@ class ServiceUnitTest(unittest.TestCase):
         self.addCleanup(self.reset)
 
     def reset(self):
-        for unit in PROGRAMS:
+        for unit in UNIT_NAMES:
             user_shell(f"systemctl --user disable --now {unit}.service; "
                        f"systemctl --user reset-failed {unit}.service; "
                        f"rm -rf {UNITS}/{unit}.service.d", check=False)

@@ -13,6 +13,7 @@ passes in seconds; the display is a real Xvfb, started late.
 """
 
 import glob
+import os
 import pathlib
 import random
 import re
@@ -85,9 +86,14 @@ class DisplayOutageTest(BoardCase):
 
         def on_the_late_screen(board):
             board.screen = screen
+            # A sanitizer build wants its runtime first among the libraries;
+            # libfaketime, preloaded, comes before it.
+            sanitizer = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"),
+                                               "verify_asan_link_order=0"]))
             board.environment.update(
                 LD_PRELOAD=faketime_library(), FAKETIME=f"+0 x{SPEED}",
-                NOTIFY_SOCKET=str(notify_path), WATCHDOG_USEC="10000000")
+                NOTIFY_SOCKET=str(notify_path), WATCHDOG_USEC="10000000",
+                ASAN_OPTIONS=sanitizer)
         self.start_board(on_the_late_screen, wait=False)
 
         time.sleep(OLD_GIVE_UP_SECONDS / SPEED + 2)

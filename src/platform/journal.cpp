@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 namespace pelm {
 
@@ -48,14 +49,16 @@ bool stderrIsTheJournal() {
 // process that wrote it; a board that has ended by the time the journal
 // reads the line (one that logs and exits) would leave it out of
 // `journalctl --user -u`. A datagram that carries the unit is found there
-// whenever it is read.
+// whenever it is read. (A system unit's stream names its unit itself.)
 class NativeJournal {
 public:
-    NativeJournal()
-        : identifier_(std::string("SYSLOG_IDENTIFIER=") + program_invocation_short_name) {
+    /// For a process of a user unit; nothing otherwise.
+    static std::optional<NativeJournal> ofUserUnit() {
         char* unit = nullptr;
-        if (sd_pid_get_user_unit(0, &unit) >= 0) unit_ = std::string("USER_UNIT=") + unit;
+        if (sd_pid_get_user_unit(0, &unit) < 0) return std::nullopt;
+        NativeJournal journal(std::string("USER_UNIT=") + unit);
         std::free(unit);
+        return journal;
     }
 
     void operator()(std::string_view line) const {
@@ -64,11 +67,15 @@ public:
         const std::string message = "MESSAGE=" + std::string(line.substr(3, line.size() - 4));
         std::array<iovec, 4> fields{entry(message), entry(priority), entry(identifier_),
                                     entry(unit_)};
-        const int count = unit_.empty() ? 3 : 4;
-        if (sd_journal_sendv(fields.data(), count) < 0) writeToStderr(line);
+        if (sd_journal_sendv(fields.data(), static_cast<int>(fields.size())) < 0)
+            writeToStderr(line);
     }
 
 private:
+    explicit NativeJournal(std::string unit)
+        : identifier_(std::string("SYSLOG_IDENTIFIER=") + program_invocation_short_name),
+          unit_(std::move(unit)) {}
+
     static iovec entry(const std::string& field) {
         return {const_cast<char*>(field.data()), field.size()};
     }
@@ -123,9 +130,11 @@ void installJournal() {
     // win over this one, so an operator can turn debug lines back on.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     if (stderrIsTheJournal()) {
-        std::lock_guard guard(sinkLock());
-        defaultSink() = NativeJournal();
-        currentSink() = defaultSink();
+        if (auto native = NativeJournal::ofUserUnit()) {
+            std::lock_guard guard(sinkLock());
+            defaultSink() = *native;
+            currentSink() = defaultSink();
+        }
     }
     qInstallMessageHandler(handleMessage);
 }

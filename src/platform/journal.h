@@ -2,7 +2,9 @@
 // The board's journal: one line per event on stderr, UTF-8, with the syslog
 // priority prefix ("<3>" error, "<4>" warning, "<6>" info) that journald
 // reads from a service's output. Everything goes through Qt's logging, so
-// Qt's own warnings land in the same journal with the same prefixes.
+// Qt's own warnings land in the same journal with the same prefixes. In a
+// user service whose stderr is the journal, each line goes to the journal
+// directly instead, as one entry with its priority and unit.
 
 #include <QLoggingCategory>
 #include <QString>

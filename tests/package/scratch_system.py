@@ -183,8 +183,10 @@ class ScratchSystem:
                 raise RuntimeError(f"{name}: no ExecStart of /usr/bin/{program}")
             (units / f"{name}.service").write_text(text)
             os.chown(units / f"{name}.service", UID, UID)
-        self.as_user(f"mkdir -p ~/pelm && cd ~/pelm && {build}/src/app/pelmctl init ~/pelm/data "
-                     "&& systemctl --user daemon-reload", shell=True)
+        # ~/pelm-status: the control room's folder unless a drop-in names another.
+        self.as_user(f"mkdir -p ~/pelm ~/pelm-status && cd ~/pelm && "
+                     f"{build}/src/app/pelmctl init ~/pelm/data && systemctl --user daemon-reload",
+                     shell=True)
 
     # --- use --------------------------------------------------------------
     def as_user(self, *command, check=True, shell=False):

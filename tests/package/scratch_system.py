@@ -209,17 +209,19 @@ class ScratchSystem:
                               text=True, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
 
     def user_processes(self):
-        """Command lines of every process of the user but its manager's own."""
+        """Command lines of every process the user's manager runs, but its
+        own: those in its cgroup, so not another scratch system's user of
+        the same number, whose processes this one's /proc shows too."""
         found = []
-        for process in pathlib.Path("/proc").iterdir():
-            try:
-                if not process.name.isdigit() or process.stat().st_uid != UID:
+        for procs in (self.cgroups[0] / USER_CGROUP).rglob("cgroup.procs"):
+            for pid in procs.read_text().split():
+                try:
+                    line = pathlib.Path(f"/proc/{pid}/cmdline").read_bytes()
+                except OSError:
                     continue
-                line = (process / "cmdline").read_bytes().replace(b"\0", b" ").decode().strip()
-            except OSError:
-                continue
-            if line and "systemd --user" not in line and "(sd-pam)" not in line:
-                found.append(line)
+                line = line.replace(b"\0", b" ").decode(errors="replace").strip()
+                if line and "systemd --user" not in line:
+                    found.append(line)
         return found
 
 

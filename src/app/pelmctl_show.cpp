@@ -112,14 +112,11 @@ QJsonArray rowsJson(const pelm::ResultSet* rows) {
 
 void printJson(const ShowResult& result) {
     const pelm::RecordingBoard& board = result.board;
-    QJsonObject object{{"state", QString::fromStdString(result.state)},
-                       {"clock", text(board.clockText)},
-                       {"previous", text(board.previousRace)},
-                       {"curtain", board.curtainVisible},
-                       {"rows", rowsJson(board.upcoming.get())},
-                       {"notice", text(board.notice)},
-                       {"notice_shown", board.noticeVisible},
-                       {"upper_height", board.upperAreaHeight}};
+    QJsonObject object{
+        {"state", QString::fromStdString(result.state)}, {"clock", text(board.clockText)},
+        {"previous", text(board.previousRace)},          {"curtain", board.curtainVisible},
+        {"rows", rowsJson(board.upcoming.get())},        {"notice", text(board.notice)},
+        {"notice_shown", board.noticeVisible},           {"upper_height", board.upperAreaHeight}};
     if (!result.error.empty()) object["error"] = text(result.error);
     std::cout << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
 }

@@ -48,8 +48,10 @@ Options:
   --host-name NAMES       more names the page may be asked for by (Host),
                           comma-separated: a DNS name, a reverse proxy's
 
-Exit status: runs until stopped; 1 when it cannot listen or FOLDER cannot be
-read, 2 wrong arguments.
+A FOLDER that cannot be read is said at start and on the page, which shows
+the boards as soon as it can be read.
+
+Exit status: runs until stopped; 1 when it cannot listen, 2 wrong arguments.
 
 Examples:
   pelmctl serve --venue /srv/share/pelm-status
@@ -151,11 +153,13 @@ int serve(const QString& folder, const QHostAddress& address, quint16 port,
           const QStringList& names) {
     ControlRoom room(folder);
     QString failure;
-    if (!room.firstLook(failure)) {
+    // Served all the same: the page says the folder cannot be read, and
+    // shows the boards as soon as it can (a share mounted late, a folder
+    // made after the service started).
+    if (!room.firstLook(failure))
         std::cerr << "pelmctl: venue folder " << folder.toStdString()
-                  << " cannot be read: " << failure.toStdString() << "\n";
-        return kExitFailed;
-    }
+                  << " cannot be read: " << failure.toStdString()
+                  << "; the page says so until it can\n";
     QHttpServer server;
     route(server, room);
     auto* socket = new GuardedTcpServer(HostNames(address, names));

@@ -24,9 +24,9 @@ public:
     /// A look that has not answered by then makes the folder not answering.
     static constexpr int kLookDeadlineMs = 2500;
 
-    /// The first look, waited for at most the deadline: whether the folder
-    /// can be read at all (a folder that exists but does not answer can);
-    /// `failure` says why not.
+    /// The first look, waited for at most the deadline, and the looks that
+    /// follow started: whether the folder could be read (one that does not
+    /// answer yet may be); `failure` says why not.
     bool firstLook(QString& failure);
 
     const QByteArray& json() const { return json_; }

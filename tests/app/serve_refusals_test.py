@@ -7,13 +7,16 @@ written."""
 
 import json
 import os
+import pathlib
+import shutil
 import socket
 import struct
-import subprocess
+import tempfile
+import time
 import unittest
 import zlib
 
-from venue_folder import PELMCTL, Server, Venue, png
+from venue_folder import Server, Venue, png, status_copy
 
 RACES = [("10:00:00", "10:20:00", "第1レース")]
 WHOLE = png(48, 32, (0, 128, 0))
@@ -194,14 +197,25 @@ class ServeRefusals(unittest.TestCase):
 
 
 class ServeStart(unittest.TestCase):
-    def test_a_folder_that_cannot_be_read_is_an_error_at_start(self):
-        venue = Venue()
-        self.addCleanup(venue.close)
-        outcome = subprocess.run([str(PELMCTL), "serve", "--venue", str(venue.folder / "gone"),
-                                  "--listen", "127.0.0.1:0"], capture_output=True, text=True,
-                                 timeout=20)
-        self.assertEqual(outcome.returncode, 1)
-        self.assertIn("cannot be read: No such file or directory", outcome.stderr)
+    def test_a_folder_that_cannot_be_read_is_said_at_start_and_on_the_page(self):
+        parent = pathlib.Path(tempfile.mkdtemp(prefix="pelm-venue-"))
+        self.addCleanup(shutil.rmtree, parent, ignore_errors=True)
+        later = parent / "later"
+        server = Server(later)
+        self.addCleanup(server.stop)
+        _, _, body = send(server.port, request("GET", "/venue.json"))
+        self.assertEqual(json.loads(body)["failure"], "No such file or directory")
+        later.mkdir()  # a share mounted late: the page follows
+        (later / "pc-1.json").write_text(json.dumps(status_copy("pc-1", RACES)))
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            _, _, body = send(server.port, request("GET", "/venue.json"))
+            if json.loads(body)["boards"]:
+                break
+            time.sleep(0.2)
+        self.assertEqual([board["host"] for board in json.loads(body)["boards"]], ["pc-1"])
+        server.stop()
+        self.assertIn("cannot be read: No such file or directory", server.stderr_text)
 
     def test_listening_on_every_address_says_the_page_is_open_to_the_network(self):
         venue = Venue()

@@ -27,6 +27,7 @@ const WORDS = {
 let lastGood = null;  // when the server last answered with a folder it could read
 let failingSince = null;  // the server has not answered since
 let folderSince = null;  // the server has not read the folder since
+let folderFailure = null;  // why the server cannot read it, when the folder says
 let shownAt = null;  // the time of the data on the page
 
 function element(tag, className, text) {
@@ -207,7 +208,8 @@ function judgeFreshness() {
   if (!stale) return;
   const from = failingSince || folderSince;
   const since = from ? '（' + clockTime(new Date(from)) + ' から）' : '';
-  const cause = failingSince ? 'サーバーに接続できません' : '状態フォルダが読めないか、応答しません';
+  const cause = failingSince ? 'サーバーに接続できません'
+    : folderFailure ? '状態フォルダが読めません（' + folderFailure + '）' : '状態フォルダが応答しません';
   banner.textContent = cause + since + '。表示は' + (shownAt ? ' ' + clockTime(shownAt) + ' の' : '') +
     '古い情報で、各表示板の今の状態は不明です。';
   document.title = '(?) ' + TITLE;
@@ -220,6 +222,7 @@ async function poll() {
     const venue = await answer.json();
     failingSince = null;
     folderSince = venue.notAnsweringSince ? Date.parse(venue.notAnsweringSince) : null;
+    folderFailure = venue.failure || null;
     if (typeof venue.secondsSinceRead === 'number') {
       lastGood = Date.now() - venue.secondsSinceRead * 1000;
     }

@@ -117,12 +117,12 @@ class Board:
         self.display = None
         self.arguments = list(arguments)
         self.screen = screen
-        self.program = "src/app/PelmDp"
+        self.program = "src/board/PelmDp"
         self.title = "Tovalen V1.3"
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
-        init = [str(self.build / "src/app/pelmctl"), "init", str(self.data)]
+        init = [str(self.build / "src/pelmctl/pelmctl"), "init", str(self.data)]
         if self.table_dir:
             init += ["--table-dir", str(self.table_dir)]
         subprocess.run(init, cwd=self.work, check=True, stdout=subprocess.DEVNULL)

@@ -118,7 +118,7 @@ class Watch:
     def operator_status(self):
         """`pelmctl status --json` in the board's folder: the file with the
         tool's verdict; None when the tool found no board."""
-        result = subprocess.run([str(self.board.build / "src/app/pelmctl"), "status", "--json"],
+        result = subprocess.run([str(self.board.build / "src/pelmctl/pelmctl"), "status", "--json"],
                                 cwd=self.board.work, capture_output=True, text=True,
                                 env=dict(os.environ, XDG_RUNTIME_DIR=self.runtime))
         try:

@@ -1,6 +1,6 @@
 """Hostile clients of the control room, each from an address of its own on
 loopback (127.0.0.x), as a laptop on the venue's Wi-Fi would be, and a
-normal client beside them. Shared by tests/app/serve_attacks_test.py (each
+normal client beside them. Shared by tests/pelmctl/serve_attacks_test.py (each
 attack is a row there) and bench/serve_attacks (which times the normal
 client and measures the server's memory).
 """

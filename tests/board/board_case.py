@@ -2,7 +2,7 @@
 an operator watches it: `pelmctl status --json`, the journal on stderr and
 the screen. Shared by the whole-program tests in this folder.
 
-Each test script takes `--build DIR` (the build folder holding src/app)
+Each test script takes `--build DIR` (the build folder holding the programs)
 before unittest's own arguments.
 """
 

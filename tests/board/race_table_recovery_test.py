@@ -25,7 +25,7 @@ def damage(board):
 
 def replace_with_fresh(board):
     with tempfile.TemporaryDirectory(dir=board.work) as elsewhere:
-        subprocess.run([str(board.build / "src/app/pelmctl"), "init", str(pathlib.Path(elsewhere) / "data")],
+        subprocess.run([str(board.build / "src/pelmctl/pelmctl"), "init", str(pathlib.Path(elsewhere) / "data")],
                        cwd=elsewhere, check=True, stdout=subprocess.DEVNULL)
         os.replace(pathlib.Path(elsewhere) / "data" / "rmenutxt.db", board.data / "rmenutxt.db")
 

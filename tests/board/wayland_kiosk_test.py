@@ -60,7 +60,7 @@ class WaylandKiosk(unittest.TestCase):
         self.runtime.mkdir(mode=0o700)
         self.board = self.work / "board"
         self.board.mkdir()
-        subprocess.run([str(BUILD / "src/app/pelmctl"), "init", str(self.board / "data")],
+        subprocess.run([str(BUILD / "src/pelmctl/pelmctl"), "init", str(self.board / "data")],
                        cwd=self.board, check=True, stdout=subprocess.DEVNULL)
         subprocess.run([sys.executable, str(REPO / "demo/make-day.py"), str(self.board / "data")],
                        check=True, stdout=subprocess.DEVNULL)
@@ -87,7 +87,7 @@ class WaylandKiosk(unittest.TestCase):
         # The output is turned (-r): cage hands a window that alone covers an
         # unturned output to it as is, and a screen copy then shows the last
         # frame cage composed itself, not the board.
-        board = (f"cd '{self.board}' && WAYLAND_DEBUG=client exec '{BUILD / 'src/app/PelmDp'}' "
+        board = (f"cd '{self.board}' && WAYLAND_DEBUG=client exec '{BUILD / 'src/board/PelmDp'}' "
                  f"--fullscreen 2>'{self.journal}'")
         self.cage_log = open(self.work / "cage.log", "wb")
         self.addCleanup(self.cage_log.close)

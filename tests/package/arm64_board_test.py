@@ -259,7 +259,7 @@ class Arm64BoardTest(unittest.TestCase):
     def test_pelmctl_answers_as_on_this_machine(self):
         folder = pathlib.Path(tempfile.mkdtemp(prefix="pelm-arm64-files-"))
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
-        pelmctl = BUILD / "src/app/pelmctl"
+        pelmctl = BUILD / "src/pelmctl/pelmctl"
         run([pelmctl, "init", folder / "data"], cwd=folder)
         schedule = (REPO / "tests/data/schedule_ja.txt").read_bytes()
         broken = "25:00:00,10:00:00,時刻ではない\r\n10:50:00\r\n".encode("cp932")

@@ -175,17 +175,18 @@ class ScratchSystem:
         programs instead of installed ones, and the board's folder ~/pelm."""
         units = HOME / ".config/systemd/user"
         self.as_user("mkdir", "-p", str(units))
-        for name, program in (("pelmdp", "PelmDp"), ("pelm-venue", "pelmctl")):
+        for name, program in (("pelmdp", "board/PelmDp"), ("pelm-venue", "pelmctl/pelmctl")):
             shipped = (pathlib.Path(repo) / f"debian/pelm.{name}.user.service").read_text()
-            text = shipped.replace(f"ExecStart=/usr/bin/{program}",
-                                   f"ExecStart={pathlib.Path(build).resolve()}/src/app/{program}")
+            installed = program.split("/")[1]
+            text = shipped.replace(f"ExecStart=/usr/bin/{installed}",
+                                   f"ExecStart={pathlib.Path(build).resolve()}/src/{program}")
             if text == shipped:
-                raise RuntimeError(f"{name}: no ExecStart of /usr/bin/{program}")
+                raise RuntimeError(f"{name}: no ExecStart of /usr/bin/{installed}")
             (units / f"{name}.service").write_text(text)
             os.chown(units / f"{name}.service", UID, UID)
         # ~/pelm-status: the control room's folder unless a drop-in names another.
         self.as_user(f"mkdir -p ~/pelm ~/pelm-status && cd ~/pelm && "
-                     f"{build}/src/app/pelmctl init ~/pelm/data && systemctl --user daemon-reload",
+                     f"{build}/src/pelmctl/pelmctl init ~/pelm/data && systemctl --user daemon-reload",
                      shell=True)
 
     # --- use --------------------------------------------------------------

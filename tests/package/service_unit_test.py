@@ -135,7 +135,7 @@ class ServiceUnitTest(unittest.TestCase):
         self.addCleanup(port.close)
         cases = [
             ("pelmdp", "WorkingDirectory=%h/not-yet", lambda: user_shell(
-                f"mkdir ~/not-yet && cd ~/not-yet && {BUILD}/src/app/pelmctl init data"),
+                f"mkdir ~/not-yet && cd ~/not-yet && {BUILD}/src/pelmctl/pelmctl init data"),
              lambda: show("pelmdp", "StatusText") == "waiting for a display"),
             ("pelm-venue", "", port.close,
              lambda: "serving" in " ".join(journal("pelm-venue", self.since))),

@@ -1,4 +1,4 @@
-#include "app/pelmctl_serve_guard.h"
+#include "pelmctl/serve_guard.h"
 
 #include <QElapsedTimer>
 #include <QNetworkInterface>

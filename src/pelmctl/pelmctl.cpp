@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "app/pelmctl_command.h"
+#include "pelmctl/command.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 

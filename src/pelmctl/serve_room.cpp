@@ -1,4 +1,4 @@
-#include "app/pelmctl_serve_room.h"
+#include "pelmctl/serve_room.h"
 
 #include <QDateTime>
 #include <chrono>

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QLocale>
 
-#include "app/board_command_line.h"
+#include "board/board_command_line.h"
 #include "engine/board_runner.h"
 #include "engine/board_settings.h"
 #include "platform/exit_past_shares.h"

@@ -2,7 +2,7 @@
 // that --help, --version and a mistake answer without a display and without
 // writing a file where the board was started.
 
-#include "app/board_command_line.h"
+#include "board/board_command_line.h"
 
 #include <gtest/gtest.h>
 

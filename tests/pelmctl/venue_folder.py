@@ -1,7 +1,7 @@
 """A venue's status folder as boards on other PCs fill it, and `pelmctl
 serve` running on it. Shared by the control-room tests in this folder.
 
-Each test script takes `--build DIR` (the build folder holding src/app)
+Each test script takes `--build DIR` (the build folder holding the programs)
 before unittest's own arguments.
 """
 
@@ -24,7 +24,7 @@ from board_harness import build_folder  # noqa: E402
 
 
 BUILD = build_folder()
-PELMCTL = BUILD / "src" / "app" / "pelmctl"
+PELMCTL = BUILD / "src" / "pelmctl" / "pelmctl"
 
 
 def iso(moment):

@@ -1,4 +1,4 @@
-#include "app/board_command_line.h"
+#include "board/board_command_line.h"
 
 #include <QCommandLineParser>
 #include <cstdio>

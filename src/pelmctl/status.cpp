@@ -12,9 +12,9 @@
 #include <QJsonObject>
 #include <iostream>
 
-#include "app/pelmctl_command.h"
-#include "app/pelmctl_status_venue.h"
 #include "engine/board_status.h"
+#include "pelmctl/command.h"
+#include "pelmctl/status_venue.h"
 #include "platform/process_alive.h"
 #include "platform/status_folder.h"
 #include "platform/untrusted_folder.h"

@@ -1,4 +1,4 @@
-#include "app/pelmctl_board_folder.h"
+#include "pelmctl/board_folder.h"
 
 #include <QFileInfo>
 #include <QLocale>

@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "app/pelmctl_board_folder.h"
 #include "engine/schedule.h"
 #include "engine/schedule_check.h"
+#include "pelmctl/board_folder.h"
 #include "platform/error.h"
 #include "platform/text_file.h"
 

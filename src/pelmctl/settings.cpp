@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/pelmctl_command.h"
 #include "engine/board_rules.h"
 #include "engine/board_settings.h"
+#include "pelmctl/command.h"
 #include "platform/codepage.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"

@@ -4,7 +4,7 @@ tables of their own they all keep refreshing while a writer replaces the
 schedule; on one table the second is refused, says by whom, and takes over
 when the first closes.
 
-    tests/app/shared_folder_boards_test.py BUILD_FOLDER
+    tests/board/shared_folder_boards_test.py BUILD_FOLDER
 """
 
 import pathlib
@@ -95,7 +95,7 @@ class SharedFolder(unittest.TestCase):
         finally:
             writer.done.set()
             writer.join()
-        listing = subprocess.run([str(BUILD / "src/app/pelmctl"), "status", "--venue", str(self.status)],
+        listing = subprocess.run([str(BUILD / "src/pelmctl/pelmctl"), "status", "--venue", str(self.status)],
                                  capture_output=True, text=True)
         self.assertEqual(listing.returncode, 0, listing.stdout + listing.stderr)
         self.assertEqual(listing.stdout.count("running"), 2, listing.stdout)

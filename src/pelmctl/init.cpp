@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/pelmctl_command.h"
 #include "engine/board_connection.h"
 #include "engine/board_settings.h"
 #include "engine/race_table_file.h"
 #include "engine/schedule.h"
+#include "pelmctl/command.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"

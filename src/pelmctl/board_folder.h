@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "app/pelmctl_command.h"
 #include "engine/board_settings.h"
+#include "pelmctl/command.h"
 
 namespace pelmctl {
 

@@ -11,9 +11,9 @@
 #include <QRegularExpression>
 #include <iostream>
 
-#include "app/pelmctl_command.h"
-#include "app/pelmctl_serve_guard.h"
-#include "app/pelmctl_serve_room.h"
+#include "pelmctl/command.h"
+#include "pelmctl/serve_guard.h"
+#include "pelmctl/serve_room.h"
 
 namespace pelmctl {
 namespace {

@@ -8,12 +8,12 @@
 #include <iostream>
 #include <memory>
 
-#include "app/pelmctl_board_folder.h"
 #include "engine/board_connection.h"
 #include "engine/board_rules.h"
 #include "engine/board_runner.h"
 #include "engine/board_state.h"
 #include "engine/race_table_file.h"
+#include "pelmctl/board_folder.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "sqlengine/folder_driver.h"

@@ -1,4 +1,4 @@
-#include "app/pelmctl_status_venue.h"
+#include "pelmctl/status_venue.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -7,7 +7,7 @@
 #include <iostream>
 #include <thread>
 
-#include "app/pelmctl_command.h"
+#include "pelmctl/command.h"
 #include "venue/venue_folder.h"
 #include "venue/venue_json.h"
 #include "venue/venue_watch.h"

@@ -3,7 +3,8 @@
 Shared by bench/soak and bench/idle: prepares a working folder with
 `pelmctl init` and a demo day, starts Xvfb and PelmDp, and samples the
 board's memory (PSS), CPU time and refreshes (opens of RInfo.txt, seen
-through inotify) while the caller does its work.
+through inotify) while the caller does its work. Memory and CPU are the
+board's and its helper processes' together.
 """
 
 import ctypes
@@ -173,23 +174,29 @@ class Board:
     def alive(self):
         return self.process is not None and self.process.poll() is None
 
-    def cpu_seconds(self):
-        """CPU time of all the process's threads, to the nanosecond where the
-        kernel keeps scheduler statistics (clock ticks of 10 ms are too
-        coarse for a board that idles at a few milliseconds a second)."""
+    def family(self):
+        """The process and its child processes: the helpers that do a
+        board's work on its folders are part of what the board costs."""
+        pids = [self.process.pid]
         try:
-            tasks = pathlib.Path(f"/proc/{self.process.pid}/task").iterdir()
-            return sum(int((task / "schedstat").read_text().split()[0]) for task in tasks) / 1e9
-        except (OSError, ValueError, IndexError):
-            fields = pathlib.Path(f"/proc/{self.process.pid}/stat").read_text().rsplit(")", 1)[1].split()
-            return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
+            for task in pathlib.Path(f"/proc/{self.process.pid}/task").iterdir():
+                pids += [int(child) for child in (task / "children").read_text().split()]
+        except OSError:
+            pass  # ended meanwhile: the process alone
+        return pids
+
+    def cpu_seconds(self):
+        """CPU time of the process and its child processes, all their
+        threads, to the nanosecond where the kernel keeps scheduler
+        statistics (clock ticks of 10 ms are too coarse for a board that
+        idles at a few milliseconds a second)."""
+        return sum(cpu_seconds_of(pid) for pid in self.family())
 
     def pss_kib(self, kind="Pss"):
-        """Proportional set size in KiB; kind "Pss_Anon" for private memory only."""
-        for line in pathlib.Path(f"/proc/{self.process.pid}/smaps_rollup").read_text().splitlines():
-            if line.startswith(kind + ":"):
-                return int(line.split()[1])
-        return 0
+        """Proportional set size in KiB of the process and its child
+        processes, which share pages with it; kind "Pss_Anon" for private
+        memory only."""
+        return sum(pss_kib_of(pid, kind) for pid in self.family())
 
     def x(self, *command):
         env = dict(os.environ, DISPLAY=f":{self.display}")
@@ -312,6 +319,29 @@ def start_xvfb(screen):
     if xvfb.poll() is not None:
         raise RuntimeError(f"Xvfb on :{display} ended at start")
     return xvfb, int(display)
+
+
+def cpu_seconds_of(pid):
+    """CPU time of all the threads of one process (0 once it has gone)."""
+    try:
+        tasks = pathlib.Path(f"/proc/{pid}/task").iterdir()
+        return sum(int((task / "schedstat").read_text().split()[0]) for task in tasks) / 1e9
+    except (OSError, ValueError, IndexError):
+        try:
+            fields = pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+            return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
+        except OSError:
+            return 0.0
+
+
+def pss_kib_of(pid, kind):
+    try:
+        for line in pathlib.Path(f"/proc/{pid}/smaps_rollup").read_text().splitlines():
+            if line.startswith(kind + ":"):
+                return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
 
 
 def wait_for(condition, seconds):

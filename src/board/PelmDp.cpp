@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
             .settings.coversScreen());
     pelm::BoardScreen screen(Form1, fullScreen, command.options.screen);
     const int status = QApplication::exec();
-    // The settings are saved by now; a frozen share must not hold the exit.
-    if (!pelm::boardFoldersAnswer(Form1.settings())) pelm::exitPastStalledShares(status);
+    // The settings are saved by now; closing the race table's files on a
+    // frozen share must not hold the exit.
+    if (!pelm::raceTableFolderAnswers(Form1.settings())) pelm::exitPastStalledShares(status);
     return status;
 }

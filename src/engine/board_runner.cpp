@@ -3,9 +3,9 @@
 #include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "platform/file_reader.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
+#include "platform/share_worker.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/folder_driver.h"
 #include "sqlengine/table_file.h"
@@ -133,18 +133,19 @@ void BoardRunner::connect() {
 // as the freeze lasts. A look bounded as the schedule read is first makes
 // that a connection failure, tried again every second like any other.
 void BoardRunner::reachTableFolder() {
-    tableFolderReader_ = nullptr;
+    tableFolderWorker_ = nullptr;
     if (use_ != TableUse::Held) return;
     const std::string folder = nativePath(settings_.raceTableFolder());
-    FileReader& reader = FileReader::forFolder(folder);
-    if (!reader.answers(folder)) {
+    ShareWorker& worker = ShareWorker::forFolder(folder);
+    const std::optional<FolderProbe> probed = worker.probe(folder);
+    if (!probed) {
         throw ConnectionFailure(utf8ToCp932("フォルダ '") + settings_.raceTableFolder() +
                                 utf8ToCp932("' が応答しません"));
     }
     // In the data folder, the schedule read before each refresh is the look.
-    if (!(settings_.raceTableFolder() == settings_.dataDir) && mayStall(folder)) {
+    if (!(settings_.raceTableFolder() == settings_.dataDir) && probed->mayStall) {
         tableFolder_ = folder;
-        tableFolderReader_ = &reader;
+        tableFolderWorker_ = &worker;
     }
 }
 
@@ -152,7 +153,7 @@ void BoardRunner::reachTableFolder() {
 // refresh touches it; one on a local disk costs nothing here. While it is
 // silent the board shows it is not connected, as for a stalled schedule.
 bool BoardRunner::tableFolderAnswers() {
-    if (!tableFolderReader_ || tableFolderReader_->answers(tableFolder_)) return true;
+    if (!tableFolderWorker_ || tableFolderWorker_->answers(tableFolder_)) return true;
     board_.setClockText(settings_.setuzoku);
     events_.refreshed(*cycle_, BoardState::NotConnected, std::nullopt);
     return false;
@@ -211,12 +212,9 @@ void BoardRunner::stop() {
     lock_.reset();
 }
 
-bool boardFoldersAnswer(const BoardSettings& settings) {
-    for (const Cp932* folder : {&settings.dataDir, &settings.raceTableFolder()}) {
-        const std::string native = nativePath(*folder);
-        if (!FileReader::forFolder(native).answers(native)) return false;
-    }
-    return true;
+bool raceTableFolderAnswers(const BoardSettings& settings) {
+    const std::string folder = nativePath(settings.raceTableFolder());
+    return ShareWorker::forFolder(folder).answers(folder);
 }
 
 }  // namespace pelm

@@ -15,8 +15,8 @@
 #include "engine/clock.h"
 #include "engine/refresh_cycle.h"
 #include "platform/cp932.h"
-#include "platform/file_reader.h"
 #include "platform/folder_lock.h"
+#include "platform/share_worker.h"
 #include "sqlengine/database.h"
 
 namespace pelm {
@@ -105,15 +105,16 @@ private:
     std::unique_ptr<RefreshCycle> cycle_;
     int beatsUntilRetry_ = 0;
     // A table folder apart from the data folder that may stop answering,
-    // and its reader; no reader when there is none to watch.
+    // and its worker; no worker when there is none to watch.
     std::string tableFolder_;
-    FileReader* tableFolderReader_ = nullptr;
+    ShareWorker* tableFolderWorker_ = nullptr;
     bool tableSeen_ = false;  // this board has run on its table file
     Cp932 lastStartFailure_;
 };
 
-/// Whether the data folder and the race table folder both answer within
-/// the schedule read's bound: false while a share under either is frozen.
-bool boardFoldersAnswer(const BoardSettings& settings);
+/// Whether the race table folder answers within the schedule read's bound:
+/// false while a share under it is frozen. The board's own process holds
+/// files there (the table's and its lock) and nowhere else on a share.
+bool raceTableFolderAnswers(const BoardSettings& settings);
 
 }  // namespace pelm

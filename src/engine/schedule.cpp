@@ -1,8 +1,8 @@
 #include "engine/schedule.h"
 
 #include "platform/codepage.h"
-#include "platform/file_reader.h"
 #include "platform/paths.h"
+#include "platform/share_worker.h"
 
 namespace pelm {
 
@@ -27,7 +27,7 @@ DataFiles readDataFiles(const Cp932& dataDir) {
     // The data folder is one others may write: a link planted at either
     // name is not followed, and the file reads as unreadable.
     std::vector<FileBytes> files =
-        FileReader::forFolder(nativePath(dataDir))
+        ShareWorker::forFolder(nativePath(dataDir))
             .readEach({{nativePath(schedulePath(dataDir)), most, Links::NotFollowed},
                        {nativePath(noticePath(dataDir)), most, Links::NotFollowed}});
     return {bytesOf(files[0]), bytesOf(files[1])};

@@ -1,10 +1,10 @@
 #pragma once
 // Copies the board's status into a venue folder, usually on a network
-// share, on a thread of its own: a share that is gone or stalls must never
-// hold up a refresh. Only the newest status waits to be written; older ones
-// are dropped. Failures are summarised in the journal as warnings. The
-// same thread writes the picture of the screen beside the copy, by the
-// same rule.
+// share, through the folder's worker (share_worker.h): a share that is gone
+// or stalls never holds up a refresh, nor the board's end. Only the newest
+// status waits to be written; older ones are dropped. Failures are
+// summarised in the journal as warnings. The picture of the screen goes
+// beside the copy by the same rule, ahead of a copy that names it.
 //
 // The folder is one other users can write. A link or another user's file at
 // the copy's name is replaced, never written through, and said in the
@@ -16,11 +16,14 @@
 
 #include <QByteArray>
 #include <QString>
-#include <memory>
+#include <string>
 
 #include "engine/repeated_errors.h"
 
 namespace pelm {
+
+class ShareWorker;
+struct PostedOutcome;
 
 class VenueStatusWriter {
 public:
@@ -28,21 +31,22 @@ public:
     /// atomically: a temporary file beside it, then a rename). `time` must
     /// outlive the writer.
     VenueStatusWriter(QString folder, QString base, const TimeSource& time);
-    /// Waits up to `kCloseWaitMs` for a write in progress; a write stuck on
-    /// a dead share is left to finish (or not) on its own.
+    /// Waits up to `kCloseWaitMs` for the writes handed over; none while
+    /// the folder does not answer.
     ~VenueStatusWriter();
     VenueStatusWriter(const VenueStatusWriter&) = delete;
     VenueStatusWriter& operator=(const VenueStatusWriter&) = delete;
 
     static constexpr int kCloseWaitMs = 1000;
 
-    /// Queues `json` for writing and journals the outcomes of earlier
+    /// Hands `json` over for writing and journals the outcomes of earlier
     /// writes. Never blocks on the share.
     void submit(QByteArray json);
-    /// Queues a picture (PNG) of the screen, likewise; only the newest waits.
+    /// Hands a picture (PNG) of the screen over, likewise; only the newest waits.
     void submitPicture(QByteArray png);
-    /// Waits until nothing is queued or being written, at most `timeoutMs`;
-    /// true when idle. Then journals the outcomes.
+    /// Waits until nothing is left to write, at most `timeoutMs`, and not
+    /// at all while the folder does not answer; true when all is written.
+    /// Then journals the outcomes.
     bool waitIdle(int timeoutMs);
 
     /// The names the copy and its picture go to now (file names, no folder).
@@ -50,14 +54,19 @@ public:
     QString pictureName() const;
     const QString& folder() const { return folder_; }
 
-    struct Shared;   // between the board's thread and the writing thread
-    struct Outcome;  // of one write
-
 private:
-    void journalOutcomes();
+    std::string path(const char* extension) const;
+    bool journalOutcomes();
+    bool moveAside(const PostedOutcome& refused);
+    void journalOutcome(const PostedOutcome& outcome);
 
     QString folder_;
-    std::shared_ptr<Shared> shared_;
+    std::string nativeFolder_;
+    std::string base_;  // native; moves at most once
+    bool moved_ = false;
+    QByteArray lastCopy_;     // written again when the names move
+    QByteArray lastPicture_;  // likewise
+    ShareWorker& worker_;
     RepeatedErrors failures_;
     // Not a failure (the copy was written), and never "cleared": whoever
     // planted it may do so again, and that is summarised, not repeated.

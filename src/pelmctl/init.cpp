@@ -16,6 +16,7 @@
 #include "pelmctl/command.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/file_descriptor.h"
 #include "platform/ini_file.h"
 #include "sqlengine/table_file.h"
 
@@ -82,9 +83,9 @@ void makeRaceTable(const std::string& dir) {
 }
 
 void makeEmptyFile(const std::string& path, std::string_view role) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        close(fd);
+    const pelm::FileDescriptor file(
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (file) {
         return report("created the empty " + std::string(role) + " file " + path);
     }
     if (errno != EEXIST) throw Failure{"cannot create " + path + ": " + std::strerror(errno)};

@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/untrusted_folder.h"
-
 namespace pelm {
 namespace {
 
@@ -33,56 +31,65 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool writeAndClose(int fd, std::string_view bytes, Durability durability) {
-    bool written = writeAll(fd, bytes) && (durability == Durability::Visible || fsync(fd) == 0);
-    return close(fd) == 0 && written;
+bool writeAndClose(FileDescriptor file, std::string_view bytes, Durability durability) {
+    const bool written = writeAll(file.get(), bytes) &&
+                         (durability == Durability::Visible || fsync(file.get()) == 0);
+    return file.close() && written;
 }
 
 // Makes the rename itself durable. A failure here cannot be undone and the
 // new file is already in place, so it is not reported.
 void syncFolder(const std::string& folder) {
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
+    const FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) fsync(fd.get());
+}
+
+Replacement refused(const std::string& nativePath, int error, uid_t ours) {
+    return {false, error, ours, {}, lookAt(nativePath)};
 }
 
 }  // namespace
 
-bool replaceFileAtomically(const std::string& nativePath, std::string_view bytes,
-                           Durability durability, std::string* displaced) {
-    if (displaced) displaced->clear();
+Replacement replaceFile(const std::string& nativePath, std::string_view bytes,
+                        Durability durability) {
     std::string temporary;
-    const int fd =
+    FileDescriptor file =
         createUniqueFile(folderOf(nativePath), baseName(nativePath) + ".tmp-", temporary);
-    if (fd < 0) return false;
+    if (!file) return refused(nativePath, errno, geteuid());
     // "Own" is judged by the owner the file system gives a file of ours: a
     // share mounted with a fixed owner shows every file so.
     struct stat mine {
     }, old{};
-    const bool exists = fstat(fd, &mine) == 0 && lstat(nativePath.c_str(), &old) == 0;
+    const bool exists = fstat(file.get(), &mine) == 0 && lstat(nativePath.c_str(), &old) == 0;
     const bool ownFile = exists && S_ISREG(old.st_mode) && old.st_uid == mine.st_uid;
     // Renaming over a file ignores its mode, so a settings file the operator
     // made read-only would be replaced all the same; it is left alone
     // instead, as a plain write would have been refused.
     if (ownFile && (old.st_mode & 0222) == 0) {
-        close(fd);
+        file.reset();
         unlink(temporary.c_str());
-        errno = EACCES;
-        return false;
+        return refused(nativePath, EACCES, mine.st_uid);
     }
-    if (ownFile) fchmod(fd, old.st_mode & 07777);
-    const std::string foreign = exists && !ownFile ? describeForeign(nativePath, mine.st_uid) : "";
-    if (!writeAndClose(fd, bytes, durability) ||
+    if (ownFile) fchmod(file.get(), old.st_mode & 07777);
+    Replacement replaced{true, 0, mine.st_uid, {}, {}};
+    if (exists && !ownFile) replaced.displaced = lookAt(nativePath);
+    if (!writeAndClose(std::move(file), bytes, durability) ||
         rename(temporary.c_str(), nativePath.c_str()) != 0) {
         const int error = errno;
         unlink(temporary.c_str());
-        errno = error;
-        return false;
+        return refused(nativePath, error, mine.st_uid);
     }
-    if (displaced) *displaced = foreign;
     if (durability == Durability::Synced) syncFolder(folderOf(nativePath));
-    return true;
+    return replaced;
+}
+
+bool replaceFileAtomically(const std::string& nativePath, std::string_view bytes,
+                           Durability durability, std::string* displaced) {
+    const Replacement replaced = replaceFile(nativePath, bytes, durability);
+    if (displaced)
+        *displaced = replaced.done ? describeForeign(replaced.displaced, replaced.ours) : "";
+    errno = replaced.error;
+    return replaced.done;
 }
 
 bool replaceOwnFileAtomically(const std::string& nativePath, std::string_view bytes) {

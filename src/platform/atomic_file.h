@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/untrusted_folder.h"
+
 namespace pelm {
 
 /// How far a replacement must get before it returns.
@@ -21,6 +23,20 @@ enum class Durability {
     /// more than the rest of the idle board.
     Visible,
 };
+
+/// How a replacement went, told in facts alone (a folder's helper replaces
+/// files; the board's own process puts what it displaced into words).
+struct Replacement {
+    bool done = false;
+    int error = 0;        // when not done: errno of the step that failed
+    uid_t ours = 0;       // the owner the file system gives a file of ours
+    PathFacts displaced;  // what stood at the name that was not our own file
+    PathFacts refusedBy;  // when not done: what stands at the name now
+};
+
+/// replaceFileAtomically in facts: the same steps, the same refusals.
+Replacement replaceFile(const std::string& nativePath, std::string_view bytes,
+                        Durability durability);
 
 /// Writes `bytes` to a new file beside the one at `nativePath`, flushes it
 /// to disk when `durability` asks, and renames it over the name. Whatever

@@ -37,11 +37,12 @@ namespace {
 // link planted at the name would have the board truncate its target. A
 // FIFO would block the open without O_NONBLOCK. Another user's file may not
 // be open to writing; read-only is enough to see whether anybody holds it.
-int openLockFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EACCES)
-        fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) return fd;
+FileDescriptor openLockFile(const std::string& path) {
+    FileDescriptor file(
+        open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (!file && errno == EACCES)
+        file.reset(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file) return file;
     const int error = errno;
     if (error == ELOOP || error == EISDIR || error == ENXIO) cannotLockNoFile(path);
     cannotLock(path, error);
@@ -51,7 +52,6 @@ int openLockFile(const std::string& path) {
 struct stat regularFileStatus(int fd, const std::string& path) {
     struct stat status {};
     if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) return status;
-    close(fd);
     cannotLockNoFile(path);
 }
 
@@ -108,21 +108,21 @@ void writeHolder(int fd) {
 
 // Puts a locked file of this user's own in place of another user's file
 // that nobody holds. -1 when the name changed meanwhile (try again).
-int takeOver(const std::string& folder, const std::string& path, uid_t owner) {
+FileDescriptor takeOver(const std::string& folder, const std::string& path, uid_t owner) {
     std::string temporary;
-    const int fd =
+    FileDescriptor file =
         createUniqueFile(folder, std::string(FolderLock::kFileName) + ".tmp-", temporary, 0644);
-    if (fd < 0) cannotLock(path, errno);
-    if (!lockWhole(fd) || (writeHolder(fd), rename(temporary.c_str(), path.c_str()) != 0)) {
+    if (!file) cannotLock(path, errno);
+    if (!lockWhole(file.get()) ||
+        (writeHolder(file.get()), rename(temporary.c_str(), path.c_str()) != 0)) {
         const int error = errno;
-        close(fd);
+        file.reset();
         unlink(temporary.c_str());
         cannotLock(path, "it belongs to user " + userName(owner) +
                              " and cannot be replaced: " + std::strerror(error));
     }
-    if (stillAtName(fd, path)) return fd;
-    close(fd);
-    return -1;
+    if (stillAtName(file.get(), path)) return file;
+    return FileDescriptor();
 }
 
 }  // namespace
@@ -130,52 +130,31 @@ int takeOver(const std::string& folder, const std::string& path, uid_t owner) {
 std::optional<FolderLock> FolderLock::tryTake(const std::string& folder, LockHolder* holder) {
     std::string path = folder + "/" + kFileName;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int fd = openLockFile(path);
-        const struct stat status = regularFileStatus(fd, path);
+        FileDescriptor file = openLockFile(path);
+        const struct stat status = regularFileStatus(file.get(), path);
         if (status.st_uid != geteuid()) {
-            const bool held = heldByAnyone(fd);
-            close(fd);
+            const bool held = heldByAnyone(file.get());
+            file.reset();
             if (held) {
                 if (holder) *holder = LockHolder{0, {}, userName(status.st_uid)};
                 return std::nullopt;
             }
-            const int taken = takeOver(folder, path, status.st_uid);
-            if (taken >= 0) return FolderLock(taken, std::move(path));
+            FileDescriptor taken = takeOver(folder, path, status.st_uid);
+            if (taken) return FolderLock(std::move(taken), std::move(path));
             continue;
         }
-        if (!lockWhole(fd)) {
+        if (!lockWhole(file.get())) {
             const int error = errno;
-            if (error != EAGAIN && error != EACCES) {
-                close(fd);
-                cannotLock(path, error);
-            }
-            if (holder) *holder = readHolder(fd);
-            close(fd);
+            if (error != EAGAIN && error != EACCES) cannotLock(path, error);
+            if (holder) *holder = readHolder(file.get());
             return std::nullopt;
         }
-        if (stillAtName(fd, path)) {
-            writeHolder(fd);
-            return FolderLock(fd, std::move(path));
+        if (stillAtName(file.get(), path)) {
+            writeHolder(file.get());
+            return FolderLock(std::move(file), std::move(path));
         }
-        close(fd);
     }
     cannotLock(path, "it is being replaced by someone else all the time");
-}
-
-FolderLock::FolderLock(FolderLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        path_ = std::move(other.path_);
-    }
-    return *this;
-}
-
-FolderLock::~FolderLock() {
-    if (fd_ >= 0) close(fd_);
 }
 
 }  // namespace pelm

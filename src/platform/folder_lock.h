@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/file_descriptor.h"
+
 namespace pelm {
 
 /// Who holds a folder's lock. From a file of this user, as its text says;
@@ -38,18 +40,16 @@ public:
     static std::optional<FolderLock> tryTake(const std::string& folder,
                                              LockHolder* holder = nullptr);
 
-    FolderLock(FolderLock&& other) noexcept;
-    FolderLock& operator=(FolderLock&& other) noexcept;
-    /// Lets go of the lock. The file stays: removing it would let a third
-    /// board lock a new file while the second still holds the old one.
-    ~FolderLock();
+    // Going, it lets go of the lock. The file stays: removing it would let a
+    // third board lock a new file while the second still holds the old one.
 
     const std::string& path() const { return path_; }
 
 private:
-    FolderLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    FolderLock(FileDescriptor file, std::string path)
+        : file_(std::move(file)), path_(std::move(path)) {}
 
-    int fd_ = -1;
+    FileDescriptor file_;
     std::string path_;
 };
 

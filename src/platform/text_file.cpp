@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/share_worker.h"
 
 namespace pelm {
 namespace {
@@ -65,7 +66,7 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits) {
 
 std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes) {
     const std::string path = nativePath(boardPath);
-    FileBytes file = FileReader::forFile(path).read(path, maxBytes);
+    FileBytes file = ShareWorker::forFile(path).read({path, maxBytes});
     if (!file.read()) cannotOpen(boardPath);
     return std::move(file.bytes);
 }
@@ -75,7 +76,7 @@ LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits) {
 }
 
 FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) {
-    FileBytes file = FileReader::forFile(nativePath).read(nativePath, maxBytes + 1);
+    FileBytes file = ShareWorker::forFile(nativePath).read({nativePath, maxBytes + 1});
     if (file.read() && file.bytes.size() > maxBytes) return FileBytes{};
     return file;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Text files read into lines, byte for byte, as the board reads its schedule
-// and notice files; every read goes through the reader of the file's folder,
-// so none can block the board, nor wait for a share another file is on.
+// and notice files; every read goes through the worker of the file's folder
+// (share_worker.h), so none can block the board, nor wait for a share
+// another file is on.
 
 #include <cstddef>
 #include <string>
@@ -52,7 +53,7 @@ std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes);
 /// limits.maxBytes + 1 bytes. Throws as readFileStart.
 LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits);
 
-/// The file at a native path whole, through its folder's reader: a file larger
+/// The file at a native path whole, through its folder's worker: a file larger
 /// than `maxBytes` counts as Unreadable, so no caller works on part of it.
 FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes);
 

@@ -10,11 +10,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
+#include <chrono>
 #include <cstdio>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 #include "platform/file_reader.h"
 
@@ -38,14 +35,15 @@ std::string unguessableText() {
     return text;
 }
 
-int createUniqueFile(const std::string& folder, const std::string& prefix, std::string& name,
-                     mode_t mode) {
+FileDescriptor createUniqueFile(const std::string& folder, const std::string& prefix,
+                                std::string& name, mode_t mode) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder + "/" + prefix + unguessableText();
-        const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        FileDescriptor file(
+            open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (file || errno != EEXIST) return file;
     }
-    return -1;
+    return FileDescriptor();
 }
 
 std::string userName(uid_t uid) {
@@ -57,20 +55,59 @@ std::string userName(uid_t uid) {
     return "uid " + std::to_string(uid);
 }
 
-std::string describeForeign(const std::string& path, uid_t ownUid) {
-    struct stat status;
+namespace {
+
+PathFacts::Kind kindOf(mode_t mode) {
+    using Kind = PathFacts::Kind;
+    if (S_ISLNK(mode)) return Kind::Link;
+    if (S_ISDIR(mode)) return Kind::Folder;
+    if (S_ISFIFO(mode)) return Kind::Fifo;
+    if (S_ISSOCK(mode)) return Kind::Socket;
+    return S_ISREG(mode) ? Kind::RegularFile : Kind::Device;
+}
+
+}  // namespace
+
+PathFacts lookAt(const std::string& path) {
+    struct stat status {};
     if (lstat(path.c_str(), &status) != 0) return {};
-    if (S_ISLNK(status.st_mode)) {
+    PathFacts facts{
+        kindOf(status.st_mode),
+        status.st_uid,
+        {},
+        status.st_ino,
+        status.st_size,
+        static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+    if (facts.kind == PathFacts::Kind::Link) {
         char target[4096];
         const ssize_t size = readlink(path.c_str(), target, sizeof target - 1);
-        return "a symbolic link to " + (size > 0 ? std::string(target, size) : std::string("?"));
+        if (size > 0) facts.linkTarget.assign(target, static_cast<std::size_t>(size));
     }
-    if (S_ISDIR(status.st_mode)) return "a folder";
-    if (S_ISFIFO(status.st_mode)) return "a FIFO";
-    if (S_ISSOCK(status.st_mode)) return "a socket";
-    if (!S_ISREG(status.st_mode)) return "a device";
-    if (status.st_uid != ownUid) return "a file of user " + userName(status.st_uid);
-    return {};
+    return facts;
+}
+
+std::string describeForeign(const PathFacts& facts, uid_t ownUid) {
+    switch (facts.kind) {
+        case PathFacts::Kind::Nothing:
+            return {};
+        case PathFacts::Kind::Link:
+            return "a symbolic link to " + (facts.linkTarget.empty() ? "?" : facts.linkTarget);
+        case PathFacts::Kind::Folder:
+            return "a folder";
+        case PathFacts::Kind::Fifo:
+            return "a FIFO";
+        case PathFacts::Kind::Socket:
+            return "a socket";
+        case PathFacts::Kind::Device:
+            return "a device";
+        case PathFacts::Kind::RegularFile:
+            break;
+    }
+    return facts.owner == ownUid ? std::string() : "a file of user " + userName(facts.owner);
+}
+
+std::string describeForeign(const std::string& path, uid_t ownUid) {
+    return describeForeign(lookAt(path), ownUid);
 }
 
 std::optional<std::string> readUntrustedFile(const std::string& path, size_t limit,
@@ -94,54 +131,6 @@ std::optional<std::vector<std::string>> listFolder(const std::string& folder,
     closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-namespace {
-
-// Between the caller and the reading thread; the thread keeps it alive when
-// it is left behind on a frozen share.
-struct SnapshotWork {
-    std::mutex lock;
-    std::condition_variable changed;
-    FolderSnapshot snapshot;
-    std::vector<std::string> names;
-    size_t answered = 0;  // names whose read has returned
-    bool done = false;
-};
-
-void readAll(std::shared_ptr<SnapshotWork> work, std::string folder, FolderAccess access) {
-    const auto names = access.list(folder);
-    {
-        std::lock_guard guard(work->lock);
-        work->snapshot.listed = names.has_value();
-        if (names) work->names = *names;
-        work->done = !names || names->empty();
-        work->changed.notify_all();
-    }
-    if (!names) return;
-    for (const std::string& name : *names) {
-        auto bytes = access.read(folder + "/" + name);
-        std::lock_guard guard(work->lock);
-        if (bytes) work->snapshot.files.emplace_back(name, std::move(*bytes));
-        work->done = ++work->answered == names->size();
-        work->changed.notify_all();
-    }
-}
-
-}  // namespace
-
-FolderSnapshot readFolderWithin(const std::string& folder, std::chrono::milliseconds deadline,
-                                FolderAccess access) {
-    auto work = std::make_shared<SnapshotWork>();
-    std::thread(readAll, work, folder, std::move(access)).detach();
-    std::unique_lock guard(work->lock);
-    work->changed.wait_for(guard, deadline, [&] { return work->done; });
-    FolderSnapshot snapshot = work->snapshot;
-    snapshot.complete = work->done;
-    if (snapshot.listed)
-        snapshot.unanswered.assign(work->names.begin() + static_cast<long>(work->answered),
-                                   work->names.end());
-    return snapshot;
 }
 
 }  // namespace pelm

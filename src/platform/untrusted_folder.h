@@ -15,35 +15,55 @@
 //     nobody can guess, so a name planted in advance is never written;
 //   - accept only regular files, opened without blocking (a FIFO would hang
 //     the open), and refuse to trust the contents of files they do not own;
-//   - read and list a folder that may stall on a side thread with a
-//     deadline, so a frozen share costs a bounded wait, never a hang.
+//   - read, list and write a folder that may stall through its folder's
+//     worker (share_worker.h), so a frozen share costs a bounded wait,
+//     never a hang, and holds no process of ours.
 // Everything that writes or reads such a folder goes through this header,
 // atomic_file.h or folder_lock.h.
 
 #include <sys/types.h>
 
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/file_descriptor.h"
 
 namespace pelm {
 
 /// Creates a new file in `folder` named `prefix` followed by a random
 /// suffix, with O_CREAT|O_EXCL|O_NOFOLLOW and `mode` (before the umask).
 /// Returns its descriptor (open for reading and writing, close-on-exec) and
-/// its path in `name`, or -1 with errno set.
-int createUniqueFile(const std::string& folder, const std::string& prefix, std::string& name,
-                     mode_t mode = 0666);
+/// its path in `name`, or no descriptor with errno set.
+FileDescriptor createUniqueFile(const std::string& folder, const std::string& prefix,
+                                std::string& name, mode_t mode = 0666);
 
 /// 16 hexadecimal digits from the kernel's randomness: a part of a name that
 /// nobody can plant a file at in advance.
 std::string unguessableText();
 
-/// Describes what stands at `path` without following a link, for messages:
-/// "a symbolic link to …", "a file of user …", "a folder", "a FIFO", … Empty
-/// for nothing at all and for a regular file of `ownUid`.
+/// What stands at a name, seen without following a link: only what the
+/// file system says, so that looking costs no user database (a folder's
+/// helper looks; the board's own process puts it into words).
+struct PathFacts {
+    enum class Kind { Nothing, RegularFile, Folder, Link, Fifo, Socket, Device };
+    Kind kind = Kind::Nothing;
+    uid_t owner = 0;
+    std::string linkTarget;  // of a link, as far as it could be read
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modifiedNs = 0;
+};
+
+/// What stands at `path` (lstat, and readlink for a link); Nothing when
+/// nothing does or it cannot be looked at.
+PathFacts lookAt(const std::string& path);
+
+/// Describes what stands at a name, for messages: "a symbolic link to …",
+/// "a file of user …", "a folder", "a FIFO", … Empty for nothing at all and
+/// for a regular file of `ownUid`.
+std::string describeForeign(const PathFacts& facts, uid_t ownUid);
+/// The same for what stands at `path` now.
 std::string describeForeign(const std::string& path, uid_t ownUid);
 
 /// The name of the user `uid` ("uid N" when it has none).
@@ -59,27 +79,5 @@ std::optional<std::string> readUntrustedFile(const std::string& path, size_t lim
 /// folder cannot be listed.
 std::optional<std::vector<std::string>> listFolder(const std::string& folder,
                                                    const std::string& suffix);
-
-/// What a bounded read of a folder found.
-struct FolderSnapshot {
-    bool complete = false;  // the listing and every read answered in time
-    bool listed = false;    // the listing answered in time, and not with a failure
-    std::vector<std::pair<std::string, std::string>> files;  // name, bytes
-    std::vector<std::string> unanswered;                     // names not read in time
-};
-
-/// How a folder is listed and its files read; replaceable in tests.
-struct FolderAccess {
-    std::function<std::optional<std::vector<std::string>>(const std::string& folder)> list;
-    std::function<std::optional<std::string>(const std::string& path)> read;
-};
-
-/// Lists `folder` and reads each file on a side thread, for at most
-/// `deadline` in all. A thread stuck on a frozen share is left behind
-/// (detached); it holds nothing the caller still uses. Files that cannot be
-/// read (links, no regular files) are left out; names whose read had not
-/// answered by the deadline are in `unanswered`.
-FolderSnapshot readFolderWithin(const std::string& folder, std::chrono::milliseconds deadline,
-                                FolderAccess access);
 
 }  // namespace pelm

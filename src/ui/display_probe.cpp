@@ -15,6 +15,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/file_descriptor.h"
+
 namespace pelm {
 
 bool waylandReachable(const QByteArray& display, const QByteArray& runtimeFolder) {
@@ -25,12 +27,9 @@ bool waylandReachable(const QByteArray& display, const QByteArray& runtimeFolder
     address.sun_family = AF_UNIX;
     if (static_cast<size_t>(path.size()) >= sizeof(address.sun_path)) return false;
     std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool connected =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return connected;
+    const FileDescriptor socketEnd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return socketEnd && connect(socketEnd.get(), reinterpret_cast<const sockaddr*>(&address),
+                                sizeof(address)) == 0;
 }
 
 namespace {

@@ -1,24 +1,22 @@
 #include "venue/venue_folder.h"
 
-#include <sys/stat.h>
-
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
-#include <cerrno>
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "engine/board_status.h"
-#include "platform/untrusted_folder.h"
+#include "platform/share_worker.h"
 #include "venue/picture_check.h"
 
 namespace pelm::venue {
 
-// Between the caller and the folder's thread, which holds it too: a thread
-// left hanging on a frozen share outlives the VenueFolder safely.
+// Between the caller and the look's thread, which holds it too: a look
+// under way outlives the VenueFolder safely.
 struct VenueFolder::Shared {
     std::mutex lock;
     std::condition_variable changed;
@@ -36,104 +34,144 @@ namespace {
 
 using Shared = VenueFolder::Shared;
 
-std::optional<FileStamp> stampOf(const std::string& path) {
-    struct stat status {};
-    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    return FileStamp{
-        status.st_ino, status.st_size,
-        static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+// A step on the folder that has not answered by then ends the look: the
+// bound the venue's readers give a whole look.
+constexpr std::chrono::milliseconds kStepWait{2500};
+
+// One step on the folder, its calls in one exchange; nothing when it did
+// not answer in time.
+std::optional<std::vector<ShareAnswer>> step(ShareWorker& worker, std::vector<ShareCall> calls) {
+    if (calls.empty()) return std::vector<ShareAnswer>();
+    std::vector<ShareAnswer> answers = worker.call(std::move(calls), kStepWait);
+    if (std::holds_alternative<std::monostate>(answers.front())) return std::nullopt;
+    return answers;
+}
+
+FileRequest untrusted(const std::string& path, std::size_t limit) {
+    return {path, limit, Links::NotFollowed};
+}
+
+FileStamp stampOf(const PathFacts& facts) {
+    return {facts.inode, facts.size, facts.modifiedNs};
 }
 
 std::string pictureOf(const std::string& copy) {
     return copy.substr(0, copy.size() - 5) + ".png";  // "<base>.json" → "<base>.png"
 }
 
-// The picture beside one copy, when there is a file there.
-std::optional<PictureFile> lookAtPicture(const std::string& folder, const std::string& name,
-                                         const KnownPictures& known, PictureBytes bytes) {
-    const std::string path = folder + "/" + name;
-    const std::optional<FileStamp> stamp = stampOf(path);
-    if (!stamp) return std::nullopt;
-    PictureFile picture{name, *stamp, false, std::nullopt};
-    const auto head = readUntrustedFile(path, kPictureHeadBytes);
-    picture.good = head && goodPictureHead(*head) && stamp->size <= kMaxPictureBytes;
-    const auto had = known.find(name);
-    if (!picture.good || bytes == PictureBytes::None ||
-        (had != known.end() && had->second == *stamp))
-        return picture;
-    const auto whole = readUntrustedFile(path, kMaxPictureBytes + 1);
-    picture.good = whole && goodPicture(*whole);
-    if (picture.good) picture.bytes = QByteArray::fromStdString(*whole);
-    return picture;
-}
+// A file at the picture name beside a copy that was read.
+struct PictureName {
+    std::string name;
+    PathFacts facts;
+};
 
-void list(Shared& shared, const std::string& folder) {
-    errno = 0;
-    auto names = listFolder(folder, ".json");
-    const int error = errno;
+// False when the folder did not answer; a listing that failed answered.
+bool list(Shared& shared, ShareWorker& worker) {
+    const auto answers = step(worker, {ListRequest{shared.folder, ".json"}});
+    if (!answers) return false;
+    Listing listing = std::get<Listing>(answers->front());
     std::lock_guard guard(shared.lock);
-    shared.look.listed = names.has_value();
-    if (!names) {
-        shared.look.failure = QString::fromLocal8Bit(std::strerror(error ? error : EIO));
-        return;
+    shared.look.listed = listing.names.has_value();
+    if (!listing.names) {
+        shared.look.failure = QString::fromLocal8Bit(std::strerror(listing.error));
+        return true;
     }
-    shared.look.tooMany = names->size() > static_cast<std::size_t>(kMaxCopies);
-    if (shared.look.tooMany) names->resize(kMaxCopies);
-    shared.look.unanswered = std::move(*names);
+    std::vector<std::string>& names = *listing.names;
+    shared.look.tooMany = names.size() > static_cast<std::size_t>(kMaxCopies);
+    if (shared.look.tooMany) names.resize(kMaxCopies);
+    shared.look.unanswered = std::move(names);
+    return true;
 }
 
-// Reads the copies still unanswered, one by one, each taken off the list
-// as it answers.
-void readCopies(Shared& shared, const std::string& folder) {
-    for (;;) {
-        std::string name;
-        {
-            std::lock_guard guard(shared.lock);
-            if (shared.look.unanswered.empty()) return;
-            name = shared.look.unanswered.front();
-        }
-        auto bytes = readUntrustedFile(folder + "/" + name, kMaxStatusBytes + 1);
-        const qint64 readAt = QDateTime::currentMSecsSinceEpoch();
-        std::lock_guard guard(shared.lock);
-        shared.look.unanswered.erase(shared.look.unanswered.begin());
-        if (bytes) shared.look.copies.push_back({name, std::move(*bytes), readAt});
-    }
-}
-
-void readRest(Shared& shared, const std::string& folder, const KnownPictures& known) {
-    auto expected = readUntrustedFile(folder + "/" + kExpectedBoardsName, kMaxExpectedBytes);
-    std::vector<std::string> copies;
+// Reads the listed copies, the list of the venue's boards, and what stands
+// at each copy's picture name, in one step; false when it did not answer.
+bool readCopies(Shared& shared, ShareWorker& worker, std::vector<PictureName>& pictures) {
+    std::vector<std::string> names;
     {
         std::lock_guard guard(shared.lock);
-        shared.look.expected = std::move(expected);
-        for (const CopyFile& copy : shared.look.copies) copies.push_back(copy.name);
+        names = shared.look.unanswered;
     }
-    for (const std::string& copy : copies) {
-        auto picture = lookAtPicture(folder, pictureOf(copy), known, shared.pictureBytes);
-        std::lock_guard guard(shared.lock);
-        if (picture) shared.look.pictures.push_back(std::move(*picture));
+    std::vector<ShareCall> calls;
+    for (const std::string& name : names)
+        calls.push_back(untrusted(shared.folder + "/" + name, kMaxStatusBytes + 1));
+    calls.push_back(untrusted(shared.folder + "/" + kExpectedBoardsName, kMaxExpectedBytes));
+    for (const std::string& name : names)
+        calls.push_back(LookRequest{shared.folder + "/" + pictureOf(name)});
+    auto answers = step(worker, std::move(calls));
+    if (!answers) return false;
+    const qint64 readAt = QDateTime::currentMSecsSinceEpoch();
+    std::lock_guard guard(shared.lock);
+    shared.look.unanswered.clear();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        FileBytes& copy = std::get<FileBytes>((*answers)[i]);
+        if (!copy.read()) continue;
+        shared.look.copies.push_back({names[i], std::move(copy.bytes), readAt});
+        const PathFacts& picture = std::get<PathFacts>((*answers)[names.size() + 1 + i]);
+        if (picture.kind == PathFacts::Kind::RegularFile)
+            pictures.push_back({pictureOf(names[i]), picture});
     }
+    FileBytes& expected = std::get<FileBytes>((*answers)[names.size()]);
+    if (expected.read()) shared.look.expected = std::move(expected.bytes);
+    return true;
 }
 
-void lookOnce(Shared& shared, const KnownPictures& known) {
-    list(shared, shared.folder);
-    bool listed;
-    {
-        std::lock_guard guard(shared.lock);
-        listed = shared.look.listed;
+// Whether each picture is one a board could have made, from its head; the
+// whole of those new to the caller. False when the folder did not answer.
+bool readPictures(Shared& shared, ShareWorker& worker, const std::vector<PictureName>& names,
+                  const KnownPictures& known) {
+    std::vector<ShareCall> heads;
+    for (const PictureName& name : names)
+        heads.push_back(untrusted(shared.folder + "/" + name.name, kPictureHeadBytes));
+    const auto headAnswers = step(worker, std::move(heads));
+    if (!headAnswers) return false;
+    std::vector<PictureFile> pictures;
+    std::vector<ShareCall> wholes;
+    std::vector<PictureFile*> readWhole;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const FileBytes& head = std::get<FileBytes>((*headAnswers)[i]);
+        pictures.push_back({names[i].name, stampOf(names[i].facts), false, std::nullopt});
+        pictures.back().good =
+            head.read() && goodPictureHead(head.bytes) && names[i].facts.size <= kMaxPictureBytes;
     }
-    if (listed) {
-        readCopies(shared, shared.folder);
-        readRest(shared, shared.folder, known);
+    for (PictureFile& picture : pictures) {
+        const auto had = known.find(picture.name);
+        if (!picture.good || shared.pictureBytes == PictureBytes::None ||
+            (had != known.end() && had->second == picture.stamp))
+            continue;
+        wholes.push_back(untrusted(shared.folder + "/" + picture.name, kMaxPictureBytes + 1));
+        readWhole.push_back(&picture);
+    }
+    const auto wholeAnswers = step(worker, std::move(wholes));
+    if (!wholeAnswers) return false;
+    for (std::size_t i = 0; i < readWhole.size(); ++i) {
+        const FileBytes& whole = std::get<FileBytes>((*wholeAnswers)[i]);
+        readWhole[i]->good = whole.read() && goodPicture(whole.bytes);
+        if (readWhole[i]->good) readWhole[i]->bytes = QByteArray::fromStdString(whole.bytes);
     }
     std::lock_guard guard(shared.lock);
-    shared.look.complete = true;
+    shared.look.pictures = std::move(pictures);
+    return true;
+}
+
+bool listed(Shared& shared) {
+    std::lock_guard guard(shared.lock);
+    return shared.look.listed;
+}
+
+void lookOnce(Shared& shared, ShareWorker& worker, const KnownPictures& known) {
+    bool complete = list(shared, worker);
+    std::vector<PictureName> pictures;
+    if (complete && listed(shared))
+        complete =
+            readCopies(shared, worker, pictures) && readPictures(shared, worker, pictures, known);
+    std::lock_guard guard(shared.lock);
+    shared.look.complete = complete;
     shared.underWay = false;
     shared.ended = true;
     shared.changed.notify_all();
 }
 
-void serve(std::shared_ptr<Shared> shared) {
+void serve(std::shared_ptr<Shared> shared, ShareWorker& worker) {
     std::unique_lock guard(shared->lock);
     for (;;) {
         shared->changed.wait(guard, [&] { return shared->closing || shared->request; });
@@ -141,7 +179,7 @@ void serve(std::shared_ptr<Shared> shared) {
         const KnownPictures known = std::move(*shared->request);
         shared->request.reset();
         guard.unlock();
-        lookOnce(*shared, known);
+        lookOnce(*shared, worker, known);
         guard.lock();
     }
 }
@@ -152,7 +190,12 @@ VenueFolder::VenueFolder(const QString& folder, PictureBytes pictures)
     : shared_(std::make_shared<Shared>()) {
     shared_->folder = QFile::encodeName(folder).toStdString();
     shared_->pictureBytes = pictures;
-    std::thread(serve, shared_).detach();
+    // The first look starts at once, its helper made here, so it is ready
+    // as soon as it can be.
+    shared_->request = KnownPictures{};
+    shared_->underWay = true;
+    shared_->since.start();
+    std::thread(serve, shared_, std::ref(ShareWorker::forFolder(shared_->folder))).detach();
 }
 
 VenueFolder::~VenueFolder() {

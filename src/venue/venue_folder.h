@@ -1,11 +1,13 @@
 #pragma once
 // Reading a venue's status folder, usually a share that may stop
-// answering, on a thread of its own. One look lists the status copies,
-// reads each within its bound, the list of the venue's boards, and beside
-// each copy its picture: its head always, the whole file only when it
-// changed since the caller last had it. A look that hangs holds only that
-// thread: while it hangs no other look starts, and the caller learns how
-// far it got and which copies did not answer.
+// answering. One look lists the status copies, reads each within its bound,
+// the list of the venue's boards, and beside each copy its picture: its head
+// always, the whole file only when it changed since the caller last had it.
+// A thread of its own takes each look step by step through the folder's
+// worker (share_worker.h), so the caller never waits for the share; a step
+// that does not answer in time ends the look, and the caller learns how far
+// it got and which copies did not answer. While the share stays silent,
+// each further look ends at once.
 
 #include <sys/types.h>
 
@@ -69,8 +71,9 @@ enum class PictureBytes { Changed, None };
 
 class VenueFolder {
 public:
+    /// Starts the first look at once.
     explicit VenueFolder(const QString& folder, PictureBytes pictures = PictureBytes::Changed);
-    /// A look that hangs is left to its thread, which ends when it returns.
+    /// A look under way is left to its thread, which ends with its next step.
     ~VenueFolder();
     VenueFolder(const VenueFolder&) = delete;
     VenueFolder& operator=(const VenueFolder&) = delete;

@@ -3,19 +3,27 @@
 not-connected text and runs once the share answers again, a race table on
 a share of its own freezing does the same to a running board, and a SIGTERM
 while the data folder is frozen saves the settings and ends the board.
+Nothing of ours waits in a frozen share: a board whose status folder or
+data folder is frozen is gone at once after a SIGTERM, lock and window
+with it, `pelmctl status --venue` ends in time, and the helper left
+waiting in the share ends once it answers.
 
 The share is a small FUSE file system in this file: a passthrough to a
 backing folder whose every call waits while a flag file (outside the mount)
-exists. A call whose caller is killed gives up, as a kernel network file
-system's killable wait does, so a board that ends is never held by it.
+exists. With interrupts honoured, a call whose caller is killed gives up, as
+a kernel network file system's killable wait does; with interrupts ignored,
+it waits on as a FUSE daemon that has taken the request does, and so does
+the caller, whatever signal it gets.
 
     tests/board/frozen_share_test.py --build build [unittest arguments]
 """
 
 import errno
+import fcntl
 import os
 import pathlib
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -26,7 +34,7 @@ HERE = pathlib.Path(__file__).resolve()
 DEBIAN_PYTHON = "/usr/lib/python3/dist-packages"
 
 
-def serve(backing, mount, flag):
+def serve(backing, mount, flag, interrupts):
     """Runs the file system in the foreground until it is unmounted."""
     if DEBIAN_PYTHON not in sys.path:
         sys.path.append(DEBIAN_PYTHON)
@@ -38,7 +46,7 @@ def serve(backing, mount, flag):
 
         def __call__(self, operation, path, *arguments):
             while operation != "destroy" and os.path.exists(flag):
-                if fusepy._libfuse.fuse_interrupted():
+                if interrupts == "honoured" and fusepy._libfuse.fuse_interrupted():
                     raise FuseOSError(errno.EINTR)
                 time.sleep(0.02)
             try:
@@ -125,21 +133,28 @@ def serve(backing, mount, flag):
 
 
 if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
-    serve(*sys.argv[2:5])
+    serve(*sys.argv[2:6])
     sys.exit(0)
 
 sys.path.insert(0, str(HERE.parent))
-from board_case import BoardCase, main  # noqa: E402
+from board_case import BUILD, CAPTION, BoardCase, main  # noqa: E402
 
 # The board's own bound is 2 s (a look at each folder of at most 1 s); the
 # rest is room for a loaded test machine.
 FROZEN_EXIT_SECONDS = 4
+# With nothing of ours waiting in the share, a board is gone this soon after
+# a SIGTERM, and `pelmctl status --venue` within what a monitoring script
+# waits; the helper left waiting in the share ends this soon once it answers.
+GONE_SECONDS = 2
+VENUE_STATUS_SECONDS = 3
+HELPER_END_SECONDS = 10
 
 
 class Share:
-    """The frozen-share file system mounted on a folder of its own."""
+    """The frozen-share file system mounted on a folder of its own;
+    `interrupts` "honoured" or "ignored"."""
 
-    def __init__(self):
+    def __init__(self, interrupts="honoured"):
         self.root = pathlib.Path(tempfile.mkdtemp(prefix="pelm-share-"))
         self.backing, self.mount = self.root / "backing", self.root / "mount"
         self.flag = self.root / "frozen"
@@ -148,7 +163,7 @@ class Share:
         self.log = open(self.root / "share.log", "wb")
         self.server = subprocess.Popen(
             [sys.executable, str(HERE), "--serve", str(self.backing), str(self.mount),
-             str(self.flag)], stdout=self.log, stderr=self.log)
+             str(self.flag), interrupts], stdout=self.log, stderr=self.log)
         deadline = time.monotonic() + 10
         while not os.path.ismount(self.mount):
             if self.server.poll() is not None or time.monotonic() > deadline:
@@ -245,6 +260,116 @@ class FrozenShareTest(BoardCase):
         status, took = self.sigterm_while_frozen()
         self.assertEqual(status, 0)
         self.assertLess(took, FROZEN_EXIT_SECONDS)
+
+
+def processes_in(folder):
+    """The pids of live processes working in `folder`: a board, or the
+    helpers it left waiting in a share (a zombie has ended)."""
+    found = []
+    for entry in pathlib.Path("/proc").iterdir():
+        try:
+            if (entry.name.isdigit() and os.readlink(entry / "cwd") == str(folder)
+                    and (entry / "stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"):
+                found.append(int(entry.name))
+        except OSError:
+            continue  # ended meanwhile, or not ours to look at
+    return found
+
+
+class EndsPastAFrozenShare:
+    """A share frozen under a program of ours, interrupts `interrupts`: the
+    program ends in time, and what it left waiting in the share ends once
+    the share answers."""
+
+    interrupts = None
+
+    def setUp(self):
+        self.share = Share(self.interrupts)
+        self.addCleanup(self.share.remove)
+
+    def sigterm_with_the_share_frozen(self):
+        """Seconds from a SIGTERM to the board's end, the share frozen under
+        its running board long enough for a call on it to hang."""
+        self.addCleanup(self.share.thaw)  # before the board stops
+        self.wait_for_rows()
+        self.share.freeze()
+        time.sleep(1.5)
+        began = time.monotonic()
+        self.board.process.send_signal(signal.SIGTERM)
+        try:
+            self.board.process.wait(HELPER_END_SECONDS)
+        except subprocess.TimeoutExpired:
+            self.fail(f"the board did not end within {HELPER_END_SECONDS} s of SIGTERM")
+        took = time.monotonic() - began
+        print(f"\nSIGTERM to the board's end, interrupts {self.interrupts}: {took:.3f} s",
+              file=sys.stderr)
+        return took
+
+    def assert_gone_and_free(self, took):
+        self.assertLess(took, GONE_SECONDS)
+        self.assertFalse(self.board.window_ids(CAPTION), "its window is gone")
+        with open(self.board.table_folder() / "pelm-board.lock", "rb+") as lock:
+            fcntl.lockf(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)  # another board could take it
+        self.assert_helper_ends_once_the_share_answers(self.board.work)
+
+    def assert_helper_ends_once_the_share_answers(self, folder, waiting=1):
+        if self.interrupts == "ignored":
+            self.assertEqual(len(processes_in(folder)), waiting, "left waiting in the share")
+        self.share.thaw()
+        self.wait(lambda: not processes_in(folder), "the helper to end once the share answers",
+                  HELPER_END_SECONDS)
+
+    def test_a_board_with_its_status_folder_frozen_is_gone_at_once(self):
+        self.start_board(status_dir=self.share.mount)
+        self.assert_gone_and_free(self.sigterm_with_the_share_frozen())
+
+    def test_a_board_with_its_data_folder_frozen_is_gone_at_once(self):
+        table = pathlib.Path(tempfile.mkdtemp(prefix="pelm-table-"))
+        self.addCleanup(shutil.rmtree, table, ignore_errors=True)
+        self.start_board(data=self.share.mount, table_dir=table)
+        self.assert_gone_and_free(self.sigterm_with_the_share_frozen())
+
+    def test_a_board_with_its_race_table_frozen_is_gone_at_once(self):
+        # Left waiting in the share: the folder's helper, and the table's own
+        # files and lock in the process that holds them past the board's
+        # end; nothing else of the board's, the window least of all.
+        self.start_board(table_dir=self.share.mount)
+        took = self.sigterm_with_the_share_frozen()
+        self.assertLess(took, GONE_SECONDS)
+        self.assertFalse(self.board.window_ids(CAPTION), "its window is gone")
+        self.assert_helper_ends_once_the_share_answers(self.board.work, waiting=2)
+
+    def test_pelmctl_status_venue_on_a_frozen_share_ends_in_time(self):
+        (self.share.mount / "kiosk-1.json").write_text("{}")
+        work = pathlib.Path(tempfile.mkdtemp(prefix="pelm-venue-"))
+        self.addCleanup(shutil.rmtree, work, ignore_errors=True)
+        self.share.freeze()
+        self.addCleanup(self.share.thaw)
+        began = time.monotonic()
+        pelmctl = subprocess.Popen([str(BUILD.resolve() / "src/pelmctl/pelmctl"), "status", "--venue",
+                                    str(self.share.mount)], cwd=work, stdout=subprocess.PIPE,
+                                   text=True)
+        try:
+            printed = pelmctl.communicate(timeout=HELPER_END_SECONDS)[0]
+        except subprocess.TimeoutExpired:
+            self.share.thaw()
+            pelmctl.communicate()
+            self.fail(f"pelmctl status --venue did not end within {HELPER_END_SECONDS} s")
+        took = time.monotonic() - began
+        print(f"\npelmctl status --venue to its end, interrupts {self.interrupts}: {took:.3f} s",
+              file=sys.stderr)
+        self.assertLess(took, VENUE_STATUS_SECONDS)
+        self.assertIn("does not answer", printed)
+        self.assertEqual(pelmctl.returncode, 1)
+        self.assert_helper_ends_once_the_share_answers(work)
+
+
+class EndsPastAShareIgnoringInterruptsTest(EndsPastAFrozenShare, BoardCase):
+    interrupts = "ignored"
+
+
+class EndsPastAShareHonouringInterruptsTest(EndsPastAFrozenShare, BoardCase):
+    interrupts = "honoured"
 
 
 if __name__ == "__main__":

@@ -1,0 +1,110 @@
+#include "platform/share_helper.h"
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <exception>
+#include <mutex>
+#include <vector>
+
+#include "platform/share_wire.h"
+
+namespace pelm {
+namespace {
+
+// The helper's channel, once everything else is closed.
+constexpr int kChannel = 3;
+
+// Helpers let go of but not yet collected: one still waiting in a share
+// ends when the share answers.
+std::mutex endedLock;
+std::vector<pid_t> ended;
+
+void collectEnded() {
+    const std::lock_guard guard(endedLock);
+    std::erase_if(ended, [](pid_t helper) { return waitpid(helper, nullptr, WNOHANG) != 0; });
+}
+
+// Signals as a new process has them, so a stop of the whole service
+// (SIGTERM to each process) ends a helper at rest, whatever the board
+// handles itself.
+void defaultSignals() {
+    for (int signal = 1; signal < NSIG; ++signal) std::signal(signal, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// Keeps nothing of the parent's open: its standard streams go to
+// /dev/null, its channel becomes kChannel, and every other descriptor (a
+// lock file, the display connection, other helpers' channels) is closed.
+void keepOnlyChannel(int channel) {
+    const int moved = fcntl(channel, F_DUPFD, kChannel + 1);
+    const int nothing = open("/dev/null", O_RDWR);
+    if (moved < 0 || nothing < 0) _exit(1);
+    for (int stream = 0; stream < kChannel; ++stream) dup2(nothing, stream);
+    dup2(moved, kChannel);
+    close_range(kChannel + 1, ~0U, 0);
+}
+
+ShareAnswer performCaught(const PerformCall& perform, const ShareCall& call) {
+    try {
+        return perform(call);
+    } catch (const std::exception&) {
+        return {};  // no memory for a file's bytes, say: unanswered, not the end
+    }
+}
+
+[[noreturn]] void serve(pid_t parent, const PerformCall& perform) {
+    for (;;) {
+        const std::optional<std::vector<ShareCall>> calls = receiveCalls(kChannel);
+        if (!calls || getppid() != parent) _exit(0);
+        std::vector<ShareAnswer> answers;
+        answers.reserve(calls->size());
+        for (const ShareCall& call : *calls) answers.push_back(performCaught(perform, call));
+        if (!sendAnswers(kChannel, answers)) _exit(0);
+    }
+}
+
+// In the forked child, which has only this thread: the parent's other
+// threads may have held any lock at the fork, so it uses nothing that
+// takes one but malloc, which glibc makes safe across a fork.
+[[noreturn]] void becomeHelper(int channel, pid_t parent, const PerformCall& perform) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(0);  // the parent ended before the line above
+    prctl(PR_SET_NAME, "pelm-share");
+    defaultSignals();
+    keepOnlyChannel(channel);
+    serve(parent, perform);
+}
+
+}  // namespace
+
+std::optional<Helper> startHelper(const PerformCall& perform) {
+    collectEnded();
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return std::nullopt;
+    FileDescriptor ours(ends[0]);
+    const FileDescriptor theirs(ends[1]);
+    const pid_t parent = getpid();
+    const pid_t helper = fork();
+    if (helper < 0) return std::nullopt;
+    if (helper == 0) becomeHelper(theirs.get(), parent, perform);
+    return Helper{helper, std::move(ours)};
+}
+
+void endHelper(pid_t helper) {
+    kill(helper, SIGKILL);
+    if (waitpid(helper, nullptr, WNOHANG) == 0) {
+        const std::lock_guard guard(endedLock);
+        ended.push_back(helper);
+    }
+    collectEnded();
+}
+
+}  // namespace pelm

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "platform/share_wire.h"
 
@@ -69,6 +70,34 @@ Arrival exchange(int channel, int wake, std::optional<Clock::time_point> deadlin
     if (!received || received->size() != calls.size()) return Arrival::Broken;
     answers = std::move(*received);
     return Arrival::Answered;
+}
+
+// The path a call names, whichever call it is.
+std::string& pathOf(ShareCall& call) {
+    return std::visit(
+        [](auto& request) -> std::string& {
+            using Request = std::decay_t<decltype(request)>;
+            if constexpr (std::is_same_v<Request, FileRequest> ||
+                          std::is_same_v<Request, ReplaceRequest>)
+                return request.nativePath;
+            else if constexpr (std::is_same_v<Request, LookRequest>)
+                return request.path;
+            else
+                return request.folder;
+        },
+        call);
+}
+
+// A helper keeps the folder it was made in as its own: a relative name is
+// made whole here, against the caller's folder now.
+void anchor(std::vector<ShareCall>& calls) {
+    for (ShareCall& call : calls) {
+        std::string& path = pathOf(call);
+        if (path.starts_with('/')) continue;
+        std::error_code noCurrentFolder;
+        const std::filesystem::path whole = std::filesystem::absolute(path, noCurrentFolder);
+        if (!noCurrentFolder) path = whole.string();
+    }
 }
 
 }  // namespace
@@ -304,6 +333,7 @@ ShareWorker::~ShareWorker() {
 // worker's thread.
 std::vector<ShareAnswer> ShareWorker::call(std::vector<ShareCall> calls, milliseconds wait) {
     State& shared = state();
+    anchor(calls);
     const auto deadline = Clock::now() + wait;
     std::unique_lock lock(shared.mutex);
     if (!takeChannel(shared, lock, deadline)) return unanswered(calls.size());
@@ -342,6 +372,8 @@ std::optional<FolderProbe> ShareWorker::probe(const std::string& nativeFolder) {
 
 void ShareWorker::post(ReplaceRequest request) {
     State& shared = state();
+    if (!request.nativePath.starts_with('/'))
+        request.nativePath = std::filesystem::absolute(request.nativePath).string();
     {
         const std::lock_guard lock(shared.mutex);
         std::erase_if(shared.posted,
@@ -407,7 +439,8 @@ ShareWorker& ShareWorker::forFolder(const std::string& nativeFolder) {
         return *known->second;
     std::unique_ptr<ShareWorker>& worker = workers.byFolder[folderKey(nativeFolder)];
     if (!worker) worker = std::make_unique<ShareWorker>();
-    workers.bySpelling.emplace(nativeFolder, worker.get());
+    // A relative spelling names another folder once the current one changes.
+    if (nativeFolder.starts_with('/')) workers.bySpelling.emplace(nativeFolder, worker.get());
     return *worker;
 }
 

@@ -270,5 +270,21 @@ TEST(ShareWorkers, SpellingsOfOneFolderShareItsWorkerAndNoOtherFolderDoes) {
     EXPECT_NE(&worker, &ShareWorker::forFile(local / "PelmDp.ini"));
 }
 
+// A helper stays in the folder it was made in; the caller may have moved.
+TEST(ShareWorkers, ARelativeNameIsTheCallersFolderNow) {
+    testing::TempFolder first, second;
+    first.write("RInfo.txt", "first");
+    second.write("RInfo.txt", "second");
+    const std::filesystem::path home = std::filesystem::current_path();
+    ShareWorker worker;
+    std::filesystem::current_path(first.path());
+    const std::string inFirst = worker.read({"RInfo.txt", 100}).bytes;
+    std::filesystem::current_path(second.path());
+    const std::string inSecond = worker.read({"RInfo.txt", 100}).bytes;
+    std::filesystem::current_path(home);
+    EXPECT_EQ(inFirst, "first");
+    EXPECT_EQ(inSecond, "second");
+}
+
 }  // namespace
 }  // namespace pelm

@@ -1,15 +1,18 @@
 #include "platform/share_helper.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/share_wire.h"
@@ -71,22 +74,48 @@ ShareAnswer performCaught(const PerformCall& perform, const ShareCall& call) {
     }
 }
 
+// Takes and gives back a block of every size the allocator sorts blocks
+// by, up to a picture's: an allocator whose lock another thread held at
+// the fork (glibc's is made safe across it; a sanitizer's is not) hangs
+// the helper here, before it says it is ready, rather than in a call.
+void useEverySize() {
+    for (std::size_t size = 16; size <= (std::size_t{1} << 20); size += size / 8) {
+        void* volatile block = ::operator new(size);  // volatile: not optimised away
+        ::operator delete(block);
+    }
+}
+
+constexpr char kReady = 'R';
+// A helper not ready by then will never be: made again.
+constexpr int kReadyWaitMs = 1000;
+constexpr int kTries = 3;
+
 // In the forked child, which has only this thread: the parent's other
 // threads may have held any lock at the fork, so it uses nothing that
-// takes one but malloc, which glibc makes safe across a fork.
+// takes one but the allocator, tried out before the helper says it is
+// ready.
 [[noreturn]] void becomeHelper(int channel, pid_t parent, const PerformCall& perform) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(0);  // the parent ended before the line above
     prctl(PR_SET_NAME, "pelm-share");
     defaultSignals();
     keepOnlyChannel(channel);
+    useEverySize();
+    if (write(kChannel, &kReady, 1) != 1) _exit(0);
     serve(parent, perform);
 }
 
-}  // namespace
+bool saysReady(int channel) {
+    pollfd ready{channel, POLLIN, 0};
+    int polled;
+    do {
+        polled = poll(&ready, 1, kReadyWaitMs);
+    } while (polled < 0 && errno == EINTR);
+    char said = 0;
+    return polled == 1 && read(channel, &said, 1) == 1 && said == kReady;
+}
 
-std::optional<Helper> startHelper(const PerformCall& perform) {
-    collectEnded();
+std::optional<Helper> tryHelper(const PerformCall& perform) {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return std::nullopt;
     FileDescriptor ours(ends[0]);
@@ -95,7 +124,19 @@ std::optional<Helper> startHelper(const PerformCall& perform) {
     const pid_t helper = fork();
     if (helper < 0) return std::nullopt;
     if (helper == 0) becomeHelper(theirs.get(), parent, perform);
-    return Helper{helper, std::move(ours)};
+    if (saysReady(ours.get())) return Helper{helper, std::move(ours)};
+    endHelper(helper);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Helper> startHelper(const PerformCall& perform) {
+    collectEnded();
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (std::optional<Helper> helper = tryHelper(perform)) return helper;
+    }
+    return std::nullopt;
 }
 
 void endHelper(pid_t helper) {

@@ -33,7 +33,8 @@ struct Helper {
 
 /// Forks a helper that answers each frame of calls on its channel (see
 /// share_wire.h), one exchange at a time. Call it from the thread the
-/// helper is to die with. Nothing when no helper could be made.
+/// helper is to die with. Nothing when no helper could be made, or none
+/// said it was ready within a second in three tries.
 std::optional<Helper> startHelper(const PerformCall& perform);
 
 /// Lets go of a helper that ended or is to end: sends it SIGKILL, and

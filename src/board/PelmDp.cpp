@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
     pelm::installQtTranslations(QLocale::system());
     pelm::setCurrentLocaleTime(pelm::LocaleTime::fromLocale(QLocale::system()));
 
-    pelm::TForm1 Form1;
+    // The board's life outlives its window, which shows it.
+    pelm::BoardLife life;
+    pelm::TForm1 Form1(life);
     new pelm::QuitSignals(&Form1, [&Form1] { Form1.closeBySignal(); });
     // The board ends with its window, even while a message box is still up.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -53,6 +55,6 @@ int main(int argc, char** argv) {
     const int status = QApplication::exec();
     // The settings are saved by now; closing the race table's files on a
     // frozen share must not hold the exit.
-    if (!pelm::raceTableFolderAnswers(Form1.settings())) pelm::exitPastStalledShares(status);
+    if (!pelm::raceTableFolderAnswers(life.settings())) pelm::exitPastStalledShares(status);
     return status;
 }

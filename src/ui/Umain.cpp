@@ -1,14 +1,10 @@
 #include "ui/Umain.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDataStream>
-#include <QDir>
 #include <QScreen>
 #include <algorithm>
 
-#include "engine/beat_schedule.h"
-#include "engine/board_connection.h"
 #include "engine/window_rules.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -20,20 +16,12 @@
 #include "ui/layout.h"
 #include "ui/logo_switch.h"
 #include "ui/rows_in_sight.h"
+#include "ui/screen_picture.h"
 
 namespace pelm {
 namespace {
 
 constexpr char kConnectionFailed[] = "データベースに接続できませんでした。";
-
-// Refresh beats on the wall clock's quarter seconds, 3 ms after each.
-constexpr BeatSchedule kBeats{layout::kTimerIntervalMs, 3};
-
-// [Env] StatusDir as the folder of the status copy; empty: no copy.
-QString venueFolder(const BoardSettings& settings) {
-    if (settings.statusDir.empty()) return {};
-    return QString::fromStdString(nativePath(settings.statusDir));
-}
 
 // A board failure carries its CP932 message; anything else gives what()
 // as it stands.
@@ -44,16 +32,11 @@ Cp932 messageOf(const std::exception& error) {
 
 }  // namespace
 
-TForm1::TForm1(const Clock& clock) : clock_(clock) {
+TForm1::TForm1(BoardLife& life) : life_(life), clock_(life.clock()) {
     FormCreate();
 }
 
 TForm1::~TForm1() = default;
-
-const Clock& TForm1::systemClock() {
-    static const SystemClock clock;
-    return clock;
-}
 
 // ---- Window events ---------------------------------------------------------
 
@@ -82,28 +65,12 @@ void TForm1::FormCreate() {
 // the timer until it succeeds: a share that mounts after login or a table
 // locked for a moment must not leave the design's clock on screen for good.
 void TForm1::FormShow() {
-    const LoadedSettings& loaded = settingsKeeper_.load(settingsPath(currentDirectory()));
-    for (const std::string& warning : loaded.warnings) qWarning("%s", warning.c_str());
+    life_.loadSettings();
     applyClockFont();
-    health_ = std::make_unique<BoardHealth>(
-        wallTime_, BoardHealthConfig{QDir::currentPath(),
-                                     QCoreApplication::applicationVersion(),
-                                     venueFolder(settings()),
-                                     {},
-                                     fromCp932(settings().name)});
-    settingsWatch_ =
-        std::make_unique<SettingsWatch>(nativePath(settingsPath(currentDirectory())), wallTime_);
-    health_->setRowsInSight(rowsInSight(Panel10->height()));
-    health_->started();
-    checkClock();
-    events_ = std::make_unique<HealthEvents>(*health_, static_cast<RunnerEvents&>(*this));
-    reported_ = std::make_unique<ReportingBoard>(*this, *health_);
-    runner_ = std::make_unique<BoardRunner>(settings(), clock_, *reported_, *events_,
-                                            connectBoardDatabase);
     beating_ = true;
     armBeat();
-    if (!runner_->start()) setClockText(settings().setuzoku);
-    service_.ready(serviceStatus(health_->state(), clockWatch_.current()));
+    if (!life_.start(*this, *this, *this, rowsInSight(Panel10->height())))
+        setClockText(settings().setuzoku);
 }
 
 void TForm1::FormResize() {
@@ -112,7 +79,7 @@ void TForm1::FormResize() {
 
 bool TForm1::FormClose() {
     try {
-        settingsKeeper_.save();
+        life_.saveSettings();
         return true;
     } catch (const std::exception& error) {
         const Cp932 message = messageOf(error);
@@ -126,44 +93,17 @@ bool TForm1::FormClose() {
 }
 
 void TForm1::Timer1Timer() {
-    if (runner_) runner_->tick();
-    if (health_) {
-        checkClock();
-        followVenueSettings();
-        if (service_.active())
-            service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
-        publishPicture();
-    }
+    life_.beat();
     armBeat();
 }
 
 // Re-armed from the wall clock after every beat, never repeating on its own.
 void TForm1::armBeat() {
-    if (beating_) Timer1->start(static_cast<int>(kBeats.delayMs(wallTime_.nowMs())));
+    if (beating_) Timer1->start(life_.msUntilBeat());
 }
 
-// StatusDir and Name as the settings file has them now; the other keys
-// are the window's and take effect at its next start, as ever.
-void TForm1::followVenueSettings() {
-    if (!settingsWatch_->changed()) return;
-    const BoardSettings now = loadBoardSettings(settingsPath(currentDirectory())).settings;
-    health_->followVenue(venueFolder(now), fromCp932(now.name));
-}
-
-void TForm1::checkClock() {
-    if (clockWatch_.check()) health_->clockChecked(clockWatch_.current());
-}
-
-// The venue's control room sees this screen through a small picture, taken
-// here (widgets draw on this thread only) when what is shown changed, and
-// written beside the status copy by the copy's own thread.
-void TForm1::publishPicture() {
-    const qint64 now = wallTime_.nowMs();
-    if (!health_->publishesPicture() || !picture_.lookNow(now)) return;
-    const QByteArray screen = screenSignature();
-    if (!picture_.due(screen, now)) return;
-    picture_.taken(screen, now);
-    health_->publishPicture(ScreenPicture::take(*this, errors_->openBox()));
+QByteArray TForm1::takePicture() {
+    return ScreenPicture::take(*this, errors_->openBox());
 }
 
 // All that is on screen but the running clock: the rows in sight, the
@@ -209,8 +149,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     beating_ = false;
     Timer1->stop();
     errors_->clear();
-    if (health_) health_->stopped();
-    service_.stopping();
+    life_.stopped();
     event->accept();
     emit closed(saved ? 0 : 1);
 }
@@ -266,7 +205,7 @@ int TForm1::windowHeight() const {
 void TForm1::setUpperHeight(int height) {
     Panel10->resize(width(), std::max(0, height));
     placeRegions();
-    if (health_) health_->setRowsInSight(rowsInSight(Panel10->height()));
+    life_.setRowsInSight(rowsInSight(Panel10->height()));
 }
 
 void TForm1::startShowing() {

@@ -1,7 +1,8 @@
 #pragma once
-// Form1: the board's one window. It builds the fixed layout, runs the
-// refresh cycle on its timer and shows what the cycle writes; failures of
-// its handlers end in the error box. The components carry the board's names.
+// Form1: the board's one window. It builds the fixed layout, beats the
+// board's life (board_life.h) on its timer and shows what a refresh writes;
+// failures of its handlers end in the error box. The components carry the
+// board's names.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -13,35 +14,26 @@
 #include <string>
 
 #include "engine/board.h"
-#include "engine/board_health.h"
 #include "engine/board_runner.h"
 #include "engine/clock.h"
-#include "engine/clock_sync_watch.h"
-#include "engine/health_events.h"
-#include "engine/reporting_board.h"
-#include "engine/service_report.h"
-#include "engine/settings_keeper.h"
-#include "engine/settings_watch.h"
+#include "ui/board_life.h"
 #include "ui/clock_face.h"
 #include "ui/clock_font_dialog.h"
 #include "ui/error_reporter.h"
 #include "ui/panel.h"
 #include "ui/race_grid_model.h"
 #include "ui/schedule_grid.h"
-#include "ui/screen_picture.h"
 #include "ui/top_splitter.h"
 
 namespace pelm {
 
-class TForm1 : public QWidget, public Board, private RunnerEvents {
+class TForm1 : public QWidget, public Board, private RunnerEvents, private ScreenSource {
     Q_OBJECT
 
 public:
-    /// The board on `clock`, which must outlive the window.
-    explicit TForm1(const Clock& clock = systemClock());
+    /// The window of `life`, which must outlive it.
+    explicit TForm1(BoardLife& life);
     ~TForm1() override;
-
-    static const Clock& systemClock();
 
     // What a refresh writes.
     void setClockText(const Cp932& text) override;
@@ -55,7 +47,7 @@ public:
     void setUpperHeight(int height) override;
     void startShowing() override;
 
-    BoardSettings& settings() { return settingsKeeper_.settings(); }
+    BoardSettings& settings() { return life_.settings(); }
     /// The clock's face, size and colour from the settings.
     void applyClockFont();
 
@@ -101,10 +93,6 @@ private:
     void centreOnScreen();
     void placeRegions();
     void armBeat();
-    void checkClock();
-    void followVenueSettings();
-    void publishPicture();
-    QByteArray screenSignature() const;
 
     // Upper area, in stacking order.
     Panel* Panel10;
@@ -147,24 +135,18 @@ private:
     void refreshed(const RefreshCycle& cycle, BoardState state,
                    const std::optional<Cp932>& problem) override;
 
-    const Clock& clock_;
-    SettingsKeeper settingsKeeper_;  // loaded at the first showing
-    SystemTimeSource wallTime_;
-    KernelClockSync clockSource_;
-    ClockSyncWatch clockWatch_{clockSource_, wallTime_};
-    ServiceReport service_{ServiceNotify::fromEnvironment()};
+    // The window as the venue's picture sees it.
+    QByteArray screenSignature() const override;
+    QByteArray takePicture() override;
+
+    BoardLife& life_;
+    const Clock& clock_;    // the life's, for the font dialog's preview
     bool beating_ = false;  // the refresh timer re-arms itself
-    std::unique_ptr<BoardHealth> health_;
-    std::unique_ptr<HealthEvents> events_;
-    std::unique_ptr<ReportingBoard> reported_;  // the runner writes through it
-    std::unique_ptr<SettingsWatch> settingsWatch_;
-    std::unique_ptr<BoardRunner> runner_;
     ErrorReporter* errors_;
     Cp932 noticeText_;
     bool noticeShown_ = false;
     bool shown_ = false;
     bool closingBySignal_ = false;
-    ScreenPicture picture_;
 };
 
 }  // namespace pelm

@@ -57,7 +57,7 @@ void TForm1::N1Click() {
     chosen.setPointSize(settings().size);  // as kept: a size the clock cannot show is not shown
     showClockFont(*Labtime, chosen, color);
     for (SettingKey key : {SettingKey::Font, SettingKey::Size, SettingKey::Color})
-        settingsKeeper_.touch(key);
+        life_.settingChanged(key);
 }
 
 void TForm1::chimgClick() {
@@ -73,7 +73,7 @@ bool TForm1::loadLargeLogo(const QString& path) {
     }
     Image2->setPixmap(QPixmap::fromImage(picture));
     settings().logo = toCp932(path);
-    settingsKeeper_.touch(SettingKey::Logo);
+    life_.settingChanged(SettingKey::Logo);
     return true;
 }
 

@@ -91,7 +91,9 @@ protected:
     /// nothing, since on a loaded machine a beat of the real clock would
     /// land in a nested event loop in the middle of a test.
     TForm1& showBoard() {
-        form = std::make_unique<TForm1>(clock);
+        form.reset();  // a board shown again is a fresh start, as a restart is
+        life = std::make_unique<BoardLife>(clock);
+        form = std::make_unique<TForm1>(*life);
         form->show();
         QObject::disconnect(&component<QTimer>(*form, "Timer1"), &QTimer::timeout, form.get(),
                             &TForm1::Timer1Timer);
@@ -110,11 +112,13 @@ protected:
 
     void TearDown() override {
         form.reset();
+        life.reset();
         settle();
     }
 
     BoardFolder folder;
     FixedClock clock{at(10, 40, 0)};
+    std::unique_ptr<BoardLife> life;
     std::unique_ptr<TForm1> form;
 };
 

@@ -43,7 +43,8 @@ TEST(DesignWidth, TimesAndLatinTextFitTheirPlaces) {
 }
 
 TEST(DesignWidth, TheBoardsOwnWidgetsUseTheseFaces) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     const QString title = QString::fromUtf8("全日本湾岸選手権大会記念競走決勝戦第一組");
     EXPECT_NEAR(QFontMetricsF(component(form, "DBGrid1").font()).horizontalAdvance(title) / 20, 43,
                 2);

@@ -28,7 +28,8 @@ int stackIndex(const QWidget* widget) {
 }
 
 TEST(FormLayout, RegionsStackFromTheTopAndFillTheWindow) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     EXPECT_EQ(form.windowTitle(), "Tovalen V1.3");
     EXPECT_EQ(form.windowHeight(), 710);
     const QWidget& notice = component(form, "Panel11");
@@ -40,7 +41,8 @@ TEST(FormLayout, RegionsStackFromTheTopAndFillTheWindow) {
 }
 
 TEST(FormLayout, DataColumnsAndEveryControlLieInsideTheWindow) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     const QRect client = form.rect();
     for (const char* name : {"Labtime", "Ed1", "Edt", "Panel3", "Panel6", "Panel9", "Panel7"}) {
         EXPECT_TRUE(client.contains(component(form, name).geometry())) << name;
@@ -54,7 +56,8 @@ TEST(FormLayout, DataColumnsAndEveryControlLieInsideTheWindow) {
 }
 
 TEST(FormLayout, CurtainCoversTheGridWhileLabelsAndPreviousRaceStayAbove) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     EXPECT_FALSE(curtainShown(form));
     const QRect gridOnShow(144, 186, 988 - 144, 624 - 186);  // between the covers
     const QWidget& curtain = component(form, "Panel6");
@@ -69,7 +72,8 @@ TEST(FormLayout, CurtainCoversTheGridWhileLabelsAndPreviousRaceStayAbove) {
 }
 
 TEST(FormLayout, StandInFacesKeepTheDesignsMeasure) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     EXPECT_EQ(clockText(form), "10:15:25");
     // The narrow Latin face writes the time a little inside the design's width.
     const QWidget& clock = component(form, "Labtime");
@@ -83,7 +87,8 @@ TEST(FormLayout, StandInFacesKeepTheDesignsMeasure) {
 }
 
 TEST(FormLayout, TabGoesFromThePreviousRaceToItsLabelToTheNotice) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     QWidget* previousRace = &component(form, "Ed1");
     QWidget* previousRaceLabel = &component(form, "Edt");
     QWidget* notice = &component(form, "DBMemo1");
@@ -112,7 +117,8 @@ TEST_F(FormResize, UpperAreaFollowsTheNoticeAndTheWindowHeight) {
 }
 
 TEST(FormLayout, NoticeTextIsSetWholeAndCannotBeEdited) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     form.setNoticeText(utf8ToCp932("本日は晴天なり\r\n第二行\r\n"));
     EXPECT_EQ(noticeText(form), "本日は晴天なり\n第二行\n");
     form.setNoticeText(utf8ToCp932("変更\r\n"));

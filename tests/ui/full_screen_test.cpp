@@ -62,7 +62,8 @@ protected:
                    "レース\r\n";
         }
         writeSchedule(day);
-        form = std::make_unique<TForm1>(clock);
+        life = std::make_unique<BoardLife>(clock);
+        form = std::make_unique<TForm1>(*life);
         view = std::make_unique<FullScreenBoard>(*form);
     }
     void TearDown() override {

@@ -26,7 +26,8 @@ std::shared_ptr<const ResultSet> races(int count) {
 }
 
 TEST(RaceGridModel, BeforeTheFirstRefreshShowsTitlesAndOneBlankRow) {
-    TForm1 form;
+    BoardLife life;
+    TForm1 form(life);
     const RaceGridModel& model = gridRows(form);
     EXPECT_FALSE(model.isOpen());
     ASSERT_EQ(model.rowCount(), 1);
@@ -84,7 +85,8 @@ TEST(RaceGridModel, StaysASoundModelWhileEveryRefreshReplacesItsRows) {
     capturedWarnings = &warnings;
     const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
     {
-        TForm1 form;
+        BoardLife life;
+        TForm1 form(life);
         QAbstractItemModelTester tester(&component<RaceGridModel>(form, "DSmenu"),
                                         QAbstractItemModelTester::FailureReportingMode::Warning);
         const int sizes[] = {3, 3, 10, 0, 1, 12, 2, 0, 9};

@@ -36,7 +36,7 @@ QDateTime utcOf(qint64 ms) {
 
 }  // namespace
 
-BoardHealth::BoardHealth(const TimeSource& time, BoardHealthConfig config)
+BoardHealth::BoardHealth(const Clock& time, BoardHealthConfig config)
     : time_(time),
       config_(std::move(config)),
       key_(boardKey(config_.workingFolder)),

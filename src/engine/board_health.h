@@ -17,8 +17,8 @@
 
 #include "engine/board_state.h"
 #include "engine/board_status.h"
+#include "engine/clock.h"
 #include "engine/repeated_errors.h"
-#include "engine/time_source.h"
 #include "engine/venue_status_writer.h"
 #include "platform/clock_sync.h"
 #include "platform/cp932.h"
@@ -38,7 +38,7 @@ public:
     static constexpr qint64 kWriteIntervalMs = 1000;
 
     /// `time` must outlive this object.
-    BoardHealth(const TimeSource& time, BoardHealthConfig config);
+    BoardHealth(const Clock& time, BoardHealthConfig config);
     /// Marks the board stopped if stopped() was not called.
     ~BoardHealth();
     BoardHealth(const BoardHealth&) = delete;
@@ -93,7 +93,7 @@ private:
     BoardStatus snapshot() const;
     std::unique_ptr<VenueStatusWriter> venueWriter() const;
 
-    const TimeSource& time_;
+    const Clock& time_;
     BoardHealthConfig config_;
     QString key_;
     QString host_;

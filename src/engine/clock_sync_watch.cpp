@@ -4,7 +4,7 @@
 
 namespace pelm {
 
-ClockSyncWatch::ClockSyncWatch(const ClockSyncSource& source, const TimeSource& time)
+ClockSyncWatch::ClockSyncWatch(const ClockSyncSource& source, const Clock& time)
     : source_(source), time_(time) {}
 
 bool ClockSyncWatch::check() {

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "engine/time_source.h"
+#include "engine/clock.h"
 #include "platform/clock_sync.h"
 
 namespace pelm {
@@ -17,7 +17,7 @@ public:
     static constexpr qint64 kCheckIntervalMs = 60 * 1000;
 
     /// `source` and `time` must outlive this object.
-    ClockSyncWatch(const ClockSyncSource& source, const TimeSource& time);
+    ClockSyncWatch(const ClockSyncSource& source, const Clock& time);
 
     /// Reads the source when a check is due: at the first call, a minute
     /// after the last check, or at once when the clock was set back. True
@@ -31,7 +31,7 @@ private:
     void report(const std::optional<ClockSync>& reading);
 
     const ClockSyncSource& source_;
-    const TimeSource& time_;
+    const Clock& time_;
     std::optional<qint64> lastCheckMs_;
     std::optional<ClockSync> current_;
     bool unreadableSaid_ = false;

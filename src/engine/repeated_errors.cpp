@@ -19,7 +19,7 @@ QString times(long long count) {
 
 }  // namespace
 
-RepeatedErrors::RepeatedErrors(const TimeSource& time, QtMsgType severity)
+RepeatedErrors::RepeatedErrors(const Clock& time, QtMsgType severity)
     : time_(time), severity_(severity) {}
 
 void RepeatedErrors::occurredCp932(const Cp932& message) {

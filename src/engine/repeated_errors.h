@@ -9,7 +9,7 @@
 #include <QtGlobal>
 #include <string_view>
 
-#include "engine/time_source.h"
+#include "engine/clock.h"
 #include "platform/cp932.h"
 
 namespace pelm {
@@ -21,7 +21,7 @@ public:
     /// `severity` is the level of the occurrence lines (QtCriticalMsg or
     /// QtWarningMsg); the recovery line is always info. `time` must outlive
     /// this object.
-    RepeatedErrors(const TimeSource& time, QtMsgType severity);
+    RepeatedErrors(const Clock& time, QtMsgType severity);
 
     /// The error happened now; `message` is UTF-8.
     void occurred(const QString& message);
@@ -40,7 +40,7 @@ private:
     void start(const QString& message, qint64 now);
     void change(const QString& message, qint64 now);
 
-    const TimeSource& time_;
+    const Clock& time_;
     QtMsgType severity_;
     bool active_ = false;
     QString message_;

@@ -4,7 +4,7 @@
 
 namespace pelm {
 
-SettingsWatch::SettingsWatch(std::string nativePath, const TimeSource& time)
+SettingsWatch::SettingsWatch(std::string nativePath, const Clock& time)
     : path_(std::move(nativePath)), time_(time), seen_(stamp()) {}
 
 bool SettingsWatch::changed() {

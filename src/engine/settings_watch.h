@@ -10,7 +10,7 @@
 #include <string>
 #include <tuple>
 
-#include "engine/time_source.h"
+#include "engine/clock.h"
 
 namespace pelm {
 
@@ -18,7 +18,7 @@ class SettingsWatch {
 public:
     /// Watches the file at a native path (it need not exist); `time` must
     /// outlive the watch. The file as it is now counts as seen.
-    SettingsWatch(std::string nativePath, const TimeSource& time);
+    SettingsWatch(std::string nativePath, const Clock& time);
 
     /// True once for each change seen since the last look that said so.
     bool changed();
@@ -30,7 +30,7 @@ private:
     std::optional<Stamp> stamp() const;
 
     std::string path_;
-    const TimeSource& time_;
+    const Clock& time_;
     std::optional<Stamp> seen_;
     std::optional<qint64> lookedMs_;
 };

@@ -36,7 +36,7 @@ QString failureText(const PostedOutcome& outcome) {
 
 }  // namespace
 
-VenueStatusWriter::VenueStatusWriter(QString folder, QString base, const TimeSource& time)
+VenueStatusWriter::VenueStatusWriter(QString folder, QString base, const Clock& time)
     : folder_(std::move(folder)),
       nativeFolder_(QFile::encodeName(folder_).toStdString()),
       base_(QFile::encodeName(base).toStdString()),

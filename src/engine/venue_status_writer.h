@@ -30,7 +30,7 @@ public:
     /// Writes "<base>.json" and its picture "<base>.png" in `folder` (each
     /// atomically: a temporary file beside it, then a rename). `time` must
     /// outlive the writer.
-    VenueStatusWriter(QString folder, QString base, const TimeSource& time);
+    VenueStatusWriter(QString folder, QString base, const Clock& time);
     /// Waits up to `kCloseWaitMs` for the writes handed over; none while
     /// the folder does not answer.
     ~VenueStatusWriter();

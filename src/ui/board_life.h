@@ -75,7 +75,7 @@ private:
 
     const Clock& clock_;
     SettingsKeeper settingsKeeper_;
-    SystemTimeSource wallTime_;
+    SystemClock wallTime_;
     KernelClockSync clockSource_;
     ClockSyncWatch clockWatch_{clockSource_, wallTime_};
     ServiceReport service_{ServiceNotify::fromEnvironment()};

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <ctime>
 
+#include "engine/clock.h"
 #include "engine/repeated_errors.h"
 #include "engine/service_report.h"
-#include "engine/time_source.h"
 #include "platform/journal.h"
 
 namespace pelm {
@@ -47,7 +47,7 @@ private:
 std::unique_ptr<DisplayProbe> waitForDisplay() {
     auto display = std::make_unique<DisplayProbe>();
     if (display->found()) return display;
-    const SystemTimeSource time;
+    const SystemClock time;
     RepeatedErrors outage(time, QtCriticalMsg);
     const QString status = QStringLiteral("waiting for a display");
     // Held before the manager hears the board is up, which is when a stop

@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/status_folder.h"
 #include "support/journal_capture.h"
+#include "support/manual_clock.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -64,7 +65,7 @@ protected:
 
     JournalCapture journal;
     TempFolder board, statusFolder;
-    ManualTimeSource time;
+    ManualClock time;
     BoardHealth health{time, config()};
 };
 

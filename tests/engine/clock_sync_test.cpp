@@ -8,6 +8,7 @@
 #include "engine/board_health.h"
 #include "engine/clock_sync_watch.h"
 #include "support/journal_capture.h"
+#include "support/manual_clock.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -49,7 +50,7 @@ protected:
 
     JournalCapture journal;
     TempFolder board, statusFolder;
-    ManualTimeSource time;
+    ManualClock time;
     ToldClockSync source;
     ClockSyncWatch watch{source, time};
     BoardHealth health{time,

@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "support/cp932_bytes.h"
 #include "support/journal_capture.h"
+#include "support/manual_clock.h"
 
 using pelm::testing::cp932Bytes;
 
@@ -27,7 +28,7 @@ protected:
     }
 
     JournalCapture journal;
-    ManualTimeSource time;
+    ManualClock time;
     RepeatedErrors errors{time, QtCriticalMsg};
 };
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "support/journal_capture.h"
+#include "support/manual_clock.h"
 #include "support/temp_folder.h"
 
 namespace pelm {
@@ -21,7 +22,7 @@ using testing::TempFolder;
 TEST(VenueStatusWriter, ALinkPlantedAtTheCopysNameIsReplacedNeverWrittenThrough) {
     TempFolder venue, home;
     testing::JournalCapture journal;
-    ManualTimeSource time;
+    ManualClock time;
     home.write(".bashrc", "alias ll='ls -l'\n");
     const std::string copy = venue / "kiosk-1-0123456789abcdef.json";
     std::filesystem::create_symlink(home / ".bashrc", copy);
@@ -49,7 +50,7 @@ TEST(VenueStatusWriter, ALinkPlantedAtTheCopysNameIsReplacedNeverWrittenThrough)
 TEST(VenueStatusWriter, ALinkPlantedAtThePicturesNameIsReplacedNeverWrittenThrough) {
     TempFolder venue, home;
     testing::JournalCapture journal;
-    ManualTimeSource time;
+    ManualClock time;
     home.write("photo.png", "mine");
     const std::string picture = venue / "kiosk-1-0123456789abcdef.png";
     std::filesystem::create_symlink(home / "photo.png", picture);
@@ -70,7 +71,7 @@ TEST(VenueStatusWriter, ALinkPlantedAtThePicturesNameIsReplacedNeverWrittenThrou
 TEST(VenueStatusWriter, ANameTheFolderWillNotGiveUpSendsCopyAndPictureToAnUnguessableName) {
     TempFolder venue;
     testing::JournalCapture journal;
-    ManualTimeSource time;
+    ManualClock time;
     // A folder at the name: not even root may rename a file over it, as no
     // user may over another's file in a sticky folder.
     std::filesystem::create_directories(venue.path() / "kiosk-1-0123456789abcdef.json" / "inside");

@@ -10,6 +10,7 @@
 
 #include "engine/board_health.h"
 #include "engine/clock_sync_watch.h"
+#include "support/manual_clock.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -31,7 +32,7 @@ QString text(const std::filesystem::path& path) {
 TEST(PelmctlStatusClock, AClockNotSynchronisedIsSaidForThisBoardAndForTheVenue) {
     TempFolder board, runtime, venue;
     ASSERT_EQ(mkdir((runtime / "pelm").c_str(), 0700), 0);
-    ManualTimeSource time(QDateTime::currentMSecsSinceEpoch());
+    ManualClock time(QDateTime::currentMSecsSinceEpoch());
     ToldClockSync source;
     ClockSyncWatch watch(source, time);
     BoardHealth health(

@@ -28,7 +28,7 @@ namespace pelm {
 struct BoardHealthConfig {
     QString workingFolder;  // the board's folder; keys its status file
     QString version;
-    QString venueFolder;   // [Env] StatusDir; empty: no venue copy
+    QString venueFolder;   // [Env] StatusDir; empty: no status copy
     QString statusFolder;  // empty: the user's status folder, made private
     QString name;          // [Env] Name; empty: none
 };
@@ -79,11 +79,11 @@ public:
 
     /// The local status file ("" when the status folder was refused).
     const QString& statusFilePath() const { return localPath_; }
-    /// Whether a picture of the screen goes beside the venue copy.
+    /// Whether a picture of the screen goes beside the status copy.
     bool publishesPicture() const { return venue_ != nullptr; }
-    /// Hands a picture (PNG) of the screen to the venue copy's thread.
+    /// Hands a picture (PNG) of the screen to be written beside the status copy.
     void publishPicture(QByteArray png);
-    /// Waits up to `timeoutMs` for the venue copy's pending write.
+    /// Waits up to `timeoutMs` for the status copy's pending write.
     bool waitForVenueCopy(int timeoutMs) { return !venue_ || venue_->waitIdle(timeoutMs); }
 
 private:

@@ -41,7 +41,7 @@ struct BoardStatus {
     // The system clock as the kernel sees it; nullopt when not known.
     std::optional<bool> clockSynchronised;
     std::optional<qint64> clockMaxErrorMs;
-    // The file beside a venue copy that pictures the screen; empty: none.
+    // The file beside a status copy that pictures the screen; empty: none.
     QString picture;
     QDateTime pictureTakenAt;  // UTC, by the board's clock; invalid: no picture yet
     // What the venue calls the screen ([Env] Name); empty: its host's name.

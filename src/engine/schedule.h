@@ -43,7 +43,7 @@ constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
 
 /// The schedule's and the notice's bytes as a refresh takes them in (at
 /// most one byte beyond kScheduleLimits, so a cut still shows), read in one
-/// hand-over to the data folder's reader, since every refresh reads both. Nothing
+/// exchange with the data folder's worker, since every refresh reads both. Nothing
 /// for a file that cannot be read (missing, no regular file, or the read
 /// stalls): for the schedule, the board is then not connected.
 struct DataFiles {

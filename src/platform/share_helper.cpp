@@ -76,13 +76,16 @@ ShareAnswer performCaught(const PerformCall& perform, const ShareCall& call) {
 
 // Takes and gives back a block of every size the allocator sorts blocks
 // by, up to a picture's: an allocator whose lock another thread held at
-// the fork (glibc's is made safe across it; a sanitizer's is not) hangs
-// the helper here, before it says it is ready, rather than in a call.
+// the fork hangs the helper here, before it says it is ready, rather than
+// in a call. glibc's allocator is made safe across a fork; the sanitizers'
+// is not, and only there are the pages this touches spent.
 void useEverySize() {
+#if defined(__SANITIZE_ADDRESS__)
     for (std::size_t size = 16; size <= (std::size_t{1} << 20); size += size / 8) {
         void* volatile block = ::operator new(size);  // volatile: not optimised away
         ::operator delete(block);
     }
+#endif
 }
 
 constexpr char kReady = 'R';

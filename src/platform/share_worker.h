@@ -39,7 +39,7 @@ struct PostedOutcome {
 class ShareWorker {
 public:
     static constexpr std::chrono::milliseconds kDefaultWait{1000};
-    static constexpr std::chrono::milliseconds kDefaultIdle{30000};
+    static constexpr std::chrono::milliseconds kDefaultIdle{5000};
 
     /// `wait` bounds each call unless it says otherwise, and a posted write
     /// once handed over; `perform` is how the helper does each call; a

@@ -64,6 +64,19 @@ def cgroup_hierarchies():
             if pathlib.Path(folder).is_dir()]
 
 
+# The checkout and whatever runs from it (a CI clone may well lie in /tmp):
+# seen inside at the same path, through the private /run and /tmp.
+CHECKOUT = pathlib.Path(__file__).resolve().parent.parent.parent
+
+
+def keep_visible(root):
+    for path in {CHECKOUT, pathlib.Path.cwd().resolve()}:
+        if path.parts[1:2] in (("run",), ("tmp",)):
+            inside = root / path.relative_to("/")
+            inside.mkdir(parents=True, exist_ok=True)
+            mount("--rbind", str(path), str(inside))
+
+
 class ScratchSystem:
 
     def __enter__(self):
@@ -80,6 +93,7 @@ class ScratchSystem:
         mount("--rbind", "/dev", str(root / "dev"))
         for private in ("run", "tmp"):
             mount("-t", "tmpfs", "tmpfs", str(root / private))
+        keep_visible(root)
         os.chroot(root)
         os.chdir("/")
         subprocess.run(["ip", "link", "set", "lo", "up"], check=True)

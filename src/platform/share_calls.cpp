@@ -1,6 +1,7 @@
 #include "platform/share_calls.h"
 
 #include <cerrno>
+#include <type_traits>
 
 namespace pelm {
 namespace {
@@ -29,6 +30,25 @@ ShareAnswer perform(const ReplaceRequest& request) {
 }
 
 }  // namespace
+
+std::string& pathOf(ShareCall& call) {
+    return std::visit(
+        [](auto& request) -> std::string& {
+            using Request = std::decay_t<decltype(request)>;
+            if constexpr (std::is_same_v<Request, FileRequest> ||
+                          std::is_same_v<Request, ReplaceRequest>)
+                return request.nativePath;
+            else if constexpr (std::is_same_v<Request, LookRequest>)
+                return request.path;
+            else
+                return request.folder;
+        },
+        call);
+}
+
+const std::string& pathOf(const ShareCall& call) {
+    return pathOf(const_cast<ShareCall&>(call));
+}
 
 ShareAnswer performCall(const ShareCall& call) {
     return std::visit([](const auto& request) { return perform(request); }, call);

@@ -56,6 +56,10 @@ struct FolderProbe {
 using ShareAnswer =
     std::variant<std::monostate, FileBytes, Listing, PathFacts, FolderProbe, Replacement>;
 
+/// The path a call names, whichever call it is.
+std::string& pathOf(ShareCall& call);
+const std::string& pathOf(const ShareCall& call);
+
 /// Does `call` in the calling thread, waiting as long as the file system
 /// does: only a folder's helper calls it on a folder that may not answer.
 ShareAnswer performCall(const ShareCall& call);

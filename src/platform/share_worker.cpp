@@ -11,7 +11,6 @@
 #include <map>
 #include <mutex>
 #include <thread>
-#include <type_traits>
 
 #include "platform/share_wire.h"
 
@@ -72,22 +71,6 @@ Arrival exchange(int channel, int wake, std::optional<Clock::time_point> deadlin
     return Arrival::Answered;
 }
 
-// The path a call names, whichever call it is.
-std::string& pathOf(ShareCall& call) {
-    return std::visit(
-        [](auto& request) -> std::string& {
-            using Request = std::decay_t<decltype(request)>;
-            if constexpr (std::is_same_v<Request, FileRequest> ||
-                          std::is_same_v<Request, ReplaceRequest>)
-                return request.nativePath;
-            else if constexpr (std::is_same_v<Request, LookRequest>)
-                return request.path;
-            else
-                return request.folder;
-        },
-        call);
-}
-
 // A helper keeps the folder it was made in as its own: a relative name is
 // made whole here, against the caller's folder now.
 void anchor(std::vector<ShareCall>& calls) {
@@ -143,9 +126,9 @@ struct ShareWorker::State {
             helperBroken = true;
         else
             pause = milliseconds(0);
-        // The worker's thread has something new either way: writes to hand
-        // over, a helper to replace, or an idle helper's time to count from.
-        work.notify_one();
+        // The worker's thread is woken only for work: the reads of every
+        // refresh pass it by, and its idle count wakes it by itself.
+        if (helperBroken || !posted.empty()) work.notify_one();
         answered.notify_all();
     }
 };
@@ -221,13 +204,16 @@ void letIdleHelperGo(State& state) {
     state.helper.reset();
 }
 
-// Waits for something to do: a call, a write, the end of a pause or of an
-// idle helper's time.
+// Waits for something to do: a call, a write, the end of a pause or of a
+// helper's idle time (counted from its last exchange, whoever made it).
 void awaitWork(State& state, std::unique_lock<std::mutex>& lock) {
     if (!state.helper && (state.helperWanted || !state.posted.empty())) {
         state.work.wait_until(lock, state.pauseUntil);
-    } else if (state.idleHelper()) {
-        state.work.wait_until(lock, state.lastUse + state.idle);
+    } else if (state.helper) {
+        // Past its time the helper is busy, not idle: look again later.
+        const auto now = Clock::now();
+        const auto idleEnds = state.lastUse + state.idle;
+        state.work.wait_until(lock, idleEnds > now ? idleEnds : now + state.idle);
     } else {
         state.work.wait(lock);
     }

@@ -78,21 +78,6 @@ bool endsInTime(pid_t process) {
     return false;
 }
 
-std::string pathOf(const ShareCall& call) {
-    return std::visit(
-        [](const auto& request) {
-            using Request = std::decay_t<decltype(request)>;
-            if constexpr (std::is_same_v<Request, FileRequest> ||
-                          std::is_same_v<Request, ReplaceRequest>)
-                return request.nativePath;
-            else if constexpr (std::is_same_v<Request, LookRequest>)
-                return request.path;
-            else
-                return request.folder;
-        },
-        call);
-}
-
 // A folder whose helper hangs the way a frozen share does on any name that
 // ends in ".stall": in a blocking open of a FIFO no writer has opened yet.
 class StalledShare : public ::testing::Test {

@@ -33,11 +33,15 @@ void collectEnded() {
     std::erase_if(ended, [](pid_t helper) { return waitpid(helper, nullptr, WNOHANG) != 0; });
 }
 
-// Signals as a new process has them, so a stop of the whole service
-// (SIGTERM to each process) ends a helper at rest, whatever the board
-// handles itself.
-void defaultSignals() {
+// Signals as a new process has them, but for those that ask a program to
+// stop: a service manager stopping the board sends SIGTERM to each of its
+// processes at once (Ctrl+C a terminal's SIGINT to the whole group), and a
+// helper that ended then would fail the settings' save the board makes on
+// its way out. A helper ends with the thread that made it, or when its
+// channel closes.
+void stopSignalsLeftToTheBoard() {
     for (int signal = 1; signal < NSIG; ++signal) std::signal(signal, SIG_DFL);
+    for (int stop : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) std::signal(stop, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -101,7 +105,7 @@ constexpr int kTries = 3;
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(0);  // the parent ended before the line above
     prctl(PR_SET_NAME, "pelm-share");
-    defaultSignals();
+    stopSignalsLeftToTheBoard();
     keepOnlyChannel(channel);
     useEverySize();
     if (write(kChannel, &kReady, 1) != 1) _exit(0);

@@ -18,14 +18,6 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 from board_case import ERROR_BOX_TITLE, BoardCase, main  # noqa: E402
 
 
-def children(pid):
-    """The processes `pid` started: a board's folder helpers."""
-    found = []
-    for task in pathlib.Path(f"/proc/{pid}/task").iterdir():
-        found += [int(child) for child in (task / "children").read_text().split()]
-    return found
-
-
 def writable(ini):
     pass
 
@@ -67,7 +59,7 @@ class CloseBySignalTest(BoardCase):
         work = pathlib.Path(tempfile.mkdtemp(prefix="pelm-board-"))
         self.start_board(work=work, data=work)
         self.wait_for_rows()
-        helpers = children(self.board.process.pid)
+        helpers = self.board.family()[1:]
         self.assertTrue(helpers, "the board has folder helpers")
         for pid in helpers + [self.board.process.pid]:
             os.kill(pid, signal.SIGTERM)

@@ -23,6 +23,8 @@ import tempfile
 import time
 import unittest
 
+from board_watch import await_start, process_state, said_anything
+
 REPO = pathlib.Path(__file__).resolve().parent.parent
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 # libdbus's address for "no bus": refused at once, nothing launched.
@@ -156,6 +158,7 @@ class Board:
                                         env=env, stdout=self.stderr, stderr=self.stderr)
         if not wait:
             return
+        self.await_start()
         try:
             wait_for(lambda: not self.alive() or self.window_ids(self.title) - before, 30)
         except TimeoutError:
@@ -163,6 +166,19 @@ class Board:
         if not self.alive():
             raise RuntimeError(f"the board ended at start with status "
                                f"{self.process.returncode}: {self.journal()}")
+
+    def await_start(self):
+        """Waits while the board is still starting (alive, nothing said);
+        at once when it has said something. A board that ends first fails
+        with its state and whole journal."""
+        return await_start(lambda: said_anything(self.journal().splitlines()),
+                           lambda: not self.alive(), self.start_report,
+                           f"the board in {self.work}")
+
+    def start_report(self):
+        return (f"the board (pid {self.process.pid}): "
+                f"{process_state(self.process.pid, self.process.poll())}\n"
+                f"its whole journal:\n{self.journal()}")
 
     def journal(self):
         try:

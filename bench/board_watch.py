@@ -11,6 +11,7 @@ import glob
 import json
 import os
 import pathlib
+import re
 import subprocess
 import tempfile
 import time
@@ -134,6 +135,69 @@ class Watch:
     def journal_has(self, text, priority=None):
         prefix = f"<{priority}>" if priority is not None else ""
         return any(line.startswith(prefix) and text in line for line in self.journal())
+
+
+# A program that is alive but has said nothing yet is still starting, and
+# is waited for this long: enough for the sanitizer build on a loaded
+# two-core machine, where a start-up has been seen to take past 15 s. What a
+# program does once it has started keeps a deadline of its own.
+STARTUP_SECONDS = 300
+
+
+def load_average():
+    """The machine's load over the last 1, 5 and 15 minutes, as text."""
+    try:
+        return " ".join(pathlib.Path("/proc/loadavg").read_text().split()[:3])
+    except OSError:
+        return "unknown"
+
+
+def process_state(pid, returncode=None):
+    """How a process stands, for a failure message: its exit status once
+    it ended, else the kernel's word for what it is doing."""
+    if returncode is not None:
+        return f"ended with status {returncode}"
+    try:
+        for line in pathlib.Path(f"/proc/{pid}/status").read_text().splitlines():
+            if line.startswith("State:"):
+                return "alive, " + line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "gone"
+
+
+def said_anything(lines):
+    """Whether a journal holds one of the program's own lines (<N>...)."""
+    return any(re.match(r"<\d>", line) for line in lines)
+
+
+def await_start(started, ended, report, what, seconds=STARTUP_SECONDS):
+    """Waits while a program starts: until `started()`, for as long as
+    `seconds` while it lives. Fails at once when `ended()`, with
+    `report()` (its state and whole output) and the machine's load.
+    Returns how long the start took."""
+    begun, load_before = time.monotonic(), load_average()
+    while not started():
+        gone = ended()
+        waited = time.monotonic() - begun
+        if gone or waited > seconds:
+            why = "ended while starting" if gone else f"still starting after {seconds} s"
+            raise AssertionError(
+                f"{what}: {why} (waited {waited:.1f} s; load average {load_before} "
+                f"at the start of the wait, {load_average()} at its end)\n{report()}")
+        time.sleep(0.1)
+    took = time.monotonic() - begun
+    record_start(what, took)
+    return took
+
+
+def record_start(what, seconds):
+    """Adds a start-up's length to $PELM_STARTUP_LOG when it is set, so a
+    run under load can tell how long its slowest start-up took."""
+    log = os.environ.get("PELM_STARTUP_LOG")
+    if log:
+        with open(log, "a") as lines:
+            lines.write(f"{seconds:.2f}\t{what}\n")
 
 
 def wait_until(condition, seconds, what, poll=0.05):

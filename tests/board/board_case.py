@@ -21,7 +21,8 @@ from board_harness import Board, build_folder, run_tests  # noqa: E402
 from board_watch import (Watch, day_lines, refresh_time, runtime_folder,  # noqa: E402,F401
                          schedule_bytes, shows, wait_until)
 
-# Deadlines for what the board does on its own. They bound a hang, they do
+# Deadlines for what a started board does on its own (its start-up has a
+# bound of its own, board_watch.STARTUP_SECONDS). They bound a hang, they do
 # not measure speed (bench/recovery does): generous enough for a sanitizer
 # build on a loaded two-core machine, far short of the never a stuck board
 # takes.
@@ -57,7 +58,10 @@ class BoardCase(unittest.TestCase):
 
     # --- waiting ---------------------------------------------------------
     def wait(self, condition, what, seconds=RECOVERY_SECONDS):
-        """Waits for `condition`; a failure carries the journal's tail."""
+        """Waits for `condition`, `seconds` from the end of the board's
+        start-up (see Board.await_start); a failure carries the journal's
+        tail."""
+        self.board.await_start()
         try:
             return wait_until(condition, seconds, what, poll=0.1)
         except AssertionError as failure:

@@ -138,6 +138,7 @@ if __name__ == "__main__" and sys.argv[1:2] == ["--serve"]:
 
 sys.path.insert(0, str(HERE.parent))
 from board_case import BUILD, CAPTION, BoardCase, main  # noqa: E402
+from board_watch import await_start  # noqa: E402
 
 # The board's own bound is 2 s (a look at each folder of at most 1 s); the
 # rest is room for a loaded test machine.
@@ -164,12 +165,9 @@ class Share:
         self.server = subprocess.Popen(
             [sys.executable, str(HERE), "--serve", str(self.backing), str(self.mount),
              str(self.flag), interrupts], stdout=self.log, stderr=self.log)
-        deadline = time.monotonic() + 10
-        while not os.path.ismount(self.mount):
-            if self.server.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("the FUSE share did not mount: " +
-                                   (self.root / "share.log").read_text(errors="replace"))
-            time.sleep(0.05)
+        await_start(lambda: os.path.ismount(self.mount), lambda: self.server.poll() is not None,
+                    lambda: "its log:\n" + (self.root / "share.log").read_text(errors="replace"),
+                    "the FUSE share")
 
     def freeze(self):
         self.flag.touch()

@@ -20,19 +20,12 @@ REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "bench"))
 from board_harness import (Board, VirtualScreen, refresh_rate,  # noqa: E402
                            replace_schedule, run_tests, venue_statuses)
+from board_watch import wait_until  # noqa: E402
 
 BUILD = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else "build").resolve()
 WINDOW = 5.0  # seconds over which refreshes are counted
 
 
-def wait_until(condition, seconds, what):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError(f"within {seconds} s: {what}")
 
 
 class Writer(threading.Thread):

@@ -24,6 +24,7 @@ import unittest
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 from board_case import BUILD, REPO, RECOVERY_SECONDS, main, wait_until  # noqa: E402
+from board_watch import await_start, process_state, said_anything  # noqa: E402
 
 KIOSK_USER = "pelm-kiosk"
 
@@ -118,12 +119,32 @@ class WaylandKiosk(unittest.TestCase):
         found = re.search(r"<6>board \S+ in .*, pid (\d+)", self.journal_text())
         return int(found.group(1)) if found else None
 
+    def await_start(self):
+        """Waits while cage and the board start: until the board says
+        something; at once when cage ends first."""
+        await_start(lambda: said_anything(self.journal_text().splitlines()),
+                    lambda: self.cage.poll() is not None, self.start_report,
+                    "the board under cage")
+
+    def start_report(self):
+        pid = self.board_pid()
+        board = process_state(pid) if pid else "not started by cage, or not yet said its pid"
+        return (f"cage (pid {self.cage.pid}): {process_state(self.cage.pid, self.cage.poll())}\n"
+                f"the board: {board}\n"
+                f"cage's whole output:\n{self.cage_output()}\n"
+                f"the board's whole journal (with its Wayland requests):\n{self.journal_text()}")
+
+    def cage_output(self):
+        return (self.work / "cage.log").read_text(errors="replace")
+
     def wait_for(self, condition, what):
+        """Waits for `condition`, RECOVERY_SECONDS from the end of the start-up."""
+        self.await_start()
         try:
             return wait_until(condition, RECOVERY_SECONDS, what, poll=0.1)
         except AssertionError as failure:
             tail = [line for line in self.journal_text().splitlines() if line.startswith("<")]
-            cage = (self.work / "cage.log").read_text(errors="replace")[-1500:]
+            cage = self.cage_output()[-1500:]
             raise AssertionError(f"{failure}\njournal:\n" + "\n".join(tail[-15:]) +
                                  f"\ncage:\n{cage}") from None
 

@@ -6,9 +6,7 @@
 #include <QLocale>
 
 #include "board/board_command_line.h"
-#include "engine/board_runner.h"
 #include "engine/board_settings.h"
-#include "platform/exit_past_shares.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
 #include "platform/session_bus.h"
@@ -52,9 +50,5 @@ int main(int argc, char** argv) {
         pelm::loadBoardSettings(pelm::settingsPath(pelm::currentDirectory()))
             .settings.coversScreen());
     pelm::BoardScreen screen(Form1, fullScreen, command.options.screen);
-    const int status = QApplication::exec();
-    // The settings are saved by now; closing the race table's files on a
-    // frozen share must not hold the exit.
-    if (!pelm::raceTableFolderAnswers(life.settings())) pelm::exitPastStalledShares(status);
-    return status;
+    return QApplication::exec();
 }

@@ -1,11 +1,12 @@
 #include "engine/board_runner.h"
 
+#include <filesystem>
+
 #include "engine/race_table_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/journal.h"
 #include "platform/paths.h"
-#include "platform/share_worker.h"
 #include "sqlengine/engine_error.h"
 #include "sqlengine/folder_driver.h"
 #include "sqlengine/table_file.h"
@@ -51,20 +52,20 @@ void journalTableHint(const TableHeldElsewhere& refusal) {
 }  // namespace
 
 BoardRunner::BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
-                         RunnerEvents& events, Connect connect, TableUse use)
+                         RunnerEvents& events, Connect connect, TableUse use, Cp932 boardFolder)
     : settings_(settings),
       clock_(clock),
       board_(board),
       events_(events),
       connect_(std::move(connect)),
-      use_(use) {}
+      use_(use),
+      boardFolder_(std::move(boardFolder)) {}
 
 BoardRunner::~BoardRunner() {
     stop();
 }
 
 void BoardRunner::tick() {
-    if (running() && !tableFolderAnswers()) return;
     if (running()) return refresh();
     if (--beatsUntilRetry_ <= 0 && start()) return refresh();
     board_.setClockText(settings_.setuzoku);
@@ -74,7 +75,7 @@ bool BoardRunner::start() {
     beatsUntilRetry_ = kRetryBeats;
     stop();
     try {
-        reachTableFolder();
+        placeRaceTable();
         holdTableFolder();
         healRaceTable();
         connect();
@@ -120,7 +121,7 @@ void BoardRunner::refresh() {
 
 void BoardRunner::connect() {
     try {
-        database_ = connect_(settings_.raceTableFolder());
+        database_ = connect_(place_.folder);
     } catch (const Error& error) {
         throw ConnectionFailure(error.message());
     }
@@ -128,35 +129,19 @@ void BoardRunner::connect() {
     cycle_ = std::make_unique<RefreshCycle>(*database_, settings_, clock_, board_);
 }
 
-// Everything after this looks at the table folder on the window's thread:
-// a share that stopped answering would hold it (and the window) for as long
-// as the freeze lasts. A look bounded as the schedule read is first makes
-// that a connection failure, tried again every second like any other.
-void BoardRunner::reachTableFolder() {
-    tableFolderWorker_ = nullptr;
-    if (use_ != TableUse::Held) return;
-    const std::string folder = nativePath(settings_.raceTableFolder());
-    ShareWorker& worker = ShareWorker::forFolder(folder);
-    const std::optional<FolderProbe> probed = worker.probe(folder);
-    if (!probed) {
-        throw ConnectionFailure(utf8ToCp932("フォルダ '") + settings_.raceTableFolder() +
-                                utf8ToCp932("' が応答しません"));
-    }
-    // In the data folder, the schedule read before each refresh is the look.
-    if (!(settings_.raceTableFolder() == settings_.dataDir) && probed->mayStall) {
-        tableFolder_ = folder;
-        tableFolderWorker_ = &worker;
-    }
-}
-
-// A table folder on a share of its own is looked at, bounded, before each
-// refresh touches it; one on a local disk costs nothing here. While it is
-// silent the board shows it is not connected, as for a stalled schedule.
-bool BoardRunner::tableFolderAnswers() {
-    if (!tableFolderWorker_ || tableFolderWorker_->answers(tableFolder_)) return true;
-    board_.setClockText(settings_.setuzoku);
-    events_.refreshed(*cycle_, BoardState::NotConnected, std::nullopt);
-    return false;
+// A board's own table (not a private look's) goes to a local disk when
+// the settings put it on a share (race_table_place.h): said once, and made
+// there when it is not yet, as pelmctl init would.
+void BoardRunner::placeRaceTable() {
+    const bool wasInstead = place_.instead.has_value();
+    place_ = use_ == TableUse::Held ? raceTablePlace(settings_, boardFolder_)
+                                    : RaceTablePlace{settings_.raceTableFolder(), std::nullopt};
+    if (!place_.instead) return;
+    const std::string folder = nativePath(place_.folder);
+    std::error_code unmade;
+    std::filesystem::create_directories(folder, unmade);
+    if (raceTableFileMissing(folder)) createRaceTableFile(folder);
+    if (!wasInstead) events_.tableMovedOff(place_);
 }
 
 // The native table folder this board holds and heals: none for a private
@@ -164,7 +149,7 @@ bool BoardRunner::tableFolderAnswers() {
 std::optional<std::string> BoardRunner::ownTableFolder() const {
     if (use_ != TableUse::Held) return std::nullopt;
     try {
-        return usableFolder(settings_.raceTableFolder());
+        return usableFolder(place_.folder);
     } catch (const Error&) {
         return std::nullopt;
     }
@@ -177,7 +162,7 @@ void BoardRunner::holdTableFolder() {
     if (!folder) return;
     LockHolder holder;
     lock_ = FolderLock::tryTake(*folder, &holder);
-    if (!lock_) throw TableHeldElsewhere(settings_.raceTableFolder(), holder);
+    if (!lock_) throw TableHeldElsewhere(place_.folder, holder);
 }
 
 // Checked before connecting: a file that is no database fails the open
@@ -210,11 +195,6 @@ void BoardRunner::stop() {
     cycle_.reset();
     database_.reset();
     lock_.reset();
-}
-
-bool raceTableFolderAnswers(const BoardSettings& settings) {
-    const std::string folder = nativePath(settings.raceTableFolder());
-    return ShareWorker::forFolder(folder).answers(folder);
 }
 
 }  // namespace pelm

@@ -13,37 +13,42 @@
 #include "engine/board.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
+#include "engine/race_table_place.h"
 #include "engine/refresh_cycle.h"
 #include "platform/cp932.h"
 #include "platform/folder_lock.h"
-#include "platform/share_worker.h"
+#include "platform/paths.h"
 #include "sqlengine/database.h"
 
 namespace pelm {
 
 /// What the runner tells beyond the board: the window turns it into boxes,
-/// the journal into lines. Messages are CP932.
+/// the journal into lines. Messages are CP932. Each listener takes what it
+/// needs; the rest goes unheard.
 class RunnerEvents {
 public:
     virtual ~RunnerEvents() = default;
     /// The start-up step failed; `connection` when no database could be
     /// opened at all. Said once per distinct failure, not at every retry.
-    virtual void startFailed(const Cp932& message, bool connection) = 0;
-    virtual void started() = 0;
+    virtual void startFailed(const Cp932& /*message*/, bool /*connection*/) {}
+    virtual void started() {}
     /// The race table file was damaged; it went to `aside` and a fresh one
     /// took its place.
-    virtual void tableReplaced(const Cp932& damage, const std::string& aside) = 0;
+    virtual void tableReplaced(const Cp932& /*damage*/, const std::string& /*aside*/) {}
     /// The race table file at `path` went away under the board; a fresh one
     /// took its place.
-    virtual void tableMadeAfresh(const std::string& path) = 0;
+    virtual void tableMadeAfresh(const std::string& /*path*/) {}
+    /// The settings' race table folder may stall; the table is kept in
+    /// `place.folder` instead (place.instead says why).
+    virtual void tableMovedOff(const RaceTablePlace& /*place*/) {}
     /// The table file broke under a running board; it starts again.
-    virtual void connectionLost(const Cp932& message) = 0;
+    virtual void connectionLost(const Cp932& /*message*/) {}
     /// A refresh ended at an error; what the board showed stays.
-    virtual void refreshFailed(const Cp932& message) = 0;
+    virtual void refreshFailed(const Cp932& /*message*/) {}
     /// A refresh of `cycle` completed; `problem` names a schedule line it
     /// left out.
-    virtual void refreshed(const RefreshCycle& cycle, BoardState state,
-                           const std::optional<Cp932>& problem) = 0;
+    virtual void refreshed(const RefreshCycle& /*cycle*/, BoardState /*state*/,
+                           const std::optional<Cp932>& /*problem*/) {}
 };
 
 /// Whether a runner owns the race table file of its table folder.
@@ -59,7 +64,7 @@ enum class TableUse {
 class BoardRunner {
 public:
     /// Opens the database whose PATH is `tableFolder` (a board path: the
-    /// settings' raceTableFolder()).
+    /// race table's place, raceTablePlace).
     using Connect = std::function<std::unique_ptr<Database>(const Cp932& tableFolder)>;
 
     /// Beats between two start-up attempts: one second of the 250 ms timer.
@@ -69,9 +74,12 @@ public:
     static constexpr int kBoardBusyTimeoutMs = 100;
 
     /// Everything given must outlive the runner; the settings are read at
-    /// every start and refresh.
+    /// every start and refresh. `boardFolder` (a board path) is the folder
+    /// of the board's settings, where its race table goes when the
+    /// settings' folder for it may stall.
     BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
-                RunnerEvents& events, Connect connect, TableUse use = TableUse::Held);
+                RunnerEvents& events, Connect connect, TableUse use = TableUse::Held,
+                Cp932 boardFolder = currentDirectory());
     ~BoardRunner();
 
     /// One beat of the refresh timer: a refresh while the board runs;
@@ -82,12 +90,13 @@ public:
     bool start();
 
     bool running() const { return cycle_ != nullptr; }
+    /// Where the race table is kept, as the last start-up found it.
+    const RaceTablePlace& tablePlace() const { return place_; }
 
 private:
     void refresh();
     void connect();
-    void reachTableFolder();
-    bool tableFolderAnswers();
+    void placeRaceTable();
     void holdTableFolder();
     void healRaceTable();
     std::optional<std::string> ownTableFolder() const;
@@ -104,17 +113,10 @@ private:
     std::unique_ptr<Database> database_;
     std::unique_ptr<RefreshCycle> cycle_;
     int beatsUntilRetry_ = 0;
-    // A table folder apart from the data folder that may stop answering,
-    // and its worker; no worker when there is none to watch.
-    std::string tableFolder_;
-    ShareWorker* tableFolderWorker_ = nullptr;
+    Cp932 boardFolder_;
+    RaceTablePlace place_;
     bool tableSeen_ = false;  // this board has run on its table file
     Cp932 lastStartFailure_;
 };
-
-/// Whether the race table folder answers within the schedule read's bound:
-/// false while a share under it is frozen. The board's own process holds
-/// files there (the table's and its lock) and nowhere else on a share.
-bool raceTableFolderAnswers(const BoardSettings& settings);
 
 }  // namespace pelm

@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/journal.h"
+#include "platform/paths.h"
 
 namespace pelm {
 
@@ -29,6 +30,16 @@ void HealthEvents::tableMadeAfresh(const std::string& path) {
     qCWarning(lcBoard).noquote() << "race table file " + QString::fromStdString(path) +
                                         " went away under the board: made afresh";
     screen_.tableMadeAfresh(path);
+}
+
+void HealthEvents::tableMovedOff(const RaceTablePlace& place) {
+    qCWarning(lcBoard).noquote()
+        << QStringLiteral(
+               "race table kept in %1 instead: %2 (pelmctl init, run again in the "
+               "board's folder, puts it there for good)")
+               .arg(QString::fromStdString(nativePath(place.folder)),
+                    QString::fromStdString(place.instead.value_or("")));
+    screen_.tableMovedOff(place);
 }
 
 void HealthEvents::connectionLost(const Cp932& message) {

@@ -16,6 +16,7 @@ public:
     void started() override;
     void tableReplaced(const Cp932& damage, const std::string& aside) override;
     void tableMadeAfresh(const std::string& path) override;
+    void tableMovedOff(const RaceTablePlace& place) override;
     void connectionLost(const Cp932& message) override;
     void refreshFailed(const Cp932& message) override;
     void refreshed(const RefreshCycle& cycle, BoardState state,

@@ -27,7 +27,9 @@ QString fileKind(const std::string& path) {
 
 QString failureText(const PostedOutcome& outcome) {
     const Replacement* replaced = std::get_if<Replacement>(&outcome.answer);
-    const QString why = !replaced         ? QStringLiteral("the folder did not answer")
+    const CallFailed* failed = std::get_if<CallFailed>(&outcome.answer);
+    const QString why = failed            ? QString::fromStdString(failed->reason)
+                        : !replaced       ? QStringLiteral("the folder stalled")
                         : replaced->error ? QString::fromLocal8Bit(std::strerror(replaced->error))
                                           : QStringLiteral("refused");
     return QStringLiteral("%1 %2 cannot be written: %3")

@@ -1,9 +1,7 @@
 #include "platform/file_reader.h"
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,25 +56,6 @@ FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes, L
         return failed(FileBytes::Status::Unreadable);
     }
     return result;
-}
-
-bool mayStall(const std::string& nativeFolder) {
-    struct statfs system;
-    if (statfs(nativeFolder.c_str(), &system) != 0) return false;
-    switch (static_cast<unsigned long>(system.f_type)) {
-        case NFS_SUPER_MAGIC:
-        case SMB_SUPER_MAGIC:
-        case CIFS_SUPER_MAGIC:
-        case SMB2_SUPER_MAGIC:
-        case FUSE_SUPER_MAGIC:
-        case CEPH_SUPER_MAGIC:
-        case V9FS_MAGIC:
-        case AFS_SUPER_MAGIC:
-        case CODA_SUPER_MAGIC:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace pelm

@@ -47,9 +47,4 @@ struct FileRequest {
 FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes,
                           Links links = Links::Followed, std::optional<uid_t> owner = std::nullopt);
 
-/// Whether the folder at a native path lies on a file system that can stop
-/// answering: a network share or a file system served by a program (FUSE).
-/// Asks the file system itself, so it waits as long as the share does.
-bool mayStall(const std::string& nativeFolder);
-
 }  // namespace pelm

@@ -1,6 +1,7 @@
 #include "platform/share_calls.h"
 
 #include <cerrno>
+#include <exception>
 #include <type_traits>
 
 namespace pelm {
@@ -19,10 +20,6 @@ ShareAnswer perform(const ListRequest& request) {
 
 ShareAnswer perform(const LookRequest& request) {
     return lookAt(request.path);
-}
-
-ShareAnswer perform(const ProbeRequest& request) {
-    return FolderProbe{mayStall(request.folder)};
 }
 
 ShareAnswer perform(const ReplaceRequest& request) {
@@ -51,7 +48,17 @@ const std::string& pathOf(const ShareCall& call) {
 }
 
 ShareAnswer performCall(const ShareCall& call) {
-    return std::visit([](const auto& request) { return perform(request); }, call);
+    try {
+        return std::visit([](const auto& request) { return perform(request); }, call);
+    } catch (const std::exception& error) {
+        return CallFailed{error.what()};  // no memory for a file's bytes, say
+    }
+}
+
+FileBytes fileBytesOf(ShareAnswer&& answer) {
+    if (FileBytes* file = std::get_if<FileBytes>(&answer)) return std::move(*file);
+    const bool said = std::holds_alternative<CallFailed>(answer);
+    return FileBytes{said ? FileBytes::Status::Unreadable : FileBytes::Status::Stalled, {}};
 }
 
 }  // namespace pelm

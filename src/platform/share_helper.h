@@ -1,45 +1,33 @@
 #pragma once
-// A folder's helper: a small process forked for one folder that may not
-// answer, which alone does the steps that can hang in its share. A thread
-// waiting in a FUSE share whose daemon has taken the request cannot be
-// stopped, not even by SIGKILL, and would hold its whole process (lock
-// file, window, exit) for as long as the share is frozen; waiting in a
-// process of its own, it holds nothing of ours.
+// A folder's helper: pelm-share, a small program of its own that the
+// worker of a folder that may stall starts (share_process.h) and that alone
+// does the steps that can hang in the folder's share. A thread waiting in
+// a FUSE share whose daemon has taken the request cannot be stopped, not
+// even by SIGKILL, and would hold its whole process (lock file, window,
+// exit) for as long as the share is frozen; waiting in a process of its
+// own, it holds nothing of the board's.
 //
-// The helper closes every descriptor but its channel at once (no lock file,
-// no display connection of the board's), never uses Qt, and dies with the
-// thread that started it: the kernel sends it SIGKILL then, which ends it
-// at once, or, while it waits in a frozen share, as soon as the share
-// answers. It also ends when its channel closes or its parent has changed.
-
-#include <sys/types.h>
+// The helper is linked with nothing but the C and C++ libraries. It dies
+// with the thread that started it (the kernel sends it SIGKILL then, which
+// ends it at once or, while it waits in a frozen share, as soon as the
+// share answers), and ends when its channel closes. It ignores the signals
+// that ask a program to stop: a service manager stopping the board sends
+// SIGTERM to each of its processes at once, and the board's save of its
+// settings on the way out still goes through its helper.
 
 #include <functional>
-#include <optional>
 
-#include "platform/file_descriptor.h"
 #include "platform/share_calls.h"
 
 namespace pelm {
 
-/// How a helper does each call: performCall, unless a test puts in one that
-/// hangs the way a share does.
+/// How a helper does each call: performCall, unless a test's helper puts
+/// in one that hangs or fails the way a share does.
 using PerformCall = std::function<ShareAnswer(const ShareCall& call)>;
 
-struct Helper {
-    pid_t pid = 0;
-    FileDescriptor channel;  // calls go out and answers come back here
-};
-
-/// Forks a helper that answers each frame of calls on its channel (see
-/// share_wire.h), one exchange at a time. Call it from the thread the
-/// helper is to die with. Nothing when no helper could be made, or none
-/// said it was ready within a second in three tries.
-std::optional<Helper> startHelper(const PerformCall& perform);
-
-/// Lets go of a helper that ended or is to end: sends it SIGKILL, and
-/// collects its exit status now or, while it still waits in a share,
-/// at a later start or end of a helper, so none stays a zombie for long.
-void endHelper(pid_t helper);
+/// The helper's life, from main(): `PROGRAM PARENT_PID`, the channel on
+/// descriptor 3. Answers each frame of calls (share_wire.h) in order, one
+/// exchange at a time, until the channel closes. Returns the exit status.
+int runShareHelper(int argc, char** argv, const PerformCall& perform);
 
 }  // namespace pelm

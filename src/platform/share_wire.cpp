@@ -66,8 +66,15 @@ private:
 
 // --- the values, field by field, the same order both ways ---------------
 
-void put(Writer&, const std::monostate&) {}
-void take(Reader&, std::monostate&) {}
+void put(Writer&, const NoAnswer&) {}
+void take(Reader&, NoAnswer&) {}
+
+void put(Writer& out, const CallFailed& value) {
+    out.text(value.reason);
+}
+void take(Reader& in, CallFailed& value) {
+    value.reason = in.text();
+}
 
 void put(Writer& out, const FileRequest& value) {
     out.text(value.nativePath);
@@ -94,13 +101,6 @@ void put(Writer& out, const LookRequest& value) {
 }
 void take(Reader& in, LookRequest& value) {
     value.path = in.text();
-}
-
-void put(Writer& out, const ProbeRequest& value) {
-    out.text(value.folder);
-}
-void take(Reader& in, ProbeRequest& value) {
-    value.folder = in.text();
 }
 
 void put(Writer& out, const ReplaceRequest& value) {
@@ -155,13 +155,6 @@ void take(Reader& in, PathFacts& value) {
     value.inode = static_cast<ino_t>(in.number());
     value.size = static_cast<off_t>(in.number());
     value.modifiedNs = static_cast<long long>(in.number());
-}
-
-void put(Writer& out, const FolderProbe& value) {
-    out.number(value.mayStall);
-}
-void take(Reader& in, FolderProbe& value) {
-    value.mayStall = in.number() != 0;
 }
 
 void put(Writer& out, const Replacement& value) {

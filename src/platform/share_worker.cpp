@@ -6,81 +6,76 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <map>
-#include <mutex>
+#include <system_error>
 #include <thread>
 
+#include "platform/folder_kind.h"
 #include "platform/share_wire.h"
 
 namespace pelm {
+
+// --- answers owed ------------------------------------------------------------
+
+bool PendingAnswers::ready() const {
+    const std::lock_guard lock(mutex_);
+    return answers_.has_value();
+}
+
+std::optional<std::vector<ShareAnswer>> PendingAnswers::take() {
+    const std::lock_guard lock(mutex_);
+    if (!answers_ || taken_) return std::nullopt;
+    taken_ = true;
+    return std::move(*answers_);
+}
+
+std::vector<ShareAnswer> PendingAnswers::await(Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    arrived_.wait_until(lock, deadline, [&] { return answers_.has_value(); });
+    if (!answers_ || taken_) return std::vector<ShareAnswer>(calls_, NoAnswer{});
+    taken_ = true;
+    return std::move(*answers_);
+}
+
+void PendingAnswers::fulfil(std::vector<ShareAnswer> answers) {
+    const std::lock_guard lock(mutex_);
+    answers_ = std::move(answers);
+    arrived_.notify_all();
+}
+
+void PendingAnswers::fulfilAll(const ShareAnswer& answer) {
+    fulfil(std::vector<ShareAnswer>(calls_, answer));
+}
+
+// --- the worker's state and its thread ---------------------------------------
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// The pause before a new helper after one ended, doubled while they keep
-// ending: a helper that cannot live costs a fork now and then, not a loop.
+// The pause before a new helper after one ended or could not be had,
+// doubled while that goes on: a helper that cannot live costs a start now
+// and then, not a loop.
 constexpr milliseconds kFirstPause{250};
 constexpr milliseconds kLongestPause{8000};
 
-// An exchange handed to the helper and not answered yet. Whoever handed it
-// over owns the channel until the answer is in: a caller, or the worker's
-// thread for the posted writes and for a caller's exchange given up on.
-struct InFlight {
-    Clock::time_point deadline;  // unanswered by then, the folder is stuck
-    bool posted = false;
-    bool givenUp = false;
+// Calls handed over together; without `answers`, the posted writes.
+struct Exchange {
+    std::vector<ShareCall> calls;
+    std::shared_ptr<PendingAnswers> answers;
+    Clock::time_point deadline;  // unanswered by then, the folder is stalled
 };
 
-std::vector<ShareAnswer> unanswered(std::size_t count) {
-    return std::vector<ShareAnswer>(count);  // each std::monostate
-}
-
-enum class Arrival { Answered, Late, Broken, Stopping };
-
-// Waits for the helper's answer until `deadline`, or as long as it takes
-// without one; `wake` (when given) ends the wait when the worker stops.
-Arrival awaitAnswer(int channel, int wake, std::optional<Clock::time_point> deadline) {
-    pollfd watched[] = {{channel, POLLIN, 0}, {wake, POLLIN, 0}};
-    for (;;) {
-        int timeout = -1;
-        if (deadline) {
-            const auto left = std::chrono::ceil<milliseconds>(*deadline - Clock::now());
-            timeout = static_cast<int>(std::max<milliseconds::rep>(left.count(), 0));
-        }
-        const int ready = poll(watched, 2, timeout);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return Arrival::Broken;
-        if (watched[1].revents) return Arrival::Stopping;
-        if (watched[0].revents) return Arrival::Answered;
-        if (deadline && Clock::now() >= *deadline) return Arrival::Late;
-    }
-}
-
-// Sends `calls` and takes the answers, waiting as `awaitAnswer` does.
-Arrival exchange(int channel, int wake, std::optional<Clock::time_point> deadline,
-                 const std::vector<ShareCall>& calls, std::vector<ShareAnswer>& answers) {
-    if (!sendCalls(channel, calls)) return Arrival::Broken;
-    const Arrival arrival = awaitAnswer(channel, wake, deadline);
-    if (arrival != Arrival::Answered) return arrival;
-    std::optional<std::vector<ShareAnswer>> received = receiveAnswers(channel);
-    if (!received || received->size() != calls.size()) return Arrival::Broken;
-    answers = std::move(*received);
-    return Arrival::Answered;
-}
-
-// A helper keeps the folder it was made in as its own: a relative name is
-// made whole here, against the caller's folder now.
-void anchor(std::vector<ShareCall>& calls) {
-    for (ShareCall& call : calls) {
-        std::string& path = pathOf(call);
-        if (path.starts_with('/')) continue;
-        std::error_code noCurrentFolder;
-        const std::filesystem::path whole = std::filesystem::absolute(path, noCurrentFolder);
-        if (!noCurrentFolder) path = whole.string();
-    }
+// A helper keeps the folder it started in: a relative name is made whole
+// here, against the caller's folder now.
+void anchor(std::string& path) {
+    std::error_code noCurrentFolder;
+    if (path.starts_with('/')) return;
+    const std::filesystem::path whole = std::filesystem::absolute(path, noCurrentFolder);
+    if (!noCurrentFolder) path = whole.string();
 }
 
 }  // namespace
@@ -88,48 +83,52 @@ void anchor(std::vector<ShareCall>& calls) {
 struct ShareWorker::State {
     milliseconds wait;
     milliseconds idle;
-    PerformCall perform;
+    std::string program;
 
-    std::mutex mutex;
-    std::condition_variable work;      // the worker's thread waits here
-    std::condition_variable answered;  // callers and waits for the writes wait here
-    std::optional<Helper> helper;      // made and ended by the worker's thread only
-    bool helperBroken = false;         // its channel failed: to be ended and replaced
-    bool helperWanted = false;         // a caller found none
-    std::optional<InFlight> inFlight;
-    int callersWaiting = 0;
+    mutable std::mutex mutex;
+    std::condition_variable writesDone;  // waitIdle waits here
+    std::deque<Exchange> queued;
     std::vector<ReplaceRequest> posted;
     std::vector<PostedOutcome> outcomes;
-    Clock::time_point pauseUntil;  // no new helper before
+    // Touched by the worker's thread only, under the mutex.
+    std::optional<Exchange> inFlight;
+    std::optional<HelperProcess> helper;
+    bool helperReady = false;
+    std::vector<HelperProcess> ended;  // let go of, not yet reaped
+    Clock::time_point lastUse;
+    Clock::time_point pauseUntil;
     milliseconds pause{0};
-    Clock::time_point lastUse;  // of the helper: the end of its last exchange
-    bool started = false;       // the first helper is up, or could not be made
+    std::string shortage;
     bool stopping = false;
-    FileDescriptor wake{eventfd(0, EFD_CLOEXEC)};  // readable once stopping
+    FileDescriptor wake{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::thread thread;
 
-    bool stuck() const { return inFlight && Clock::now() >= inFlight->deadline; }
-    bool writesLeft() const { return !posted.empty() || (inFlight && inFlight->posted); }
-    bool channelFree() const { return helper && !helperBroken && !inFlight; }
+    bool stalledNow() const { return inFlight && Clock::now() >= inFlight->deadline; }
+    bool hasWork() const { return !queued.empty() || !posted.empty(); }
+    bool writesLeft() const { return !posted.empty() || (inFlight && !inFlight->answers); }
     bool paused() const { return Clock::now() < pauseUntil; }
-    bool idleHelper() const { return channelFree() && posted.empty() && callersWaiting == 0; }
-
-    // What the owner of the exchange in flight found; the lock is held.
-    void settle(Arrival arrival) {
-        lastUse = Clock::now();
-        if (arrival == Arrival::Late) {
-            inFlight->givenUp = true;
-            return work.notify_one();
-        }
-        inFlight.reset();
-        if (arrival == Arrival::Broken)
-            helperBroken = true;
-        else
-            pause = milliseconds(0);
-        // The worker's thread is woken only for work: the reads of every
-        // refresh pass it by, and its idle count wakes it by itself.
-        if (helperBroken || !posted.empty()) work.notify_one();
-        answered.notify_all();
+    void nudge() const {
+        const std::uint64_t one = 1;
+        (void)!write(wake.get(), &one, sizeof one);
+    }
+    void pauseLonger(const std::string& why) {
+        shortage = why;
+        pause = std::clamp(pause * 2, kFirstPause, kLongestPause);
+        pauseUntil = Clock::now() + pause;
+    }
+    // Callers waiting get `why` at once: the folder stalled (their calls
+    // would only queue behind the one that hangs) or has no helper.
+    void failQueued(const ShareAnswer& why) {
+        for (Exchange& waiting : queued) waiting.answers->fulfilAll(why);
+        queued.clear();
+    }
+    // Posted writes are given up on only when no helper can be had at all:
+    // the writer hears why and posts its newest bytes again.
+    void failPosted(const std::string& why) {
+        for (ReplaceRequest& write : posted)
+            outcomes.push_back({write.nativePath, CallFailed{why}});
+        posted.clear();
+        writesDone.notify_all();
     }
 };
 
@@ -137,212 +136,218 @@ namespace {
 
 using State = ShareWorker::State;
 
-void pauseLonger(State& state) {
-    state.pause = std::clamp(state.pause * 2, kFirstPause, kLongestPause);
-    state.pauseUntil = Clock::now() + state.pause;
+void answer(State& state, Exchange done, std::vector<ShareAnswer> answers) {
+    if (done.answers) return done.answers->fulfil(std::move(answers));
+    for (std::size_t i = 0; i < done.calls.size(); ++i)
+        state.outcomes.push_back({pathOf(done.calls[i]), std::move(answers[i])});
+    state.writesDone.notify_all();
 }
 
-// On the worker's thread, so the helper dies with it.
-void makeHelper(State& state, std::unique_lock<std::mutex>& lock) {
-    state.helperWanted = false;
-    lock.unlock();
-    std::optional<Helper> helper = startHelper(state.perform);
-    lock.lock();
-    if (helper) {
-        state.helper = std::move(helper);
-        state.lastUse = Clock::now();
-    } else {
-        pauseLonger(state);
+// The helper ended, broke its channel or said it is not ours: whatever it
+// had goes unanswered, and another is made after a pause.
+void letGo(State& state, const std::string& why) {
+    if (state.inFlight) {
+        std::vector<ShareAnswer> none(state.inFlight->calls.size(), NoAnswer{});
+        Exchange lost = std::move(*state.inFlight);
+        state.inFlight.reset();
+        answer(state, std::move(lost), std::move(none));
     }
-    state.answered.notify_all();
-}
-
-void replaceBrokenHelper(State& state) {
-    endHelper(state.helper->pid);
+    state.helper->end();
+    if (!state.helper->reap()) state.ended.push_back(std::move(*state.helper));
     state.helper.reset();
-    state.helperBroken = false;
-    pauseLonger(state);
-    state.answered.notify_all();
+    state.pauseLonger(why);
 }
 
-// Waits, as long as it takes, for the answer a caller gave up on, and
-// drops it: the folder is no longer stuck.
-void collectGivenUp(State& state, std::unique_lock<std::mutex>& lock) {
-    const int channel = state.helper->channel.get();
+void startHelper(State& state, std::unique_lock<std::mutex>& lock) {
     lock.unlock();
-    Arrival arrival = awaitAnswer(channel, state.wake.get(), std::nullopt);
-    if (arrival == Arrival::Answered && !receiveAnswers(channel)) arrival = Arrival::Broken;
+    std::string why;
+    HelperProcess started = HelperProcess::start(state.program, why);
     lock.lock();
-    if (arrival != Arrival::Stopping) state.settle(arrival);
-}
-
-void writePosted(State& state, std::unique_lock<std::mutex>& lock) {
-    std::vector<ShareCall> calls;
-    std::vector<std::string> paths;
-    for (ReplaceRequest& write : state.posted) {
-        paths.push_back(write.nativePath);
-        calls.emplace_back(std::move(write));
+    if (!started.running()) {
+        state.pauseLonger(why);
+        state.failQueued(CallFailed{why});
+        return state.failPosted(why);
     }
-    state.posted.clear();
-    state.inFlight = InFlight{Clock::now() + state.wait, true, false};
-    state.answered.notify_all();  // a wait for the writes learns when they would be stuck
-    const int channel = state.helper->channel.get();
-    lock.unlock();
-    std::vector<ShareAnswer> answers = unanswered(calls.size());
-    const Arrival arrival = exchange(channel, state.wake.get(), std::nullopt, calls, answers);
-    lock.lock();
-    if (arrival == Arrival::Stopping) return;
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        state.outcomes.push_back({std::move(paths[i]), std::move(answers[i])});
-    state.settle(arrival);
+    state.helper.emplace(std::move(started));
+    state.helperReady = false;
+    state.lastUse = Clock::now();
 }
 
-// A helper nobody asked anything for a while goes: a folder read only at
-// start-up (the settings) keeps no process, and its next call makes one.
-void letIdleHelperGo(State& state) {
-    endHelper(state.helper->pid);
-    state.helper.reset();
-}
-
-// Waits for something to do: a call, a write, the end of a pause or of a
-// helper's idle time (counted from its last exchange, whoever made it).
-void awaitWork(State& state, std::unique_lock<std::mutex>& lock) {
-    if (!state.helper && (state.helperWanted || !state.posted.empty())) {
-        state.work.wait_until(lock, state.pauseUntil);
-    } else if (state.helper) {
-        // Past its time the helper is busy, not idle: look again later.
-        const auto now = Clock::now();
-        const auto idleEnds = state.lastUse + state.idle;
-        state.work.wait_until(lock, idleEnds > now ? idleEnds : now + state.idle);
+// Callers' calls first: someone waits for them; the posted writes after.
+void sendNext(State& state, std::unique_lock<std::mutex>& lock) {
+    if (!state.queued.empty()) {
+        state.inFlight = std::move(state.queued.front());
+        state.queued.pop_front();
     } else {
-        state.work.wait(lock);
+        Exchange writes{{}, nullptr, Clock::now() + state.wait};
+        for (ReplaceRequest& write : state.posted) writes.calls.emplace_back(std::move(write));
+        state.posted.clear();
+        state.inFlight = std::move(writes);
     }
+    const int channel = state.helper->channel();
+    lock.unlock();
+    const bool sent = sendCalls(channel, state.inFlight->calls);
+    lock.lock();
+    if (!sent) letGo(state, "the helper's channel broke");
 }
 
-// The worker's thread: it never calls into the folder, only makes the
-// helper, hands it the posted writes and waits on its socket.
+void takeAnswers(State& state, std::unique_lock<std::mutex>& lock) {
+    const int channel = state.helper->channel();
+    lock.unlock();
+    std::optional<std::vector<ShareAnswer>> answers = receiveAnswers(channel);
+    lock.lock();
+    if (!answers || answers->size() != state.inFlight->calls.size())
+        return letGo(state, "the helper ended");
+    Exchange done = std::move(*state.inFlight);
+    state.inFlight.reset();
+    state.lastUse = Clock::now();
+    state.pause = milliseconds(0);
+    answer(state, std::move(done), std::move(*answers));
+}
+
+// What the helper's channel has to say: its first word, or answers.
+void hearHelper(State& state, std::unique_lock<std::mutex>& lock) {
+    std::string why;
+    if (state.helperReady && state.inFlight) return takeAnswers(state, lock);
+    if (!state.helperReady && readyOn(state.helper->channel(), why)) {
+        state.helperReady = true;
+        state.shortage.clear();
+        return;
+    }
+    letGo(state, why.empty() ? "the helper spoke out of turn" : why);
+    if (!why.empty()) state.failQueued(CallFailed{why});
+}
+
+// The next moment the thread must look without being woken: a deadline
+// passing, a pause ending, a helper's idle time running out.
+int msUntilNextLook(const State& state) {
+    std::optional<Clock::time_point> next;
+    const auto sooner = [&](Clock::time_point moment) {
+        if (!next || moment < *next) next = moment;
+    };
+    if (state.inFlight && !state.stalledNow()) sooner(state.inFlight->deadline);
+    if (!state.helper && state.hasWork()) sooner(state.pauseUntil);
+    if (state.helper && !state.inFlight && !state.hasWork()) sooner(state.lastUse + state.idle);
+    if (!next) return -1;
+    const auto left = std::chrono::ceil<milliseconds>(*next - Clock::now());
+    return static_cast<int>(std::max<milliseconds::rep>(left.count(), 0));
+}
+
+void awaitEvents(State& state, std::unique_lock<std::mutex>& lock) {
+    std::vector<pollfd> watched{{state.wake.get(), POLLIN, 0}};
+    if (state.helper) {
+        watched.push_back({state.helper->channel(), POLLIN, 0});
+        watched.push_back({state.helper->pidfd(), POLLIN, 0});
+    }
+    for (const HelperProcess& old : state.ended) watched.push_back({old.pidfd(), POLLIN, 0});
+    const int timeout = msUntilNextLook(state);
+    lock.unlock();
+    const int ready = poll(watched.data(), watched.size(), timeout);
+    std::uint64_t woken;
+    (void)!read(state.wake.get(), &woken, sizeof woken);
+    lock.lock();
+    std::erase_if(state.ended, [](HelperProcess& old) { return old.reap(); });
+    if (ready <= 0 || !state.helper) return;
+    if (watched[1].revents) return hearHelper(state, lock);
+    if (watched[2].revents) letGo(state, "the helper ended");
+}
+
+// The worker's thread: it never calls into the folder, only starts the
+// helper, hands it the calls and waits on its socket.
 void serve(State& state) {
     std::unique_lock lock(state.mutex);
-    makeHelper(state, lock);
-    state.started = true;
-    state.answered.notify_all();
     while (!state.stopping) {
-        const bool wanted = state.helperWanted || !state.posted.empty();
-        if (state.helperBroken && !state.inFlight) {
-            replaceBrokenHelper(state);
-        } else if (state.inFlight && state.inFlight->givenUp) {
-            collectGivenUp(state, lock);
-        } else if (!state.helper && wanted && !state.paused()) {
-            makeHelper(state, lock);
-        } else if (state.channelFree() && !state.posted.empty() && state.callersWaiting == 0) {
-            writePosted(state, lock);
-        } else if (state.idleHelper() && Clock::now() >= state.lastUse + state.idle) {
-            letIdleHelperGo(state);
+        if (state.stalledNow()) state.failQueued(NoAnswer{});
+        const bool free = state.helper && state.helperReady && !state.inFlight;
+        if (!state.helper && state.hasWork() && !state.paused()) {
+            startHelper(state, lock);
+        } else if (free && state.hasWork()) {
+            sendNext(state, lock);
+        } else if (free && Clock::now() >= state.lastUse + state.idle) {
+            // Nobody asked anything for a while: a folder read only at
+            // start-up (the settings) keeps no process.
+            state.helper->end();
+            if (!state.helper->reap()) state.ended.push_back(std::move(*state.helper));
+            state.helper.reset();
         } else {
-            awaitWork(state, lock);
+            awaitEvents(state, lock);
         }
     }
-    if (state.helper) endHelper(state.helper->pid);
+    // A helper killed now is gone within moments unless a share holds it;
+    // reaped if it goes within them, so a worker that ends leaves no zombie.
+    if (state.helper) state.ended.push_back(std::move(*state.helper));
+    for (HelperProcess& old : state.ended) {
+        old.end();
+        pollfd gone{old.pidfd(), POLLIN, 0};
+        if (!old.reap() && poll(&gone, 1, 100) > 0) old.reap();
+    }
 }
 
-// Waits until the channel is the caller's, at most until `deadline`; false
-// at once while the folder is stuck or between helpers.
-bool takeChannel(State& state, std::unique_lock<std::mutex>& lock, Clock::time_point deadline) {
-    ++state.callersWaiting;
-    bool taken = false;
-    while (!taken && !state.stuck() && !state.stopping) {
-        if (state.channelFree()) {
-            state.inFlight = InFlight{deadline, false, false};
-            taken = true;
-            break;
-        }
-        if (!state.helper && state.paused()) break;
-        if (!state.helper) {
-            state.helperWanted = true;
-            state.work.notify_one();
-        }
-        // Stuck comes with time, not with a notice: wake when it would.
-        const auto until = state.inFlight ? std::min(deadline, state.inFlight->deadline) : deadline;
-        if (state.answered.wait_until(lock, until) == std::cv_status::timeout &&
-            Clock::now() >= deadline)
-            break;
+// The thread is made at the first call, so a worker costs nothing until
+// then; one that cannot be made is a shortage, tried again after a pause.
+bool threadRuns(State& state) {
+    if (state.thread.joinable()) return true;
+    if (state.paused()) return false;
+    try {
+        state.thread = std::thread(serve, std::ref(state));
+        return true;
+    } catch (const std::system_error& error) {
+        state.pauseLonger("no thread for the folder's worker: " +
+                          shortageText(error.code().value()));
+        return false;
     }
-    --state.callersWaiting;
-    return taken;
 }
 
 }  // namespace
 
-ShareWorker::ShareWorker(milliseconds wait, PerformCall perform, milliseconds idle)
-    : wait_(wait), idle_(idle), perform_(std::move(perform)) {
-    start();
-}
-
-void ShareWorker::start() {
-    state_ = std::make_unique<State>();
-    state_->wait = wait_;
-    state_->idle = idle_;
-    state_->perform = perform_;
-    state_->thread = std::thread(serve, std::ref(*state_));
-    process_ = getpid();
-    std::unique_lock lock(state_->mutex);
-    state_->answered.wait(lock, [&] { return state_->started; });
-}
-
-// A forked child (a test's death test, say) has a copy of the worker but
-// not its thread: it starts a worker of its own and leaves the copy alone.
-ShareWorker::State& ShareWorker::state() {
-    if (process_ != getpid()) {
-        (void)state_.release();
-        start();
-    }
-    return *state_;
+ShareWorker::ShareWorker(Where where, milliseconds wait, std::string helperProgram,
+                         milliseconds idle)
+    : where_(where), wait_(wait), state_(std::make_unique<State>()) {
+    state_->wait = wait;
+    state_->idle = idle;
+    state_->program = std::move(helperProgram);
 }
 
 ShareWorker::~ShareWorker() {
-    if (process_ != getpid()) {
-        (void)state_.release();
-        return;
-    }
     {
         const std::lock_guard lock(state_->mutex);
         state_->stopping = true;
+        state_->nudge();
     }
-    const std::uint64_t one = 1;
-    (void)!write(state_->wake.get(), &one, sizeof one);
-    state_->work.notify_all();
-    state_->thread.join();  // at once: the thread never waits in the folder
+    if (state_->thread.joinable()) state_->thread.join();  // at once: it never waits in the folder
 }
 
-// The caller talks to the helper itself, the cheapest way for the reads
-// of every refresh; an answer late past the deadline is left to the
-// worker's thread.
+std::shared_ptr<PendingAnswers> ShareWorker::ask(std::vector<ShareCall> calls,
+                                                 milliseconds stallAfter) {
+    auto answers = std::make_shared<PendingAnswers>(calls.size());
+    if (where_ == Where::InProcess) {
+        std::vector<ShareAnswer> done;
+        for (const ShareCall& call : calls) done.push_back(performCall(call));
+        answers->fulfil(std::move(done));
+        return answers;
+    }
+    for (ShareCall& call : calls) anchor(pathOf(call));
+    State& state = *state_;
+    const std::lock_guard lock(state.mutex);
+    if (state.stalledNow()) {
+        answers->fulfilAll(NoAnswer{});
+    } else if (!threadRuns(state)) {
+        answers->fulfilAll(CallFailed{state.shortage});
+    } else {
+        state.queued.push_back({std::move(calls), answers, Clock::now() + stallAfter});
+        state.nudge();
+    }
+    return answers;
+}
+
 std::vector<ShareAnswer> ShareWorker::call(std::vector<ShareCall> calls, milliseconds wait) {
-    State& shared = state();
-    anchor(calls);
-    const auto deadline = Clock::now() + wait;
-    std::unique_lock lock(shared.mutex);
-    if (!takeChannel(shared, lock, deadline)) return unanswered(calls.size());
-    const int channel = shared.helper->channel.get();
-    lock.unlock();
-    std::vector<ShareAnswer> answers = unanswered(calls.size());
-    const Arrival arrival = exchange(channel, -1, deadline, calls, answers);
-    lock.lock();
-    shared.settle(arrival);
-    return arrival == Arrival::Answered ? std::move(answers) : unanswered(calls.size());
+    return ask(std::move(calls), wait)->await(Clock::now() + wait);
 }
 
 std::vector<FileBytes> ShareWorker::readEach(std::vector<FileRequest> requests) {
-    std::vector<ShareAnswer> answers =
-        call(std::vector<ShareCall>(std::make_move_iterator(requests.begin()),
-                                    std::make_move_iterator(requests.end())),
-             wait_);
+    std::vector<ShareAnswer> answers = call({requests.begin(), requests.end()}, wait_);
     std::vector<FileBytes> files;
-    files.reserve(answers.size());
-    for (ShareAnswer& answer : answers) {
-        FileBytes* file = std::get_if<FileBytes>(&answer);
-        files.push_back(file ? std::move(*file) : FileBytes{FileBytes::Status::Stalled, {}});
-    }
+    for (ShareAnswer& answer : answers) files.push_back(fileBytesOf(std::move(answer)));
     return files;
 }
 
@@ -350,48 +355,57 @@ FileBytes ShareWorker::read(FileRequest request) {
     return std::move(readEach({std::move(request)}).front());
 }
 
-std::optional<FolderProbe> ShareWorker::probe(const std::string& nativeFolder) {
-    const std::vector<ShareAnswer> answers = call({ProbeRequest{nativeFolder}}, wait_);
-    const FolderProbe* probed = std::get_if<FolderProbe>(&answers.front());
-    return probed ? std::optional(*probed) : std::nullopt;
-}
-
 void ShareWorker::post(ReplaceRequest request) {
-    State& shared = state();
-    if (!request.nativePath.starts_with('/'))
-        request.nativePath = std::filesystem::absolute(request.nativePath).string();
-    {
-        const std::lock_guard lock(shared.mutex);
-        std::erase_if(shared.posted,
-                      [&](const auto& older) { return older.nativePath == request.nativePath; });
-        shared.posted.push_back(std::move(request));
+    State& state = *state_;
+    if (where_ == Where::InProcess) {
+        ShareAnswer done = performCall(request);
+        const std::lock_guard lock(state.mutex);
+        state.outcomes.push_back({std::move(request.nativePath), std::move(done)});
+        return;
     }
-    shared.work.notify_one();
+    anchor(request.nativePath);
+    const std::lock_guard lock(state.mutex);
+    std::erase_if(state.posted,
+                  [&](const auto& older) { return older.nativePath == request.nativePath; });
+    state.posted.push_back(std::move(request));
+    if (!threadRuns(state)) return state.failPosted(state.shortage);
+    state.nudge();
 }
 
 std::vector<PostedOutcome> ShareWorker::outcomes() {
-    State& shared = state();
-    const std::lock_guard lock(shared.mutex);
-    return std::exchange(shared.outcomes, {});
+    const std::lock_guard lock(state_->mutex);
+    return std::exchange(state_->outcomes, {});
 }
 
 bool ShareWorker::waitIdle(milliseconds timeout) {
-    State& shared = state();
+    State& state = *state_;
     const auto until = Clock::now() + timeout;
-    std::unique_lock lock(shared.mutex);
-    while (shared.writesLeft()) {
-        if (shared.stuck() || Clock::now() >= until) return false;
-        // Stuck comes with time, not with a notice: wake when it would.
-        const auto stuckAt = shared.inFlight ? shared.inFlight->deadline : until;
-        shared.answered.wait_until(lock, std::min(until, stuckAt));
+    std::unique_lock lock(state.mutex);
+    while (state.writesLeft()) {
+        if (state.stalledNow() || Clock::now() >= until) return false;
+        // Stalled comes with time, not with a notice: wake when it would.
+        const auto stallsAt = state.inFlight ? state.inFlight->deadline : until;
+        state.writesDone.wait_until(lock, std::min(until, stallsAt));
     }
     return true;
 }
 
+bool ShareWorker::stalled() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->stalledNow();
+}
+
+std::string ShareWorker::shortage() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->shortage;
+}
+
+// --- one worker per folder ---------------------------------------------------
+
 namespace {
 
 // The folder as one name: "data", "data/", "./data//" and the same folder
-// from the root are one folder, with one helper.
+// from the root are one folder, with one worker.
 std::string folderKey(const std::string& nativeFolder) {
     std::error_code noCurrentFolder;
     const std::filesystem::path folder(nativeFolder.empty() ? "." : nativeFolder);
@@ -404,9 +418,6 @@ std::string folderKey(const std::string& nativeFolder) {
 struct Workers {
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<ShareWorker>> byFolder;
-    // Each spelling met so far, so the data folder read at every beat is
-    // found without working out its name again.
-    std::map<std::string, ShareWorker*, std::less<>> bySpelling;
 };
 
 // Never destroyed: a process may end while a worker's thread still waits
@@ -419,14 +430,18 @@ Workers& processWorkers() {
 }  // namespace
 
 ShareWorker& ShareWorker::forFolder(const std::string& nativeFolder) {
+    const std::string key = folderKey(nativeFolder);
     Workers& workers = processWorkers();
+    {
+        const std::lock_guard lock(workers.mutex);
+        if (const auto known = workers.byFolder.find(key); known != workers.byFolder.end())
+            return *known->second;
+    }
+    // Decided once per folder, outside the lock: the mount table is read.
+    const Where where = folderKind(key).mayStall ? Where::Helper : Where::InProcess;
     const std::lock_guard lock(workers.mutex);
-    if (const auto known = workers.bySpelling.find(nativeFolder); known != workers.bySpelling.end())
-        return *known->second;
-    std::unique_ptr<ShareWorker>& worker = workers.byFolder[folderKey(nativeFolder)];
-    if (!worker) worker = std::make_unique<ShareWorker>();
-    // A relative spelling names another folder once the current one changes.
-    if (nativeFolder.starts_with('/')) workers.bySpelling.emplace(nativeFolder, worker.get());
+    std::unique_ptr<ShareWorker>& worker = workers.byFolder[key];
+    if (!worker) worker = std::make_unique<ShareWorker>(where);
     return *worker;
 }
 

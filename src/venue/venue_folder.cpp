@@ -39,12 +39,17 @@ using Shared = VenueFolder::Shared;
 constexpr std::chrono::milliseconds kStepWait{2500};
 
 // One step on the folder, its calls in one exchange; nothing when it did
-// not answer in time.
+// not answer in time. A call that failed on its own answers for itself:
+// each is taken with get_if, and one of another kind counts as not read.
 std::optional<std::vector<ShareAnswer>> step(ShareWorker& worker, std::vector<ShareCall> calls) {
     if (calls.empty()) return std::vector<ShareAnswer>();
     std::vector<ShareAnswer> answers = worker.call(std::move(calls), kStepWait);
-    if (std::holds_alternative<std::monostate>(answers.front())) return std::nullopt;
+    if (std::holds_alternative<NoAnswer>(answers.front())) return std::nullopt;
     return answers;
+}
+
+FileBytes fileOf(ShareAnswer& answer) {
+    return fileBytesOf(std::move(answer));
 }
 
 FileRequest untrusted(const std::string& path, std::size_t limit) {
@@ -67,16 +72,19 @@ struct PictureName {
 
 // False when the folder did not answer; a listing that failed answered.
 bool list(Shared& shared, ShareWorker& worker) {
-    const auto answers = step(worker, {ListRequest{shared.folder, ".json"}});
+    auto answers = step(worker, {ListRequest{shared.folder, ".json"}});
     if (!answers) return false;
-    Listing listing = std::get<Listing>(answers->front());
+    Listing* listing = std::get_if<Listing>(&answers->front());
     std::lock_guard guard(shared.lock);
-    shared.look.listed = listing.names.has_value();
-    if (!listing.names) {
-        shared.look.failure = QString::fromLocal8Bit(std::strerror(listing.error));
+    shared.look.listed = listing && listing->names.has_value();
+    if (!shared.look.listed) {
+        const auto* failed = std::get_if<CallFailed>(&answers->front());
+        shared.look.failure = listing  ? QString::fromLocal8Bit(std::strerror(listing->error))
+                              : failed ? QString::fromStdString(failed->reason)
+                                       : QStringLiteral("no answer");
         return true;
     }
-    std::vector<std::string>& names = *listing.names;
+    std::vector<std::string>& names = *listing->names;
     shared.look.tooMany = names.size() > static_cast<std::size_t>(kMaxCopies);
     if (shared.look.tooMany) names.resize(kMaxCopies);
     shared.look.unanswered = std::move(names);
@@ -103,14 +111,14 @@ bool readCopies(Shared& shared, ShareWorker& worker, std::vector<PictureName>& p
     std::lock_guard guard(shared.lock);
     shared.look.unanswered.clear();
     for (std::size_t i = 0; i < names.size(); ++i) {
-        FileBytes& copy = std::get<FileBytes>((*answers)[i]);
+        FileBytes copy = fileOf((*answers)[i]);
         if (!copy.read()) continue;
         shared.look.copies.push_back({names[i], std::move(copy.bytes), readAt});
-        const PathFacts& picture = std::get<PathFacts>((*answers)[names.size() + 1 + i]);
-        if (picture.kind == PathFacts::Kind::RegularFile)
-            pictures.push_back({pictureOf(names[i]), picture});
+        const PathFacts* picture = std::get_if<PathFacts>(&(*answers)[names.size() + 1 + i]);
+        if (picture && picture->kind == PathFacts::Kind::RegularFile)
+            pictures.push_back({pictureOf(names[i]), *picture});
     }
-    FileBytes& expected = std::get<FileBytes>((*answers)[names.size()]);
+    FileBytes expected = fileOf((*answers)[names.size()]);
     if (expected.read()) shared.look.expected = std::move(expected.bytes);
     return true;
 }
@@ -122,13 +130,13 @@ bool readPictures(Shared& shared, ShareWorker& worker, const std::vector<Picture
     std::vector<ShareCall> heads;
     for (const PictureName& name : names)
         heads.push_back(untrusted(shared.folder + "/" + name.name, kPictureHeadBytes));
-    const auto headAnswers = step(worker, std::move(heads));
+    auto headAnswers = step(worker, std::move(heads));
     if (!headAnswers) return false;
     std::vector<PictureFile> pictures;
     std::vector<ShareCall> wholes;
     std::vector<PictureFile*> readWhole;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const FileBytes& head = std::get<FileBytes>((*headAnswers)[i]);
+        const FileBytes head = fileOf((*headAnswers)[i]);
         pictures.push_back({names[i].name, stampOf(names[i].facts), false, std::nullopt});
         pictures.back().good =
             head.read() && goodPictureHead(head.bytes) && names[i].facts.size <= kMaxPictureBytes;
@@ -141,10 +149,10 @@ bool readPictures(Shared& shared, ShareWorker& worker, const std::vector<Picture
         wholes.push_back(untrusted(shared.folder + "/" + picture.name, kMaxPictureBytes + 1));
         readWhole.push_back(&picture);
     }
-    const auto wholeAnswers = step(worker, std::move(wholes));
+    auto wholeAnswers = step(worker, std::move(wholes));
     if (!wholeAnswers) return false;
     for (std::size_t i = 0; i < readWhole.size(); ++i) {
-        const FileBytes& whole = std::get<FileBytes>((*wholeAnswers)[i]);
+        const FileBytes whole = fileOf((*wholeAnswers)[i]);
         readWhole[i]->good = whole.read() && goodPicture(whole.bytes);
         if (readWhole[i]->good) readWhole[i]->bytes = QByteArray::fromStdString(whole.bytes);
     }

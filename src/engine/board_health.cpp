@@ -154,6 +154,12 @@ void BoardHealth::publishPicture(QByteArray png) {
     venue_->submitPicture(std::move(png));
 }
 
+void BoardHealth::setFolders(const QList<FolderUse>& folders) {
+    if (folders == folders_) return;
+    folders_ = folders;
+    if (started_) writeIfDue(true);
+}
+
 void BoardHealth::setRowsInSight(int rows) {
     if (rows == rowsInSight_) return;
     rowsInSight_ = rows;
@@ -210,6 +216,9 @@ BoardStatus BoardHealth::snapshot() const {
     status.writtenAt = utcOf(time_.nowMs());
     if (venue_) status.picture = venue_->pictureName();
     if (venue_ && pictureTakenMs_) status.pictureTakenAt = utcOf(*pictureTakenMs_);
+    status.dataReadMs = readTimes_.latestMs;
+    status.dataReadSlowestMs = readTimes_.slowestMs;
+    status.folders = folders_;
     if (clock_) {
         status.clockSynchronised = clock_->synchronised;
         status.clockMaxErrorMs = clock_->maxErrorMs;

@@ -18,6 +18,7 @@
 #include "engine/board_state.h"
 #include "engine/board_status.h"
 #include "engine/clock.h"
+#include "engine/data_file_reader.h"
 #include "engine/repeated_errors.h"
 #include "engine/venue_status_writer.h"
 #include "platform/clock_sync.h"
@@ -65,6 +66,12 @@ public:
     /// The system clock's synchronisation as last read (nullopt: unknown);
     /// a change of the synchronised state is written at once.
     void clockChecked(const std::optional<ClockSync>& sync);
+
+    /// How long the data folder's reads took; written with the next write.
+    void dataRead(const ReadTimes& times) { readTimes_ = times; }
+    /// The folders the board works on (board_folders.h); a change is
+    /// written at once.
+    void setFolders(const QList<FolderUse>& folders);
 
     /// How many of the grid's rows the window shows now (a notice covers
     /// the lower ones): the status file lists those and no more.
@@ -114,6 +121,8 @@ private:
     std::optional<ClockSync> clock_;
     int rowsInSight_ = kRowsInSight;
     std::optional<qint64> pictureTakenMs_;
+    ReadTimes readTimes_;
+    QList<FolderUse> folders_;
 };
 
 }  // namespace pelm

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/race_table_file.h"
+#include "engine/time_text.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/journal.h"
@@ -100,9 +101,23 @@ bool BoardRunner::start() {
     return true;
 }
 
+// The clock never waits for the share: the files as last read are shown
+// with the time now, and only a read gone unanswered for kLostAfter makes
+// the board not connected. Before the first answer there is nothing to
+// show but the time, behind the curtain.
 void BoardRunner::refresh() {
+    if (std::optional<DataFiles> fresh = reader_.take(settings_.dataDir)) files_ = std::move(fresh);
+    if (reader_.unanswered() >= DataFileReader::kLostAfter) {
+        board_.setClockText(settings_.setuzoku);
+        return events_.refreshed(*cycle_, BoardState::NotConnected, std::nullopt);
+    }
+    if (!files_) return board_.setClockText(timeText(clock_.now()));
+    refreshWith(*files_);
+}
+
+void BoardRunner::refreshWith(const DataFiles& files) {
     try {
-        const RefreshOutcome outcome = cycle_->refresh();
+        const RefreshOutcome outcome = cycle_->refresh(files);
         events_.refreshed(*cycle_, outcome.state, outcome.problem);
     } catch (const EngineError& error) {
         if (!error.tableFileBroken() && !error.tableMissing())

@@ -5,6 +5,7 @@
 // of the 250 ms timer. A failure never outlives its cause: a table file that
 // breaks under a running board sends it back through the start-up step.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "engine/board.h"
 #include "engine/board_settings.h"
 #include "engine/clock.h"
+#include "engine/data_file_reader.h"
 #include "engine/race_table_place.h"
 #include "engine/refresh_cycle.h"
 #include "platform/cp932.h"
@@ -82,9 +84,15 @@ public:
                 Cp932 boardFolder = currentDirectory());
     ~BoardRunner();
 
-    /// One beat of the refresh timer: a refresh while the board runs;
-    /// otherwise the not-connected text, and the start-up step once a second.
+    /// One beat of the refresh timer: a refresh while the board runs, with
+    /// the data files as last read (a read goes on meanwhile, off this
+    /// thread); otherwise the not-connected text, and the start-up step
+    /// once a second.
     void tick();
+    /// Waits at most `wait` for the data files' read in flight, so the
+    /// next tick shows them: for a look from outside, which has no next
+    /// beat. True when the read answered.
+    bool settle(std::chrono::milliseconds wait) { return reader_.settle(wait); }
 
     /// The start-up step, now. True when the board runs.
     bool start();
@@ -92,9 +100,12 @@ public:
     bool running() const { return cycle_ != nullptr; }
     /// Where the race table is kept, as the last start-up found it.
     const RaceTablePlace& tablePlace() const { return place_; }
+    /// How long the data folder's reads took.
+    ReadTimes readTimes() const { return reader_.times(); }
 
 private:
     void refresh();
+    void refreshWith(const DataFiles& files);
     void connect();
     void placeRaceTable();
     void holdTableFolder();
@@ -112,6 +123,8 @@ private:
     std::optional<FolderLock> lock_;
     std::unique_ptr<Database> database_;
     std::unique_ptr<RefreshCycle> cycle_;
+    DataFileReader reader_;
+    std::optional<DataFiles> files_;  // as last read; nothing before the first answer
     int beatsUntilRetry_ = 0;
     Cp932 boardFolder_;
     RaceTablePlace place_;

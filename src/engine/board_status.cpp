@@ -38,6 +38,34 @@ QList<ShownRace> rowsOf(const QJsonArray& array) {
     return rows;
 }
 
+QJsonArray foldersJson(const QList<FolderUse>& folders) {
+    QJsonArray array;
+    for (const FolderUse& folder : folders) {
+        QJsonObject object{{"role", folder.role},
+                           {"path", folder.path},
+                           {"fileSystem", folder.fileSystem},
+                           {"mayStall", folder.mayStall}};
+        if (!folder.note.isEmpty()) object["note"] = folder.note;
+        array.append(object);
+    }
+    return array;
+}
+
+QList<FolderUse> foldersOf(const QJsonArray& array) {
+    QList<FolderUse> folders;
+    for (const QJsonValue& value : array) {
+        const QJsonObject folder = value.toObject();
+        folders.append({folder["role"].toString(), folder["path"].toString(),
+                        folder["fileSystem"].toString(), folder["mayStall"].toBool(),
+                        folder["note"].toString()});
+    }
+    return folders;
+}
+
+std::optional<qint64> optionalMs(const QJsonValue& value) {
+    return value.isDouble() ? std::optional(value.toInteger()) : std::nullopt;
+}
+
 std::optional<BoardStatus> refuse(QString* problem, const QString& why) {
     if (problem) *problem = why;
     return std::nullopt;
@@ -48,7 +76,12 @@ bool withinBounds(const BoardStatus& status) {
     const auto fits = [](const QString& text, int limit = kMaxFieldChars) {
         return text.size() <= limit;
     };
-    if (status.rows.size() > kRowsInSight) return false;
+    if (status.rows.size() > kRowsInSight || status.folders.size() > kMaxFolders) return false;
+    for (const FolderUse& folder : status.folders) {
+        if (!fits(folder.role) || !fits(folder.path) || !fits(folder.fileSystem) ||
+            !fits(folder.note, kMaxErrorChars))
+            return false;
+    }
     for (const ShownRace& row : status.rows) {
         if (!fits(row.start) || !fits(row.end) || !fits(row.title)) return false;
     }
@@ -102,6 +135,9 @@ QJsonObject statusObject(const BoardStatus& status) {
     if (status.pictureTakenAt.isValid()) object["pictureTakenAt"] = isoMs(status.pictureTakenAt);
     if (!status.name.isEmpty()) object["name"] = status.name;
     if (status.writtenAt.isValid()) object["writtenAt"] = isoMs(status.writtenAt);
+    if (status.dataReadMs) object["dataReadMs"] = *status.dataReadMs;
+    if (status.dataReadSlowestMs) object["dataReadSlowestMs"] = *status.dataReadSlowestMs;
+    if (!status.folders.isEmpty()) object["folders"] = foldersJson(status.folders);
     return object;
 }
 
@@ -138,6 +174,9 @@ std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem)
     status.pictureTakenAt = timeOf(object["pictureTakenAt"]);
     status.name = object["name"].toString();
     status.writtenAt = timeOf(object["writtenAt"]);
+    status.dataReadMs = optionalMs(object["dataReadMs"]);
+    status.dataReadSlowestMs = optionalMs(object["dataReadSlowestMs"]);
+    status.folders = foldersOf(object["folders"].toArray());
     if (!withinBounds(status)) return refuse(problem, QStringLiteral("a field past its bound"));
     return status;
 }

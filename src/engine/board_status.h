@@ -24,6 +24,16 @@ struct ShownRace {
     bool operator==(const ShownRace&) const = default;
 };
 
+/// A folder the board works on, and whether it lies where it may stall.
+struct FolderUse {
+    QString role;  // "data", "race table", "status copies"
+    QString path;
+    QString fileSystem;  // as the mount table names it
+    bool mayStall = false;
+    QString note;  // why it is not where the settings say, when it is not
+    bool operator==(const FolderUse&) const = default;
+};
+
 struct BoardStatus {
     qint64 pid = 0;
     std::optional<std::uint64_t> pidStartTicks;  // tells a reused pid apart
@@ -49,6 +59,11 @@ struct BoardStatus {
     // When this status was formed, by the board's clock: a reader that sees
     // it change tells from it how far the board's clock is from its own.
     QDateTime writtenAt;
+    // How long the data folder's reads took (ms): the latest, and the
+    // slowest of the last minute; none before the first.
+    std::optional<qint64> dataReadMs;
+    std::optional<qint64> dataReadSlowestMs;
+    QList<FolderUse> folders;
 
     bool operator==(const BoardStatus&) const = default;
 };
@@ -63,6 +78,7 @@ constexpr int kMaxStatusBytes = 16 * 1024;
 constexpr int kMaxErrorChars = 1000;
 constexpr int kMaxNameChars = 64;
 constexpr int kMaxFieldChars = 4096;  // a folder's path, the longest other field
+constexpr int kMaxFolders = 3;        // data, race table, status copies
 
 /// `text` cut to at most `limit` characters, the cut marked with "…".
 QString cutToFit(const QString& text, int limit);

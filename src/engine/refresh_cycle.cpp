@@ -44,19 +44,18 @@ void RefreshCycle::emptyRaceTable() {
     deleteRaceRows(work_);
 }
 
-RefreshOutcome RefreshCycle::refresh() {
+RefreshOutcome RefreshCycle::refresh(const DataFiles& files) {
     // The refresh after an outsized schedule drops its rows; then is the
     // time to give their memory and their pages back.
     const HeapReleaseAtEnd release(lastScheduleOutsized_);
     lastScheduleOutsized_ = false;
-    DataFiles files = readDataFiles(settings_.dataDir);
     if (!files.schedule) {
         // A writer replacing the file or a share's hiccup: show it and try
         // again next time rather than stopping for good.
         board_.setClockText(settings_.setuzoku);
-        return {BoardState::NotConnected, std::nullopt};
+        return {BoardState::NotConnected, files.failure};
     }
-    std::string& bytes = *files.schedule;
+    const std::string& bytes = *files.schedule;
     // Said at every refresh, like a left-out line, for as long as it lasts.
     const std::optional<Cp932> nul = scheduleNulMessage(settings_.dataDir, bytes);
     // The clock shows the time the rows were selected for, read once.
@@ -71,7 +70,7 @@ RefreshOutcome RefreshCycle::refresh() {
         lastScheduleOutsized_ = bytes.size() > kOutsizedSchedule;
         if (schedule.lines.empty()) return showWaiting(nul);
         board_.setCurtainVisible(false);
-        outcome = showAfresh(std::move(bytes), schedule, now, clockText);
+        outcome = showAfresh(bytes, schedule, now, clockText);
     }
     if (files.notice) showNotice(scheduleLines(*files.notice).lines);
     if (nul) outcome.problem = nul;  // it explains any line left out after it
@@ -121,6 +120,9 @@ RefreshOutcome RefreshCycle::showAgain(const Cp932& clockText) {
 RefreshOutcome RefreshCycle::showAfresh(std::string bytes, const LimitedLines& schedule,
                                         TimeOfDay now, const Cp932& clockText) {
     lastPass_.reset();  // until this pass completes, it shows nothing to keep
+    // The clock first: its new second is due now, and a window may draw it
+    // at once, apart from the rows that change with it.
+    board_.setClockText(clockText);
     const std::size_t previousLines = lastScheduleLines_;
     lastScheduleLines_ = schedule.lines.size();
     Database::CommittingTransaction transaction(database_);
@@ -191,9 +193,6 @@ bool RefreshCycle::insertRace(const RaceEntry& race, bool firstKept, TimeOfDay n
 
 void RefreshCycle::selectUpcoming(const Cp932& clockText, Pass& pass) {
     openUpcomingRaces(menu_, clockText);
-    // The clock first: its new second is due now, and a window may draw it
-    // at once, apart from the rows that change with it.
-    board_.setClockText(clockText);
     board_.showUpcoming(menu_.result());
     pass.clockText = clockText;
     pass.nextEnd = nextEnd();

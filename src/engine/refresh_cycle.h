@@ -1,7 +1,8 @@
 #pragma once
-// The board's heart: one refresh re-reads the schedule and notice files,
-// rebuilds the race table, selects the upcoming races, looks up the previous
-// race and writes everything into the board.
+// The board's heart: one refresh takes the schedule and notice files as
+// last read (data_file_reader.h), rebuilds the race table, selects the
+// upcoming races with the time now, looks up the previous race and writes
+// everything into the board.
 //
 // A refresh costs what changed: while nothing a pass depends on has
 // changed, the board is shown what the last pass showed and the table file
@@ -41,12 +42,14 @@ public:
     RefreshCycle(Database& database, const BoardSettings& settings, const Clock& clock,
                  Board& board);
 
-    /// One refresh. A line whose start or end is no time is left out and
-    /// named in the outcome, so one typo cannot freeze the clock; failures
-    /// of the table itself leave the refresh at the statement that raised
-    /// them, as pelm::Error (EngineError from the engine), and what the
-    /// board showed stays.
-    RefreshOutcome refresh();
+    /// One refresh with `files`, the last the data folder gave, new or
+    /// not: the rows are selected for the time now, so a race that ends
+    /// leaves the grid on time whether or not the files came again. A line
+    /// whose start or end is no time is left out and named in the outcome,
+    /// so one typo cannot freeze the clock; failures of the table itself
+    /// leave the refresh at the statement that raised them, as pelm::Error
+    /// (EngineError from the engine), and what the board showed stays.
+    RefreshOutcome refresh(const DataFiles& files);
 
     /// "delete from rmenutxt.db", as the first showing sends it.
     void emptyRaceTable();

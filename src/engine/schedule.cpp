@@ -2,7 +2,6 @@
 
 #include "platform/codepage.h"
 #include "platform/paths.h"
-#include "platform/share_worker.h"
 
 namespace pelm {
 
@@ -14,23 +13,23 @@ Cp932 noticePath(const Cp932& dataDir) {
     return dataDir + cp932Ascii("\\") + cp932Ascii(kNoticeFileName);
 }
 
-namespace {
-
-std::optional<std::string> bytesOf(FileBytes& file) {
-    return file.read() ? std::optional(std::move(file.bytes)) : std::nullopt;
+std::vector<ShareCall> dataFileCalls(const Cp932& dataDir) {
+    const std::size_t most = kScheduleLimits.maxBytes + 1;
+    return {FileRequest{nativePath(schedulePath(dataDir)), most, Links::NotFollowed},
+            FileRequest{nativePath(noticePath(dataDir)), most, Links::NotFollowed}};
 }
 
-}  // namespace
-
-DataFiles readDataFiles(const Cp932& dataDir) {
-    const std::size_t most = kScheduleLimits.maxBytes + 1;
-    // The data folder is one others may write: a link planted at either
-    // name is not followed, and the file reads as unreadable.
-    std::vector<FileBytes> files =
-        ShareWorker::forFolder(nativePath(dataDir))
-            .readEach({{nativePath(schedulePath(dataDir)), most, Links::NotFollowed},
-                       {nativePath(noticePath(dataDir)), most, Links::NotFollowed}});
-    return {bytesOf(files[0]), bytesOf(files[1])};
+std::optional<DataFiles> dataFilesOf(std::vector<ShareAnswer> answers, const Cp932& dataDir) {
+    if (answers.size() != 2 || std::holds_alternative<NoAnswer>(answers[0])) return std::nullopt;
+    DataFiles files;
+    if (const CallFailed* failed = std::get_if<CallFailed>(&answers[0]))
+        files.failure =
+            utf8ToCp932("フォルダ '") + dataDir + utf8ToCp932("' を読めません: " + failed->reason);
+    FileBytes schedule = fileBytesOf(std::move(answers[0]));
+    FileBytes notice = fileBytesOf(std::move(answers[1]));
+    if (schedule.read()) files.schedule = std::move(schedule.bytes);
+    if (notice.read()) files.notice = std::move(notice.bytes);
+    return files;
 }
 
 LimitedLines scheduleLines(std::string_view bytes) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/cp932.h"
+#include "platform/share_calls.h"
 #include "platform/text_file.h"
 
 namespace pelm {
@@ -42,15 +43,24 @@ Cp932 noticePath(const Cp932& dataDir);
 constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
 
 /// The schedule's and the notice's bytes as a refresh takes them in (at
-/// most one byte beyond kScheduleLimits, so a cut still shows), read in one
-/// exchange with the data folder's worker, since every refresh reads both. Nothing
-/// for a file that cannot be read (missing, no regular file, or the read
-/// stalls): for the schedule, the board is then not connected.
+/// most one byte beyond kScheduleLimits, so a cut still shows). Nothing for
+/// a file that cannot be read (missing, no regular file): for the
+/// schedule, the board is then not connected.
 struct DataFiles {
     std::optional<std::string> schedule;
     std::optional<std::string> notice;
+    /// Why the schedule could not be read when the reason is the board's
+    /// own, not the share's (no helper process: the limit it hit).
+    std::optional<Cp932> failure;
 };
-DataFiles readDataFiles(const Cp932& dataDir);
+
+/// The reads of the schedule and the notice, asked together of the data
+/// folder's worker since every refresh reads both. The data folder is one
+/// others may write: a link planted at either name is not followed, and
+/// the file reads as unreadable.
+std::vector<ShareCall> dataFileCalls(const Cp932& dataDir);
+/// The files those calls answered; nothing while they did not answer.
+std::optional<DataFiles> dataFilesOf(std::vector<ShareAnswer> answers, const Cp932& dataDir);
 
 /// The lines of schedule bytes within kScheduleLimits; `cut` when there was
 /// more. The notice is cut the same way, silently: the notice area shows

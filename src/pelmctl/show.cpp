@@ -52,9 +52,6 @@ class ShowEvents : public pelm::RunnerEvents {
 public:
     explicit ShowEvents(ShowResult& result) : result_(result) {}
     void startFailed(const pelm::Cp932& message, bool) override { startFailure = message; }
-    void started() override {}
-    void tableReplaced(const pelm::Cp932&, const std::string&) override {}
-    void tableMadeAfresh(const std::string&) override {}
     void connectionLost(const pelm::Cp932& message) override { fail(message); }
     void refreshFailed(const pelm::Cp932& message) override { fail(message); }
     void refreshed(const pelm::RefreshCycle&, pelm::BoardState state,
@@ -177,6 +174,14 @@ int run(const Arguments& arguments) {
         return kExitCannotRun;
     }
     runner.tick();
+    // A share's answer comes after the first beat; the board would show it
+    // at a later one.
+    if (runner.settle(pelm::DataFileReader::kLostAfter)) runner.tick();
+    if (result.state.empty()) {
+        result.state = "not connected";
+        result.error = pelm::utf8ToCp932("フォルダ '") + settings->dataDir +
+                       pelm::utf8ToCp932("' が応答しません");
+    }
     arguments.flag("--json") ? printJson(result) : printPicture(result);
     const bool fine = result.error.empty() && result.state != "not connected";
     return fine ? kExitOk : kExitFailed;

@@ -187,6 +187,31 @@ QString clockText(const pelm::BoardStatus& status) {
     return clock;
 }
 
+QString readText(const pelm::BoardStatus& status) {
+    if (!status.dataReadMs) return {};
+    QString read = QString(", read in %1 ms").arg(*status.dataReadMs);
+    if (status.dataReadSlowestMs)
+        read += QString(", the slowest %1 ms in the last minute").arg(*status.dataReadSlowestMs);
+    return read;
+}
+
+// Each folder with where it lies; one that may stall is worked on by a
+// helper, off the board's window, and a share getting slow shows in how
+// long the data folder's reads take.
+void printFolders(const pelm::BoardStatus& status) {
+    for (const pelm::FolderUse& folder : status.folders) {
+        const QString label = folder.role == "data" ? "data folder" : folder.role;
+        QString line = QString("  %1 %2 (%3%4)")
+                           .arg(label.leftJustified(14), folder.path,
+                                folder.fileSystem.isEmpty() ? "?" : folder.fileSystem,
+                                folder.mayStall ? ": may stall, read by a helper" : "");
+        if (folder.role == "data") line += readText(status);
+        std::cout << text(line) << "\n";
+        if (!folder.note.isEmpty())
+            std::cout << "                 warning: " << text(folder.note) << "\n";
+    }
+}
+
 void printBoard(const Board& board) {
     const pelm::BoardStatus& s = board.status;
     std::cout << "Board in " << text(s.workingFolder) << ": " << text(verdictName(board.verdict))
@@ -202,6 +227,7 @@ void printBoard(const Board& board) {
               << "\n"
               << "  error          " << text(errorText(s)) << "\n"
               << "  clock          " << text(clockText(s)) << "\n";
+    printFolders(s);
 }
 
 QJsonObject boardJson(const Board& board) {

@@ -31,12 +31,15 @@ std::optional<std::vector<ShareAnswer>> PendingAnswers::take() {
     return std::move(*answers_);
 }
 
-std::vector<ShareAnswer> PendingAnswers::await(Clock::time_point deadline) {
+bool PendingAnswers::waitReady(Clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    arrived_.wait_until(lock, deadline, [&] { return answers_.has_value(); });
-    if (!answers_ || taken_) return std::vector<ShareAnswer>(calls_, NoAnswer{});
-    taken_ = true;
-    return std::move(*answers_);
+    return arrived_.wait_until(lock, deadline, [&] { return answers_.has_value(); });
+}
+
+std::vector<ShareAnswer> PendingAnswers::await(Clock::time_point deadline) {
+    waitReady(deadline);
+    std::optional<std::vector<ShareAnswer>> answers = take();
+    return answers ? std::move(*answers) : std::vector<ShareAnswer>(calls_, NoAnswer{});
 }
 
 void PendingAnswers::fulfil(std::vector<ShareAnswer> answers) {

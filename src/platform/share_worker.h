@@ -46,6 +46,8 @@ public:
     bool ready() const;
     /// The answers once they are there, taken: a second take has none.
     std::optional<std::vector<ShareAnswer>> take();
+    /// Waits at most until `deadline` for the answers; true once there.
+    bool waitReady(Clock::time_point deadline);
     /// Waits at most until `deadline`: the answers, or NoAnswer for each.
     std::vector<ShareAnswer> await(Clock::time_point deadline);
     /// When the calls were handed over.

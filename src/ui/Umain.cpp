@@ -230,12 +230,6 @@ void TForm1::started() {
     errors_->clear();
 }
 
-void TForm1::tableReplaced(const Cp932&, const std::string&) {}
-
-void TForm1::tableMadeAfresh(const std::string&) {}
-
-void TForm1::connectionLost(const Cp932&) {}
-
 void TForm1::refreshFailed(const Cp932& message) {
     errors_->report(message);
 }

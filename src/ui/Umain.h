@@ -128,9 +128,6 @@ private:
     // What the runner reports, turned into boxes.
     void startFailed(const Cp932& message, bool connection) override;
     void started() override;
-    void tableReplaced(const Cp932& damage, const std::string& aside) override;
-    void tableMadeAfresh(const std::string& path) override;
-    void connectionLost(const Cp932& message) override;
     void refreshFailed(const Cp932& message) override;
     void refreshed(const RefreshCycle& cycle, BoardState state,
                    const std::optional<Cp932>& problem) override;

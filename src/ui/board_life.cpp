@@ -5,6 +5,7 @@
 
 #include "engine/beat_schedule.h"
 #include "engine/board_connection.h"
+#include "engine/board_folders.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "ui/layout.h"
@@ -58,6 +59,7 @@ bool BoardLife::start(Board& board, RunnerEvents& events, ScreenSource& screen, 
     runner_ = std::make_unique<BoardRunner>(settings(), clock_, *reported_, *events_,
                                             connectBoardDatabase);
     const bool running = runner_->start();
+    health_->setFolders(boardFolders(settings(), runner_->tablePlace()));
     service_.ready(serviceStatus(health_->state(), clockWatch_.current()));
     return running;
 }
@@ -65,6 +67,7 @@ bool BoardLife::start(Board& board, RunnerEvents& events, ScreenSource& screen, 
 void BoardLife::beat() {
     if (!started()) return;
     runner_->tick();
+    health_->dataRead(runner_->readTimes());
     checkClock();
     followVenueSettings();
     if (service_.active()) service_.beat(serviceStatus(health_->state(), clockWatch_.current()));
@@ -94,6 +97,9 @@ void BoardLife::followVenueSettings() {
     if (!settingsWatch_->changed()) return;
     const BoardSettings now = loadBoardSettings(settingsPath(currentDirectory())).settings;
     health_->followVenue(venueFolder(now), fromCp932(now.name));
+    BoardSettings followed = settings();
+    followed.statusDir = now.statusDir;
+    health_->setFolders(boardFolders(followed, runner_->tablePlace()));
 }
 
 // The venue's control room sees this screen through a small picture, taken

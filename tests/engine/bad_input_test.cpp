@@ -28,8 +28,8 @@ protected:
     std::string refreshWith(const std::string& schedule) {
         folder.writeSchedule(schedule);
         std::string leftOut;
-        const std::string failure = testing::errorMessage(
-            [&] { leftOut = cycle->refresh().problem.value_or(Cp932()).bytes(); });
+        const std::string failure =
+            testing::errorMessage([&] { leftOut = refresh().problem.value_or(Cp932()).bytes(); });
         EXPECT_EQ(folder.root().read("data/RInfo.txt"), schedule) << "the board changed the file";
         return failure.empty() ? leftOut : failure;
     }
@@ -127,7 +127,7 @@ TEST_F(BadInput, AScheduleThatIsALinkIsNotReadThroughIt) {
     const std::string schedule = folder.dataPath() + "/RInfo.txt";
     std::filesystem::remove(schedule);
     std::filesystem::create_symlink(folder.root() / "elsewhere.txt", schedule);
-    EXPECT_EQ(cycle->refresh().state, BoardState::NotConnected);
+    EXPECT_EQ(refresh().state, BoardState::NotConnected);
     EXPECT_EQ(rowsShown(), 0u);
 }
 

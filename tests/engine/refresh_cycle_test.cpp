@@ -40,7 +40,7 @@ protected:
 
 TEST_F(RefreshCycleTest, ShowsTheRaceUpcomingAndThePreviousRace) {
     folder.writeSchedule(kTwoRaces);
-    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
+    EXPECT_EQ(refresh().state, BoardState::Running);
     EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
     EXPECT_EQ(board.previousRace.bytes(), "Race A");
@@ -51,7 +51,7 @@ TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
     folder.writeSchedule(kTwoRaces);
     board.previousRace = cp932Ascii("stale");
     clock.set(at(9, 59, 59));
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Race A", "Race B"}));
     EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("stime")).bytes(), "0:00:00");
     EXPECT_EQ(board.upcoming->text(0, board.upcoming->columnIndex("kara")).bytes(), "-");
@@ -60,10 +60,10 @@ TEST_F(RefreshCycleTest, BeforeTheFirstRaceShowsTheWaitingRowFirst) {
 
 TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) {
     folder.writeSchedule(kTwoRaces);
-    cycle->refresh().state;
+    refresh().state;
     ASSERT_EQ(board.previousRace.bytes(), "Race A");
     clock.set(at(11, 30, 0));
-    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
+    EXPECT_EQ(refresh().state, BoardState::Running);
     EXPECT_TRUE(upcomingTitles().empty());
     EXPECT_EQ(board.previousRace.bytes(), "Race A");
     EXPECT_EQ(board.clockText.bytes(), "11:30:00");
@@ -72,16 +72,16 @@ TEST_F(RefreshCycleTest, AfterTheLastRaceTheGridEmptiesAndThePreviousRaceStays) 
 TEST_F(RefreshCycleTest, ARaceEndingNowIsNoLongerUpcoming) {
     folder.writeSchedule(kTwoRaces);
     clock.set(at(10, 30, 0));
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));
 }
 
 TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
     folder.writeSchedule(kTwoRaces);
-    cycle->refresh().state;
+    refresh().state;
     auto shown = board.upcoming;
     folder.writeSchedule("");
-    EXPECT_EQ(cycle->refresh().state, BoardState::Waiting);
+    EXPECT_EQ(refresh().state, BoardState::Waiting);
     EXPECT_EQ(board.clockText.bytes(), cp932Bytes("待機中"));
     EXPECT_TRUE(board.curtainVisible);
     EXPECT_EQ(board.previousRace.bytes(), "");
@@ -91,24 +91,24 @@ TEST_F(RefreshCycleTest, AnEmptyScheduleWaitsBehindTheCurtain) {
 
 TEST_F(RefreshCycleTest, AScheduleOfOneBlankLineIsAnEmptyDayNotWaiting) {
     folder.writeSchedule("\r\n");
-    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
+    EXPECT_EQ(refresh().state, BoardState::Running);
     EXPECT_FALSE(board.curtainVisible);
     EXPECT_TRUE(upcomingTitles().empty());
 }
 
 TEST_F(RefreshCycleTest, AMissingScheduleShowsNotConnectedAndRecoversWhenItReturns) {
     folder.writeSchedule(kTwoRaces);
-    cycle->refresh().state;
+    refresh().state;
     folder.removeSchedule();
     settings.setuzoku = cp932Ascii("offline");
-    EXPECT_EQ(cycle->refresh().state, BoardState::NotConnected);
+    EXPECT_EQ(refresh().state, BoardState::NotConnected);
     EXPECT_EQ(board.clockText.bytes(), "offline");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B"}));  // nothing else changes
     EXPECT_EQ(board.previousRace.bytes(), "Race A");
-    EXPECT_EQ(cycle->refresh().state, BoardState::NotConnected);
+    EXPECT_EQ(refresh().state, BoardState::NotConnected);
 
     folder.writeSchedule("10:30:00,11:00:00,Race B\r\n10:35:00,11:10:00,Race C\r\n");
-    EXPECT_EQ(cycle->refresh().state, BoardState::Running);
+    EXPECT_EQ(refresh().state, BoardState::Running);
     EXPECT_EQ(board.clockText.bytes(), "10:40:00");
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Race B", "Race C"}));
 }
@@ -131,7 +131,7 @@ TEST_P(LeftOutLines, TheRestOfTheBoardRunsOn) {
     folder.writeSchedule(line.schedule);
     for (int second = 0; second < 2; ++second) {
         clock.set(line.clock + std::chrono::seconds(second));
-        const RefreshOutcome outcome = cycle->refresh();
+        const RefreshOutcome outcome = refresh();
         EXPECT_EQ(outcome.state, BoardState::Running);
         EXPECT_EQ(outcome.problem, notATimeMessage(line.problemText));
         EXPECT_EQ(board.clockText, formatTimeOfDay(clock.now(), currentLocaleTime()));
@@ -180,17 +180,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RefreshCycleTest, AMendedLineEndsTheProblemAtTheNextRefresh) {
     folder.writeSchedule("10:00:00,10:30:00,Race A\r\n10:30:00,late,Race B\r\n");
-    EXPECT_TRUE(cycle->refresh().problem);
+    EXPECT_TRUE(refresh().problem);
     EXPECT_EQ(tableRows(), 1u);
     folder.writeSchedule(kTwoRaces);
-    EXPECT_FALSE(cycle->refresh().problem);
+    EXPECT_FALSE(refresh().problem);
     EXPECT_EQ(tableRows(), 2u);
 }
 
 TEST_F(RefreshCycleTest, OnlyTheFirstLineDecidesTheWaitingRow) {
     // The first line is skipped, so no later line is compared with the clock.
     folder.writeSchedule("10:00:00,10:30:00\r\n11:00:00,11:30:00,Later\r\n");
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"Later"}));
 }
 
@@ -198,7 +198,7 @@ TEST_F(RefreshCycleTest, TitlesWithQuotesAndSqlShowAsWritten) {
     folder.writeSchedule(
         "10:30:00,11:00:00,O'Brien Cup\r\n"
         "10:35:00,11:05:00,x'); delete from rmenutxt; --\r\n");
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(upcomingTitles(),
               (std::vector<std::string>{"O'Brien Cup", "x'); delete from rmenutxt; --"}));
 }
@@ -206,28 +206,28 @@ TEST_F(RefreshCycleTest, TitlesWithQuotesAndSqlShowAsWritten) {
 TEST_F(RefreshCycleTest, StartsAreOrderedAsTimesOfDay) {
     folder.writeSchedule("10:30:00,11:00:00,Ten thirty\r\n9:45:00,12:00:00,Nine forty-five\r\n");
     clock.set(at(9, 0, 0));
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(upcomingTitles(), (std::vector<std::string>{"", "Nine forty-five", "Ten thirty"}));
 }
 
 TEST_F(RefreshCycleTest, TheNoticeOpensAndClosesTheNoticeArea) {
     folder.writeSchedule(kTwoRaces);
     folder.removeNotice();
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_FALSE(board.noticeVisible);  // an unreadable notice changes nothing
     EXPECT_EQ(board.upperAreaHeight, 676);
     board.upperAreaHeight = 123;
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(board.upperAreaHeight, 123);
 
     folder.writeNotice(cp932Bytes("本日は晴天なり\r\n二行目"));
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_TRUE(board.noticeVisible);
     EXPECT_EQ(board.upperAreaHeight, 480);
     EXPECT_EQ(board.notice.bytes(), cp932Bytes("本日は晴天なり\r\n二行目\r\n"));
 
     folder.writeNotice("");
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_FALSE(board.noticeVisible);
     EXPECT_EQ(board.upperAreaHeight, 676);
     EXPECT_EQ(board.notice.bytes(),
@@ -238,7 +238,7 @@ TEST_F(RefreshCycleTest, TheUpperHeightFollowsTheWindowHeight) {
     folder.writeSchedule(kTwoRaces);
     folder.writeNotice("note");
     board.outerHeight = 1080;
-    cycle->refresh().state;
+    refresh().state;
     EXPECT_EQ(board.upperAreaHeight, 850);
 }
 

@@ -90,7 +90,7 @@ public:
         const std::string header = tableHeader();
         Seen seen;
         try {
-            const RefreshOutcome outcome = parts_.cycle->refresh();
+            const RefreshOutcome outcome = parts_.refresh();
             seen.result = stateName(outcome.state).toStdString();
             if (outcome.problem)
                 seen.problem = withoutFolder(outcome.problem->bytes(), parts_.folder.dataDir());

@@ -9,12 +9,15 @@
 #include "platform/error.h"
 #include "platform/text_file.h"
 #include "support/cp932_bytes.h"
+#include "support/data_files.h"
 #include "support/temp_folder.h"
 
 using pelm::testing::cp932Bytes;
 
 namespace pelm {
 namespace {
+
+using testing::readDataFiles;
 
 using Fields = std::vector<std::string>;
 using Lines = std::vector<std::string>;

@@ -102,12 +102,6 @@ TEST_F(PelmctlShow, ReportsEachOutcomeByItsExitStatus) {
 // table file neither written nor locked by the look.
 struct QuietEvents : RunnerEvents {
     void startFailed(const Cp932& message, bool) override { failure = message; }
-    void started() override {}
-    void tableReplaced(const Cp932&, const std::string&) override {}
-    void tableMadeAfresh(const std::string&) override {}
-    void connectionLost(const Cp932&) override {}
-    void refreshFailed(const Cp932&) override {}
-    void refreshed(const RefreshCycle&, BoardState, const std::optional<Cp932>&) override {}
     Cp932 failure;
 };
 

@@ -9,6 +9,7 @@
 
 #include "engine/refresh_cycle.h"
 #include "support/board_folder.h"
+#include "support/data_files.h"
 #include "support/time_of_day.h"
 
 namespace pelm::testing {
@@ -21,6 +22,9 @@ struct HeadlessParts {
         database = folder.connect();
         cycle = std::make_unique<RefreshCycle>(*database, settings, clock, board);
     }
+
+    /// One refresh with the data files as they are now.
+    RefreshOutcome refresh() { return cycle->refresh(readDataFiles(settings.dataDir)); }
 
     BoardFolder folder;
     BoardSettings settings = BoardSettings::defaults();

@@ -1,0 +1,56 @@
+#pragma once
+// The schedule's and the notice's reads, off the window's thread: each
+// beat hands a read to the data folder's worker when none is in flight,
+// and takes the answer once it has come, so the clock never waits for a
+// share. A local folder answers at once, within the same beat; a share in
+// its own time, however slowly. A read that has not answered is never
+// asked again: one is in flight at most.
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include "engine/schedule.h"
+#include "platform/share_worker.h"
+
+namespace pelm {
+
+/// How long the data folder's reads took, in milliseconds: a share getting
+/// slow shows here before it fails.
+struct ReadTimes {
+    std::optional<long long> latestMs;   // the last read that answered
+    std::optional<long long> slowestMs;  // the slowest of the last minute
+};
+
+class DataFileReader {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    /// A read unanswered this long makes the board not connected: a share
+    /// that answers, however slowly, stays connected.
+    static constexpr std::chrono::milliseconds kLostAfter{3000};
+
+    /// One beat's look: the files, when a read answered since the last
+    /// look; a new read handed over when none is in flight. Never waits.
+    std::optional<DataFiles> take(const Cp932& dataDir);
+    /// Waits at most `wait` for the read in flight to answer (a look from
+    /// outside, which has no next beat): true once it has.
+    bool settle(std::chrono::milliseconds wait);
+
+    /// How long the files have gone unanswered: since the first read asked
+    /// after the last answer; zero when the last read answered.
+    std::chrono::milliseconds unanswered() const;
+    ReadTimes times() const;
+
+private:
+    std::optional<DataFiles> collect(const Cp932& dataDir);
+    void noteTime(Clock::time_point now, std::chrono::milliseconds took);
+
+    std::shared_ptr<PendingAnswers> inFlight_;
+    std::optional<Clock::time_point> unansweredSince_;
+    std::optional<std::chrono::milliseconds> latest_;
+    std::deque<std::pair<Clock::time_point, std::chrono::milliseconds>> lastMinute_;
+};
+
+}  // namespace pelm

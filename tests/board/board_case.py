@@ -16,7 +16,7 @@ import time
 import unittest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
-sys.path.insert(0, str(REPO / "bench"))
+sys.path.insert(0, str(REPO / "tests/support"))
 from board_harness import Board, build_folder, run_tests  # noqa: E402
 from board_watch import (Watch, day_lines, refresh_time, runtime_folder,  # noqa: E402,F401
                          schedule_bytes, shows, wait_until)

@@ -17,7 +17,7 @@ import time
 import unittest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPO / "bench"))
+sys.path.insert(0, str(REPO / "tests/support"))
 from board_harness import (Board, VirtualScreen, refresh_rate,  # noqa: E402
                            replace_schedule, run_tests, venue_statuses)
 from board_watch import wait_until  # noqa: E402

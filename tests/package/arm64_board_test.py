@@ -29,7 +29,7 @@ import time
 import unittest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
-sys.path.insert(0, str(REPO / "bench"))
+sys.path.insert(0, str(REPO / "tests/support"))
 from board_harness import Board, JournalOnFailure, wait_for  # noqa: E402
 
 CAPTION = "Tovalen V1.3"

@@ -21,7 +21,7 @@ import shutil
 import subprocess
 import sys
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent.parent / "bench"))
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "support"))
 from board_watch import wait_until  # noqa: E402
 
 INSIDE = "PELM_SCRATCH_SYSTEM"

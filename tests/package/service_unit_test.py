@@ -22,7 +22,7 @@ HERE = pathlib.Path(__file__).resolve().parent
 REPO = HERE.parent.parent
 sys.path.insert(0, str(HERE))
 import scratch_system  # noqa: E402
-from board_watch import await_start, wait_until  # noqa: E402  (scratch_system puts bench/ on the path)
+from board_watch import await_start, wait_until  # noqa: E402  (scratch_system puts tests/support on the path)
 
 scratch_system.enter()
 

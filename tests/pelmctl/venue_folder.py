@@ -19,7 +19,7 @@ import threading
 import zlib
 
 REPO = pathlib.Path(__file__).resolve().parent.parent.parent
-sys.path.insert(0, str(REPO / "bench"))
+sys.path.insert(0, str(REPO / "tests/support"))
 from board_harness import build_folder  # noqa: E402
 
 

@@ -14,6 +14,7 @@ import datetime
 import json
 import os
 import pathlib
+import resource
 import shutil
 import signal
 import struct
@@ -25,7 +26,7 @@ import unittest
 
 from board_watch import await_start, process_state, said_anything
 
-REPO = pathlib.Path(__file__).resolve().parent.parent
+REPO = pathlib.Path(__file__).resolve().parents[2]
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 # libdbus's address for "no bus": refused at once, nothing launched.
 NO_SESSION_BUS = "disabled:"
@@ -104,7 +105,8 @@ class Board:
     started = []  # every board of this process, in the order started
 
     def __init__(self, build, races=None, work=None, arguments=(), screen="1280x800",
-                 data=None, table_dir=None, status_dir=None, environment=None):
+                 data=None, table_dir=None, status_dir=None, environment=None, user=None,
+                 limits=None):
         self.build = pathlib.Path(build).resolve()
         self.work = pathlib.Path(work or tempfile.mkdtemp(prefix="pelm-bench-")).resolve()
         self.work.mkdir(parents=True, exist_ok=True)
@@ -121,6 +123,8 @@ class Board:
         self.arguments = list(arguments)
         self.screen = screen
         self.program = "src/board/PelmDp"
+        self.user = user  # (uid, gid) to run as; None: this user
+        self.limits = dict(limits or {})  # resource.RLIMIT_*: soft and hard limit
         self.title = "Tovalen V1.3"
 
     # --- set-up -----------------------------------------------------------
@@ -155,7 +159,8 @@ class Board:
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
         Board.started.append(self)
         self.process = subprocess.Popen([str(self.build / self.program)] + self.arguments, cwd=self.work,
-                                        env=env, stdout=self.stderr, stderr=self.stderr)
+                                        env=env, stdout=self.stderr, stderr=self.stderr,
+                                        preexec_fn=self.as_its_user)
         if not wait:
             return
         self.await_start()
@@ -179,6 +184,15 @@ class Board:
         return (f"the board (pid {self.process.pid}): "
                 f"{process_state(self.process.pid, self.process.poll())}\n"
                 f"its whole journal:\n{self.journal()}")
+
+    def as_its_user(self):
+        """In the board's process before it starts: its limits, its user."""
+        for limit, value in self.limits.items():
+            resource.setrlimit(limit, (value, value))
+        if self.user:
+            os.setgid(self.user[1])
+            os.setgroups([])
+            os.setuid(self.user[0])
 
     def journal(self):
         try:

@@ -106,19 +106,30 @@ bool BoardRunner::start() {
 // the board not connected. Before the first answer there is nothing to
 // show but the time, behind the curtain.
 void BoardRunner::refresh() {
-    if (std::optional<DataFiles> fresh = reader_.take(settings_.dataDir)) files_ = std::move(fresh);
+    takeFiles();
     if (reader_.unanswered() >= DataFileReader::kLostAfter) {
         board_.setClockText(settings_.setuzoku);
         return events_.refreshed(*cycle_, BoardState::NotConnected, std::nullopt);
     }
-    if (!files_) return board_.setClockText(timeText(clock_.now()));
-    refreshWith(*files_);
+    if (files_) return refreshWith(*files_);
+    board_.setClockText(timeText(clock_.now()));
+    if (shortage_) events_.refreshFailed(*shortage_);
+}
+
+// A read that failed for want of the board's own resources (no helper
+// process, no descriptor) says nothing of the share: the files as last
+// read stay shown, with the time now, and the shortage is the error.
+void BoardRunner::takeFiles() {
+    std::optional<DataFiles> fresh = reader_.take(settings_.dataDir);
+    if (!fresh) return;
+    shortage_ = fresh->failure;
+    if (!shortage_) files_ = std::move(fresh);
 }
 
 void BoardRunner::refreshWith(const DataFiles& files) {
     try {
         const RefreshOutcome outcome = cycle_->refresh(files);
-        events_.refreshed(*cycle_, outcome.state, outcome.problem);
+        events_.refreshed(*cycle_, outcome.state, shortage_ ? shortage_ : outcome.problem);
     } catch (const EngineError& error) {
         if (!error.tableFileBroken() && !error.tableMissing())
             return events_.refreshFailed(error.message());

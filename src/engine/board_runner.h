@@ -105,6 +105,7 @@ public:
 
 private:
     void refresh();
+    void takeFiles();
     void refreshWith(const DataFiles& files);
     void connect();
     void placeRaceTable();
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<RefreshCycle> cycle_;
     DataFileReader reader_;
     std::optional<DataFiles> files_;  // as last read; nothing before the first answer
+    std::optional<Cp932> shortage_;   // why the last read could not be made
     int beatsUntilRetry_ = 0;
     Cp932 boardFolder_;
     RaceTablePlace place_;

@@ -49,8 +49,9 @@ constexpr TextLimits kScheduleLimits{std::size_t{4} << 20, 10'000};
 struct DataFiles {
     std::optional<std::string> schedule;
     std::optional<std::string> notice;
-    /// Why the schedule could not be read when the reason is the board's
-    /// own, not the share's (no helper process: the limit it hit).
+    /// Why the files could not be read when the reason is the board's own,
+    /// not the share's (no helper process: the limit it hit); nothing of
+    /// the share is known then.
     std::optional<Cp932> failure;
 };
 

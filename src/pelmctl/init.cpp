@@ -12,12 +12,14 @@
 #include "engine/board_connection.h"
 #include "engine/board_settings.h"
 #include "engine/race_table_file.h"
+#include "engine/race_table_place.h"
 #include "engine/schedule.h"
 #include "pelmctl/command.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/file_descriptor.h"
 #include "platform/ini_file.h"
+#include "platform/paths.h"
 #include "sqlengine/table_file.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +40,9 @@ constexpr std::string_view kHelp =
     "                     shared with other boards (a network share the writer\n"
     "                     fills): the table file goes to LOCAL, the alias gets\n"
     "                     PATH=LOCAL and ./PelmDp.ini TableDir=LOCAL; nothing is\n"
-    "                     written into DIR but missing empty RInfo.txt/RInfomem.txt\n"
+    "                     written into DIR but missing empty RInfo.txt/RInfomem.txt.\n"
+    "                     A DIR on a file system that may stall (a network share,\n"
+    "                     FUSE) gets LOCAL ./table without the option\n"
     "  --system           write the alias to /etc/pelm/dbengine.ini instead of\n"
     "                     ./dbengine.ini (for every board on this computer)\n\n"
     "Exit status: 0 the folder is ready, 1 a file could not be made or\n"
@@ -171,10 +175,25 @@ void printNextSteps(const std::string& dir) {
               << fs::current_path().string() << ".\n";
 }
 
+// A data folder that may stall keeps no race table: the board rebuilds it
+// at every refresh, and on a share each refresh would wait for the share.
+// Said, with where it goes instead (race_table_place.h).
+std::optional<std::string> localTableFor(const std::string& dir) {
+    const std::optional<std::string> stalls = pelm::stallingTableFolder(pelm::utf8ToCp932(dir));
+    if (!stalls) return std::nullopt;
+    const std::string local = pelm::nativePath(pelm::ownTableFolder(pelm::currentDirectory()));
+    report("the race table stays off the data folder: " + *stalls + "; it goes to " + local);
+    return local;
+}
+
 void prepare(const std::string& dir, const std::optional<std::string>& tableDir,
              const std::string& configPath) {
     makeFolder(dir, "data folder");
     if (tableDir) {
+        if (const auto stalls = pelm::stallingTableFolder(pelm::utf8ToCp932(*tableDir)))
+            report("warning: the table folder " + *stalls + "; the board keeps its table in " +
+                   pelm::nativePath(pelm::ownTableFolder(pelm::currentDirectory())) +
+                   " instead, as long as it is set so");
         makeFolder(*tableDir, "table folder");
         report("the race table is kept in " + *tableDir + "; nothing else is written into " + dir);
     }
@@ -191,12 +210,13 @@ int run(const Arguments& arguments) {
     if (arguments.positional.size() != 1)
         return usageError("init takes one folder: pelmctl init DIR");
     const std::string dir = arguments.positional[0];
-    const std::optional<std::string> tableDir = arguments.option("--table-dir");
+    std::optional<std::string> tableDir = arguments.option("--table-dir");
     if (tableDir && tableDir->empty()) return usageError("--table-dir needs a folder");
     const std::string configPath =
         arguments.flag("--system") ? "/etc/pelm/dbengine.ini" : "./dbengine.ini";
     std::cout << "pelmctl init " << dir << ":\n";
     try {
+        if (!tableDir) tableDir = localTableFor(dir);
         prepare(dir, tableDir, configPath);
     } catch (const Failure& failure) {
         std::cerr << "pelmctl: " << failure.message << "\n";

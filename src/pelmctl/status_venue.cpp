@@ -100,11 +100,11 @@ void printBoard(const pelm::venue::VenueBoard& board) {
 void printText(const pelm::venue::VenueView& view) {
     if (!view.answering)
         std::cout << "The folder " << text(view.folder)
-                  << (view.failure.isEmpty() ? " does not answer"
+                  << (view.failure.isEmpty() ? " stalled: it does not answer"
                                              : " cannot be read: " + text(view.failure))
                   << "\n";
     for (const QString& name : view.unanswered)
-        std::cout << text(name) << ": not read, the folder does not answer\n";
+        std::cout << text(name) << ": not read, the folder stalled\n";
     for (const QString& name : view.damaged)
         std::cout << text(name) << ": damaged, no board's status\n";
     if (view.tooMany)

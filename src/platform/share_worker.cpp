@@ -103,7 +103,7 @@ struct ShareWorker::State {
     milliseconds pause{0};
     std::string shortage;
     bool stopping = false;
-    FileDescriptor wake{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    FileDescriptor wake;  // made with the thread
     std::thread thread;
 
     bool stalledNow() const { return inFlight && Clock::now() >= inFlight->deadline; }
@@ -291,6 +291,11 @@ void serve(State& state) {
 bool threadRuns(State& state) {
     if (state.thread.joinable()) return true;
     if (state.paused()) return false;
+    if (!state.wake) state.wake.reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!state.wake) {
+        state.pauseLonger("no wake-up for the folder's worker: " + shortageText(errno));
+        return false;
+    }
     try {
         state.thread = std::thread(serve, std::ref(state));
         return true;

@@ -1,18 +1,16 @@
 #!/usr/bin/env python3
 """SIGTERM always ends the board, at once and without a box: with its
 schedule a FIFO nobody writes, and with a settings file it may not
-replace, whose failure it reports in the journal and its exit status; a
-service stop's SIGTERM to all the board's processes still saves the
-settings.
+replace, whose failure it reports in the journal and its exit status. (A
+service stop's SIGTERM to the board and its helpers at once is in
+stalled_share_test.py: only a board on a share has helpers.)
 
     tests/board/close_by_signal_test.py --build build [unittest arguments]
 """
 
 import os
 import pathlib
-import signal
 import sys
-import tempfile
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 from board_case import ERROR_BOX_TITLE, BoardCase, main  # noqa: E402
@@ -51,21 +49,6 @@ class CloseBySignalTest(BoardCase):
                 else:
                     self.assertEqual(failures, [])
                 self.board.stop()
-
-    def test_a_service_stop_sigterm_to_every_process_saves_the_settings(self):
-        # As systemd stops the unit: SIGTERM to each process of its cgroup at
-        # once, the board's folder helpers first here. The board's own
-        # folder is its data folder, so its helper is at work all along.
-        work = pathlib.Path(tempfile.mkdtemp(prefix="pelm-board-"))
-        self.start_board(work=work, data=work)
-        self.wait_for_rows()
-        helpers = self.board.family()[1:]
-        self.assertTrue(helpers, "the board has folder helpers")
-        for pid in helpers + [self.board.process.pid]:
-            os.kill(pid, signal.SIGTERM)
-        self.assertEqual(self.wait_for_exit(), 0)
-        journal = self.watch.journal()
-        self.assertEqual([line for line in journal if "PelmDp.ini" in line], [], journal)
 
     def test_sigterm_ends_a_board_whose_schedule_is_a_fifo_nobody_writes(self):
         self.start_board()

@@ -1,30 +1,38 @@
 #include "engine/settings_watch.h"
 
-#include <sys/stat.h>
-
 namespace pelm {
 
 SettingsWatch::SettingsWatch(std::string nativePath, const Clock& time)
-    : path_(std::move(nativePath)), time_(time), seen_(stamp()) {}
-
-bool SettingsWatch::changed() {
-    const qint64 now = time_.nowMs();
-    if (lookedMs_ && now >= *lookedMs_ && now - *lookedMs_ < kLookIntervalMs) return false;
-    lookedMs_ = now;
-    const std::optional<Stamp> current = stamp();
-    if (current == seen_) return false;
-    seen_ = current;
-    return true;
+    : path_(std::move(nativePath)), time_(time) {
+    changed();  // the first look, the file as it is now
 }
 
-// Size and time change with every save; the inode with every file renamed
-// into place, which a save that keeps size and second would otherwise hide.
-std::optional<SettingsWatch::Stamp> SettingsWatch::stamp() const {
-    struct stat status {};
-    if (stat(path_.c_str(), &status) != 0) return std::nullopt;
-    const long long changedNs =
-        static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
-    return Stamp{status.st_ino, status.st_size, changedNs};
+bool SettingsWatch::changed() {
+    const std::optional<std::optional<FileStamp>> now = answered();
+    bool change = false;
+    if (now) {
+        change = seen_ && *seen_ != *now;
+        seen_ = now;
+    }
+    const qint64 nowMs = time_.nowMs();
+    if (!look_ && !(lookedMs_ && nowMs >= *lookedMs_ && nowMs - *lookedMs_ < kLookIntervalMs)) {
+        lookedMs_ = nowMs;
+        look_ = ShareWorker::forFile(path_).ask({LookRequest{path_}}, ShareWorker::kDefaultWait);
+        if (!change && !seen_) seen_ = answered();  // a local folder answers at once
+    }
+    return change;
+}
+
+// The stamp the look in flight found, once it answered: nothing inside
+// when no regular file stands there; nothing at all while unanswered.
+std::optional<std::optional<FileStamp>> SettingsWatch::answered() {
+    if (!look_ || !look_->ready()) return std::nullopt;
+    std::vector<ShareAnswer> answers = *look_->take();
+    look_.reset();
+    const PathFacts* facts = std::get_if<PathFacts>(&answers.front());
+    if (!facts) return std::nullopt;  // stalled or failed: no news
+    if (facts->kind != PathFacts::Kind::RegularFile) return std::optional<FileStamp>();
+    return std::optional(facts->stamp);
 }
 
 }  // namespace pelm

@@ -144,17 +144,17 @@ void put(Writer& out, const PathFacts& value) {
     out.number(static_cast<std::uint64_t>(value.kind));
     out.number(value.owner);
     out.text(value.linkTarget);
-    out.number(value.inode);
-    out.number(static_cast<std::uint64_t>(value.size));
-    out.number(static_cast<std::uint64_t>(value.modifiedNs));
+    out.number(value.stamp.inode);
+    out.number(static_cast<std::uint64_t>(value.stamp.size));
+    out.number(static_cast<std::uint64_t>(value.stamp.modifiedNs));
 }
 void take(Reader& in, PathFacts& value) {
     value.kind = in.choice(PathFacts::Kind::Device);
     value.owner = static_cast<uid_t>(in.number());
     value.linkTarget = in.text();
-    value.inode = static_cast<ino_t>(in.number());
-    value.size = static_cast<off_t>(in.number());
-    value.modifiedNs = static_cast<long long>(in.number());
+    value.stamp.inode = static_cast<ino_t>(in.number());
+    value.stamp.size = static_cast<off_t>(in.number());
+    value.stamp.modifiedNs = static_cast<long long>(in.number());
 }
 
 void put(Writer& out, const Replacement& value) {

@@ -75,9 +75,8 @@ PathFacts lookAt(const std::string& path) {
         kindOf(status.st_mode),
         status.st_uid,
         {},
-        status.st_ino,
-        status.st_size,
-        static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+        {status.st_ino, status.st_size,
+         static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec}};
     if (facts.kind == PathFacts::Kind::Link) {
         char target[4096];
         const ssize_t size = readlink(path.c_str(), target, sizeof target - 1);

@@ -42,6 +42,15 @@ FileDescriptor createUniqueFile(const std::string& folder, const std::string& pr
 /// nobody can plant a file at in advance.
 std::string unguessableText();
 
+/// A file's identity for "has it changed since": a save changes its size
+/// or time, a file renamed into place its inode.
+struct FileStamp {
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 /// What stands at a name, seen without following a link: only what the
 /// file system says, so that looking costs no user database (a folder's
 /// helper looks; the board's own process puts it into words).
@@ -50,9 +59,7 @@ struct PathFacts {
     Kind kind = Kind::Nothing;
     uid_t owner = 0;
     std::string linkTarget;  // of a link, as far as it could be read
-    ino_t inode = 0;
-    off_t size = 0;
-    long long modifiedNs = 0;
+    FileStamp stamp;
 };
 
 /// What stands at `path` (lstat, and readlink for a link); Nothing when

@@ -56,10 +56,6 @@ FileRequest untrusted(const std::string& path, std::size_t limit) {
     return {path, limit, Links::NotFollowed};
 }
 
-FileStamp stampOf(const PathFacts& facts) {
-    return {facts.inode, facts.size, facts.modifiedNs};
-}
-
 std::string pictureOf(const std::string& copy) {
     return copy.substr(0, copy.size() - 5) + ".png";  // "<base>.json" → "<base>.png"
 }
@@ -137,9 +133,9 @@ bool readPictures(Shared& shared, ShareWorker& worker, const std::vector<Picture
     std::vector<PictureFile*> readWhole;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const FileBytes head = fileOf((*headAnswers)[i]);
-        pictures.push_back({names[i].name, stampOf(names[i].facts), false, std::nullopt});
-        pictures.back().good =
-            head.read() && goodPictureHead(head.bytes) && names[i].facts.size <= kMaxPictureBytes;
+        pictures.push_back({names[i].name, names[i].facts.stamp, false, std::nullopt});
+        pictures.back().good = head.read() && goodPictureHead(head.bytes) &&
+                               names[i].facts.stamp.size <= kMaxPictureBytes;
     }
     for (PictureFile& picture : pictures) {
         const auto had = known.find(picture.name);

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/untrusted_folder.h"
+
 namespace pelm::venue {
 
 /// Copies beyond this many are not read: a folder anyone can write could
@@ -30,13 +32,7 @@ constexpr int kMaxCopies = 64;
 inline constexpr char kExpectedBoardsName[] = "expected-boards.txt";
 constexpr int kMaxExpectedBytes = 16 * 1024;
 
-/// A file's identity for "has it changed since".
-struct FileStamp {
-    ino_t inode = 0;
-    off_t size = 0;
-    long long modifiedNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
+using pelm::FileStamp;
 
 struct CopyFile {
     std::string name;

@@ -167,14 +167,17 @@ class HelpersTest(ShareCase):
         self.assertEqual(self.terminate(), 0)
         self.wait(lambda: not any(process_name(pid) for pid in helpers), "the helpers gone")
 
-    def test_a_service_stop_sigterm_to_every_process_saves_the_settings(self):
-        # As systemd stops the unit: SIGTERM to each process of its cgroup at
-        # once, the board's helpers first here. The board's folder is on the
-        # share, so its settings are saved through a helper.
+    def test_a_board_in_a_folder_on_the_share_follows_and_saves_its_settings(self):
+        # Its settings are looked at and saved through a helper: a Name
+        # deployed meanwhile shows. As systemd stops the unit, SIGTERM goes
+        # to each process of its cgroup at once, the helpers first here.
         work = self.share.mount / "board"
         self.start_board(work=work, data=work)
         self.addCleanup(self.share.thaw)
         self.wait_for_rows()
+        with open(work / "PelmDp.ini", "ab") as settings:
+            settings.write("Name=パドック\r\n".encode("cp932"))
+        self.wait(lambda: self.status().get("name") == "パドック", "the new name in the status")
         helpers = helpers_of(self.board)
         self.assertTrue(helpers, "the board has folder helpers")
         for pid in helpers + [self.board.process.pid]:

@@ -27,7 +27,8 @@ std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
 std::optional<DataFiles> DataFileReader::collect(const Cp932& dataDir) {
     if (!inFlight_ || !inFlight_->ready()) return std::nullopt;
     const Clock::time_point now = Clock::now();
-    const auto took = std::chrono::duration_cast<milliseconds>(now - inFlight_->askedAt());
+    const auto took =
+        std::chrono::duration_cast<milliseconds>(inFlight_->answeredAt() - inFlight_->askedAt());
     std::optional<DataFiles> files = dataFilesOf(*inFlight_->take(), dataDir);
     inFlight_.reset();
     if (files) {

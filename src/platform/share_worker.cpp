@@ -42,8 +42,14 @@ std::vector<ShareAnswer> PendingAnswers::await(Clock::time_point deadline) {
     return answers ? std::move(*answers) : std::vector<ShareAnswer>(calls_, NoAnswer{});
 }
 
+PendingAnswers::Clock::time_point PendingAnswers::answeredAt() const {
+    const std::lock_guard lock(mutex_);
+    return answered_;
+}
+
 void PendingAnswers::fulfil(std::vector<ShareAnswer> answers) {
     const std::lock_guard lock(mutex_);
+    answered_ = Clock::now();
     answers_ = std::move(answers);
     arrived_.notify_all();
 }

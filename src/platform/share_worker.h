@@ -50,8 +50,10 @@ public:
     bool waitReady(Clock::time_point deadline);
     /// Waits at most until `deadline`: the answers, or NoAnswer for each.
     std::vector<ShareAnswer> await(Clock::time_point deadline);
-    /// When the calls were handed over.
+    /// When the calls were handed over, and when they were answered (once
+    /// they were).
     Clock::time_point askedAt() const { return asked_; }
+    Clock::time_point answeredAt() const;
 
     /// Gives the answers (the worker only).
     void fulfil(std::vector<ShareAnswer> answers);
@@ -65,6 +67,7 @@ private:
     bool taken_ = false;
     std::size_t calls_;
     Clock::time_point asked_;
+    Clock::time_point answered_;
 };
 
 /// What came of one posted write.

@@ -1,7 +1,7 @@
 """X DAMAGE events of one window: what the board put on the screen, and
-where, as the X server saw it. Shared by bench/clock_phase (when the
-clock's digits change) and the repaint test (how much of the screen a
-second costs)."""
+where, as the X server saw it. Shared by bench/clock_phase and
+bench/slow_share (when the clock's digits change) and the repaint test
+(how much of the screen a second costs)."""
 
 import ctypes
 import ctypes.util
@@ -54,3 +54,31 @@ class Damage:
 
     def close(self):
         self.x11.XCloseDisplay(self.display)
+
+
+# The clock's digits: right of the large logo, in the window's top rows.
+CLOCK_LEFT, CLOCK_RIGHT, CLOCK_BOTTOM = 232, 900, 140
+
+
+def clock_flips(damage, seconds):
+    """{wall-clock second: milliseconds from it to the first repaint of the
+    clock's digits after it} over the next `seconds`."""
+    first = {}
+    for seen, x, y, width, height in damage.rectangles(time.time() + seconds):
+        # A repaint of the whole window (the first showing, the curtain) is
+        # no flip of the digits.
+        if x < CLOCK_LEFT or x + width > CLOCK_RIGHT or y >= CLOCK_BOTTOM:
+            continue
+        second = int(seen)
+        first.setdefault(second, (seen - second) * 1000)
+    return first
+
+
+def delay_summary(delays):
+    """Mean, 95th percentile and maximum of delays in milliseconds."""
+    ordered = sorted(delays)
+    if not ordered:
+        return {"samples": 0}
+    return {"samples": len(ordered), "mean_ms": round(sum(ordered) / len(ordered), 1),
+            "p95_ms": round(ordered[min(len(ordered) - 1, int(0.95 * len(ordered)))], 1),
+            "max_ms": round(ordered[-1], 1)}

@@ -42,7 +42,18 @@ has_file() {  # path mode-pattern
     fail "$1 has mode ${line%% *}, expected $2"
   fi
 }
-for program in /usr/bin/PelmDp /usr/bin/pelmctl; do has_file "$program" '^-rwxr-xr-x$'; done
+for program in /usr/bin/PelmDp /usr/bin/pelmctl /usr/libexec/pelm/pelm-share; do
+  has_file "$program" '^-rwxr-xr-x$'
+done
+# The helper a board starts for each folder on a share costs its own few
+# pages: nothing but the C and C++ libraries.
+needed=$(readelf -d "$root/usr/libexec/pelm/pelm-share" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
+for library in $needed; do
+  case $library in
+    libc.so.*|libstdc++.so.*|libm.so.*|libgcc_s.so.*) ;;
+    *) fail "pelm-share needs $library (all it needs: $needed)" ;;
+  esac
+done
 for file in /usr/share/man/man1/PelmDp.1.gz /usr/share/man/man1/pelmctl.1.gz \
             /usr/lib/systemd/user/pelmdp.service /usr/lib/systemd/user/pelm-venue.service \
             /usr/share/pelm/pelmdp-autostart.desktop \
@@ -57,7 +68,7 @@ done
 # headers or static libraries of the internal libraries.
 while read -r mode path; do
   case $path in
-    /|/etc/|/etc/pelm/*|/usr/|/usr/bin/*|/usr/share/*|/usr/lib/|/usr/lib/systemd/*) ;;
+    /|/etc/|/etc/pelm/*|/usr/|/usr/bin/*|/usr/libexec/|/usr/libexec/pelm/*|/usr/share/*|/usr/lib/|/usr/lib/systemd/*) ;;
     *) fail "unexpected path in package: $path" ;;
   esac
 done <"$scratch/list"

@@ -79,7 +79,7 @@ Check copyFreshness(Survey& survey, const std::string& folder, const PathFacts& 
         return ok(name, folder + " takes the board's copy (written " +
                             std::to_string((now - copy->modifiedNs / 1000000) / 1000) + " s ago)");
     const std::string user = survey.sources.userName();
-    const bool others = userName(facts.owner) != user;
+    const bool others = facts.owner != survey.sources.userId();
     return fail(name,
                 "the board's copy in " + folder +
                     " is not being written: the folder does "
@@ -109,7 +109,8 @@ Check checkDataFolder(Survey& survey) {
         return fail(name,
                     folder + on + " answered in " + tookText(answer.took) +
                         ", slower than a refresh (250 ms)",
-                    mount ? "ping -c 3 " + serverOf(*mount) : "ls " + quoted(folder));
+                    mount && isShare(*mount) ? "ping -c 3 " + serverOf(*mount)
+                                             : "ls " + quoted(folder));
     return ok(name, folder + on + " answered in " + tookText(answer.took));
 }
 

@@ -29,6 +29,7 @@ public:
     std::filesystem::path root() override { return "/"; }
     std::filesystem::path home() override { return QDir::homePath().toStdString(); }
     std::string userName() override { return pelm::userName(getuid()); }
+    uid_t userId() override { return getuid(); }
     std::optional<std::string> installedVersion() override {
         const auto shown = outputOf("dpkg-query", {"-W", "-f=${Status}|${Version}", "pelm"});
         if (!shown || shown->rfind("install ok installed|", 0) != 0) return std::nullopt;

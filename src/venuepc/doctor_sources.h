@@ -29,6 +29,7 @@ public:
     virtual std::filesystem::path root() = 0;
     virtual std::filesystem::path home() = 0;
     virtual std::string userName() = 0;
+    virtual uid_t userId() = 0;
     /// The version of the installed package pelm; nothing when not installed.
     virtual std::optional<std::string> installedVersion() = 0;
     /// The board whose working folder is `folder` (canonical), when it

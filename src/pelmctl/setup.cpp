@@ -200,12 +200,14 @@ int setUp(const SetupRequest& request, LoginWay way, pelm::pc::UserManager& mana
     Changes changes;
     prepareFolder(request, changes);
     startAtLogin(request, way, manager, changes);
-    keepScreenAwake(variable("DISPLAY"));
     if (!startNow(request, way, manager, changes)) {
         std::cerr << "pelmctl: the board did not say it is up within 30 s; its journal tells "
                      "why: journalctl --user -u pelmdp (or ~/.xsession-errors)\n";
         return kExitFailed;
     }
+    // After the board is up: an X server with no client left resets its
+    // screen saver to the defaults.
+    keepScreenAwake(variable("DISPLAY"));
     std::cout << "\nDone. Check the PC, and see root's steps (automatic login, the time "
                  "server): pelmctl doctor\n";
     return kExitOk;

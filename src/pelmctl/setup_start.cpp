@@ -37,9 +37,11 @@ bool runs(const std::optional<pelm::pc::LocalBoard>& board) {
     return board && board->verdict != Verdict::Stopped;
 }
 
-// Up: a live board past its start-up, started no earlier than `since`.
+// Up: a live board that has refreshed, started no earlier than `since`.
 bool isUp(const std::optional<pelm::pc::LocalBoard>& board, const QDateTime& since) {
-    if (!runs(board) || board->verdict == Verdict::Starting) return false;
+    if (!runs(board) || board->verdict == Verdict::Starting ||
+        board->verdict == Verdict::NotAnswering)
+        return false;
     return !since.isValid() || board->status.startedAt >= since;
 }
 

@@ -120,8 +120,9 @@ Check checkBoardRuns(Survey& survey) {
     const std::string folder = survey.place.folder.toStdString();
     if (!survey.runningPid()) return fail(name, "no board runs in " + folder, startCommand(survey));
     const LocalBoard& board = *survey.board;
+    const int count = board.status.refreshesLastMinute;
     const std::string refreshes =
-        std::to_string(board.status.refreshesLastMinute) + " refreshes in the last minute";
+        std::to_string(count) + (count == 1 ? " refresh" : " refreshes") + " in the last minute";
     const std::string error = board.status.error ? board.status.error->toStdString() : "";
     const std::string check = "cd " + quoted(folder) + " && pelmctl check";
     switch (board.verdict) {

@@ -106,11 +106,11 @@ Check checkDataFolder(Survey& survey) {
         return fail(name, folder + "/RInfo.txt cannot be read as a file: the board shows 未接続",
                     "ls -l " + quoted(folder + "/RInfo.txt"));
     if (answer.took > kSlowRead)
-        return fail(name,
-                    folder + on + " answered in " + tookText(answer.took) +
-                        ", slower than a refresh (250 ms)",
-                    mount && isShare(*mount) ? "ping -c 3 " + serverOf(*mount)
-                                             : "ls " + quoted(folder));
+        return fail(
+            name,
+            folder + on + " answered in " + tookText(answer.took) +
+                ", slower than a refresh (250 ms)",
+            mount && isShare(*mount) ? "ping -c 3 " + serverOf(*mount) : "ls " + quoted(folder));
     return ok(name, folder + on + " answered in " + tookText(answer.took));
 }
 

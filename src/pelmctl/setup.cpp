@@ -52,7 +52,7 @@ Run again, it changes only what it is told to: every other setting stays.
 It refuses, changing nothing, where a step cannot work: no display session,
 a data or status folder that does not exist, a board's folder that another
 user can write (or a folder above it), a board already running from another
-folder, a package that is not installed.
+folder, a package that is not installed, a run as root.
 
 Options:
   --folder DIR         the board's folder (default ~/pelm)
@@ -191,6 +191,10 @@ LoginWay checkEveryStep(const SetupRequest& request, pelm::pc::UserManager& mana
     needFolder(request.statusDir, "the status folder");
     const LoginWay way = chooseWay(request, manager);
     needNoOtherBoard(request.folder);
+    if (geteuid() == 0)
+        throw Refusal{
+            "run it as the board's user, not as root: the board never runs as root, "
+            "and systemctl --user would reach root's own service manager"};
     return way;
 }
 

@@ -189,8 +189,8 @@ LoginWay checkEveryStep(const SetupRequest& request, pelm::pc::UserManager& mana
     needSafeFolder(request.folder);
     needFolder(request.data, "the data folder");
     needFolder(request.statusDir, "the status folder");
-    const LoginWay way = chooseWay(request, manager);
     needNoOtherBoard(request.folder);
+    const LoginWay way = chooseWay(request, manager);
     if (geteuid() == 0)
         throw Refusal{
             "run it as the board's user, not as root: the board never runs as root, "

@@ -5,10 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "engine/board_status.h"
+#include "platform/process_alive.h"
+#include "platform/status_folder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -37,6 +41,22 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     return entries;
 }
 
+// A status file as the board in `folder` keeps it; this test's own
+// process stands for the board.
+void runningBoard(const TempFolder& runtime, const std::string& folder) {
+    BoardStatus status;
+    status.pid = getpid();
+    status.pidStartTicks = processStartTicks(getpid());
+    status.startedAt = status.lastRefreshAt = QDateTime::currentDateTimeUtc();
+    status.state = BoardState::Running;
+    status.workingFolder = QString::fromStdString(folder);
+    status.version = "1.3.0";
+    fs::create_directories(runtime.path() / "pelm");
+    fs::permissions(runtime.path() / "pelm", fs::perms::owner_all);
+    runtime.write("pelm/" + localStatusName(boardKey(status.workingFolder)).toStdString(),
+                  statusJson(status).toStdString());
+}
+
 struct Refusal {
     const char* step;
     const char* display;    // DISPLAY, or nothing
@@ -54,6 +74,8 @@ TEST(PelmctlSetup, RefusesAStepThatCannotWorkAndChangesNothing) {
         {"its own folder open to others", ":99", "--folder HOME/open", "HOME/open can be written"},
         {"a status folder that is not there", ":99", "--status-dir HOME/status",
          "HOME/status does not exist"},
+        {"a board running from another folder", ":99", "",
+         "a board already runs from HOME/elsewhere"},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.step);
@@ -65,6 +87,8 @@ TEST(PelmctlSetup, RefusesAStepThatCannotWorkAndChangesNothing) {
         }
         fs::create_directories(home.path() / "open");
         chmod((home.path() / "open").c_str(), 0777);
+        if (std::string(refusal.step) == "a board running from another folder")
+            runningBoard(runtime, (home.path() / "elsewhere").string());
         const auto before = snapshot(home.path());
         const auto withHome = [&](std::string text) {
             for (size_t at; (at = text.find("HOME")) != std::string::npos;)

@@ -127,7 +127,9 @@ Check checkShareMount(Survey& survey) {
                         " mount (a desktop's connect to "
                         "server): a stalled call on it cannot "
                         "be interrupted",
-                    "mount the share from /etc/fstab as docs/writers-share.md says", true);
+                    "mount the share from /etc/fstab as the writer's share guide says "
+                    "(/usr/share/doc/pelm/docs/)",
+                    true);
     const auto fstab =
         fstabOptions(mount->point, readConfig(survey.sources.root(), "/etc/fstab").value_or(""));
     const std::vector<std::string> missing = missingShareOptions(*mount, fstab);

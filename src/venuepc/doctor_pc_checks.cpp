@@ -96,7 +96,8 @@ Check checkTimeServer(Survey& survey) {
     if (service.servers.empty())
         return ok(name, service.name +
                             " asks its default servers (Debian's pool, on the "
-                            "Internet); a venue time server: docs/venue-pc.md");
+                            "Internet); a venue time server: step 8 of the venue PC guide "
+                            "(/usr/share/doc/pelm/docs/)");
     return ok(name, service.name + " asks " + joined(service.servers));
 }
 

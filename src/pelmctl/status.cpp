@@ -1,11 +1,8 @@
 // pelmctl status: whether the boards of this user (or of a whole venue) run
 // and refresh, from the status files they keep.
 
-#include <unistd.h>
-
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,10 +12,9 @@
 #include "engine/board_status.h"
 #include "pelmctl/command.h"
 #include "pelmctl/status_venue.h"
-#include "platform/process_alive.h"
 #include "platform/status_folder.h"
-#include "platform/untrusted_folder.h"
 #include "venue/verdict.h"
+#include "venuepc/local_board.h"
 
 namespace pelmctl {
 namespace {
@@ -66,76 +62,12 @@ Examples:
 )";
 
 constexpr int kExitNotRunning = 3;
-constexpr qint64 kFreshLocalMs = 2000;
 
 using pelm::venue::Verdict;
-
-struct Board {
-    pelm::BoardStatus status;
-    std::optional<qint64> ageMs;  // since the last refresh
-    Verdict verdict;
-};
+using Board = pelm::pc::LocalBoard;
 
 QString verdictName(Verdict verdict) {
     return pelm::venue::verdictWord(verdict);
-}
-
-// The board and this tool share the PC's clock, so the refresh time in the
-// status file tells how long ago the board last refreshed.
-Verdict judge(const pelm::BoardStatus& status, std::optional<qint64> ageMs, bool alive) {
-    using pelm::BoardState;
-    if (status.state == BoardState::Stopped || !alive) return Verdict::Stopped;
-    if (!ageMs || *ageMs > kFreshLocalMs || *ageMs < -kFreshLocalMs) return Verdict::NotAnswering;
-    if (status.error) return Verdict::Error;
-    switch (status.state) {
-        case BoardState::Running:
-            return Verdict::Fine;
-        case BoardState::Waiting:
-            return Verdict::Waiting;
-        case BoardState::Starting:
-            return Verdict::Starting;
-        default:
-            return Verdict::NotConnected;
-    }
-}
-
-bool fine(Verdict verdict) {
-    return verdict == Verdict::Fine || verdict == Verdict::Waiting;
-}
-
-std::optional<qint64> ageOf(const pelm::BoardStatus& status) {
-    if (!status.lastRefreshAt.isValid()) return std::nullopt;
-    return status.lastRefreshAt.msecsTo(QDateTime::currentDateTimeUtc());
-}
-
-std::optional<pelm::BoardStatus> parsed(const std::optional<std::string>& bytes) {
-    if (!bytes) return std::nullopt;
-    return pelm::parseStatus(QByteArray::fromStdString(*bytes));
-}
-
-// Only this user's own regular files: the folder is private, but a link or
-// a file somebody else slipped in is not a board of ours.
-std::optional<pelm::BoardStatus> readLocalStatus(const QString& path) {
-    return parsed(pelm::readUntrustedFile(QFile::encodeName(path).toStdString(),
-                                          pelm::kMaxStatusBytes + 1, getuid()));
-}
-
-Board localBoard(pelm::BoardStatus status) {
-    const auto age = ageOf(status);
-    const bool alive = pelm::processRuns(static_cast<pid_t>(status.pid), status.pidStartTicks);
-    const Verdict verdict = judge(status, age, alive);
-    return {std::move(status), age, verdict};
-}
-
-std::vector<pelm::BoardStatus> localStatuses(const QString& folder) {
-    std::vector<pelm::BoardStatus> statuses;
-    const auto names = pelm::listFolder(QFile::encodeName(folder).toStdString(), ".json");
-    for (const std::string& name : names.value_or(std::vector<std::string>{})) {
-        if (name.rfind("board-", 0) != 0) continue;
-        if (auto status = readLocalStatus(folder + "/" + QFile::decodeName(name.c_str())))
-            statuses.push_back(std::move(*status));
-    }
-    return statuses;
 }
 
 // The status folder as the board would accept it; nothing (and a message)
@@ -254,7 +186,7 @@ int exitFor(const std::vector<Board>& boards) {
     for (const Board& board : boards) {
         if (board.verdict == Verdict::Stopped) continue;
         anyRuns = true;
-        allFine = allFine && fine(board.verdict);
+        allFine = allFine && pelm::pc::doesItsJob(board.verdict);
     }
     if (!anyRuns) return kExitNotRunning;
     return allFine ? kExitOk : kExitFailed;
@@ -269,8 +201,8 @@ int showThisFolder(bool json) {
     if (refused) return kExitFailed;
     std::optional<pelm::BoardStatus> status;
     if (statusFolder)
-        status =
-            readLocalStatus(*statusFolder + "/" + pelm::localStatusName(pelm::boardKey(folder)));
+        status = pelm::pc::readLocalStatus(*statusFolder + "/" +
+                                           pelm::localStatusName(pelm::boardKey(folder)));
     if (!status && !QFileInfo::exists(folder + "/PelmDp.ini")) {
         if (!json)
             std::cout << "No PelmDp.ini in " << text(folder) << ": every board of this user\n";
@@ -283,7 +215,7 @@ int showThisFolder(bool json) {
             std::cout << "No board runs in " << text(folder) << "\n";
         return kExitNotRunning;
     }
-    const Board board = localBoard(*status);
+    const Board board = pelm::pc::localBoard(*status);
     json ? printJson(boardJson(board)) : printBoard(board);
     return exitFor({board});
 }
@@ -294,8 +226,8 @@ int showAll(bool json) {
     if (refused) return kExitFailed;
     std::vector<Board> boards;
     if (statusFolder) {
-        for (auto& status : localStatuses(*statusFolder))
-            boards.push_back(localBoard(std::move(status)));
+        for (auto& status : pelm::pc::localStatuses(*statusFolder))
+            boards.push_back(pelm::pc::localBoard(std::move(status)));
     }
     if (json)
         printJson(boardsJson(boards));

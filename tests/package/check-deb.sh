@@ -60,7 +60,8 @@ for file in /usr/share/man/man1/PelmDp.1.gz /usr/share/man/man1/pelmctl.1.gz \
             /usr/share/applications/pelmdp.desktop /usr/share/icons/hicolor/scalable/apps/pelmdp.svg \
             /etc/pelm/dbengine.ini /usr/share/doc/pelm/copyright /usr/share/doc/pelm/changelog.gz \
             /usr/share/doc/pelm/README.md.gz /usr/share/doc/pelm/examples/pelm-alerts.yml \
-            /usr/share/doc/pelm/examples/pelm-scrape.yml /usr/share/doc/pelm/docs/control-room.png; do
+            /usr/share/doc/pelm/examples/pelm-scrape.yml /usr/share/doc/pelm/docs/control-room.png \
+            /usr/share/doc/pelm/docs/board.png; do
   has_file "$file" '^-rw-r--r--$'
 done
 
@@ -177,13 +178,13 @@ else
   fail "cmake --install put no /etc/pelm/dbengine.ini"
 fi
 
-# --- removal, as the README says, on a scratch copy of this machine --------
+# --- removal, as the guide says, on a scratch copy of this machine ---------
 removal=0
-python3 "$source/tests/package/check-removal.py" "$deb" "$source/README.md" || removal=$?
+python3 "$source/tests/package/check-removal.py" "$deb" "$source/docs/upgrading-and-removal.md" || removal=$?
 case $removal in
   0) ;;
   77) echo "removal not checked: it needs root (a scratch system's namespaces)" >&2 ;;
-  *) fail "removal as the README says left something of the package" ;;
+  *) fail "removal as the guide says left something of the package" ;;
 esac
 
 if [ "$failures" -ne 0 ]; then

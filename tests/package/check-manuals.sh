@@ -41,6 +41,12 @@ for word in --fullscreen --windowed --screen --help --version FullScreen TableDi
             RInfo.txt RInfomem.txt dbengine.ini /etc/pelm/dbengine.ini Shift-JIS SIGTERM journalctl; do
   grep -qF -- "$word" "$board" || fail "PelmDp's page does not mention $word"
 done
+# A venue PC is set up and checked with these two.
+for word in "pelmctl setup --fullscreen" "pelmctl doctor"; do
+  grep -qF -- "$word" "$board" || fail "PelmDp's page does not show $word"
+  sed -n '/^EXAMPLES$/,/^[A-Z]/p' "$scratch/pelmctl.txt" | grep -qF -- "$word" \
+    || fail "pelmctl's EXAMPLES lack $word"
+done
 grep -qi 'stops refreshing\|until it is started again' "$board" \
   && fail "PelmDp's page still says an unreadable schedule stops the board"
 for status in 0 1 2 3; do

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Installs the .deb in a scratch copy of this machine with a real systemd
 user manager (scratch_system.py), has a user run the board and the control
-room as services, removes the package as the README's "Removing the board"
-says, word for word, and checks that nothing of the package is left
+room as services, removes the package as the guide's "Removing the board"
+(docs/upgrading-and-removal.md) says, word for word, and checks that nothing of the package is left
 enabled or running, also after installing it again.
 
-    check-removal.py PACKAGE.deb README.md
+    check-removal.py PACKAGE.deb docs/upgrading-and-removal.md
 
 Needs root; without it, exits 77. The package's dependencies must be
 installed on this machine (scripts/install-deps does).
@@ -31,13 +31,13 @@ def fail(message):
     failures.append(message)
 
 
-def removal_steps(readme):
-    """The two command blocks of the README's removal section: the user's,
+def removal_steps(guide):
+    """The two command blocks of the guide's removal section: the user's,
     then root's."""
-    section = readme.split("### Removing the board", 1)[1].split("\n#", 1)[0]
+    section = re.split(r"\n#+ Removing the board\n", guide, maxsplit=1)[1].split("\n#", 1)[0]
     blocks = re.findall(r"((?:\n {4}\S.*)+)", section)
     if len(blocks) < 2:
-        raise SystemExit("README: the removal section has no user block and root block")
+        raise SystemExit("the removal section has no user block and root block")
     return [[line.strip() for line in block.strip("\n").splitlines()] for block in blocks[:2]]
 
 
@@ -60,10 +60,10 @@ def check_nothing_left(system, when):
 
 
 def main():
-    deb, readme = pathlib.Path(sys.argv[1]).resolve(), pathlib.Path(sys.argv[2]).read_text()
-    user_steps, root_steps = removal_steps(readme)
+    deb, guide = pathlib.Path(sys.argv[1]).resolve(), pathlib.Path(sys.argv[2]).read_text()
+    user_steps, root_steps = removal_steps(guide)
     with scratch_system.ScratchSystem() as system:
-        # The README's apt asks before it removes; here nobody answers.
+        # The guide's apt asks before it removes; here nobody answers.
         pathlib.Path("/etc/apt/apt.conf.d/99scratch-yes").write_text('APT::Get::Assume-Yes "true";\n')
         system.as_root(f"dpkg -i '{deb}'")
         system.as_user("mkdir -p ~/pelm && cd ~/pelm && pelmctl init ~/pelm/data && "
@@ -89,8 +89,8 @@ def main():
                 fail(f"as root, '{step}' failed: {result.stderr.strip()}")
         if "install ok installed" in system.as_root("dpkg-query -W -f '${Status}' pelm",
                                                     check=False).stdout:
-            fail("the README's steps left the package installed")
-        check_nothing_left(system, "after the README's removal")
+            fail("the guide's steps left the package installed")
+        check_nothing_left(system, "after the guide's removal")
 
         system.as_root(f"dpkg -i '{deb}'")
         system.as_user("systemctl", "--user", "daemon-reload")
@@ -99,7 +99,7 @@ def main():
     if failures:
         print(f"{len(failures)} removal check(s) failed", file=sys.stderr)
         sys.exit(1)
-    print(f"ok: removed as the README says ({len(user_steps)} steps as the user, "
+    print(f"ok: removed as the guide says ({len(user_steps)} steps as the user, "
           f"{len(root_steps)} as root), nothing enabled or running, nor after a reinstall")
 
 

@@ -77,7 +77,8 @@ Check copyFreshness(Survey& survey, const std::string& folder, const PathFacts& 
     if (copy && copy->kind == PathFacts::Kind::RegularFile &&
         now - copy->stamp.modifiedNs / 1000000 <= kFreshCopyMs)
         return ok(name, folder + " takes the board's copy (written " +
-                            std::to_string((now - copy->stamp.modifiedNs / 1000000) / 1000) + " s ago)");
+                            std::to_string((now - copy->stamp.modifiedNs / 1000000) / 1000) +
+                            " s ago)");
     const std::string user = survey.sources.userName();
     const bool others = facts.owner != survey.sources.userId();
     return fail(name,

@@ -1,5 +1,7 @@
 #include "venue/venue_folder.h"
 
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,29 +24,42 @@ struct VenueFolder::Shared {
     std::condition_variable changed;
     std::string folder;
     PictureBytes pictureBytes = PictureBytes::Changed;
-    std::optional<KnownPictures> request;  // a look asked for, not yet begun
+    std::optional<VenueKey> key;
+    std::optional<LookHints> request;  // a look asked for, not yet begun
     bool underWay = false;
     bool ended = false;  // the look under way ended and was not taken
     bool closing = false;
     QElapsedTimer since;  // of the look under way
     FolderLook look;
+    // Where the part of a long listing looked at begins; the look's thread's.
+    std::size_t rotation = 0;
 };
 
 namespace {
 
 using Shared = VenueFolder::Shared;
+using Kind = PathFacts::Kind;
 
 // A step on the folder that has not answered by then ends the look: the
 // bound the venue's readers give a whole look.
 constexpr std::chrono::milliseconds kStepWait{2500};
 
-// One step on the folder, its calls in one exchange; nothing when it did
-// not answer in time.
+// The one place that talks to the folder's worker: one step, its calls in
+// one exchange; nothing when the folder did not answer in time. Each answer
+// is then taken by answerOf, and any but the one asked for is "not read".
 std::optional<std::vector<ShareAnswer>> step(ShareWorker& worker, std::vector<ShareCall> calls) {
     if (calls.empty()) return std::vector<ShareAnswer>();
     std::vector<ShareAnswer> answers = worker.call(std::move(calls), kStepWait);
-    if (std::holds_alternative<std::monostate>(answers.front())) return std::nullopt;
+    const bool none = std::all_of(answers.begin(), answers.end(), [](const ShareAnswer& answer) {
+        return std::holds_alternative<std::monostate>(answer);
+    });
+    if (none) return std::nullopt;
     return answers;
+}
+
+template <class Answer>
+Answer* answerOf(std::vector<ShareAnswer>& answers, std::size_t at) {
+    return at < answers.size() ? std::get_if<Answer>(&answers[at]) : nullptr;
 }
 
 FileRequest untrusted(const std::string& path, std::size_t limit) {
@@ -59,59 +74,181 @@ std::string pictureOf(const std::string& copy) {
     return copy.substr(0, copy.size() - 5) + ".png";  // "<base>.json" → "<base>.png"
 }
 
+// Whether what stood at a name before and after a read was one regular
+// file: the bytes read are then that file's, and so is its owner.
+bool oneFile(const PathFacts* before, const FileBytes* bytes, const PathFacts* after) {
+    return before && bytes && after && bytes->read() && before->kind == Kind::RegularFile &&
+           after->kind == Kind::RegularFile && before->inode == after->inode &&
+           before->owner == after->owner && before->modifiedNs == after->modifiedNs &&
+           before->size == after->size;
+}
+
+// A name that stands for a copy of one of the venue's listed boards.
+bool expectedName(const std::string& name, const LookHints& hints) {
+    return hints.expectedCopies.contains(name) ||
+           std::any_of(hints.expectedPrefixes.begin(), hints.expectedPrefixes.end(),
+                       [&](const std::string& prefix) { return name.starts_with(prefix); });
+}
+
+// The names to look at this time: all when they fit, else the listed
+// boards' and a part of the rest that moves on with every look, so no
+// name waits for ever behind the ones before it.
+std::vector<std::string> namesToLookAt(const std::vector<std::string>& names,
+                                       const LookHints& hints, std::size_t& rotation) {
+    if (names.size() <= static_cast<std::size_t>(kMaxLookedAt)) return names;
+    std::vector<std::string> chosen, rest;
+    for (const std::string& name : names)
+        (expectedName(name, hints) ? chosen : rest).push_back(name);
+    chosen.resize(std::min<std::size_t>(chosen.size(), kMaxLookedAt));
+    const std::size_t room = std::min(kMaxLookedAt - chosen.size(), rest.size());
+    for (std::size_t i = 0; i < room; ++i) chosen.push_back(rest[(rotation + i) % rest.size()]);
+    rotation += room;
+    return chosen;
+}
+
+struct Candidate {
+    std::string name;
+    PathFacts facts;
+};
+
+// The copies to read, real boards first: the listed boards', then those of
+// owners with a good copy before, then the newest.
+void rank(std::vector<Candidate>& candidates, const LookHints& hints) {
+    const auto rankOf = [&](const Candidate& c) {
+        if (expectedName(c.name, hints)) return 0;
+        return hints.goodOwners.contains(c.facts.owner) ? 1 : 2;
+    };
+    std::stable_sort(candidates.begin(), candidates.end(), [&](const auto& a, const auto& b) {
+        if (rankOf(a) != rankOf(b)) return rankOf(a) < rankOf(b);
+        return a.facts.modifiedNs > b.facts.modifiedNs;
+    });
+    if (candidates.size() > static_cast<std::size_t>(kMaxCopies)) candidates.resize(kMaxCopies);
+}
+
+// False when the folder did not answer; a listing that failed answered.
+bool list(Shared& shared, ShareWorker& worker) {
+    auto answers = step(worker, {ListRequest{shared.folder, ".json"}});
+    if (!answers) return false;
+    Listing* listing = answerOf<Listing>(*answers, 0);
+    std::lock_guard guard(shared.lock);
+    shared.look.listed = listing && listing->names;
+    if (!shared.look.listed) {
+        shared.look.failure = QString::fromLocal8Bit(std::strerror(listing ? listing->error : EIO));
+        return true;
+    }
+    shared.look.names = std::move(*listing->names);
+    shared.look.unanswered = shared.look.names;  // until read
+    return true;
+}
+
+// Looks at the names and chooses the copies to read; says what stands at
+// the names that are no file. False when the folder did not answer.
+bool choose(Shared& shared, ShareWorker& worker, const LookHints& hints,
+            std::vector<Candidate>& chosen) {
+    std::vector<std::string> names;
+    {
+        std::lock_guard guard(shared.lock);
+        names = namesToLookAt(shared.look.names, hints, shared.rotation);
+    }
+    std::vector<ShareCall> calls;
+    for (const std::string& name : names) calls.push_back(LookRequest{shared.folder + "/" + name});
+    auto answers = step(worker, std::move(calls));
+    if (!answers) return false;
+    std::vector<std::pair<std::string, std::string>> notFiles;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const PathFacts* facts = answerOf<PathFacts>(*answers, i);
+        if (facts && facts->kind == Kind::RegularFile) {
+            chosen.push_back({names[i], *facts});
+        } else if (facts && facts->kind != Kind::Nothing) {
+            notFiles.emplace_back(names[i], describeForeign(*facts, getuid()));
+        }
+    }
+    rank(chosen, hints);
+    std::lock_guard guard(shared.lock);
+    shared.look.notFiles = std::move(notFiles);
+    shared.look.unread =
+        static_cast<int>(shared.look.names.size() - chosen.size() - shared.look.notFiles.size());
+    shared.look.unanswered.clear();
+    for (const Candidate& candidate : chosen) shared.look.unanswered.push_back(candidate.name);
+    return true;
+}
+
+// The list of the venue's boards from its read; believed only from the
+// folder's owner, this reader's user or root: anyone else could list
+// boards, or their users, that the venue never named.
+ExpectedFile expectedOf(const PathFacts* before, FileBytes* bytes, const PathFacts* after,
+                        uid_t folderOwner) {
+    ExpectedFile expected;
+    expected.facts = after ? *after : PathFacts{};
+    using State = ExpectedFile::State;
+    const Kind kind = expected.facts.kind;
+    const uid_t owner = expected.facts.owner;
+    if (kind == Kind::Nothing && bytes && bytes->status == FileBytes::Status::Missing)
+        return expected;
+    expected.state = kind != Kind::RegularFile && kind != Kind::Nothing        ? State::NotAFile
+                     : owner != 0 && owner != getuid() && owner != folderOwner ? State::Untrusted
+                     : !oneFile(before, bytes, after)                          ? State::Unreadable
+                     : bytes->bytes.size() > static_cast<std::size_t>(kMaxExpectedBytes)
+                         ? State::TooLong
+                         : State::Read;
+    if (expected.state == State::Read) expected.bytes = std::move(bytes->bytes);
+    return expected;
+}
+
 // A file at the picture name beside a copy that was read.
 struct PictureName {
     std::string name;
     PathFacts facts;
 };
 
-// False when the folder did not answer; a listing that failed answered.
-bool list(Shared& shared, ShareWorker& worker) {
-    const auto answers = step(worker, {ListRequest{shared.folder, ".json"}});
-    if (!answers) return false;
-    Listing listing = std::get<Listing>(answers->front());
-    std::lock_guard guard(shared.lock);
-    shared.look.listed = listing.names.has_value();
-    if (!listing.names) {
-        shared.look.failure = QString::fromLocal8Bit(std::strerror(listing.error));
-        return true;
-    }
-    std::vector<std::string>& names = *listing.names;
-    shared.look.tooMany = names.size() > static_cast<std::size_t>(kMaxCopies);
-    if (shared.look.tooMany) names.resize(kMaxCopies);
-    shared.look.unanswered = std::move(names);
-    return true;
-}
+// Calls per copy read: what stands at its name, its bytes, what stands
+// there after, and what stands at its picture's name.
+constexpr std::size_t kCallsPerCopy = 4;
 
-// Reads the listed copies, the list of the venue's boards, and what stands
-// at each copy's picture name, in one step; false when it did not answer.
-bool readCopies(Shared& shared, ShareWorker& worker, std::vector<PictureName>& pictures) {
-    std::vector<std::string> names;
-    {
-        std::lock_guard guard(shared.lock);
-        names = shared.look.unanswered;
-    }
+// Reads the chosen copies, each between two looks at its name, the list of
+// the venue's boards likewise, and what stands at each copy's picture name,
+// in one step; false when it did not answer.
+bool readCopies(Shared& shared, ShareWorker& worker, const std::vector<Candidate>& chosen,
+                std::vector<PictureName>& pictures) {
+    const std::string expectedPath = shared.folder + "/" + kExpectedBoardsName;
     std::vector<ShareCall> calls;
-    for (const std::string& name : names)
-        calls.push_back(untrusted(shared.folder + "/" + name, kMaxStatusBytes + 1));
-    calls.push_back(untrusted(shared.folder + "/" + kExpectedBoardsName, kMaxExpectedBytes));
-    for (const std::string& name : names)
-        calls.push_back(LookRequest{shared.folder + "/" + pictureOf(name)});
+    for (const Candidate& copy : chosen) {
+        const std::string path = shared.folder + "/" + copy.name;
+        calls.insert(calls.end(), {LookRequest{path}, untrusted(path, kMaxStatusBytes + 1),
+                                   LookRequest{path}, LookRequest{pictureOf(path)}});
+    }
+    calls.insert(calls.end(),
+                 {LookRequest{expectedPath}, untrusted(expectedPath, kMaxExpectedBytes + 1),
+                  LookRequest{expectedPath}, LookRequest{shared.folder + "/."}});
     auto answers = step(worker, std::move(calls));
     if (!answers) return false;
     const qint64 readAt = QDateTime::currentMSecsSinceEpoch();
+    std::vector<CopyFile> copies;
+    std::vector<std::string> failed;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const std::size_t at = i * kCallsPerCopy;
+        const PathFacts* after = answerOf<PathFacts>(*answers, at + 2);
+        FileBytes* bytes = answerOf<FileBytes>(*answers, at + 1);
+        if (!oneFile(answerOf<PathFacts>(*answers, at), bytes, after)) {
+            failed.push_back(chosen[i].name);
+            continue;
+        }
+        copies.push_back(
+            {chosen[i].name, checkCopy(bytes->bytes, shared.key), after->owner, readAt});
+        const PathFacts* picture = answerOf<PathFacts>(*answers, at + 3);
+        if (picture && picture->kind == Kind::RegularFile)
+            pictures.push_back({pictureOf(chosen[i].name), *picture});
+    }
+    const std::size_t at = chosen.size() * kCallsPerCopy;
+    const PathFacts* folder = answerOf<PathFacts>(*answers, at + 3);
+    ExpectedFile expected =
+        expectedOf(answerOf<PathFacts>(*answers, at), answerOf<FileBytes>(*answers, at + 1),
+                   answerOf<PathFacts>(*answers, at + 2), folder ? folder->owner : 0);
     std::lock_guard guard(shared.lock);
     shared.look.unanswered.clear();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        FileBytes& copy = std::get<FileBytes>((*answers)[i]);
-        if (!copy.read()) continue;
-        shared.look.copies.push_back({names[i], std::move(copy.bytes), readAt});
-        const PathFacts& picture = std::get<PathFacts>((*answers)[names.size() + 1 + i]);
-        if (picture.kind == PathFacts::Kind::RegularFile)
-            pictures.push_back({pictureOf(names[i]), picture});
-    }
-    FileBytes& expected = std::get<FileBytes>((*answers)[names.size()]);
-    if (expected.read()) shared.look.expected = std::move(expected.bytes);
+    shared.look.copies = std::move(copies);
+    shared.look.failed = std::move(failed);
+    shared.look.expected = std::move(expected);
     return true;
 }
 
@@ -122,16 +259,16 @@ bool readPictures(Shared& shared, ShareWorker& worker, const std::vector<Picture
     std::vector<ShareCall> heads;
     for (const PictureName& name : names)
         heads.push_back(untrusted(shared.folder + "/" + name.name, kPictureHeadBytes));
-    const auto headAnswers = step(worker, std::move(heads));
+    auto headAnswers = step(worker, std::move(heads));
     if (!headAnswers) return false;
     std::vector<PictureFile> pictures;
     std::vector<ShareCall> wholes;
     std::vector<PictureFile*> readWhole;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const FileBytes& head = std::get<FileBytes>((*headAnswers)[i]);
+        const FileBytes* head = answerOf<FileBytes>(*headAnswers, i);
         pictures.push_back({names[i].name, stampOf(names[i].facts), false, std::nullopt});
-        pictures.back().good =
-            head.read() && goodPictureHead(head.bytes) && names[i].facts.size <= kMaxPictureBytes;
+        pictures.back().good = head && head->read() && goodPictureHead(head->bytes) &&
+                               names[i].facts.size <= kMaxPictureBytes;
     }
     for (PictureFile& picture : pictures) {
         const auto had = known.find(picture.name);
@@ -141,12 +278,12 @@ bool readPictures(Shared& shared, ShareWorker& worker, const std::vector<Picture
         wholes.push_back(untrusted(shared.folder + "/" + picture.name, kMaxPictureBytes + 1));
         readWhole.push_back(&picture);
     }
-    const auto wholeAnswers = step(worker, std::move(wholes));
+    auto wholeAnswers = step(worker, std::move(wholes));
     if (!wholeAnswers) return false;
     for (std::size_t i = 0; i < readWhole.size(); ++i) {
-        const FileBytes& whole = std::get<FileBytes>((*wholeAnswers)[i]);
-        readWhole[i]->good = whole.read() && goodPicture(whole.bytes);
-        if (readWhole[i]->good) readWhole[i]->bytes = QByteArray::fromStdString(whole.bytes);
+        const FileBytes* whole = answerOf<FileBytes>(*wholeAnswers, i);
+        readWhole[i]->good = whole && whole->read() && goodPicture(whole->bytes);
+        if (readWhole[i]->good) readWhole[i]->bytes = QByteArray::fromStdString(whole->bytes);
     }
     std::lock_guard guard(shared.lock);
     shared.look.pictures = std::move(pictures);
@@ -158,12 +295,15 @@ bool listed(Shared& shared) {
     return shared.look.listed;
 }
 
-void lookOnce(Shared& shared, ShareWorker& worker, const KnownPictures& known) {
+void lookOnce(Shared& shared, ShareWorker& worker, const LookHints& hints) {
     bool complete = list(shared, worker);
-    std::vector<PictureName> pictures;
-    if (complete && listed(shared))
-        complete =
-            readCopies(shared, worker, pictures) && readPictures(shared, worker, pictures, known);
+    if (complete && listed(shared)) {
+        std::vector<Candidate> chosen;
+        std::vector<PictureName> pictures;
+        complete = choose(shared, worker, hints, chosen) &&
+                   readCopies(shared, worker, chosen, pictures) &&
+                   readPictures(shared, worker, pictures, hints.pictures);
+    }
     std::lock_guard guard(shared.lock);
     shared.look.complete = complete;
     shared.underWay = false;
@@ -176,23 +316,32 @@ void serve(std::shared_ptr<Shared> shared, ShareWorker& worker) {
     for (;;) {
         shared->changed.wait(guard, [&] { return shared->closing || shared->request; });
         if (shared->closing) return;
-        const KnownPictures known = std::move(*shared->request);
+        const LookHints hints = std::move(*shared->request);
         shared->request.reset();
         guard.unlock();
-        lookOnce(*shared, worker, known);
+        lookOnce(*shared, worker, hints);
         guard.lock();
     }
 }
 
+// The look as far as it got: moved out when it ended, copied while its
+// thread may still add to it.
+FolderLook take(Shared& shared) {
+    shared.ended = false;
+    if (shared.underWay) return shared.look;
+    return std::move(shared.look);
+}
+
 }  // namespace
 
-VenueFolder::VenueFolder(const QString& folder, PictureBytes pictures)
+VenueFolder::VenueFolder(const QString& folder, PictureBytes pictures, std::optional<VenueKey> key)
     : shared_(std::make_shared<Shared>()) {
     shared_->folder = QFile::encodeName(folder).toStdString();
     shared_->pictureBytes = pictures;
+    shared_->key = std::move(key);
     // The first look starts at once, its helper made here, so it is ready
     // as soon as it can be.
-    shared_->request = KnownPictures{};
+    shared_->request = LookHints{};
     shared_->underWay = true;
     shared_->since.start();
     std::thread(serve, shared_, std::ref(ShareWorker::forFolder(shared_->folder))).detach();
@@ -204,11 +353,11 @@ VenueFolder::~VenueFolder() {
     shared_->changed.notify_all();
 }
 
-bool VenueFolder::start(KnownPictures known) {
+bool VenueFolder::start(LookHints hints) {
     std::lock_guard guard(shared_->lock);
     if (shared_->underWay) return false;
     shared_->look = FolderLook{};
-    shared_->request = std::move(known);
+    shared_->request = std::move(hints);
     shared_->underWay = true;
     shared_->ended = false;
     shared_->since.start();
@@ -219,15 +368,13 @@ bool VenueFolder::start(KnownPictures known) {
 FolderLook VenueFolder::waitFor(std::chrono::milliseconds wait) {
     std::unique_lock guard(shared_->lock);
     shared_->changed.wait_for(guard, wait, [&] { return !shared_->underWay; });
-    shared_->ended = false;
-    return shared_->look;
+    return take(*shared_);
 }
 
 std::optional<FolderLook> VenueFolder::ended() {
     std::lock_guard guard(shared_->lock);
     if (!shared_->ended) return std::nullopt;
-    shared_->ended = false;
-    return shared_->look;
+    return take(*shared_);
 }
 
 std::optional<qint64> VenueFolder::underWayMs() const {

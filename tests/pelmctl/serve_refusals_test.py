@@ -225,7 +225,8 @@ class ServeRefusals(unittest.TestCase):
         venue = json.loads(body)
         boards = {board["host"]: board for board in venue["boards"]}
         self.assertEqual(sorted(boards), ["gate", "huge", "odd", "paddock", "stand"])
-        self.assertEqual(venue["damaged"], ["half-5.json"])
+        self.assertEqual([entry.split(":")[0] for entry in venue["damaged"]], ["half-5.json"])
+        self.assertEqual(venue["copies"]["damaged"], 1)
         self.assertTrue(boards["huge"]["pictureDamaged"])
         self.assertIsNone(boards["huge"]["picture"])
         self.assertEqual(boards["paddock"]["picture"], "paddock-1.png")

@@ -120,6 +120,7 @@ class Board:
         self.screen = screen
         self.program = "src/board/PelmDp"
         self.title = "Tovalen V1.3"
+        self.preexec = None  # run in the board's process before it starts (another user's)
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -153,7 +154,8 @@ class Board:
         self.stderr = open(self.work / "PelmDp.stderr", "wb")
         Board.started.append(self)
         self.process = subprocess.Popen([str(self.build / self.program)] + self.arguments, cwd=self.work,
-                                        env=env, stdout=self.stderr, stderr=self.stderr)
+                                        env=env, stdout=self.stderr, stderr=self.stderr,
+                                        preexec_fn=self.preexec)
         if not wait:
             return
         try:

@@ -69,9 +69,10 @@ def status_copy(host, races, *, error=None, age_seconds=0.5, synchronised=True, 
 
 class Venue:
     """A status folder whose fresh copies are kept fresh, as running boards
-    keep them, by a thread that rewrites them every half second."""
+    keep them, by a thread that rewrites them every `interval` seconds."""
 
-    def __init__(self):
+    def __init__(self, interval=0.5):
+        self.interval = interval
         self.folder = pathlib.Path(tempfile.mkdtemp(prefix="pelm-venue-"))
         self.copies = {}  # file name -> (copy arguments, keep fresh)
         self.lock = threading.Lock()
@@ -92,7 +93,7 @@ class Venue:
         os.replace(scratch, target)
 
     def _refresh(self):
-        while not self.stopping.wait(0.5):
+        while not self.stopping.wait(self.interval):
             with self.lock:
                 for name, (_, _, fresh) in self.copies.items():
                     if fresh:

@@ -19,10 +19,13 @@ CopySignature signatureOf(const QByteArray& bytes, const std::optional<VenueKey>
 
 }  // namespace
 
-CheckedCopy checkCopy(const std::string& bytes, const std::optional<VenueKey>& key) {
+CheckedCopy checkCopy(const std::string& bytes, const std::optional<VenueKey>& key,
+                      const QByteArray& digestBefore) {
     const QByteArray copy = QByteArray::fromStdString(bytes);
     CheckedCopy checked;
     checked.digest = QCryptographicHash::hash(copy, QCryptographicHash::Sha256);
+    checked.unchanged = checked.digest == digestBefore;
+    if (checked.unchanged) return checked;
     checked.status = parseStatus(copy, &checked.problem);
     if (checked.status) checked.signature = signatureOf(copy, key);
     return checked;

@@ -20,11 +20,16 @@ enum class CopySignature { NotChecked, Unsigned, Good, Bad };
 
 struct CheckedCopy {
     QByteArray digest;                  // of the bytes read: changes when they do
-    std::optional<BoardStatus> status;  // none: damaged
+    std::optional<BoardStatus> status;  // none: damaged, or unchanged
     QString problem;                    // why it is damaged
     CopySignature signature = CopySignature::NotChecked;
+    /// The bytes are those of `digestBefore`: nothing else was made out.
+    bool unchanged = false;
 };
 
-CheckedCopy checkCopy(const std::string& bytes, const std::optional<VenueKey>& key);
+/// What `bytes` hold; only the digest when it is `digestBefore`, the
+/// digest of the same copy's last read.
+CheckedCopy checkCopy(const std::string& bytes, const std::optional<VenueKey>& key,
+                      const QByteArray& digestBefore = {});
 
 }  // namespace pelm::venue

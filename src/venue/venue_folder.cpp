@@ -31,8 +31,12 @@ struct VenueFolder::Shared {
     bool closing = false;
     QElapsedTimer since;  // of the look under way
     FolderLook look;
-    // Where the part of a long listing looked at begins; the look's thread's.
+    // The look's thread's own: where the part of a long listing looked at
+    // begins, and the digest of each listed copy as last read, so a copy
+    // that did not change is not parsed again. Every look is taken by the
+    // caller's watch, so what it last had of a copy is what was read here.
     std::size_t rotation = 0;
+    std::map<std::string, QByteArray> digests;
 };
 
 namespace {
@@ -136,8 +140,12 @@ bool list(Shared& shared, ShareWorker& worker) {
         shared.look.failure = QString::fromLocal8Bit(std::strerror(listing ? listing->error : EIO));
         return true;
     }
-    shared.look.names = std::move(*listing->names);
-    shared.look.unanswered = shared.look.names;  // until read
+    std::vector<std::string>& names = shared.look.names = std::move(*listing->names);
+    std::sort(names.begin(), names.end());
+    std::erase_if(shared.digests, [&](const auto& entry) {
+        return !std::binary_search(names.begin(), names.end(), entry.first);
+    });
+    shared.look.unanswered = names;  // until read
     return true;
 }
 
@@ -233,8 +241,10 @@ bool readCopies(Shared& shared, ShareWorker& worker, const std::vector<Candidate
             failed.push_back(chosen[i].name);
             continue;
         }
+        QByteArray& digest = shared.digests[chosen[i].name];
         copies.push_back(
-            {chosen[i].name, checkCopy(bytes->bytes, shared.key), after->owner, readAt});
+            {chosen[i].name, checkCopy(bytes->bytes, shared.key, digest), after->owner, readAt});
+        digest = copies.back().checked.digest;
         const PathFacts* picture = answerOf<PathFacts>(*answers, at + 3);
         if (picture && picture->kind == Kind::RegularFile)
             pictures.push_back({pictureOf(chosen[i].name), *picture});

@@ -85,16 +85,6 @@ VenueBoard forgedBoard(VenueBoard claim) {
     return board;
 }
 
-template <class Names>
-QStringList firstNames(const Names& names) {
-    QStringList first;
-    for (const auto& name : names) {
-        if (first.size() == kMaxNamedCopies) break;
-        first.append(name);
-    }
-    return first;
-}
-
 }  // namespace
 
 QString forgeryWord(Forgery forgery) {
@@ -142,10 +132,14 @@ void VenueWatch::take(FolderLook look, qint64 monotonicMs, qint64 wallMs) {
     takePictures(look);
     notRead_.clear();
     for (const auto* names : {&look.failed, &look.unanswered}) {
-        for (const std::string& name : *names) notRead_.append(local(name));
+        for (const std::string& name : *names) {
+            if (notRead_.size() < kMaxNamedCopies) notRead_.append(local(name));
+        }
     }
     notFiles_.clear();
-    for (const auto& [name, what] : look.notFiles) notFiles_.append(local(name + ": " + what));
+    for (const auto& [name, what] : look.notFiles) {
+        if (notFiles_.size() < kMaxNamedCopies) notFiles_.append(local(name + ": " + what));
+    }
     if (look.complete) takeExpected(std::move(look.expected));
 }
 
@@ -157,6 +151,10 @@ void VenueWatch::lookHangs(qint64 wallMs) {
 
 void VenueWatch::takeCopy(CopyFile file, qint64 monotonicMs) {
     auto [at, fresh] = copies_.try_emplace(file.name);
+    if (file.checked.unchanged && (fresh || at->second.digest != file.checked.digest)) {
+        if (fresh) copies_.erase(at);  // unchanged from a read this watch never had
+        return;
+    }
     Copy& copy = at->second;
     copy.readMs = monotonicMs;
     copy.owner = file.owner;
@@ -292,7 +290,7 @@ VenueView VenueWatch::view(qint64 monotonicMs, qint64 wallMs) const {
     view.notAnsweringSince = notAnsweringSince_;
     view.keyed = keyed_;
     view.expectedProblem = expected_.problem;
-    view.unanswered = firstNames(notRead_);
+    view.unanswered = notRead_;
     std::map<QString, std::vector<VenueBoard>> claims;  // by the board they claim
     for (const auto& [name, copy] : copies_) {
         if (!copy.status) continue;
@@ -310,15 +308,17 @@ VenueView VenueWatch::view(qint64 monotonicMs, qint64 wallMs) const {
     return view;
 }
 
+// The copies' counts of the last look; the damaged ones are those it read
+// damaged, and the names that stand for no file at all.
 void VenueWatch::countCopies(VenueView& view) const {
     view.copies = counts_;
-    QStringList damaged = notFiles_;
-    for (const auto& [name, copy] : copies_) {  // as the last look read them
-        if (!copy.status && copy.readMs == lastListedMs_)
-            damaged.append(local(name) + ": " + copy.problem);
+    view.damaged = notFiles_;
+    for (const auto& [name, copy] : copies_) {
+        if (copy.status || copy.readMs != lastListedMs_) continue;
+        ++view.copies.damaged;
+        if (view.damaged.size() < kMaxNamedCopies)
+            view.damaged.append(local(name) + ": " + copy.problem);
     }
-    view.copies.damaged = static_cast<int>(damaged.size());
-    view.damaged = firstNames(damaged);
     view.copies.forged = static_cast<int>(
         std::count_if(view.boards.begin(), view.boards.end(),
                       [](const VenueBoard& board) { return board.verdict == Verdict::Forged; }));

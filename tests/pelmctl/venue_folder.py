@@ -87,9 +87,14 @@ class Venue:
 
     def _write(self, file):
         (host, races), options, _ = self.copies[file]
+        options = dict(options)
+        raw_controls = options.pop("raw_controls", False)
+        text = json.dumps(status_copy(host, races, **options), ensure_ascii=False)
+        if raw_controls:  # as no JSON writer would: U+0001 written raw
+            text = text.replace("\\u0001", "\x01")
         target = self.folder / file
         scratch = target.with_name("." + file + ".tmp")
-        scratch.write_text(json.dumps(status_copy(host, races, **options), ensure_ascii=False))
+        scratch.write_text(text)
         os.replace(scratch, target)
 
     def _refresh(self):

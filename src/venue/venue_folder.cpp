@@ -87,11 +87,15 @@ bool oneFile(const PathFacts* before, const FileBytes* bytes, const PathFacts* a
            before->size == after->size;
 }
 
-// A name that stands for a copy of one of the venue's listed boards.
+// A name that stands for a copy of one of the venue's listed boards: one
+// known to be, or one that begins "<listed name>-", as a board's own does.
 bool expectedName(const std::string& name, const LookHints& hints) {
-    return hints.expectedCopies.contains(name) ||
-           std::any_of(hints.expectedPrefixes.begin(), hints.expectedPrefixes.end(),
-                       [&](const std::string& prefix) { return name.starts_with(prefix); });
+    if (hints.expectedCopies.contains(name)) return true;
+    for (std::size_t dash = name.find('-'); dash != std::string::npos;
+         dash = name.find('-', dash + 1)) {
+        if (hints.expectedPrefixes.contains(name.substr(0, dash + 1))) return true;
+    }
+    return false;
 }
 
 // The names to look at this time: all when they fit, else the listed
@@ -113,17 +117,16 @@ std::vector<std::string> namesToLookAt(const std::vector<std::string>& names,
 struct Candidate {
     std::string name;
     PathFacts facts;
+    int rank = 0;  // 0 first
 };
 
 // The copies to read, real boards first: the listed boards', then those of
 // owners with a good copy before, then the newest.
 void rank(std::vector<Candidate>& candidates, const LookHints& hints) {
-    const auto rankOf = [&](const Candidate& c) {
-        if (expectedName(c.name, hints)) return 0;
-        return hints.goodOwners.contains(c.facts.owner) ? 1 : 2;
-    };
-    std::stable_sort(candidates.begin(), candidates.end(), [&](const auto& a, const auto& b) {
-        if (rankOf(a) != rankOf(b)) return rankOf(a) < rankOf(b);
+    for (Candidate& c : candidates)
+        c.rank = expectedName(c.name, hints) ? 0 : hints.goodOwners.contains(c.facts.owner) ? 1 : 2;
+    std::stable_sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+        if (a.rank != b.rank) return a.rank < b.rank;
         return a.facts.modifiedNs > b.facts.modifiedNs;
     });
     if (candidates.size() > static_cast<std::size_t>(kMaxCopies)) candidates.resize(kMaxCopies);
@@ -166,7 +169,7 @@ bool choose(Shared& shared, ShareWorker& worker, const LookHints& hints,
     for (std::size_t i = 0; i < names.size(); ++i) {
         const PathFacts* facts = answerOf<PathFacts>(*answers, i);
         if (facts && facts->kind == Kind::RegularFile) {
-            chosen.push_back({names[i], *facts});
+            chosen.push_back({names[i], *facts, 0});
         } else if (facts && facts->kind != Kind::Nothing) {
             notFiles.emplace_back(names[i], describeForeign(*facts, getuid()));
         }

@@ -103,7 +103,7 @@ using KnownPictures = std::map<std::string, FileStamp>;
 struct LookHints {
     KnownPictures pictures;
     std::set<std::string> expectedCopies;
-    std::vector<std::string> expectedPrefixes;
+    std::set<std::string> expectedPrefixes;
     std::set<uid_t> goodOwners;
 };
 

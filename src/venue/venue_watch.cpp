@@ -239,7 +239,7 @@ LookHints VenueWatch::hints() const {
         if (picture.good && !picture.bytes.isEmpty()) hints.pictures.emplace(name, picture.stamp);
     }
     for (const ExpectedBoard& listed : expected_.boards) {
-        hints.expectedPrefixes.push_back(QFile::encodeName(listed.name + "-").toStdString());
+        hints.expectedPrefixes.insert(QFile::encodeName(listed.name + "-").toStdString());
         if (listed.user) hints.goodOwners.insert(*listed.user);
     }
     for (const auto& [name, copy] : copies_) {

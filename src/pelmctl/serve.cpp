@@ -34,18 +34,20 @@ A copy speaks only for the board that wrote it: two copies that claim one
 board are trouble, shown at the worse of the two; a copy of another user than
 the one expected-boards.txt names after a board's name, or, with
 --venue-key, one not signed with the key, is shown as a forgery. Copies left
-unread (more than 512), damaged or forged are counted on the page.
-The page updates itself every 2 seconds and says plainly when it cannot
-reach this server or this server cannot read the folder. /venue.json holds
+unread (more than 512), damaged or forged are counted on the page. The page
+updates itself every 2 seconds and says plainly when it cannot reach this
+server or this server cannot read the folder. /venue.json holds
 the same JSON as `pelmctl status --venue FOLDER --json`; /metrics the same in
 the Prometheus text format, for a monitoring system.
 
 The server is read-only: it answers GET and HEAD, and only for the page, its
 script and style, the JSON, the metrics and the pictures beside the status
-copies. A request must come whole within 10 s, bounded in size and addressed
-to a name of this server (Host); nothing more is read from a connection
-until its answer is taken, which must be within 30 s; at most 128
-connections, 64 from one address, are open at a time.
+copies. A request must come whole within 10 s, bounded in size, addressed
+to a name of this server (Host) and readable in one way only (400
+otherwise); nothing more is read from a connection until its answer is
+taken, which must be within 30 s; at most 128 connections, 64 from one
+address, are open at a time, room made by closing the address that holds
+the most.
 
 Options:
   --venue FOLDER          the status folder of the venue's boards

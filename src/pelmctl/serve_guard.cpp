@@ -160,8 +160,9 @@ void GuardedTcpServer::look(Connection* connection) {
 }
 
 // Past a bound on connections, one goes: of the newcomer's own address when
-// that address has its fill, else of the address with the most. False when
-// every candidate is being answered on time.
+// that address has its fill, else of the address with the most, and never
+// of an address with no more than the newcomer's own. False when there is
+// none to close: every candidate is being answered on time.
 bool GuardedTcpServer::makeRoomFor(const QString& address) {
     QList<Connection*> same;
     for (Connection* connection : connections_) {
@@ -171,6 +172,8 @@ bool GuardedTcpServer::makeRoomFor(const QString& address) {
         return closeCostliest(same, nullptr, Room::ForConnection);
     if (connections_.size() < ConnectionBounds::kMaxConnections) return true;
     for (const QList<Connection*>& group : byAddress(Room::ForConnection)) {
+        const bool own = group.first()->address() == address;
+        if (!own && group.size() <= same.size()) break;  // the rest have fewer
         if (closeCostliest(group, nullptr, Room::ForConnection)) return true;
     }
     return false;
@@ -178,7 +181,8 @@ bool GuardedTcpServer::makeRoomFor(const QString& address) {
 
 // An answer just queued may take the held bytes past their bounds: the
 // answered address's own slowest answers go first, then those of the
-// address that holds the most.
+// address that holds the most, never of one that holds less than the
+// answered address.
 void GuardedTcpServer::keepQueuedBytes(Connection* answered) {
     const auto sameAddress = [&] {
         QList<Connection*> same;
@@ -190,13 +194,20 @@ void GuardedTcpServer::keepQueuedBytes(Connection* answered) {
     while (queuedBytes(sameAddress()) > ConnectionBounds::kMaxQueuedBytesPerAddress &&
            closeCostliest(sameAddress(), answered, Room::ForOwnAnswer)) {
     }
-    bool closed = true;
-    while (closed && queuedBytes(connections_) > ConnectionBounds::kMaxQueuedBytes) {
-        closed = false;
-        for (const QList<Connection*>& group : byAddress(Room::ForAnswer)) {
-            if ((closed = closeCostliest(group, answered, Room::ForAnswer))) break;
-        }
+    while (queuedBytes(connections_) > ConnectionBounds::kMaxQueuedBytes &&
+           closeForBytes(answered, queuedBytes(sameAddress()))) {
     }
+}
+
+// One answer's connection closed to bring the bytes held down, of the
+// address holding the most, at least `floor`; false when none may go.
+bool GuardedTcpServer::closeForBytes(const Connection* answered, qint64 floor) {
+    for (const QList<Connection*>& group : byAddress(Room::ForAnswer)) {
+        const bool own = group.first()->address() == answered->address();
+        if (!own && queuedBytes(group) < floor) return false;  // the rest hold less
+        if (closeCostliest(group, answered, Room::ForAnswer)) return true;
+    }
+    return false;
 }
 
 // Closes the connection of `among` that costs the others most, never

@@ -70,6 +70,7 @@ private:
     void look(Connection* connection);
     bool makeRoomFor(const QString& address);
     void keepQueuedBytes(Connection* answered);
+    bool closeForBytes(const Connection* answered, qint64 floor);
     bool closeCostliest(const QList<Connection*>& among, const Connection* keep, Room room);
     QList<QList<Connection*>> byAddress(Room room) const;
     void handOver(Connection* connection, const RequestHead& head);

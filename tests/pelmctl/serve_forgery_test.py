@@ -125,14 +125,20 @@ class Forgery(unittest.TestCase):
 
     @classmethod
     def board_copy(cls):
-        """The name of the board's own copy, once it is there."""
-        deadline = time.monotonic() + 15
+        """The name of the board's own copy, once it says the board runs
+        and shows its error."""
+        deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
             for path in cls.status.glob("*.json"):
-                if path.stat().st_uid == cls.board_uid:
+                try:
+                    copy = json.loads(path.read_bytes())
+                except (OSError, ValueError):
+                    continue  # replaced meanwhile
+                if (path.stat().st_uid == cls.board_uid and copy["state"] == "running"
+                        and copy["error"]):
                     return path.name
             time.sleep(0.2)
-        raise AssertionError("the board wrote no copy:\n" + cls.board.journal())
+        raise AssertionError("the board wrote no copy of its error:\n" + cls.board.journal())
 
     @classmethod
     def tearDownClass(cls):

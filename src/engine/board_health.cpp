@@ -51,7 +51,7 @@ BoardHealth::BoardHealth(const Clock& time, BoardHealthConfig config)
 std::unique_ptr<VenueStatusWriter> BoardHealth::venueWriter() const {
     if (config_.venueFolder.isEmpty()) return nullptr;
     return std::make_unique<VenueStatusWriter>(config_.venueFolder, venueBaseName(host_, key_),
-                                               time_);
+                                               time_, config_.venueKey);
 }
 
 BoardHealth::~BoardHealth() {
@@ -127,9 +127,11 @@ void BoardHealth::markActivity(qint64 now) {
         recentMs_.pop_front();
 }
 
-void BoardHealth::followVenue(const QString& venueFolder, const QString& name) {
+void BoardHealth::followVenue(const QString& venueFolder, const QString& name,
+                              const QString& venueKey) {
     const bool moved = venueFolder != config_.venueFolder;
-    if (!moved && name == config_.name) return;
+    const bool rekeyed = venueKey != config_.venueKey;
+    if (!moved && !rekeyed && name == config_.name) return;
     if (moved && venue_) {
         qCInfo(lcBoard).noquote() << QStringLiteral("status copy moves from %1 to %2")
                                          .arg(config_.venueFolder, venueFolder.isEmpty()
@@ -141,9 +143,12 @@ void BoardHealth::followVenue(const QString& venueFolder, const QString& name) {
     }
     config_.venueFolder = venueFolder;
     config_.name = name;
+    config_.venueKey = venueKey;
     if (moved) {
         venue_ = venueWriter();
         pictureTakenMs_.reset();
+    } else if (rekeyed && venue_) {
+        venue_->setKeyFile(venueKey);
     }
     if (started_) writeIfDue(true);
 }

@@ -32,6 +32,7 @@ struct BoardHealthConfig {
     QString venueFolder;   // [Env] StatusDir; empty: no status copy
     QString statusFolder;  // empty: the user's status folder, made private
     QString name;          // [Env] Name; empty: none
+    QString venueKey;  // [Env] VenueKey, the file of the key copies are signed with; empty: none
 };
 
 class BoardHealth {
@@ -79,8 +80,9 @@ public:
 
     /// The venue's settings as the settings file has them now: a copy to
     /// another folder starts there at once (the old folder is told the board
-    /// stopped reporting to it), a new name shows with the next write.
-    void followVenue(const QString& venueFolder, const QString& name);
+    /// stopped reporting to it), a new name shows with the next write, and
+    /// a new key signs from the next write on.
+    void followVenue(const QString& venueFolder, const QString& name, const QString& venueKey = {});
 
     BoardState state() const { return state_; }
 

@@ -45,6 +45,7 @@ constexpr std::array kOptionalKeys{
     OptionalKey{kTableDirPlace.section, kTableDirPlace.name, &BoardSettings::tableDir},
     OptionalKey{"Env", "StatusDir", &BoardSettings::statusDir},
     OptionalKey{"Env", "Name", &BoardSettings::name},
+    OptionalKey{"Env", "VenueKey", &BoardSettings::venueKey},
 };
 
 constexpr std::array kLoadOrder{kDataDir, kLogo, kSetuzoku, kTaiki, kFont, kColor, kSize};

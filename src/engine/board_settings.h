@@ -17,7 +17,7 @@ class IniFile;
 
 /// The board's settings, texts in CP932: the seven keys every settings file
 /// has, and the optional keys a venue adds (FullScreen, TableDir,
-/// StatusDir, Name). The comments name the keys and their defaults; defaults()
+/// StatusDir, Name, VenueKey). The comments name the keys and their defaults; defaults()
 /// holds them all (a plain record has empty texts).
 struct BoardSettings {
     Cp932 dataDir;         // Env/DataDir: "C:\Program Files\Norvek\Pelm"
@@ -39,6 +39,9 @@ struct BoardSettings {
     // Env/Name: optional, as FullScreen. What the venue calls this screen
     // ("パドック"), shown in the control room; empty: the host's name.
     Cp932 name;
+    // Env/VenueKey: optional, as FullScreen. The file of the venue key the
+    // status copy is signed with; empty: unsigned.
+    Cp932 venueKey;
 
     /// The folder (a board path) the connection's PATH names: TableDir when
     /// set, else the data folder.
@@ -82,7 +85,7 @@ struct SettingField {
 };
 
 /// The seven keys in the order a load reads them, then the optional texts
-/// (TableDir, StatusDir, Name) where a venue set them.
+/// (TableDir, StatusDir, Name, VenueKey) where a venue set them.
 std::vector<SettingField> settingFields(const BoardSettings& settings);
 
 /// The seven keys, in the order a save writes them.

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "engine/strict_json.h"
 #include "platform/codepage.h"
 
 namespace pelm {
@@ -143,12 +144,11 @@ QJsonObject statusObject(const BoardStatus& status) {
 
 std::optional<BoardStatus> parseStatus(const QByteArray& json, QString* problem) {
     if (json.size() > kMaxStatusBytes) return refuse(problem, QStringLiteral("too large"));
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError) return refuse(problem, error.errorString());
-    const QJsonObject object = document.object();
+    const std::optional<QJsonDocument> document = parseStrictJson(json, problem);
+    if (!document) return std::nullopt;
+    const QJsonObject object = document->object();
     const auto state = stateNamed(object["state"].toString());
-    if (!document.isObject() || !state || !object["pid"].isDouble())
+    if (!document->isObject() || !state || !object["pid"].isDouble())
         return refuse(problem, QStringLiteral("no board status"));
     BoardStatus status;
     status.pid = object["pid"].toInteger();

@@ -38,11 +38,15 @@ QString failureText(const PostedOutcome& outcome) {
 
 }  // namespace
 
-VenueStatusWriter::VenueStatusWriter(QString folder, QString base, const Clock& time)
+VenueStatusWriter::VenueStatusWriter(QString folder, QString base, const Clock& time,
+                                     QString keyFile)
     : folder_(std::move(folder)),
       nativeFolder_(QFile::encodeName(folder_).toStdString()),
       base_(QFile::encodeName(base).toStdString()),
       worker_(ShareWorker::forFolder(nativeFolder_)),
+      time_(time),
+      keyFile_(std::move(keyFile)),
+      keyFailures_(time, QtWarningMsg),
       failures_(time, QtWarningMsg),
       displaced_(time, QtWarningMsg) {}
 
@@ -56,8 +60,35 @@ std::string VenueStatusWriter::path(const char* extension) const {
 
 void VenueStatusWriter::submit(QByteArray json) {
     lastCopy_ = std::move(json);
-    worker_.post({path(".json"), lastCopy_.toStdString(), Durability::Visible});
+    worker_.post({path(".json"), copyBytes(), Durability::Visible});
     journalOutcomes();
+}
+
+void VenueStatusWriter::setKeyFile(QString keyFile) {
+    keyFile_ = std::move(keyFile);
+    key_.reset();
+    keyTriedMs_.reset();
+    keyFailures_.cleared();
+}
+
+// The copy as it goes to the folder: signed when the key can be read.
+std::string VenueStatusWriter::copyBytes() {
+    const qint64 now = time_.nowMs();
+    const bool retry = !keyTriedMs_ || now - *keyTriedMs_ >= kKeyRetryMs || now < *keyTriedMs_;
+    if (!keyFile_.isEmpty() && !key_ && retry) {
+        keyTriedMs_ = now;
+        QString problem;
+        key_ = readVenueKey(keyFile_, &problem);
+        if (key_) {
+            keyFailures_.cleared();
+        } else {
+            keyFailures_.occurred(QStringLiteral("venue key %1 cannot be used: %2; the status copy "
+                                                 "goes unsigned, and a control room with the key "
+                                                 "shows it as forged")
+                                      .arg(keyFile_, problem));
+        }
+    }
+    return (key_ ? signedCopy(lastCopy_, *key_) : lastCopy_).toStdString();
 }
 
 void VenueStatusWriter::submitPicture(QByteArray png) {
@@ -116,8 +147,7 @@ bool VenueStatusWriter::moveAside(const PostedOutcome& refused) {
     // The picture first: the copy at the new name names the picture there.
     if (!lastPicture_.isEmpty())
         worker_.post({path(".png"), lastPicture_.toStdString(), Durability::Visible});
-    if (!lastCopy_.isEmpty())
-        worker_.post({path(".json"), lastCopy_.toStdString(), Durability::Visible});
+    if (!lastCopy_.isEmpty()) worker_.post({path(".json"), copyBytes(), Durability::Visible});
     return true;
 }
 

@@ -14,12 +14,14 @@
 #include "pelmctl/command.h"
 #include "pelmctl/serve_guard.h"
 #include "pelmctl/serve_room.h"
+#include "pelmctl/venue_key_option.h"
 
 namespace pelmctl {
 namespace {
 
 constexpr std::string_view kHelp =
     R"(Usage: pelmctl serve --venue FOLDER [--listen ADDRESS:PORT] [--host-name NAMES]
+                     [--venue-key FILE]
 
 Serves one web page that shows every board whose status copy is in FOLDER
 ([Env] StatusDir of the boards) as a card, the boards in trouble first: the
@@ -28,17 +30,24 @@ how long since this server saw its status change, the race shown as "Now",
 the current error and its clock. A board whose copy has not changed for 10 s
 by this PC's clock is not answering, whatever its own clock says; one listed
 in FOLDER/expected-boards.txt (one name per line) without a copy is missing.
-The page updates itself every 2 seconds and says plainly when it cannot
-reach this server or this server cannot read the folder. /venue.json holds
+A copy speaks only for the board that wrote it: two copies that claim one
+board are trouble, shown at the worse of the two; a copy of another user than
+the one expected-boards.txt names after a board's name, or, with
+--venue-key, one not signed with the key, is shown as a forgery. Copies left
+unread (more than 512), damaged or forged are counted on the page. The page
+updates itself every 2 seconds and says plainly when it cannot reach this
+server or this server cannot read the folder. /venue.json holds
 the same JSON as `pelmctl status --venue FOLDER --json`; /metrics the same in
 the Prometheus text format, for a monitoring system.
 
 The server is read-only: it answers GET and HEAD, and only for the page, its
 script and style, the JSON, the metrics and the pictures beside the status
-copies. A request must come whole within 10 s, bounded in size and addressed
-to a name of this server (Host); nothing more is read from a connection
-until its answer is taken, which must be within 30 s; at most 128
-connections, 64 from one address, are open at a time.
+copies. A request must come whole within 10 s, bounded in size, addressed
+to a name of this server (Host) and readable in one way only (400
+otherwise); nothing more is read from a connection until its answer is
+taken, which must be within 30 s; at most 128 connections, 64 from one
+address, are open at a time, room made by closing the address that holds
+the most.
 
 Options:
   --venue FOLDER          the status folder of the venue's boards
@@ -47,6 +56,8 @@ Options:
                           the venue's network; port 0 takes a free one
   --host-name NAMES       more names the page may be asked for by (Host),
                           comma-separated: a DNS name, a reverse proxy's
+  --venue-key FILE        the venue key the boards sign their copies with
+                          (made by `pelmctl venue-key`); an empty FILE: none
 
 A FOLDER that cannot be read is said at start and on the page, which shows
 the boards as soon as it can be read.
@@ -150,8 +161,8 @@ QString where(const QHostAddress& address, quint16 port) {
 }
 
 int serve(const QString& folder, const QHostAddress& address, quint16 port,
-          const QStringList& names) {
-    ControlRoom room(folder);
+          const QStringList& names, const std::optional<pelm::VenueKey>& key) {
+    ControlRoom room(folder, key);
     QString failure;
     // Served all the same: the page says the folder cannot be read, and
     // shows the boards as soon as it can (a share mounted late, a folder
@@ -189,17 +200,19 @@ int run(const Arguments& arguments) {
     if (!address) return usageError("--listen wants ADDRESS:PORT, such as 127.0.0.1:8080");
     const QStringList names = QString::fromStdString(arguments.option("--host-name").value_or(""))
                                   .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    std::optional<pelm::VenueKey> key;
+    if (!venueKeyOption(arguments, key)) return kExitFailed;
     int argc = 1;
     char name[] = "pelmctl";
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
-    return serve(QString::fromStdString(*venue), address->first, address->second, names);
+    return serve(QString::fromStdString(*venue), address->first, address->second, names, key);
 }
 
 const CommandRegistration registration({"serve",
                                         "the venue's boards at a glance in a browser",
                                         kHelp,
-                                        {"--venue", "--listen", "--host-name"},
+                                        {"--venue", "--listen", "--host-name", "--venue-key"},
                                         {},
                                         run});
 

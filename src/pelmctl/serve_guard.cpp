@@ -1,151 +1,14 @@
 #include "pelmctl/serve_guard.h"
 
 #include <QElapsedTimer>
-#include <QNetworkInterface>
-#include <QSysInfo>
+#include <QHash>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 
 namespace pelmctl {
-namespace {
 
 using Reading = RequestHead::Reading;
-
-// Where the head ends ("\r\n\r\n", or "\n\n" from a terse client) and the
-// length of the ending; nothing while it has not come.
-std::optional<std::pair<qsizetype, qsizetype>> headEnd(const QByteArray& bytes) {
-    const qsizetype crlf = bytes.indexOf("\r\n\r\n");
-    const qsizetype lf = bytes.indexOf("\n\n");
-    if (crlf < 0 && lf < 0) return std::nullopt;
-    if (lf >= 0 && (crlf < 0 || lf < crlf)) return std::pair{lf, qsizetype(2)};
-    return std::pair{crlf, qsizetype(4)};
-}
-
-// "METHOD target HTTP/1.x": the method, or nothing for anything else.
-std::optional<QByteArray> requestMethod(const QByteArray& line, bool& http10) {
-    const QList<QByteArray> parts = line.trimmed().split(' ');
-    if (parts.size() != 3 || parts[0].isEmpty() || parts[1].isEmpty()) return std::nullopt;
-    if (parts[2] != "HTTP/1.1" && parts[2] != "HTTP/1.0") return std::nullopt;
-    http10 = parts[2] == "HTTP/1.0";
-    return parts[0];
-}
-
-// The header lines after the request line: the body's length (-1: none
-// allowed) and the Host, if any.
-struct Headers {
-    Reading reading = Reading::Complete;
-    qsizetype bodyBytes = 0;
-    std::optional<QByteArray> host;
-    QByteArray connection;  // the Connection header, lower case
-};
-
-Headers failing(Reading reading) {
-    Headers headers;
-    headers.reading = reading;
-    return headers;
-}
-
-Headers readHeaders(const QList<QByteArray>& lines) {
-    Headers headers;
-    if (lines.size() - 1 > ConnectionBounds::kMaxHeaderLines) return failing(Reading::TooLarge);
-    for (qsizetype index = 1; index < lines.size(); ++index) {
-        const QByteArray& line = lines[index];
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0) return failing(Reading::Malformed);
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "transfer-encoding") return failing(Reading::BodyTooLarge);
-        if (name == "host") headers.host = value;
-        if (name == "connection") headers.connection = value.toLower();
-        if (name != "content-length") continue;
-        bool number = false;
-        headers.bodyBytes = value.toLongLong(&number);
-        if (!number || headers.bodyBytes < 0 || headers.bodyBytes > ConnectionBounds::kMaxBodyBytes)
-            return failing(Reading::BodyTooLarge);
-    }
-    return headers;
-}
-
-QByteArray lowerHost(QByteArray host) {
-    host = host.trimmed().toLower();
-    if (host.startsWith('[')) return host.mid(1, host.indexOf(']') - 1);
-    const qsizetype colon = host.lastIndexOf(':');
-    if (colon >= 0 && host.indexOf(':') == colon) host.truncate(colon);  // a port, not IPv6
-    if (host.endsWith('.')) host.chop(1);
-    return host;
-}
-
-QString plainAddress(QHostAddress address) {
-    address.setScopeId(QString());
-    return address.toString().toLower();
-}
-
-QByteArray statusLine(Reading reading) {
-    switch (reading) {
-        case Reading::TooLarge:
-            return "431 Request Header Fields Too Large";
-        case Reading::BodyTooLarge:
-            return "413 Payload Too Large";
-        case Reading::Misdirected:
-            return "421 Misdirected Request";
-        case Reading::Incomplete:
-            return "408 Request Timeout";
-        default:
-            return "400 Bad Request";
-    }
-}
-
-}  // namespace
-
-HostNames::HostNames(const QHostAddress& address, const QStringList& extra) {
-    const bool everywhere = address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
-                            address == QHostAddress::AnyIPv6;
-    if (everywhere) {
-        for (const QHostAddress& local : QNetworkInterface::allAddresses())
-            names_ << plainAddress(local);
-        names_ << QSysInfo::machineHostName().toLower();
-    } else {
-        names_ << plainAddress(address);
-    }
-    if (everywhere || address.isLoopback()) names_ << QStringLiteral("localhost");
-    for (const QString& name : extra) names_ << name.toLower();
-    names_.removeDuplicates();
-}
-
-bool HostNames::accepts(const QByteArray& host) const {
-    return names_.contains(QString::fromLatin1(lowerHost(host)));
-}
-
-RequestHead readRequestHead(const QByteArray& bytes, const HostNames& hosts) {
-    RequestHead head;
-    const auto end = headEnd(bytes);
-    if (!end) {
-        if (bytes.size() > ConnectionBounds::kMaxHeadBytes) head.reading = Reading::TooLarge;
-        return head;
-    }
-    head.reading = Reading::TooLarge;
-    if (end->first > ConnectionBounds::kMaxHeadBytes) return head;
-    QList<QByteArray> lines = bytes.left(end->first).split('\n');
-    for (QByteArray& line : lines) line = line.trimmed();
-    bool http10 = false;
-    head.reading = Reading::Malformed;
-    const std::optional<QByteArray> method = requestMethod(lines.first(), http10);
-    if (!method) return head;
-    const Headers headers = readHeaders(lines);
-    head.reading = headers.reading;
-    if (headers.reading != Reading::Complete) return head;
-    head.reading = Reading::Malformed;
-    if (!headers.host && !http10) return head;  // HTTP/1.1 must name the host
-    head.reading = Reading::Misdirected;
-    if (headers.host && !hosts.accepts(*headers.host)) return head;
-    const qsizetype size = end->first + end->second + headers.bodyBytes;
-    head.reading = bytes.size() < size ? Reading::Incomplete : Reading::Malformed;
-    if (bytes.size() != size) return head;  // one request at a time: nothing behind it
-    const bool keepAlive =
-        http10 ? headers.connection.contains("keep-alive") : !headers.connection.contains("close");
-    return {Reading::Complete, size, *method, keepAlive};
-}
 
 // One client's connection, the guard's while a request comes (it reads
 // nothing, only looks at what has come), the server's while it answers it.
@@ -162,6 +25,12 @@ public:
 
     Stage stage() const { return stage_; }
     qint64 stageMs() const { return since_.elapsed(); }
+    /// The peer's address, as it was when the connection came.
+    const QString& address() const { return address_; }
+    void noteAddress() { address_ = peerAddress().toString(); }
+    bool answeredOnTime() const {
+        return stage_ == Stage::Answer && since_.elapsed() < ConnectionBounds::kOnTimeMs;
+    }
     QTimer& deadline() { return deadline_; }
     bool lastAnswer() const {
         return !keepAlive_ || answers_ >= ConnectionBounds::kMaxRequestsPerConnection;
@@ -182,7 +51,7 @@ public:
         readAll();
         enter(Stage::Answer, ConnectionBounds::kAnswerDeadlineMs);
         keepAlive_ = false;
-        write("HTTP/1.1 " + statusLine(reading) +
+        write("HTTP/1.1 " + refusalStatus(reading) +
               "\r\nContent-Length: 0\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
         disconnectFromHost();
     }
@@ -209,6 +78,7 @@ private:
 
     QTimer deadline_;
     QElapsedTimer since_;
+    QString address_;
     Stage stage_ = Stage::Request;
     int answers_ = 0;
     bool keepAlive_ = true;
@@ -217,8 +87,21 @@ private:
     QByteArray tail_;
 };
 
+namespace {
+
+template <class Connections>
+qint64 queuedBytes(const Connections& connections) {
+    qint64 bytes = 0;
+    for (const auto* connection : connections) bytes += connection->bytesToWrite();
+    return bytes;
+}
+
+}  // namespace
+
 GuardedTcpServer::GuardedTcpServer(HostNames hosts, QObject* parent)
-    : QTcpServer(parent), hosts_(std::move(hosts)) {}
+    : QTcpServer(parent), hosts_(std::move(hosts)) {
+    setListenBacklogSize(ConnectionBounds::kListenBacklog);
+}
 
 GuardedTcpServer::~GuardedTcpServer() = default;
 
@@ -228,14 +111,18 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor) {
         delete connection;
         return;
     }
-    makeRoomFor(connection->peerAddress());
+    connection->noteAddress();
+    if (!makeRoomFor(connection->address())) {
+        connection->abort();  // every connection is being answered on time
+        delete connection;
+        return;
+    }
     admit(connection);
 }
 
 void GuardedTcpServer::admit(Connection* connection) {
     connections_.append(connection);
-    connection->setReadBufferSize(ConnectionBounds::kMaxHeadBytes +
-                                  ConnectionBounds::kMaxBodyBytes + 1);
+    connection->setReadBufferSize(HeadBounds::kMaxHeadBytes + HeadBounds::kMaxBodyBytes + 1);
     connect(connection, &QObject::destroyed, this, [this, connection] { forget(connection); });
     connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
     connect(&connection->deadline(), &QTimer::timeout, connection, [connection] {
@@ -272,23 +159,95 @@ void GuardedTcpServer::look(Connection* connection) {
     }
 }
 
-// Past a bound, the connection that costs the others most goes: the one
-// waiting longest for a request, else the one slowest to take its answer.
-void GuardedTcpServer::makeRoomFor(const QHostAddress& address) {
+// Past a bound on connections, one goes: of the newcomer's own address when
+// that address has its fill, else of the address with the most, and never
+// of an address with no more than the newcomer's own. False when there is
+// none to close: every candidate is being answered on time.
+bool GuardedTcpServer::makeRoomFor(const QString& address) {
     QList<Connection*> same;
     for (Connection* connection : connections_) {
-        if (connection->peerAddress() == address) same.append(connection);
+        if (connection->address() == address) same.append(connection);
     }
-    const bool perAddress = same.size() >= ConnectionBounds::kMaxConnectionsPerAddress;
-    if (!perAddress && connections_.size() < ConnectionBounds::kMaxConnections) return;
-    const QList<Connection*>& candidates = perAddress ? same : connections_;
+    if (same.size() >= ConnectionBounds::kMaxConnectionsPerAddress)
+        return closeCostliest(same, nullptr, Room::ForConnection);
+    if (connections_.size() < ConnectionBounds::kMaxConnections) return true;
+    for (const QList<Connection*>& group : byAddress(Room::ForConnection)) {
+        const bool own = group.first()->address() == address;
+        if (!own && group.size() <= same.size()) break;  // the rest have fewer
+        if (closeCostliest(group, nullptr, Room::ForConnection)) return true;
+    }
+    return false;
+}
+
+// An answer just queued may take the held bytes past their bounds: the
+// answered address's own slowest answers go first, then those of the
+// address that holds the most, never of one that holds less than the
+// answered address.
+void GuardedTcpServer::keepQueuedBytes(Connection* answered) {
+    const auto sameAddress = [&] {
+        QList<Connection*> same;
+        for (Connection* connection : connections_) {
+            if (connection->address() == answered->address()) same.append(connection);
+        }
+        return same;
+    };
+    while (queuedBytes(sameAddress()) > ConnectionBounds::kMaxQueuedBytesPerAddress &&
+           closeCostliest(sameAddress(), answered, Room::ForOwnAnswer)) {
+    }
+    while (queuedBytes(connections_) > ConnectionBounds::kMaxQueuedBytes &&
+           closeForBytes(answered, queuedBytes(sameAddress()))) {
+    }
+}
+
+// One answer's connection closed to bring the bytes held down, of the
+// address holding the most, at least `floor`; false when none may go.
+bool GuardedTcpServer::closeForBytes(const Connection* answered, qint64 floor) {
+    for (const QList<Connection*>& group : byAddress(Room::ForAnswer)) {
+        const bool own = group.first()->address() == answered->address();
+        if (!own && queuedBytes(group) < floor) return false;  // the rest hold less
+        if (closeCostliest(group, answered, Room::ForAnswer)) return true;
+    }
+    return false;
+}
+
+// Closes the connection of `among` that costs the others most, never
+// `keep`; false when there is none to close. For a connection, the one
+// waiting longest for a request goes first, else the one slowest to take
+// its answer; for an answer's bytes, only those holding an answer count.
+// An answer on its way on time is spared, except to its own address.
+bool GuardedTcpServer::closeCostliest(const QList<Connection*>& among, const Connection* keep,
+                                      Room room) {
+    using Stage = Connection::Stage;
     const auto costlier = [](const Connection* a, const Connection* b) {
-        if (a->stage() != b->stage()) return a->stage() == Connection::Stage::Request;
+        if (a->stage() != b->stage()) return a->stage() == Stage::Request;
         return a->stageMs() > b->stageMs();
     };
-    Connection* victim = *std::min_element(candidates.begin(), candidates.end(), costlier);
+    Connection* victim = nullptr;
+    for (Connection* connection : among) {
+        if (connection == keep ||
+            (room != Room::ForConnection && connection->stage() != Stage::Answer))
+            continue;
+        if (room != Room::ForOwnAnswer && connection->answeredOnTime()) continue;
+        if (!victim || costlier(connection, victim)) victim = connection;
+    }
+    if (!victim) return false;
     forget(victim);
     victim->abort();
+    return true;
+}
+
+// The connections by address, the address that costs most first: the most
+// connections, or the most bytes held for answers.
+QList<QList<GuardedTcpServer::Connection*>> GuardedTcpServer::byAddress(Room room) const {
+    QHash<QString, QList<Connection*>> groups;
+    for (Connection* connection : connections_) groups[connection->address()].append(connection);
+    QList<QList<Connection*>> ordered(groups.begin(), groups.end());
+    const auto cost = [room](const QList<Connection*>& group) {
+        return room == Room::ForConnection ? qint64(group.size()) : queuedBytes(group);
+    };
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [&](const auto& a, const auto& b) { return cost(a) > cost(b); });
+    return ordered;
 }
 
 // The server reads the connection only now, for this one request, and
@@ -302,6 +261,7 @@ void GuardedTcpServer::handOver(Connection* connection, const RequestHead& head)
     emit newConnection();          // the server takes it,
     emit connection->readyRead();  // reads the request waiting, and answers it
     disconnect(connection, &QTcpSocket::readyRead, nullptr, nullptr);
+    keepQueuedBytes(connection);
     if (connection->lastAnswer()) connection->disconnectFromHost();
 }
 

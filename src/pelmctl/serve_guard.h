@@ -4,26 +4,29 @@
 // long a request head may take, takes a body of any length and as many
 // header lines as come, and keeps answering a connection whose answers
 // nobody reads. So the server reads a connection only when it holds one
-// request, whole, within these bounds and addressed to this server, and
-// answers it at once; nobody reads the connection again until the answer
-// is taken, and then the guard waits for the next request. Each bound holds
-// by construction, whatever order Qt connects its own handlers in: the
-// server sees a request only when the guard is done with it.
+// request, whole, within the bounds of serve_head.h and addressed to this
+// server, and answers it at once; nobody reads the connection again until
+// the answer is taken, and then the guard waits for the next request. Each
+// bound holds by construction, whatever order Qt connects its own handlers
+// in: the server sees a request only when the guard is done with it.
+//
+// Room for a newcomer, and memory for an answer, is made by closing the
+// connections that cost the most: those of the address that holds the most
+// first, within it the one waiting longest for a request, else the one
+// slowest to take its answer; never one whose answer is on its way on time.
+// A laptop that floods the server from a few addresses pays for its own
+// connections, and a browser beside it keeps being answered.
 
-#include <QByteArray>
 #include <QHostAddress>
 #include <QList>
-#include <QStringList>
 #include <QTcpServer>
-#include <optional>
+
+#include "pelmctl/serve_head.h"
 
 namespace pelmctl {
 
 /// The bounds every connection keeps.
 struct ConnectionBounds {
-    static constexpr int kMaxHeadBytes = 8 * 1024;  // request line and headers
-    static constexpr int kMaxHeaderLines = 40;
-    static constexpr int kMaxBodyBytes = 1024;  // only GET and HEAD are answered
     /// The whole head must have come by then; bytes trickling in do not
     /// extend it.
     static constexpr int kHeadDeadlineMs = 10000;
@@ -34,44 +37,20 @@ struct ConnectionBounds {
     /// Answers on one connection before it is closed; Qt's server keeps a
     /// little for each until then.
     static constexpr int kMaxRequestsPerConnection = 100;
+    /// Answers not yet taken, held for clients that read slowly: all
+    /// together, and from one address.
+    static constexpr qint64 kMaxQueuedBytes = 48 * 1024 * 1024;
+    static constexpr qint64 kMaxQueuedBytesPerAddress = 8 * 1024 * 1024;
+    /// An answer under way for less than this is on time: its connection is
+    /// never closed to make room for another.
+    static constexpr int kOnTimeMs = 100;
+    /// Connections the system holds until the server takes them: a flood of
+    /// them must not make a newcomer's wait for its turn.
+    static constexpr int kListenBacklog = 1024;
 };
-
-/// What the bytes of a connection so far make of its request.
-struct RequestHead {
-    enum class Reading {
-        Incomplete,    // more bytes to come
-        Complete,      // a whole request: `size` bytes, head and body
-        TooLarge,      // 431: head past its bounds
-        BodyTooLarge,  // 413
-        Malformed,     // 400: no request line, a second request behind the first
-        Misdirected,   // 421: a Host this server does not go by
-    };
-    Reading reading = Reading::Incomplete;
-    qsizetype size = 0;
-    QByteArray method;
-    bool keepAlive = false;  // the client wants the connection kept for more
-};
-
-/// The names a request may give as Host: the server's own.
-class HostNames {
-public:
-    /// For a server listening on `address`: that address (every address of
-    /// this PC and its host name for 0.0.0.0 or ::), "localhost" on
-    /// loopback, and `extra` names (a reverse proxy's, a DNS name).
-    HostNames(const QHostAddress& address, const QStringList& extra);
-    bool accepts(const QByteArray& host) const;
-    const QStringList& names() const { return names_; }
-
-private:
-    QStringList names_;  // lower case, addresses without brackets
-};
-
-/// Reads `bytes`, all a connection sent so far, against the bounds.
-RequestHead readRequestHead(const QByteArray& bytes, const HostNames& hosts);
 
 /// The listening socket. Its connections go on to the server one request
-/// each; past the bounds on connections, the oldest still waiting for its
-/// head (else the slowest to take its answer) makes room for the newcomer.
+/// each, within the bounds above.
 class GuardedTcpServer : public QTcpServer {
 public:
     GuardedTcpServer(HostNames hosts, QObject* parent = nullptr);
@@ -82,10 +61,18 @@ protected:
 
 private:
     class Connection;
+    // What room is made for: a newcomer, an answer's bytes, an answer's
+    // bytes within its own address's bound.
+    enum class Room { ForConnection, ForAnswer, ForOwnAnswer };
+
     void admit(Connection* connection);
     void awaitRequest(Connection* connection);
     void look(Connection* connection);
-    void makeRoomFor(const QHostAddress& address);
+    bool makeRoomFor(const QString& address);
+    void keepQueuedBytes(Connection* answered);
+    bool closeForBytes(const Connection* answered, qint64 floor);
+    bool closeCostliest(const QList<Connection*>& among, const Connection* keep, Room room);
+    QList<QList<Connection*>> byAddress(Room room) const;
     void handOver(Connection* connection, const RequestHead& head);
     void forget(Connection* connection);
 

@@ -10,8 +10,10 @@ namespace pelmctl {
 
 using pelm::venue::VenueWatch;
 
-ControlRoom::ControlRoom(const QString& folder, QObject* parent)
-    : QObject(parent), folder_(folder), watch_(folder, VenueWatch::kControlRoomPatienceMs) {
+ControlRoom::ControlRoom(const QString& folder, std::optional<pelm::VenueKey> key, QObject* parent)
+    : QObject(parent),
+      folder_(folder, pelm::venue::PictureBytes::Changed, key),
+      watch_(folder, VenueWatch::kControlRoomPatienceMs, key.has_value()) {
     clock_.start();
     timer_.setInterval(kLookIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &ControlRoom::look);
@@ -19,29 +21,29 @@ ControlRoom::ControlRoom(const QString& folder, QObject* parent)
 }
 
 bool ControlRoom::firstLook(QString& failure) {
-    folder_.start(watch_.knownPictures());
-    const pelm::venue::FolderLook look =
-        folder_.waitFor(std::chrono::milliseconds(kLookDeadlineMs));
-    take(look);
-    timer_.start();
+    folder_.start(watch_.hints());
+    pelm::venue::FolderLook look = folder_.waitFor(std::chrono::milliseconds(kLookDeadlineMs));
     failure = look.failure;
-    return look.listed || !look.complete;
+    const bool readable = look.listed || !look.complete;
+    take(std::move(look));
+    timer_.start();
+    return readable;
 }
 
 // Takes the look that ended, if one did, and starts the next; a look still
 // under way past its deadline makes the folder not answering.
 void ControlRoom::look() {
     if (auto ended = folder_.ended()) {
-        take(*ended);
+        take(std::move(*ended));
     } else if (folder_.underWayMs().value_or(0) > kLookDeadlineMs) {
         watch_.lookHangs(QDateTime::currentMSecsSinceEpoch());
         publish();
     }
-    folder_.start(watch_.knownPictures());
+    folder_.start(watch_.hints());
 }
 
-void ControlRoom::take(const pelm::venue::FolderLook& look) {
-    watch_.take(look, clock_.elapsed(), QDateTime::currentMSecsSinceEpoch());
+void ControlRoom::take(pelm::venue::FolderLook look) {
+    watch_.take(std::move(look), clock_.elapsed(), QDateTime::currentMSecsSinceEpoch());
     publish();
 }
 

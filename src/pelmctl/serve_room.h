@@ -18,7 +18,9 @@ namespace pelmctl {
 
 class ControlRoom : public QObject {
 public:
-    explicit ControlRoom(const QString& folder, QObject* parent = nullptr);
+    /// With `key`, only copies signed with it are believed.
+    explicit ControlRoom(const QString& folder, std::optional<pelm::VenueKey> key = std::nullopt,
+                         QObject* parent = nullptr);
 
     static constexpr int kLookIntervalMs = 500;
     /// A look that has not answered by then makes the folder not answering.
@@ -36,7 +38,7 @@ public:
 
 private:
     void look();
-    void take(const pelm::venue::FolderLook& look);
+    void take(pelm::venue::FolderLook look);
     void publish();
 
     pelm::venue::VenueFolder folder_;

@@ -12,6 +12,7 @@
 #include "engine/board_status.h"
 #include "pelmctl/command.h"
 #include "pelmctl/status_venue.h"
+#include "pelmctl/venue_key_option.h"
 #include "platform/status_folder.h"
 #include "venue/verdict.h"
 #include "venuepc/local_board.h"
@@ -20,7 +21,7 @@ namespace pelmctl {
 namespace {
 
 constexpr std::string_view kHelp = R"(Usage: pelmctl status [--json] [--all]
-  or:  pelmctl status --venue FOLDER [--json]
+  or:  pelmctl status --venue FOLDER [--venue-key FILE] [--json]
 
 Shows whether the board of the current folder runs: its state, process,
 start, how long ago it last refreshed and how often in the last minute, the
@@ -43,7 +44,11 @@ Options:
                   shown. A folder that does not answer within 2.5 s (a
                   frozen share) is given up, naming the copies it could not
                   read. A board listed in FOLDER/expected-boards.txt (one
-                  name per line) without a copy is missing
+                  name per line) without a copy is missing; two copies that
+                  claim one board, and a copy that is not the board's own,
+                  are trouble
+  --venue-key FILE  with --venue: believe only copies signed with this venue
+                  key (made by `pelmctl venue-key`)
   --json          one JSON object instead of text
 
 Exit status: 0 the board runs, refreshed within the last 2 s, shows races or
@@ -52,8 +57,8 @@ starting or shows an error, or the status folder is refused; 3 no board runs
 (no status file, a board that stopped, or a file left by a process that is
 gone). With --all: 0 when every running board is fine, 1 when any is not, 3
 when none runs. With --venue: 0 when every board is fine or waiting, 1 when
-any is not, and when the folder holds no status copy, holds a damaged one,
-cannot be read or does not answer in time; 2 wrong arguments.
+any is not, and when the folder holds no status copy, holds a damaged, forged
+or unread one, cannot be read or does not answer in time; 2 wrong arguments.
 
 Examples:
   pelmctl status
@@ -245,13 +250,19 @@ int run(const Arguments& arguments) {
     if (auto venue = arguments.option("--venue")) {
         if (arguments.flag("--all"))
             return usageError("--venue lists every board already; drop --all");
-        return showVenue(QString::fromStdString(*venue), json);
+        std::optional<pelm::VenueKey> key;
+        if (!venueKeyOption(arguments, key)) return kExitFailed;
+        return showVenue(QString::fromStdString(*venue), json, key);
     }
     return arguments.flag("--all") ? showAll(json) : showThisFolder(json);
 }
 
-const CommandRegistration registration(
-    {"status", "whether the boards run and refresh", kHelp, {"--venue"}, {"--json", "--all"}, run});
+const CommandRegistration registration({"status",
+                                        "whether the boards run and refresh",
+                                        kHelp,
+                                        {"--venue", "--venue-key"},
+                                        {"--json", "--all"},
+                                        run});
 
 }  // namespace
 }  // namespace pelmctl

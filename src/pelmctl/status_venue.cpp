@@ -36,20 +36,21 @@ qint64 wallMs() {
 
 // Looks at the folder until every copy was seen to change or the watch is
 // over; a look that hangs ends it at the deadline.
-pelm::venue::VenueView watchVenue(const QString& folder) {
-    pelm::venue::VenueFolder reader(folder, pelm::venue::PictureBytes::None);
-    pelm::venue::VenueWatch watch(folder, kWatch.count());
+pelm::venue::VenueView watchVenue(const QString& folder, const std::optional<pelm::VenueKey>& key) {
+    pelm::venue::VenueFolder reader(folder, pelm::venue::PictureBytes::None, key);
+    pelm::venue::VenueWatch watch(folder, kWatch.count(), key.has_value());
     QElapsedTimer clock;
     clock.start();
     std::optional<qint64> watchEndMs;  // the first look's copies watched for kWatch
     for (;;) {
-        reader.start();
+        reader.start(watch.hints());
         const auto left = std::max(kDeadline - std::chrono::milliseconds(clock.elapsed()), 0ms);
-        const pelm::venue::FolderLook look = reader.waitFor(left);
-        watch.take(look, clock.elapsed(), wallMs());
+        pelm::venue::FolderLook look = reader.waitFor(left);
+        const bool complete = look.complete;
+        watch.take(std::move(look), clock.elapsed(), wallMs());
         if (!watchEndMs) watchEndMs = clock.elapsed() + kWatch.count();
         const qint64 untilEnd = std::min(*watchEndMs, qint64(kDeadline.count())) - clock.elapsed();
-        if (!look.complete || untilEnd <= 0 || watch.allKnown()) break;
+        if (!complete || untilEnd <= 0 || watch.allKnown()) break;
         std::this_thread::sleep_for(std::min(kLookInterval, std::chrono::milliseconds(untilEnd)));
     }
     return watch.view(clock.elapsed(), wallMs());
@@ -76,7 +77,44 @@ QString clockLine(const pelm::venue::VenueBoard& board) {
     return parts.join(QStringLiteral("; "));
 }
 
+std::string ownedBy(const QString& owner) {
+    return owner.isEmpty() ? std::string() : " (by " + text(owner) + ")";
+}
+
+void printCopies(const pelm::venue::VenueBoard& board) {
+    if (board.secondsNotRead)
+        std::cout << "  not read for " << text(seconds(*board.secondsNotRead))
+                  << ": shown as last read\n";
+    for (const pelm::venue::OtherCopy& other : board.duplicates)
+        std::cout << "  also claimed by " << text(other.copy) << ownedBy(other.owner) << ", "
+                  << text(verdictWord(other.verdict)) << "\n";
+    if (board.conflict && board.duplicates.isEmpty())
+        std::cout << "  two boards write this copy (same host and folder)\n";
+}
+
+std::string forgeryText(const pelm::venue::VenueBoard& board) {
+    using pelm::venue::Forgery;
+    switch (board.forgery) {
+        case Forgery::Owner:
+            return "written by " + text(board.owner) + ", where " +
+                   pelm::venue::kExpectedBoardsName + " names " + text(board.expectedOwner);
+        case Forgery::Unsigned:
+            return "not signed with the venue key";
+        case Forgery::BadSignature:
+            return "signed with another key, or changed since it was signed";
+        case Forgery::Replayed:
+            return "a signed status older than one seen before, shown again";
+        default:
+            return {};
+    }
+}
+
 void printBoard(const pelm::venue::VenueBoard& board) {
+    if (board.verdict == Verdict::Forged) {
+        std::cout << text(board.name) << ": forged, " << text(board.copy) << ownedBy(board.owner)
+                  << " claims this board but is " << forgeryText(board) << "\n";
+        return;
+    }
     if (!board.status) {
         std::cout << text(board.name) << ": missing, listed in " << pelm::venue::kExpectedBoardsName
                   << " but no status copy\n";
@@ -88,13 +126,28 @@ void printBoard(const pelm::venue::VenueBoard& board) {
               << ", changed "
               << (board.secondsSinceChange ? text(seconds(*board.secondsSinceChange)) + " ago"
                                            : std::string("not while watched"))
-              << ", now " << text(nowText(s)) << "\n";
+              << ", now " << text(nowText(s)) << ", copy " << text(board.copy)
+              << ownedBy(board.owner) << "\n";
     if (s.error) std::cout << "  error: " << text(*s.error) << " (" << s.errorCount << " times)\n";
     if (const QString clock = clockLine(board); !clock.isEmpty())
         std::cout << "  clock: " << text(clock) << "\n";
-    if (!board.duplicates.isEmpty())
-        std::cout << "  also copied as: " << text(board.duplicates.join(", ")) << "\n";
-    if (board.conflict) std::cout << "  two boards write this copy (same host and folder)\n";
+    printCopies(board);
+}
+
+void printCounts(const pelm::venue::VenueView& view) {
+    for (const QString& name : view.unanswered)
+        std::cout << text(name) << ": not read (the read failed or did not answer)\n";
+    for (const QString& entry : view.damaged) {  // "<name>: <why>"
+        const qsizetype colon = entry.indexOf(QLatin1String(": "));
+        std::cout << text(entry.left(colon)) << ": damaged, " << text(entry.mid(colon + 2)) << "\n";
+    }
+    const pelm::venue::CopyCounts& copies = view.copies;
+    if (copies.unread)
+        std::cout << copies.unread << " of " << copies.listed << " copies unread: more than "
+                  << pelm::venue::kMaxCopies << "\n";
+    if (copies.damaged > view.damaged.size())
+        std::cout << copies.damaged << " copies damaged in all\n";
+    if (!view.expectedProblem.isEmpty()) std::cout << text(view.expectedProblem) << "\n";
 }
 
 void printText(const pelm::venue::VenueView& view) {
@@ -103,29 +156,27 @@ void printText(const pelm::venue::VenueView& view) {
                   << (view.failure.isEmpty() ? " stalled: it does not answer"
                                              : " cannot be read: " + text(view.failure))
                   << "\n";
-    for (const QString& name : view.unanswered)
-        std::cout << text(name) << ": not read, the folder stalled\n";
-    for (const QString& name : view.damaged)
-        std::cout << text(name) << ": damaged, no board's status\n";
-    if (view.tooMany)
-        std::cout << "More than " << pelm::venue::kMaxCopies << " copies: the rest unread\n";
+    printCounts(view);
     if (view.answering && view.boards.empty())
         std::cout << "No board status in " << text(view.folder) << "\n";
     for (const pelm::venue::VenueBoard& board : view.boards) printBoard(board);
 }
 
 bool allFine(const pelm::venue::VenueView& view) {
-    if (!view.answering || view.boards.empty() || !view.damaged.isEmpty() || view.tooMany)
+    const pelm::venue::CopyCounts& copies = view.copies;
+    if (!view.answering || view.boards.empty() || copies.damaged || copies.unread ||
+        copies.notRead || !view.expectedProblem.isEmpty())
         return false;
     return std::all_of(view.boards.begin(), view.boards.end(), [](const auto& board) {
-        return board.verdict == Verdict::Fine || board.verdict == Verdict::Waiting;
+        return !board.trouble() &&
+               (board.verdict == Verdict::Fine || board.verdict == Verdict::Waiting);
     });
 }
 
 }  // namespace
 
-int showVenue(const QString& folder, bool json) {
-    const pelm::venue::VenueView view = watchVenue(folder);
+int showVenue(const QString& folder, bool json, const std::optional<pelm::VenueKey>& key) {
+    const pelm::venue::VenueView view = watchVenue(folder, key);
     if (json)
         std::cout << pelm::venue::venueJson(view, QDateTime::currentDateTimeUtc()).toStdString();
     else

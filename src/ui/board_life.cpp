@@ -22,6 +22,12 @@ QString venueFolder(const BoardSettings& settings) {
     return QString::fromStdString(nativePath(settings.statusDir));
 }
 
+// [Env] VenueKey as the key's file; empty: the copy goes unsigned.
+QString venueKeyFile(const BoardSettings& settings) {
+    if (settings.venueKey.empty()) return {};
+    return QString::fromStdString(nativePath(settings.venueKey));
+}
+
 }  // namespace
 
 BoardLife::BoardLife(const Clock& clock) : clock_(clock) {}
@@ -48,7 +54,8 @@ bool BoardLife::start(Board& board, RunnerEvents& events, ScreenSource& screen, 
                                      QCoreApplication::applicationVersion(),
                                      venueFolder(settings()),
                                      {},
-                                     fromCp932(settings().name)});
+                                     fromCp932(settings().name),
+                                     venueKeyFile(settings())});
     settingsWatch_ =
         std::make_unique<SettingsWatch>(nativePath(settingsPath(currentDirectory())), wallTime_);
     health_->setRowsInSight(rowsInSight);
@@ -91,12 +98,12 @@ void BoardLife::checkClock() {
     if (clockWatch_.check()) health_->clockChecked(clockWatch_.current());
 }
 
-// StatusDir and Name as the settings file has them now; the other keys
+// StatusDir, Name and VenueKey as the settings file has them now; the other keys
 // are the window's and take effect at its next start, as ever.
 void BoardLife::followVenueSettings() {
     if (!settingsWatch_->changed()) return;
     const BoardSettings now = loadBoardSettings(settingsPath(currentDirectory())).settings;
-    health_->followVenue(venueFolder(now), fromCp932(now.name));
+    health_->followVenue(venueFolder(now), fromCp932(now.name), venueKeyFile(now));
     BoardSettings followed = settings();
     followed.statusDir = now.statusDir;
     health_->setFolders(boardFolders(followed, runner_->tablePlace()));

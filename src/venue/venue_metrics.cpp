@@ -5,6 +5,8 @@
 namespace pelm::venue {
 namespace {
 
+constexpr int kMaxLabelChars = 64;
+
 // A label value as the text format wants it: backslash, quote and line
 // break escaped.
 QByteArray escaped(const QString& value) {
@@ -16,69 +18,97 @@ QByteArray escaped(const QString& value) {
     return out;
 }
 
+// A board's labels: its name and host as people read them, cut to a
+// bound so no copy can swell the text, and its id, which alone tells its
+// series from every other board's, whatever the two others say.
 QByteArray labels(const VenueBoard& board) {
     const QString host = board.status ? board.status->host : QString();
-    return "name=\"" + escaped(board.name) + "\",host=\"" + escaped(host) + "\"";
+    return "name=\"" + escaped(cutToFit(board.name, kMaxLabelChars)) + "\",host=\"" +
+           escaped(cutToFit(host, kMaxLabelChars)) + "\",board=\"" + escaped(board.id) + "\"";
 }
 
 QByteArray number(double value) {
     return QByteArray::number(value, 'g', 12);
 }
 
+// The text, written once per look whoever scrapes it how often: each
+// board's labels are made once, and every sample appended in place.
 class Metrics {
 public:
-    void family(const char* name, const char* help) {
-        text_ += QByteArray("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n";
+    explicit Metrics(const VenueView& view) : view_(view) {
+        for (const VenueBoard& board : view.boards) labels_.push_back(labels(board));
+        text_.reserve(qsizetype(view.boards.size()) * 2048 + 4096);
     }
-    void sample(const char* name, const QByteArray& labels, double value) {
-        text_ += name + (labels.isEmpty() ? QByteArray() : "{" + labels + "}") + " " +
-                 number(value) + "\n";
+    void family(const char* name, const char* help) {
+        text_.append("# HELP ").append(name).append(' ').append(help);
+        text_.append("\n# TYPE ").append(name).append(" gauge\n");
+    }
+    void sample(const char* name, const QByteArray& labels, double value,
+                const QByteArray& more = {}) {
+        text_.append(name);
+        if (!labels.isEmpty()) text_.append('{').append(labels).append(more).append('}');
+        text_.append(' ').append(number(value)).append('\n');
     }
     // One family with a sample per board that has a value.
-    void perBoard(const VenueView& view, const char* name, const char* help,
+    void perBoard(const char* name, const char* help,
                   const std::function<std::optional<double>(const VenueBoard&)>& value) {
         family(name, help);
-        for (const VenueBoard& board : view.boards) {
-            if (const auto sampled = value(board)) sample(name, labels(board), *sampled);
+        for (std::size_t i = 0; i < view_.boards.size(); ++i) {
+            if (const auto sampled = value(view_.boards[i])) sample(name, labels_[i], *sampled);
+        }
+    }
+    void verdicts() {
+        family("pelm_board_verdict",
+               "1 for the board's verdict, 0 for the others: fine, waiting, checking, "
+               "missing, stopped, not answering, starting, not connected, error, forged.");
+        for (std::size_t i = 0; i < view_.boards.size(); ++i) {
+            for (const Verdict verdict : kVerdicts)
+                sample("pelm_board_verdict", labels_[i], verdict == view_.boards[i].verdict,
+                       ",verdict=\"" + verdictWord(verdict).toUtf8() + "\"");
         }
     }
     QByteArray text() const { return text_; }
 
 private:
+    const VenueView& view_;
+    std::vector<QByteArray> labels_;
     QByteArray text_;
 };
 
-void boardVerdicts(Metrics& metrics, const VenueView& view) {
-    metrics.family("pelm_board_verdict",
-                   "1 for the board's verdict, 0 for the others: fine, waiting, checking, "
-                   "missing, stopped, not answering, starting, not connected, error.");
-    for (const VenueBoard& board : view.boards) {
-        for (const Verdict verdict : kVerdicts)
-            metrics.sample("pelm_board_verdict",
-                           labels(board) + ",verdict=\"" + verdictWord(verdict).toUtf8() + "\"",
-                           verdict == board.verdict);
-    }
+void copyCounts(Metrics& metrics, const CopyCounts& copies) {
+    metrics.family("pelm_venue_copies",
+                   "Status copies the folder listed, by what became of them at the last look: "
+                   "read, unread (past the bound on copies read), not_read (the read failed or "
+                   "did not answer; their boards keep their last state), damaged, forged.");
+    const std::pair<const char*, int> kinds[] = {
+        {"listed", copies.listed},    {"read", copies.read},       {"unread", copies.unread},
+        {"not_read", copies.notRead}, {"damaged", copies.damaged}, {"forged", copies.forged}};
+    for (const auto& [kind, count] : kinds)
+        metrics.sample("pelm_venue_copies", QByteArray("kind=\"") + kind + "\"", count);
 }
 
 }  // namespace
 
 QByteArray venueMetrics(const VenueView& view) {
-    Metrics metrics;
-    boardVerdicts(metrics, view);
-    metrics.perBoard(view, "pelm_board_trouble",
-                     "1 while the board needs somebody: error, not connected, starting, "
-                     "not answering, stopped or missing.",
-                     [](const VenueBoard& b) { return double(inTrouble(b.verdict)); });
-    metrics.perBoard(view, "pelm_board_status_age_seconds",
+    Metrics metrics(view);
+    metrics.verdicts();
+    metrics.perBoard("pelm_board_trouble",
+                     "1 while the board needs somebody: forged, error, not connected, starting, "
+                     "not answering, stopped or missing, or copies of two writers claim it.",
+                     [](const VenueBoard& b) { return double(b.trouble()); });
+    metrics.perBoard("pelm_board_conflict",
+                     "1 while more than one copy, or more than one writer, claims the board.",
+                     [](const VenueBoard& b) { return double(b.conflict); });
+    metrics.perBoard("pelm_board_status_age_seconds",
                      "Seconds since this server last saw the board's status change.",
                      [](const VenueBoard& b) { return b.secondsSinceChange; });
-    metrics.perBoard(view, "pelm_board_clock_synchronised",
+    metrics.perBoard("pelm_board_clock_synchronised",
                      "1 when the board's system clock is synchronised, 0 when not.",
                      [](const VenueBoard& b) -> std::optional<double> {
                          if (!b.status || !b.status->clockSynchronised) return std::nullopt;
                          return *b.status->clockSynchronised ? 1.0 : 0.0;
                      });
-    metrics.perBoard(view, "pelm_board_clock_offset_seconds",
+    metrics.perBoard("pelm_board_clock_offset_seconds",
                      "The board's clock minus this server's, as its status copies show.",
                      [](const VenueBoard& b) { return b.clockOffsetSeconds; });
     metrics.family("pelm_venue_folder_answering",
@@ -90,6 +120,12 @@ QByteArray venueMetrics(const VenueView& view) {
         metrics.sample("pelm_venue_folder_read_age_seconds", {}, *view.secondsSinceRead);
     metrics.family("pelm_venue_boards_in_trouble", "Boards whose trouble is 1.");
     metrics.sample("pelm_venue_boards_in_trouble", {}, view.inTroubleCount());
+    copyCounts(metrics, view.copies);
+    metrics.family("pelm_venue_expected_boards_unusable",
+                   "1 while expected-boards.txt is there but cannot be used whole: too long, "
+                   "no regular file, unreadable, no UTF-8, of an untrusted owner, or too many "
+                   "names.");
+    metrics.sample("pelm_venue_expected_boards_unusable", {}, !view.expectedProblem.isEmpty());
     return metrics.text();
 }
 

@@ -1,6 +1,7 @@
 #include "venue/venue_watch.h"
 
 #include <QCollator>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
@@ -12,14 +13,9 @@ namespace {
 // Enough changes to find one read soon after its write: the board's clock
 // is at least a sample's worth ahead of ours, and the nearest is the best.
 constexpr std::size_t kOffsetSamples = 20;
-constexpr int kMaxExpectedBoards = 256;
 
 QString local(const std::string& name) {
     return QFile::decodeName(name.c_str());
-}
-
-std::optional<BoardStatus> parsedCopy(const std::string& bytes) {
-    return parseStatus(QByteArray::fromStdString(bytes));
 }
 
 // When the board formed the status, by its own clock.
@@ -37,15 +33,10 @@ QString displayName(const BoardStatus& status) {
     return status.name.isEmpty() ? status.host : status.name;
 }
 
-QStringList expectedNames(const std::string& text) {
-    QStringList names;
-    for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
-        const QString name = line.trimmed();
-        if (name.isEmpty() || name.startsWith(QLatin1Char('#')) || name.size() > kMaxNameChars)
-            continue;
-        if (!names.contains(name) && names.size() < kMaxExpectedBoards) names.append(name);
-    }
-    return names;
+// A short digest that names a board in every series of it.
+QString idOf(const QString& what) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
 }
 
 QString versionOf(const FileStamp& stamp) {
@@ -65,17 +56,61 @@ bool worse(const VenueBoard& a, const VenueBoard& b) {
     return a.copy < b.copy;
 }
 
-}  // namespace
-
-int VenueView::inTroubleCount() const {
-    return static_cast<int>(std::count_if(
-        boards.begin(), boards.end(), [](const VenueBoard& b) { return inTrouble(b.verdict); }));
+// Copies that claim one board make one card: the worst of them speaks, and
+// the others are named beside it. Never the one that changed last: a copy
+// rewritten by somebody else must not cover a board gone quiet.
+VenueBoard oneBoard(std::vector<VenueBoard> claims) {
+    std::stable_sort(claims.begin(), claims.end(), [](const VenueBoard& a, const VenueBoard& b) {
+        return severity(a.verdict) < severity(b.verdict);
+    });
+    VenueBoard board = std::move(claims.front());
+    for (std::size_t i = 1; i < claims.size(); ++i)
+        board.duplicates.append({claims[i].copy, claims[i].owner, claims[i].verdict});
+    board.conflict = board.conflict || claims.size() > 1;
+    return board;
 }
 
-VenueWatch::VenueWatch(QString folder, qint64 patienceMs)
-    : folder_(std::move(folder)), patienceMs_(patienceMs) {}
+// A forged copy's card: what it claims, who wrote it and why it is not the
+// board's; nothing of what it says of the board.
+VenueBoard forgedBoard(VenueBoard claim) {
+    VenueBoard board;
+    board.verdict = Verdict::Forged;
+    board.name = claim.name;
+    board.id = idOf(QStringLiteral("copy\n") + claim.copy);
+    board.copy = claim.copy;
+    board.owner = claim.owner;
+    board.forgery = claim.forgery;
+    board.expectedOwner = claim.expectedOwner;
+    board.secondsSinceChange = claim.secondsSinceChange;
+    return board;
+}
 
-void VenueWatch::take(const FolderLook& look, qint64 monotonicMs, qint64 wallMs) {
+}  // namespace
+
+QString forgeryWord(Forgery forgery) {
+    switch (forgery) {
+        case Forgery::Owner:
+            return QStringLiteral("owner");
+        case Forgery::Unsigned:
+            return QStringLiteral("unsigned");
+        case Forgery::BadSignature:
+            return QStringLiteral("bad signature");
+        case Forgery::Replayed:
+            return QStringLiteral("replayed");
+        default:
+            return {};
+    }
+}
+
+int VenueView::inTroubleCount() const {
+    return static_cast<int>(std::count_if(boards.begin(), boards.end(),
+                                          [](const VenueBoard& b) { return b.trouble(); }));
+}
+
+VenueWatch::VenueWatch(QString folder, qint64 patienceMs, bool keyed)
+    : folder_(std::move(folder)), patienceMs_(patienceMs), keyed_(keyed) {}
+
+void VenueWatch::take(FolderLook look, qint64 monotonicMs, qint64 wallMs) {
     answering_ = look.listed && look.complete;
     failure_ = look.failure;
     if (answering_) {
@@ -85,13 +120,27 @@ void VenueWatch::take(const FolderLook& look, qint64 monotonicMs, qint64 wallMs)
         notAnsweringSince_ = QDateTime::fromMSecsSinceEpoch(wallMs, Qt::UTC);
     }
     if (!look.listed) return;  // nothing learnt of the copies
-    for (const CopyFile& file : look.copies) takeCopy(file, monotonicMs);
+    lastListedMs_ = monotonicMs;
+    counts_ = {static_cast<int>(look.names.size()),
+               static_cast<int>(look.copies.size()),
+               look.unread,
+               static_cast<int>(look.failed.size() + look.unanswered.size()),
+               static_cast<int>(look.notFiles.size()),
+               0};
+    for (CopyFile& file : look.copies) takeCopy(std::move(file), monotonicMs);
     forgetGone(look);
     takePictures(look);
-    unanswered_.clear();
-    for (const std::string& name : look.unanswered) unanswered_.append(local(name));
-    tooMany_ = look.tooMany;
-    if (look.complete) expected_ = look.expected ? expectedNames(*look.expected) : QStringList();
+    notRead_.clear();
+    for (const auto* names : {&look.failed, &look.unanswered}) {
+        for (const std::string& name : *names) {
+            if (notRead_.size() < kMaxNamedCopies) notRead_.append(local(name));
+        }
+    }
+    notFiles_.clear();
+    for (const auto& [name, what] : look.notFiles) {
+        if (notFiles_.size() < kMaxNamedCopies) notFiles_.append(local(name + ": " + what));
+    }
+    if (look.complete) takeExpected(std::move(look.expected));
 }
 
 void VenueWatch::lookHangs(qint64 wallMs) {
@@ -100,15 +149,25 @@ void VenueWatch::lookHangs(qint64 wallMs) {
         notAnsweringSince_ = QDateTime::fromMSecsSinceEpoch(wallMs, Qt::UTC);
 }
 
-void VenueWatch::takeCopy(const CopyFile& file, qint64 monotonicMs) {
+void VenueWatch::takeCopy(CopyFile file, qint64 monotonicMs) {
     auto [at, fresh] = copies_.try_emplace(file.name);
+    if (file.checked.unchanged && (fresh || at->second.digest != file.checked.digest)) {
+        if (fresh) copies_.erase(at);  // unchanged from a read this watch never had
+        return;
+    }
     Copy& copy = at->second;
+    copy.readMs = monotonicMs;
+    copy.owner = file.owner;
     if (fresh) copy.firstSeenMs = monotonicMs;
-    if (!fresh && copy.bytes == file.bytes) return;
+    if (!fresh && copy.digest == file.checked.digest) return;
     if (!fresh) copy.changedMs = monotonicMs;
-    copy.bytes = file.bytes;
-    copy.status = parsedCopy(file.bytes);
-    if (!copy.status || fresh) return;
+    copy.digest = std::move(file.checked.digest);
+    copy.status = std::move(file.checked.status);
+    copy.problem = std::move(file.checked.problem);
+    copy.signature = file.checked.signature;
+    if (!copy.status) return;
+    noteSigned(copy);
+    if (fresh) return;
     noteWriter(copy, monotonicMs);
     if (const auto written = writtenAtMs(*copy.status)) {
         copy.offsetSamplesMs.push_back(*written - file.readAtMs);
@@ -132,20 +191,31 @@ void VenueWatch::noteWriter(Copy& copy, qint64 monotonicMs) const {
     });
 }
 
-// A copy neither read nor waited for is gone from the folder.
+// A board's process signs every status later than the one before: a
+// signed status of the same process no later than one already seen was
+// signed once and is shown again, by somebody who kept it.
+void VenueWatch::noteSigned(Copy& copy) const {
+    if (copy.signature != CopySignature::Good) return;
+    const BoardStatus& status = *copy.status;
+    copy.replayed = copy.lastSigned && copy.lastSigned->first == status.pid &&
+                    status.writtenAt <= copy.lastSigned->second;
+    if (!copy.replayed) copy.lastSigned = std::pair{status.pid, status.writtenAt};
+}
+
+// A copy no longer listed is gone from the folder; one listed but not read
+// keeps what it last said.
 void VenueWatch::forgetGone(const FolderLook& look) {
-    std::set<std::string> present(look.unanswered.begin(), look.unanswered.end());
-    for (const CopyFile& file : look.copies) present.insert(file.name);
+    const std::set<std::string> present(look.names.begin(), look.names.end());
     std::erase_if(copies_, [&](const auto& entry) { return !present.contains(entry.first); });
 }
 
-void VenueWatch::takePictures(const FolderLook& look) {
+void VenueWatch::takePictures(FolderLook& look) {
     std::map<std::string, Picture> kept;
-    for (const PictureFile& file : look.pictures) {
+    for (PictureFile& file : look.pictures) {
         Picture picture{file.stamp, file.good, {}};
         const auto had = pictures_.find(file.name);
         if (file.bytes) {
-            picture.bytes = *file.bytes;
+            picture.bytes = std::move(*file.bytes);
         } else if (had != pictures_.end() && had->second.stamp == file.stamp) {
             picture.bytes = had->second.bytes;
         }
@@ -155,12 +225,29 @@ void VenueWatch::takePictures(const FolderLook& look) {
     pictures_ = std::move(kept);
 }
 
-KnownPictures VenueWatch::knownPictures() const {
-    KnownPictures known;
+void VenueWatch::takeExpected(ExpectedFile expected) {
+    if (expected.state == expectedFile_.state && expected.bytes == expectedFile_.bytes &&
+        expected.facts.kind == expectedFile_.facts.kind)
+        return;
+    expected_ = expectedBoards(expected);
+    expectedFile_ = std::move(expected);
+}
+
+LookHints VenueWatch::hints() const {
+    LookHints hints;
     for (const auto& [name, picture] : pictures_) {
-        if (picture.good && !picture.bytes.isEmpty()) known.emplace(name, picture.stamp);
+        if (picture.good && !picture.bytes.isEmpty()) hints.pictures.emplace(name, picture.stamp);
     }
-    return known;
+    for (const ExpectedBoard& listed : expected_.boards) {
+        hints.expectedPrefixes.insert(QFile::encodeName(listed.name + "-").toStdString());
+        if (listed.user) hints.goodOwners.insert(*listed.user);
+    }
+    for (const auto& [name, copy] : copies_) {
+        if (!copy.status || forgery(copy) != Forgery::None) continue;
+        if (listedBoard(expected_, *copy.status)) hints.expectedCopies.insert(name);
+        hints.goodOwners.insert(copy.owner);
+    }
+    return hints;
 }
 
 const QByteArray* VenueWatch::picture(const QString& name) const {
@@ -177,6 +264,23 @@ bool VenueWatch::allKnown() const {
     });
 }
 
+QString VenueWatch::ownerName(uid_t owner) const {
+    auto [at, fresh] = ownerNames_.try_emplace(owner);
+    if (fresh) at->second = QString::fromStdString(userName(owner));
+    return at->second;
+}
+
+// Why a copy is not the board's own; None when nothing says it is not.
+Forgery VenueWatch::forgery(const Copy& copy, QString* expectedOwner) const {
+    if (keyed_ && copy.signature == CopySignature::Unsigned) return Forgery::Unsigned;
+    if (keyed_ && copy.signature == CopySignature::Bad) return Forgery::BadSignature;
+    if (keyed_ && copy.replayed) return Forgery::Replayed;
+    const ExpectedBoard* listed = listedBoard(expected_, *copy.status);
+    if (!listed || !listed->user || *listed->user == copy.owner) return Forgery::None;
+    if (expectedOwner) *expectedOwner = listed->userName;
+    return Forgery::Owner;
+}
+
 VenueView VenueWatch::view(qint64 monotonicMs, qint64 wallMs) const {
     VenueView view;
     view.folder = folder_;
@@ -184,31 +288,40 @@ VenueView VenueWatch::view(qint64 monotonicMs, qint64 wallMs) const {
     view.failure = failure_;
     if (readMs_) view.secondsSinceRead = (monotonicMs - *readMs_) / 1000.0;
     view.notAnsweringSince = notAnsweringSince_;
-    view.unanswered = unanswered_;
-    view.tooMany = tooMany_;
-    std::map<QString, VenueBoard> byIdentity;
+    view.keyed = keyed_;
+    view.expectedProblem = expected_.problem;
+    view.unanswered = notRead_;
+    std::map<QString, std::vector<VenueBoard>> claims;  // by the board they claim
     for (const auto& [name, copy] : copies_) {
-        if (!copy.status) {
-            view.damaged.append(local(name));
-            continue;
-        }
+        if (!copy.status) continue;
         VenueBoard board = boardOf(name, copy, monotonicMs, wallMs);
-        auto [at, fresh] = byIdentity.try_emplace(identity(*copy.status), board);
-        if (fresh) continue;
-        // The copy seen to change last speaks for the board; the others are
-        // a file manager's copy, a sync tool's conflict, a folder moved.
-        const bool newer = board.secondsSinceChange &&
-                           (!at->second.secondsSinceChange ||
-                            *board.secondsSinceChange < *at->second.secondsSinceChange);
-        VenueBoard& kept = at->second;
-        const QString other = newer ? kept.copy : board.copy;
-        if (newer) kept = std::move(board);
-        kept.duplicates.append(other);
+        if (board.forgery != Forgery::None) {
+            view.boards.push_back(forgedBoard(std::move(board)));
+        } else {
+            claims[identity(*copy.status)].push_back(std::move(board));
+        }
     }
-    for (auto& [identity, board] : byIdentity) view.boards.push_back(std::move(board));
+    for (auto& [identity, boards] : claims) view.boards.push_back(oneBoard(std::move(boards)));
     addMissing(view);
+    countCopies(view);
     std::sort(view.boards.begin(), view.boards.end(), worse);
     return view;
+}
+
+// The copies' counts of the last look; the damaged ones are those it read
+// damaged, and the names that stand for no file at all.
+void VenueWatch::countCopies(VenueView& view) const {
+    view.copies = counts_;
+    view.damaged = notFiles_;
+    for (const auto& [name, copy] : copies_) {
+        if (copy.status || copy.readMs != lastListedMs_) continue;
+        ++view.copies.damaged;
+        if (view.damaged.size() < kMaxNamedCopies)
+            view.damaged.append(local(name) + ": " + copy.problem);
+    }
+    view.copies.forged = static_cast<int>(
+        std::count_if(view.boards.begin(), view.boards.end(),
+                      [](const VenueBoard& board) { return board.verdict == Verdict::Forged; }));
 }
 
 VenueBoard VenueWatch::boardOf(const std::string& name, const Copy& copy, qint64 monotonicMs,
@@ -216,9 +329,13 @@ VenueBoard VenueWatch::boardOf(const std::string& name, const Copy& copy, qint64
     VenueBoard board;
     board.status = copy.status;
     board.name = displayName(*copy.status);
+    board.id = idOf(identity(*copy.status));
     board.copy = local(name);
+    board.owner = ownerName(copy.owner);
+    board.forgery = forgery(copy, &board.expectedOwner);
     board.verdict = judge(copy, *copy.status, monotonicMs);
     if (copy.changedMs) board.secondsSinceChange = (monotonicMs - *copy.changedMs) / 1000.0;
+    if (copy.readMs < lastListedMs_) board.secondsNotRead = (monotonicMs - copy.readMs) / 1000.0;
     if (!copy.offsetSamplesMs.empty()) {
         const qint64 offset =
             *std::max_element(copy.offsetSamplesMs.begin(), copy.offsetSamplesMs.end());
@@ -270,15 +387,18 @@ void VenueWatch::placePicture(const std::string& name, const Copy& copy, qint64 
     }
 }
 
+// A listed board that no copy of its own speaks for is missing; a forgery
+// that claims it does not count.
 void VenueWatch::addMissing(VenueView& view) const {
-    for (const QString& name : expected_) {
+    for (const ExpectedBoard& listed : expected_.boards) {
         const bool present = std::any_of(view.boards.begin(), view.boards.end(), [&](auto& b) {
-            return b.name == name || (b.status && b.status->host == name);
+            return b.status && (b.name == listed.name || b.status->host == listed.name);
         });
         if (present) continue;
         VenueBoard missing;
         missing.verdict = Verdict::Missing;
-        missing.name = name;
+        missing.name = listed.name;
+        missing.id = idOf(QStringLiteral("missing\n") + listed.name);
         view.boards.push_back(std::move(missing));
     }
 }

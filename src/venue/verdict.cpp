@@ -3,8 +3,8 @@
 namespace pelm::venue {
 namespace {
 
-constexpr std::array kWords{"error",   "not connected", "starting", "not answering", "stopped",
-                            "missing", "checking",      "waiting",  "fine"};
+constexpr std::array kWords{"forged",  "error",   "not connected", "starting", "not answering",
+                            "stopped", "missing", "checking",      "waiting",  "fine"};
 static_assert(kWords.size() == kVerdicts.size());
 
 }  // namespace

@@ -10,6 +10,7 @@ namespace pelm::venue {
 
 /// In order of severity, the worst first.
 enum class Verdict {
+    Forged,        // a copy that claims a board but is not its own: never shown as the board
     Error,         // the board shows an error
     NotConnected,  // it runs but cannot read the schedule
     Starting,      // its start-up step has not got through yet
@@ -22,11 +23,11 @@ enum class Verdict {
 };
 
 inline constexpr std::array kVerdicts{
-    Verdict::Error,        Verdict::NotConnected, Verdict::Starting,
-    Verdict::NotAnswering, Verdict::Stopped,      Verdict::Missing,
-    Verdict::Checking,     Verdict::Waiting,      Verdict::Fine};
+    Verdict::Forged,       Verdict::Error,   Verdict::NotConnected, Verdict::Starting,
+    Verdict::NotAnswering, Verdict::Stopped, Verdict::Missing,      Verdict::Checking,
+    Verdict::Waiting,      Verdict::Fine};
 
-/// "error", "not connected", "starting", "not answering", "stopped",
+/// "forged", "error", "not connected", "starting", "not answering", "stopped",
 /// "missing", "checking", "waiting", "fine".
 QString verdictWord(Verdict verdict);
 std::optional<Verdict> verdictNamed(const QString& word);

@@ -34,11 +34,8 @@ std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
 class BoardHealthTest : public ::testing::Test {
 protected:
     BoardHealthConfig config(QString venue = {}) const {
-        return {QString::fromStdString(board.path().string()),
-                "1.3.0",
-                std::move(venue),
-                QString::fromStdString(statusFolder.path().string()),
-                {}};
+        return {QString::fromStdString(board.path().string()),        "1.3.0", std::move(venue),
+                QString::fromStdString(statusFolder.path().string()), {},      {}};
     }
 
     BoardStatus fileStatus(const QString& path) const {

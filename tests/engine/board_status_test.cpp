@@ -61,6 +61,36 @@ TEST(StatusJson, AnythingButAStatusObjectIsRefused) {
     }
 }
 
+// What Qt's parser would take and write back larger: a copy that is no
+// strict JSON is damaged, whatever its fields say.
+TEST(StatusJson, NoStrictJsonIsRefusedEscapedCharactersAreRead) {
+    const QByteArray json = statusJson(fullStatus());
+    const auto withTitle = [&](const QByteArray& title) {
+        QByteArray copy = json;
+        return copy.replace("2R", title);
+    };
+    const std::pair<QByteArray, const char*> refused[] = {
+        {withTitle("a\x01"
+                   "b"),
+         "a raw control character"},
+        {withTitle("tab\there"), "a raw control character"},
+        {withTitle("\xff\xfe"), "not UTF-8"},
+        {withTitle("\xc0\xaf"), "not UTF-8"},      // an overlong "/"
+        {withTitle("\xed\xa0\x80"), "not UTF-8"},  // a surrogate written as UTF-8
+        {withTitle("\\ud800"), "a lone surrogate"},
+        {withTitle("x\\udc00y"), "a lone surrogate"},
+        {json + "\x01", "a raw control character"},
+    };
+    for (const auto& [bytes, why] : refused) {
+        QString problem;
+        EXPECT_FALSE(parseStatus(bytes, &problem)) << bytes.toStdString();
+        EXPECT_EQ(problem, QString::fromLatin1(why)) << bytes.toStdString();
+    }
+    const auto read = parseStatus(withTitle("\\u0001 \\ud83d\\ude00 \\t"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->rows[1].title, QString::fromUtf8("\x01 \xf0\x9f\x98\x80 \t"));
+}
+
 TEST(ShownRaces, DecodesTheFirstRowsInSightAndLeavesNullFieldsEmpty) {
     ResultSet upcoming;
     upcoming.columns = {"btime", "kara", "etime", "rmenu"};

@@ -58,6 +58,7 @@ protected:
                         "1.3.0",
                         {},
                         QString::fromStdString(statusFolder.path().string()),
+                        {},
                         {}}};
 };
 

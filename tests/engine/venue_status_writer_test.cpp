@@ -95,5 +95,36 @@ TEST(VenueStatusWriter, ANameTheFolderWillNotGiveUpSendsCopyAndPictureToAnUngues
     EXPECT_NE(lines[0].find(copy.toStdString()), std::string::npos) << lines[0];
 }
 
+// A copy goes signed once the venue key can be read; until then it goes
+// unsigned, said once, and the key is tried again after a while.
+TEST(VenueStatusWriter, CopiesAreSignedWithTheVenueKeyOnceItCanBeRead) {
+    TempFolder venue, keys;
+    testing::JournalCapture journal;
+    ManualClock time;
+    const std::string keyFile = keys / "venue.key";
+    VenueStatusWriter writer(QFile::decodeName(venue.path().c_str()), "kiosk-1-0123456789abcdef",
+                             time, QString::fromStdString(keyFile));
+    const auto written = [&](const QByteArray& json) {
+        writer.submit(json);
+        EXPECT_TRUE(writer.waitIdle(5000));
+        return QByteArray::fromStdString(venue.read("kiosk-1-0123456789abcdef.json"));
+    };
+    EXPECT_EQ(written("{\"n\":1}\n"), "{\"n\":1}\n");
+    keys.write("venue.key", newVenueKeyText().toStdString());
+    std::filesystem::permissions(keyFile, std::filesystem::perms::owner_read);
+    const VenueKey key = *readVenueKey(QString::fromStdString(keyFile));
+
+    time.advanceMs(VenueStatusWriter::kKeyRetryMs - 1);
+    EXPECT_EQ(checkSignature(written("{\"n\":2}\n"), key), Signature::Unsigned);
+    time.advanceMs(1);
+    const QByteArray copy = written("{\"n\":3}\n");
+    EXPECT_TRUE(copy.startsWith("{\"n\":3,\"signature\":\"hmac-sha256:")) << copy.toStdString();
+    EXPECT_EQ(checkSignature(copy, key), Signature::Good);
+    const auto lines = journal.take();
+    ASSERT_EQ(lines.size(), 2u) << "said once, and its end said";
+    EXPECT_NE(lines[0].find("venue key " + keyFile + " cannot be used"), std::string::npos)
+        << lines[0];
+}
+
 }  // namespace
 }  // namespace pelm

@@ -1,14 +1,19 @@
 """The control room on the venue's network, under one laptop's attack at a
 time (pipelined requests whose answers nobody reads, heads that trickle in,
-a flood of connections that say nothing), each from an address of its own:
-a normal client beside it keeps being answered, and the server's memory
-stays under its bound. How fast it is answered is for bench/serve_attacks.
+a flood of connections that say nothing, a flood from 8 addresses at once),
+each from an address of its own: a normal client beside it keeps being
+answered, never with an empty reply, and the server's memory stays under
+its bound, also when the copies in its folder are as large as they may be
+and full of what no JSON may hold. How fast it is answered is for
+bench/serve_attacks.
 """
 
+import json
 import pathlib
 import sys
 import time
 import unittest
+import urllib.request
 
 from venue_folder import BUILD, Server, Venue, png
 
@@ -48,6 +53,23 @@ class ServeAttacks(unittest.TestCase):
                 if not SANITIZED:
                     self.assertLess(peak, MEMORY_BOUND_KIB)
         self.assertIsNone(self.server.process.poll(), "the server ended")
+
+    def test_copies_full_of_raw_control_characters_swell_nothing_under_the_flood(self):
+        for board in range(64):  # as large as a copy may be, one byte each in the file
+            races = [("10:00:00", "10:20:00", "\x01" * 1600)] * 9
+            self.venue.put(f"raw-{board}.json", f"raw-{board}", races, raw_controls=True)
+        time.sleep(2)
+        with urllib.request.urlopen(self.server.url + "venue.json", timeout=10) as answer:
+            venue = json.loads(answer.read())
+        self.assertEqual(venue["copies"]["damaged"], 64)
+        attack = Attack("8-address flood", self.server.port)
+        try:
+            answered, peak = self.serve_normally_for(ATTACK_SECONDS)
+        finally:
+            attack.stop()
+        self.assertTrue(all(status == 200 for status in answered), answered)
+        if not SANITIZED:
+            self.assertLess(peak, MEMORY_BOUND_KIB)
 
     def serve_normally_for(self, seconds):
         """A browser's requests every 100 ms: their statuses, and the

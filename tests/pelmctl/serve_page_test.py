@@ -188,6 +188,17 @@ class VenueTruth(PageCase):
                            "the missing board and the fine one")
         self.assertEqual((cards[0]["name"], cards[0]["state"]), ("記者室", "未着"))
 
+    def test_a_copy_of_another_user_than_the_list_names_is_forged_never_the_board(self):
+        self.venue.put("pc-1.json", "pc-1", FIRST, name="パドック")  # written by root
+        (self.folder / "expected-boards.txt").write_text("パドック nobody\n")
+        self.serve()
+        browser = self.open()
+        cards = self.cards(browser, lambda cards: len(cards) == 2, "the forgery and the missing board")
+        self.assertEqual([(card["name"], card["state"]) for card in cards],
+                         [("パドック", "偽造"), ("パドック", "未着")])
+        self.assertIn("書き手 root（expected-boards.txt では nobody）", cards[0]["copies"])
+        self.assertEqual(cards[0]["now"], "", "nothing of what a forgery says is shown")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -22,9 +22,9 @@ RACES = [("10:00:00", "10:20:00", "第1レース")]
 WHOLE = png(48, 32, (0, 128, 0))
 
 
-def send(port, raw):
-    """Sends `raw` on a fresh connection; (status, headers, body) of the
-    answer, read until the server closes."""
+def send_raw(port, raw):
+    """Sends `raw` on a fresh connection; every byte of the answer, read
+    until the server closes."""
     with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
         try:
             connection.sendall(raw)
@@ -36,6 +36,13 @@ def send(port, raw):
                 answer += chunk
         except ConnectionResetError:
             pass
+    return answer
+
+
+def send(port, raw):
+    """Sends `raw` on a fresh connection; (status, headers, body) of the
+    answer, read until the server closes."""
+    answer = send_raw(port, raw)
     head, _, body = answer.partition(b"\r\n\r\n")
     lines = head.decode("latin-1").split("\r\n")
     status = int(lines[0].split()[1]) if lines[0].startswith("HTTP/") else None
@@ -152,6 +159,40 @@ class ServeRefusals(unittest.TestCase):
                     self.assertEqual(headers.get("allow"), "GET, HEAD")
         self.assertIsNone(self.server.process.poll(), "the server ended")
 
+    def test_a_head_read_two_ways_is_refused_never_answered_twice(self):
+        """What a lenient reader could take for two requests, or for a
+        request to another server, is refused with 400 and the connection
+        closed: one answer, whatever follows in the bytes."""
+        behind = b"GET /venue.json HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+        host = b"Host: 127.0.0.1\r\n"
+        table = [
+            b"GET / HTTP/1.1\r\n" + host + b"Content-Length : %d\r\n\r\n" % len(behind) + behind,
+            b"GET / HTTP/1.1\r\n" + host + b"Content-Length\t: %d\r\n\r\n" % len(behind) + behind,
+            b"GET / HTTP/1.1\r\n" + host + b"Content-Length: 3\r\nContent-Length: 3\r\n\r\nabc",
+            b"GET / HTTP/1.1\r\n" + host + b"Content-Length: +3\r\n\r\nabc",
+            b"GET / HTTP/1.1\r\n" + host + b"Content-Length: -3\r\n\r\nabc",
+            b"GET / HTTP/1.1\r\n" + host + b"Content-Length: 3, 3\r\n\r\nabc",
+            b"GET / HTTP/1.1\nHost: 127.0.0.1\n\n" + behind,
+            b"GET / HTTP/1.1\r\nHost: 127.0.0.1\nX-Hidden: 1\r\n\r\n",
+            b"GET / HTTP/1.1\rHost: 127.0.0.1\r\n\r\n",
+            b"GET / HTTP/1.1\r\n" + host + b" X-Folded: 1\r\n\r\n",
+            b"GET / HTTP/1.1\r\n" + host + b"X(y): 1\r\n\r\n",
+            b"GET / HTTP/1.1\r\n" + host + b"X-Nul: a\0b\r\n\r\n",
+            b"GET  / HTTP/1.1\r\n" + host + b"\r\n",
+            b"GET http://127.0.0.1/venue.json HTTP/1.1\r\n" + host + b"\r\n",
+            b"GET http://evil.example/ HTTP/1.1\r\n" + host + b"\r\n",
+            b"GET / HTTP/1.1\r\nHost: 127.0.0.1:8080@evil.example\r\n\r\n",
+            b"GET / HTTP/1.1\r\nHost: user@127.0.0.1\r\n\r\n",
+            b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: evil.example\r\n\r\n",
+            b"GET / HTTP/1.1\r\nHost: 127.0.0.1/evil\r\n\r\n",
+        ]
+        for raw in table:
+            with self.subTest(raw=raw[:70]):
+                answer = send_raw(self.server.port, raw)
+                self.assertEqual(answer.count(b"HTTP/1."), 1, answer[:300])
+                self.assertTrue(answer.startswith(b"HTTP/1.1 400 "), answer[:100])
+        self.assertIsNone(self.server.process.poll(), "the server ended")
+
     def test_only_the_names_of_this_server_are_answered(self):
         port = self.server.port
         table = [
@@ -184,7 +225,8 @@ class ServeRefusals(unittest.TestCase):
         venue = json.loads(body)
         boards = {board["host"]: board for board in venue["boards"]}
         self.assertEqual(sorted(boards), ["gate", "huge", "odd", "paddock", "stand"])
-        self.assertEqual(venue["damaged"], ["half-5.json"])
+        self.assertEqual([entry.split(":")[0] for entry in venue["damaged"]], ["half-5.json"])
+        self.assertEqual(venue["copies"]["damaged"], 1)
         self.assertTrue(boards["huge"]["pictureDamaged"])
         self.assertIsNone(boards["huge"]["picture"])
         self.assertEqual(boards["paddock"]["picture"], "paddock-1.png")

@@ -36,7 +36,7 @@ TEST(PelmctlStatusClock, AClockNotSynchronisedIsSaidForThisBoardAndForTheVenue) 
     ToldClockSync source;
     ClockSyncWatch watch(source, time);
     BoardHealth health(
-        time, {text(board.path()), "1.3.0", text(venue.path()), text(runtime / "pelm"), {}});
+        time, {text(board.path()), "1.3.0", text(venue.path()), text(runtime / "pelm"), {}, {}});
     health.started();
     ASSERT_TRUE(watch.check());
     health.clockChecked(watch.current());

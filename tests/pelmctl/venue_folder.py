@@ -69,9 +69,10 @@ def status_copy(host, races, *, error=None, age_seconds=0.5, synchronised=True, 
 
 class Venue:
     """A status folder whose fresh copies are kept fresh, as running boards
-    keep them, by a thread that rewrites them every half second."""
+    keep them, by a thread that rewrites them every `interval` seconds."""
 
-    def __init__(self):
+    def __init__(self, interval=0.5):
+        self.interval = interval
         self.folder = pathlib.Path(tempfile.mkdtemp(prefix="pelm-venue-"))
         self.copies = {}  # file name -> (copy arguments, keep fresh)
         self.lock = threading.Lock()
@@ -86,13 +87,18 @@ class Venue:
 
     def _write(self, file):
         (host, races), options, _ = self.copies[file]
+        options = dict(options)
+        raw_controls = options.pop("raw_controls", False)
+        text = json.dumps(status_copy(host, races, **options), ensure_ascii=False)
+        if raw_controls:  # as no JSON writer would: U+0001 written raw
+            text = text.replace("\\u0001", "\x01")
         target = self.folder / file
         scratch = target.with_name("." + file + ".tmp")
-        scratch.write_text(json.dumps(status_copy(host, races, **options), ensure_ascii=False))
+        scratch.write_text(text)
         os.replace(scratch, target)
 
     def _refresh(self):
-        while not self.stopping.wait(0.5):
+        while not self.stopping.wait(self.interval):
             with self.lock:
                 for name, (_, _, fresh) in self.copies.items():
                     if fresh:

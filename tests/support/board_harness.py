@@ -126,6 +126,7 @@ class Board:
         self.user = user  # (uid, gid) to run as; None: this user
         self.limits = dict(limits or {})  # resource.RLIMIT_*: soft and hard limit
         self.title = "Tovalen V1.3"
+        self.preexec = None  # run in the board's process before it starts (another user's)
 
     # --- set-up -----------------------------------------------------------
     def prepare(self):
@@ -193,6 +194,8 @@ class Board:
             os.setgid(self.user[1])
             os.setgroups([])
             os.setuid(self.user[0])
+        if self.preexec:
+            self.preexec()
 
     def journal(self):
         try:

@@ -5,6 +5,7 @@
 #include "venue/venue_watch.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace pelm::venue {
 namespace {
@@ -22,12 +23,16 @@ BoardStatus running(qint64 pid, qint64 boardClockMs, BoardState state = BoardSta
     return status;
 }
 
-// A look that finds `copies` (name, status), read at `readAtMs`.
+// A look that finds `copies` (name, status), read at `readAtMs`, all of
+// this process's user.
 FolderLook look(std::vector<std::pair<std::string, BoardStatus>> copies, qint64 readAtMs) {
     FolderLook found;
     found.listed = found.complete = true;
-    for (const auto& [name, status] : copies)
-        found.copies.push_back({name, statusJson(status).toStdString(), readAtMs});
+    for (const auto& [name, status] : copies) {
+        found.names.push_back(name);
+        found.copies.push_back(
+            {name, checkCopy(statusJson(status).toStdString(), std::nullopt), getuid(), readAtMs});
+    }
     return found;
 }
 

@@ -13,6 +13,7 @@ const STALE_MS = 2 * POLL_MS;
 const TITLE = '会場の表示板';
 
 const WORDS = {
+  'forged': '偽造',
   'error': 'エラー',
   'not connected': '未接続',
   'starting': '起動中',
@@ -80,16 +81,47 @@ function pictureText(board) {
   return ago(board.pictureAgeSeconds) ? ago(board.pictureAgeSeconds) + 'に撮影' : '撮影時刻不明';
 }
 
+// Why a copy is not the board's own, as the server says it.
+const FORGERIES = {
+  'owner': board => '書き手 ' + board.owner + '（' + 'expected-boards.txt では ' + board.expectedOwner + '）',
+  'unsigned': () => '会場の鍵で署名されていません',
+  'bad signature': () => '署名が合いません（別の鍵か、署名の後に書き換え）',
+  'replayed': () => '前に見た署名済みの状態の再送です',
+};
+
+function written(copy, owner) {
+  return copy + (owner ? '（書き手 ' + owner + '）' : '');
+}
+
 function copiesText(board) {
-  const notes = [];
-  if (board.conflict) notes.push('二台が同じ状態ファイルを書いています');
-  if ((board.duplicates || []).length) notes.push('重複: ' + board.duplicates.join('、'));
+  if (board.verdict === 'forged') {
+    const why = FORGERIES[board.forgery];
+    return written(board.copy, board.owner) + ': ' + (why ? why(board) : board.forgery) +
+      '。この表示板の状態としては扱いません';
+  }
+  const notes = [written(board.copy, board.owner)];
+  const others = board.duplicates || [];
+  if (others.length) {
+    notes.push('同じ表示板を名乗る別の状態ファイル: ' + others.map(other =>
+      written(other.copy, other.owner) + ' ' + (WORDS[other.verdict] || other.verdict)).join('、'));
+  } else if (board.conflict) {
+    notes.push('二台が同じ状態ファイルを書いています');
+  }
   return notes.join('。');
 }
 
+function changedText(board) {
+  if (typeof board.secondsNotRead === 'number' && board.secondsNotRead >= 2) {
+    return Math.floor(board.secondsNotRead) + ' 秒前から読めません（最後に読めた状態を表示）';
+  }
+  return ago(board.secondsSinceChange) ||
+    (board.verdict === 'checking' ? '確認中' : '10 秒以上変化なし');
+}
+
+// Each fact of a card: its class, its label, its text. A forgery and a
+// missing board show only what is known of them.
 const FACTS = [
-  ['changed', '更新', board => ago(board.secondsSinceChange) ||
-    (board.verdict === 'checking' ? '確認中' : '10 秒以上変化なし')],
+  ['changed', '更新', changedText],
   ['now', '現在', nowText],
   ['error', 'エラー', errorText],
   ['clock', '時計', clockText],
@@ -142,13 +174,19 @@ function showPicture(card, board) {
   next.src = 'picture/' + encodeURIComponent(board.picture) + '?v=' + encodeURIComponent(board.pictureVersion);
 }
 
+const FACTS_OF = {
+  'missing': [],
+  'forged': ['copies'],
+};
+
 function fill(card, board) {
   card.className = 'card ' + board.verdict.replace(' ', '-') + (board.trouble ? ' trouble' : '');
   card.dataset.verdict = board.verdict;
   card.querySelector('.name').textContent = board.name || '（名前なし）';
   card.querySelector('.state').textContent = WORDS[board.verdict] || board.verdict;
+  const shown = FACTS_OF[board.verdict];
   for (const [name, , text] of FACTS) {
-    const value = board.status === undefined && board.verdict === 'missing' ? '' : text(board);
+    const value = shown && !shown.includes(name) ? '' : text(board);
     const node = card.querySelector('dd.' + name);
     node.textContent = value;
     node.hidden = value === '';
@@ -159,7 +197,7 @@ function fill(card, board) {
 }
 
 function keyOf(board) {
-  return board.copy || 'missing\n' + board.name;
+  return board.id;
 }
 
 function render(venue) {
@@ -178,11 +216,25 @@ function render(venue) {
   renderSummary(venue.boards || []);
 }
 
+function some(names, count) {
+  return names.join('、') + (count > names.length ? ' ほか、計 ' + count + ' 件' : '');
+}
+
 function renderProblem(venue) {
   const notes = [];
-  if ((venue.unanswered || []).length) notes.push('応答のない状態ファイル: ' + venue.unanswered.join('、'));
-  if ((venue.damaged || []).length) notes.push('壊れた状態ファイル（読みません）: ' + venue.damaged.join('、'));
-  if (venue.tooMany) notes.push('状態ファイルが多すぎます。一部を読んでいません。');
+  const copies = venue.copies || {};
+  if ((venue.unanswered || []).length) {
+    notes.push('読めなかった状態ファイル（最後に読めた状態を表示）: ' + some(venue.unanswered, copies.notRead));
+  }
+  if ((venue.damaged || []).length) {
+    notes.push('壊れた状態ファイル（読みません）: ' + some(venue.damaged, copies.damaged));
+  }
+  if (copies.forged) notes.push('偽造の状態ファイル ' + copies.forged + ' 件。');
+  if (copies.unread) {
+    notes.push('状態ファイルが多すぎます（' + copies.listed + ' 件）。' + copies.unread + ' 件を読んでいません。');
+  }
+  if (venue.leftOut) notes.push('表示しきれない表示板 ' + venue.leftOut + ' 台（状態のよいもの）を省いています。');
+  if (venue.expectedProblem) notes.push('表示板の一覧の問題: ' + venue.expectedProblem);
   if (venue.answering && !(venue.boards || []).length) notes.push('状態フォルダに表示板がありません。');
   const problem = document.getElementById('problem');
   problem.textContent = notes.join(' ');

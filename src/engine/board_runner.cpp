@@ -53,13 +53,15 @@ void journalTableHint(const TableHeldElsewhere& refusal) {
 }  // namespace
 
 BoardRunner::BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
-                         RunnerEvents& events, Connect connect, TableUse use, Cp932 boardFolder)
+                         RunnerEvents& events, Connect connect, TableUse use, Cp932 boardFolder,
+                         WorkerFor dataWorker)
     : settings_(settings),
       clock_(clock),
       board_(board),
       events_(events),
       connect_(std::move(connect)),
       use_(use),
+      reader_(std::move(dataWorker)),
       boardFolder_(std::move(boardFolder)) {}
 
 BoardRunner::~BoardRunner() {

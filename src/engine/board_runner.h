@@ -78,10 +78,12 @@ public:
     /// Everything given must outlive the runner; the settings are read at
     /// every start and refresh. `boardFolder` (a board path) is the folder
     /// of the board's settings, where its race table goes when the
-    /// settings' folder for it may stall.
+    /// settings' folder for it may stall; `dataWorker` gives the worker
+    /// the schedule and notice are read through.
     BoardRunner(const BoardSettings& settings, const Clock& clock, Board& board,
                 RunnerEvents& events, Connect connect, TableUse use = TableUse::Held,
-                Cp932 boardFolder = currentDirectory());
+                Cp932 boardFolder = currentDirectory(),
+                WorkerFor dataWorker = ShareWorker::forFolder);
     ~BoardRunner();
 
     /// One beat of the refresh timer: a refresh while the board runs, with

@@ -16,7 +16,7 @@ constexpr std::chrono::minutes kMinute{1};
 std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
     std::optional<DataFiles> files = collect(dataDir);
     if (inFlight_) return files;
-    inFlight_ = ShareWorker::forFolder(nativePath(dataDir)).ask(dataFileCalls(dataDir), kLostAfter);
+    inFlight_ = workerFor_(nativePath(dataDir)).ask(dataFileCalls(dataDir), kLostAfter);
     if (!unansweredSince_) unansweredSince_ = inFlight_->askedAt();
     // A local folder has answered already: shown in this same beat.
     return files ? files : collect(dataDir);

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,9 +24,16 @@ struct ReadTimes {
     std::optional<long long> slowestMs;  // the slowest of the last minute
 };
 
+/// The worker of a data folder (a native path): the process's own, unless
+/// a look from outside or a test brings another.
+using WorkerFor = std::function<ShareWorker&(const std::string& nativeFolder)>;
+
 class DataFileReader {
 public:
     using Clock = std::chrono::steady_clock;
+
+    explicit DataFileReader(WorkerFor workerFor = ShareWorker::forFolder)
+        : workerFor_(std::move(workerFor)) {}
 
     /// A read unanswered this long makes the board not connected: a share
     /// that answers, however slowly, stays connected.
@@ -47,6 +55,7 @@ private:
     std::optional<DataFiles> collect(const Cp932& dataDir);
     void noteTime(Clock::time_point now, std::chrono::milliseconds took);
 
+    WorkerFor workerFor_;
     std::shared_ptr<PendingAnswers> inFlight_;
     std::optional<Clock::time_point> unansweredSince_;
     std::optional<std::chrono::milliseconds> latest_;

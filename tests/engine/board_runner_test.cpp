@@ -4,11 +4,15 @@
 
 #include "engine/board_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "engine/race_table_file.h"
 #include "platform/codepage.h"
@@ -46,11 +50,14 @@ public:
         said.push_back("refresh failed");
         lastMessage = message;
     }
-    void refreshed(const RefreshCycle&, BoardState, const std::optional<Cp932>& problem) override {
+    void refreshed(const RefreshCycle&, BoardState state,
+                   const std::optional<Cp932>& problem) override {
         said.push_back(problem ? "left out" : "refreshed");
+        lastState = state;
     }
 
     std::vector<std::string> said;
+    std::optional<BoardState> lastState;
     Cp932 lastMessage;
     std::string aside;
 };
@@ -300,6 +307,70 @@ TEST_F(BoardRunnerTest, APrivateRunnerNeitherLocksNorHealsTheBoardsTable) {
     EXPECT_TRUE(look.runner.start());
     EXPECT_EQ(fs::file_size(tablePath()), 0u);
     EXPECT_EQ(std::count(look.events.said.begin(), look.events.said.end(), "table replaced"), 0);
+}
+
+// The schedule is read off the beat, through the data folder's worker: an
+// answer that comes between two beats shows at the next, and beats without
+// one still select with the time now, so a race that ends leaves the grid
+// on time. A read that does not answer is not asked again, and makes the
+// board not connected only once it has gone unanswered for kLostAfter.
+TEST_F(BoardRunnerTest, RefreshesWithTheLastAnswerUntilTheNextComes) {
+    using namespace std::chrono_literals;
+    const fs::path data = folder.dataPath();
+    ASSERT_EQ(mkfifo((data / "fifo").c_str(), 0644), 0);
+    ShareWorker share(ShareWorker::Where::Helper, 10s, STALLING_SHARE_HELPER);
+    RecordingBoard shown;
+    NotedEvents said;
+    BoardRunner slow(settings, clock, shown, said, connectBoardDatabase, TableUse::Held,
+                     currentDirectory(), [&](const std::string&) -> ShareWorker& { return share; });
+    const auto titles = [&] {
+        std::vector<std::string> titles;
+        for (std::size_t row = 0; shown.upcoming && row < shown.upcoming->rows.size(); ++row)
+            titles.push_back(
+                shown.upcoming->text(row, shown.upcoming->columnIndex("rmenu")).bytes());
+        return titles;
+    };
+    const auto hold = [&] {  // the read asked at the next beat waits for release()
+        std::ofstream(data / "hold").close();
+        ASSERT_TRUE(slow.settle(10s));
+        slow.tick();
+    };
+    const auto release = [&] {
+        fs::remove(data / "hold");
+        close(open((data / "fifo").c_str(), O_WRONLY));
+        ASSERT_TRUE(slow.settle(10s));
+    };
+
+    ASSERT_TRUE(slow.start());
+    slow.tick();
+    EXPECT_EQ(shown.clockText.bytes(), "10:40:00") << "the time before the first answer";
+    ASSERT_TRUE(slow.settle(10s));
+    slow.tick();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Race B"}));
+
+    hold();
+    folder.writeSchedule("10:30:00,11:00:00,Race B\r\n11:00:00,11:30:00,Race C\r\n");
+    clock.set(TimeOfDay((10 * 3600 + 59 * 60 + 59) * 1000));
+    slow.tick();
+    EXPECT_EQ(shown.clockText.bytes(), "10:59:59");
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Race B"})) << "the last answer, shown again";
+    clock.set(TimeOfDay(11 * 3600 * 1000));
+    slow.tick();
+    EXPECT_EQ(titles(), (std::vector<std::string>{})) << "Race B ended on time, unanswered";
+    EXPECT_EQ(said.lastState, BoardState::Running);
+    release();
+    slow.tick();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Race C"})) << "the answer, at the next beat";
+
+    hold();
+    std::this_thread::sleep_for(DataFileReader::kLostAfter);
+    slow.tick();
+    EXPECT_EQ(said.lastState, BoardState::NotConnected);
+    EXPECT_EQ(shown.clockText.bytes(), settings.setuzoku.bytes());
+    release();
+    slow.tick();
+    EXPECT_EQ(said.lastState, BoardState::Running);
+    EXPECT_EQ(shown.clockText.bytes(), "11:00:00");
 }
 
 }  // namespace

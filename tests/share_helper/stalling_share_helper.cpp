@@ -1,7 +1,8 @@
 // A folder's helper for the share tests: a call on a name ending in
-// ".stall" hangs, as a frozen share does, in a blocking open of the FIFO
-// "fifo" beside it until a writer opens that; one ending in ".fail" fails
-// on its own, as a read with no memory left for the file's bytes does.
+// ".stall", or on any name while a file "hold" stands beside it, hangs as a
+// stalled share does, in a blocking open of the FIFO "fifo" beside it until
+// a writer opens that; one ending in ".fail" fails on its own, as a read
+// with no memory left for the file's bytes does.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,10 +16,9 @@ int main(int argc, char** argv) {
     return pelm::runShareHelper(argc, argv, [](const pelm::ShareCall& call) {
         const std::string& path = pelm::pathOf(call);
         if (path.ends_with(".fail")) throw std::bad_alloc();
-        if (path.ends_with(".stall")) {
-            const std::string fifo = std::filesystem::path(path).parent_path() / "fifo";
-            close(open(fifo.c_str(), O_RDONLY));
-        }
+        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        if (path.ends_with(".stall") || std::filesystem::exists(folder / "hold"))
+            close(open((folder / "fifo").c_str(), O_RDONLY));
         return pelm::performCall(call);
     });
 }

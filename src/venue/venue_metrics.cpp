@@ -87,6 +87,12 @@ void copyCounts(Metrics& metrics, const CopyCounts& copies) {
         metrics.sample("pelm_venue_copies", QByteArray("kind=\"") + kind + "\"", count);
 }
 
+std::optional<double> readSeconds(const VenueBoard& board,
+                                  std::optional<qint64> BoardStatus::*milliseconds) {
+    if (!board.status || !((*board.status).*milliseconds)) return std::nullopt;
+    return *((*board.status).*milliseconds) / 1000.0;
+}
+
 }  // namespace
 
 QByteArray venueMetrics(const VenueView& view) {
@@ -111,6 +117,16 @@ QByteArray venueMetrics(const VenueView& view) {
     metrics.perBoard("pelm_board_clock_offset_seconds",
                      "The board's clock minus this server's, as its status copies show.",
                      [](const VenueBoard& b) { return b.clockOffsetSeconds; });
+    metrics.perBoard("pelm_board_data_read_seconds",
+                     "How long the board's last read of its data folder took: a share getting "
+                     "slow shows here before the board loses it.",
+                     [](const VenueBoard& b) { return readSeconds(b, &BoardStatus::dataReadMs); });
+    metrics.perBoard("pelm_board_data_read_slowest_seconds",
+                     "The board's slowest read of its data folder in the last minute, a read "
+                     "still unanswered counted as far as it got.",
+                     [](const VenueBoard& b) {
+                         return readSeconds(b, &BoardStatus::dataReadSlowestMs);
+                     });
     metrics.family("pelm_venue_folder_answering",
                    "1 while the status folder answers this server's looks in time.");
     metrics.sample("pelm_venue_folder_answering", {}, view.answering);

@@ -43,7 +43,7 @@ class ServeMetrics(unittest.TestCase):
     def setUp(self):
         self.venue = Venue()
         self.addCleanup(self.venue.close)
-        self.venue.put("pc-1-a.json", "pc-1", RACES, name="パドック")
+        self.venue.put("pc-1-a.json", "pc-1", RACES, name="パドック", read_ms=40)
         self.venue.put("pc-2-b.json", "pc-2", RACES, error="table locked", name='記者室 "B"')
         self.venue.put("pc-3-c.json", "pc-3", RACES, state="stopped", fresh=False)
         # Two boards on one PC, neither named: two series all the same.
@@ -65,6 +65,10 @@ class ServeMetrics(unittest.TestCase):
                       f'board="{board_id("pc-2", "/home/pc-2/pelm")}"}} 1', text)
         self.assertRegex(text, r'pelm_board_verdict\{name="ゴール",host="",board="[0-9a-f]{12}",'
                                r'verdict="missing"\} 1')
+        self.assertIn(f'pelm_board_data_read_seconds{{name="パドック",host="pc-1",board="{paddock}"}} '
+                      '0.04', text)
+        self.assertIn(f'pelm_board_data_read_slowest_seconds{{name="パドック",host="pc-1",'
+                      f'board="{paddock}"}} 0.12', text)
         self.assertIn("pelm_venue_folder_answering 1", text)
         self.assertIn('pelm_venue_copies{kind="read"} 5', text)
         trouble = [line.rsplit(" ", 1)[0] for line in text.splitlines()

@@ -44,7 +44,8 @@ def png(width, height, rgb):
 
 
 def status_copy(host, races, *, error=None, age_seconds=0.5, synchronised=True, picture=None,
-                state="running", name=None, clock_offset=0, folder=None, pid=4242):
+                state="running", name=None, clock_offset=0, folder=None, pid=4242,
+                read_ms=None):
     """A board's status copy as the board writes it, now by a clock
     `clock_offset` seconds ahead of this PC's."""
     now = (datetime.datetime.now(datetime.timezone.utc)
@@ -64,6 +65,8 @@ def status_copy(host, races, *, error=None, age_seconds=0.5, synchronised=True, 
         copy["pictureTakenAt"] = iso(now - datetime.timedelta(seconds=5))
     if name:
         copy["name"] = name
+    if read_ms is not None:  # the data folder's last read, and the slowest of the minute
+        copy["dataReadMs"], copy["dataReadSlowestMs"] = read_ms, read_ms * 3
     return copy
 
 

@@ -86,8 +86,6 @@ public:
 
     BoardState state() const { return state_; }
 
-    /// The local status file ("" when the status folder was refused).
-    const QString& statusFilePath() const { return localPath_; }
     /// Whether a picture of the screen goes beside the status copy.
     bool publishesPicture() const { return venue_ != nullptr; }
     /// Hands a picture (PNG) of the screen to be written beside the status copy.

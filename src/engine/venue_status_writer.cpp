@@ -108,10 +108,6 @@ bool VenueStatusWriter::waitIdle(int timeoutMs) {
     }
 }
 
-QString VenueStatusWriter::copyName() const {
-    return local(base_ + ".json");
-}
-
 QString VenueStatusWriter::pictureName() const {
     return local(base_ + ".png");
 }

@@ -40,7 +40,7 @@ public:
     /// outlive the writer.
     VenueStatusWriter(QString folder, QString base, const Clock& time, QString keyFile = {});
     /// Waits up to `kCloseWaitMs` for the writes handed over; none while
-    /// the folder does not answer.
+    /// the folder stalled.
     ~VenueStatusWriter();
     VenueStatusWriter(const VenueStatusWriter&) = delete;
     VenueStatusWriter& operator=(const VenueStatusWriter&) = delete;
@@ -58,12 +58,12 @@ public:
     /// Hands a picture (PNG) of the screen over, likewise; only the newest waits.
     void submitPicture(QByteArray png);
     /// Waits until nothing is left to write, at most `timeoutMs`, and not
-    /// at all while the folder does not answer; true when all is written.
+    /// at all while the folder is stalled; true when all is written.
     /// Then journals the outcomes.
     bool waitIdle(int timeoutMs);
 
-    /// The names the copy and its picture go to now (file names, no folder).
-    QString copyName() const;
+    /// The name the picture goes to now, beside the copy's (file names, no
+    /// folder).
     QString pictureName() const;
     const QString& folder() const { return folder_; }
 

@@ -124,7 +124,7 @@ std::optional<SetupRequest> requestOf(const Arguments& arguments) {
 void needFolder(const std::optional<std::string>& folder, std::string_view role) {
     if (!folder) return;
     const auto facts = pelm::pc::boundedLook(*folder);
-    if (!facts) throw Refusal{std::string(role) + " " + *folder + " does not answer"};
+    if (!facts) throw Refusal{std::string(role) + " " + *folder + " stalled: it does not answer"};
     if (facts->kind == pelm::PathFacts::Kind::Nothing)
         throw Refusal{std::string(role) + " " + *folder +
                       " does not exist: mount the share, or make the folder, first"};

@@ -41,8 +41,8 @@ Options:
                   whose copy does not change meanwhile is not answering
                   (each running board rewrites it every second), whatever
                   its clock says; a clock more than 2 s off this PC's is
-                  shown. A folder that does not answer within 2.5 s (a
-                  frozen share) is given up, naming the copies it could not
+                  shown. A folder that stalls, not answering within
+                  2.5 s, is given up, naming the copies it could not
                   read. A board listed in FOLDER/expected-boards.txt (one
                   name per line) without a copy is missing; two copies that
                   claim one board, and a copy that is not the board's own,

@@ -21,7 +21,7 @@ using pelm::venue::Verdict;
 // A running board rewrites its copy every second, so a copy that does not
 // change while pelmctl watches this long belongs to a board not answering.
 // The watch ends sooner once every copy has changed; the whole of it, a
-// frozen share included, stays within the 3 s a monitoring script waits.
+// a stalled share included, stays within the 3 s a monitoring script waits.
 constexpr std::chrono::milliseconds kWatch{1500};
 constexpr std::chrono::milliseconds kLookInterval{250};
 constexpr std::chrono::milliseconds kDeadline{2500};

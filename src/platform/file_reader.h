@@ -2,7 +2,7 @@
 // Reading one file the board depends on by the rules for files that others
 // may put in its place: a FIFO, device or folder at the name reads as
 // unreadable at once, never as a wait for a writer. A read that hangs in the
-// file system (a frozen share) is kept away from the board by running it
+// file system (a stalled share) is kept away from the board by running it
 // in the folder's helper (share_worker.h), which reads by these rules.
 
 #include <sys/types.h>

@@ -24,9 +24,9 @@ IniFile IniFile::load(const std::string& nativePath) {
 }
 
 std::optional<IniFile> IniFile::loadForUpdate(const std::string& nativePath) {
-    // Through its folder's worker, so a FIFO or a frozen share in the
+    // Through its folder's worker, so a FIFO or a stalled share in the
     // file's place reads as unreadable instead of hanging the board or a
-    // tool, and a frozen data folder never holds up the settings.
+    // tool, and a stalled data folder never holds up the settings.
     const FileBytes file = readCompleteFile(nativePath, kIniFileLimit);
     if (file.status == FileBytes::Status::Missing) return IniFile{};
     if (!file.read()) return std::nullopt;

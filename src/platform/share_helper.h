@@ -4,12 +4,12 @@
 // does the steps that can hang in the folder's share. A thread waiting in
 // a FUSE share whose daemon has taken the request cannot be stopped, not
 // even by SIGKILL, and would hold its whole process (lock file, window,
-// exit) for as long as the share is frozen; waiting in a process of its
+// exit) for as long as the share is stalled; waiting in a process of its
 // own, it holds nothing of the board's.
 //
 // The helper is linked with nothing but the C and C++ libraries. It dies
 // with the thread that started it (the kernel sends it SIGKILL then, which
-// ends it at once or, while it waits in a frozen share, as soon as the
+// ends it at once or, while it waits in a stalled share, as soon as the
 // share answers), and ends when its channel closes. It ignores the signals
 // that ask a program to stop: a service manager stopping the board sends
 // SIGTERM to each of its processes at once, and the board's save of its

@@ -41,7 +41,7 @@ public:
     int pidfd() const { return pidfd_.get(); }
 
     /// Sends SIGKILL and reaps it if it has ended; a helper still waiting in
-    /// a frozen share ends when the share lets it, and reap() then takes it.
+    /// a stalled share ends when the share lets it, and reap() then takes it.
     void end();
     /// Collects the exit status of an ended helper; true when it had ended
     /// (or was never there).

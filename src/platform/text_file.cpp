@@ -71,10 +71,6 @@ std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes) {
     return std::move(file.bytes);
 }
 
-LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits) {
-    return splitLinesWithin(readFileStart(boardPath, limits.maxBytes + 1), limits);
-}
-
 FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes) {
     FileBytes file = ShareWorker::forFile(nativePath).read({nativePath, maxBytes + 1});
     if (file.read() && file.bytes.size() > maxBytes) return FileBytes{};

@@ -49,10 +49,6 @@ LimitedLines splitLinesWithin(std::string_view text, const TextLimits& limits);
 /// cannot be read, or the read stalls.
 std::string readFileStart(const Cp932& boardPath, std::size_t maxBytes);
 
-/// The file at a board path within limits; reads no more than
-/// limits.maxBytes + 1 bytes. Throws as readFileStart.
-LimitedLines readLinesWithin(const Cp932& boardPath, const TextLimits& limits);
-
 /// The file at a native path whole, through its folder's worker: a file larger
 /// than `maxBytes` counts as Unreadable, so no caller works on part of it.
 FileBytes readCompleteFile(const std::string& nativePath, std::size_t maxBytes);

@@ -16,7 +16,7 @@
 //   - accept only regular files, opened without blocking (a FIFO would hang
 //     the open), and refuse to trust the contents of files they do not own;
 //   - read, list and write a folder that may stall through its folder's
-//     worker (share_worker.h), so a frozen share costs a bounded wait,
+//     worker (share_worker.h), so a stalled share costs a bounded wait,
 //     never a hang, and holds no process of ours.
 // Everything that writes or reads such a folder goes through this header,
 // atomic_file.h or folder_lock.h.

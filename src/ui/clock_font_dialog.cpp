@@ -177,12 +177,6 @@ void ClockFontDialog::fillColors() {
     colors_->setCurrentIndex(colors_->findData(color_));
 }
 
-QList<QColor> ClockFontDialog::colorChoices() const {
-    QList<QColor> choices;
-    for (int i = 0; i < colors_->count(); ++i) choices.append(colors_->itemData(i).value<QColor>());
-    return choices;
-}
-
 void ClockFontDialog::chooseFamily(const QString& family) {
     if (family.isEmpty()) return;
     QSignalBlocker blocker(faces_);

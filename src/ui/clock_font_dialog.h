@@ -37,9 +37,6 @@ public:
     /// True when the chosen colour differs from the prepared one.
     bool colorChanged() const { return color_ != preparedColor_; }
 
-    /// The colours offered, in the order listed.
-    QList<QColor> colorChoices() const;
-
     void chooseFamily(const QString& family);
     void chooseStyle(FontStyle style);
     void choosePointSize(int points);
@@ -54,7 +51,6 @@ private:
     QWidget* buildPreview();
 
     void fillColors();
-    void selectInLists();
     void faceTyped(const QString& text);
     void sizeTyped(const QString& text);
     void updatePreview();

@@ -52,10 +52,6 @@ void FullScreenBoard::showOn(QScreen* screen) {
     showFullScreen();
 }
 
-QRect FullScreenBoard::boardArea() const {
-    return mapFromScene(proxy_->sceneBoundingRect()).boundingRect();
-}
-
 void FullScreenBoard::resizeEvent(QResizeEvent* event) {
     QGraphicsView::resizeEvent(event);
     fitBoard();
@@ -75,10 +71,11 @@ void FullScreenBoard::closeEvent(QCloseEvent* event) {
 void FullScreenBoard::fitBoard() {
     const QRectF area = proxy_->sceneBoundingRect();
     if (area.isEmpty() || viewport()->width() <= 0 || viewport()->height() <= 0) return;
-    scale_ = std::min(viewport()->width() / area.width(), viewport()->height() / area.height());
+    const qreal scale =
+        std::min(viewport()->width() / area.width(), viewport()->height() / area.height());
     setSceneRect(area);
-    setTransform(QTransform::fromScale(scale_, scale_));
-    drawBuiltInLogosAt(board_, scale_);
+    setTransform(QTransform::fromScale(scale, scale));
+    drawBuiltInLogosAt(board_, scale);
 }
 
 void FullScreenBoard::followScreen(QScreen* screen) {

@@ -29,11 +29,6 @@ public:
     /// the screen's resolution changes.
     void showOn(QScreen* screen);
 
-    /// Design pixels to screen pixels.
-    qreal boardScale() const { return scale_; }
-    /// Where the board lies in this view, in the view's pixels.
-    QRect boardArea() const;
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -46,7 +41,6 @@ private:
     QGraphicsProxyWidget* proxy_;
     QPointer<QScreen> screen_;
     QMetaObject::Connection screenSize_;
-    qreal scale_ = 1;
 };
 
 /// Screen `number` (counted from 0) of the running application, or the

@@ -26,7 +26,7 @@ LogoChoice chooseLogo(const Cp932& setting, const QImage& builtIn) {
 }
 
 QImage readLogoPicture(const QString& path) {
-    // Read through its folder's worker, so a FIFO or a frozen share in the
+    // Read through its folder's worker, so a FIFO or a stalled share in the
     // picture's place cannot hang the board; the content decides the format,
     // so a JPEG saved as .bmp still shows.
     const FileBytes file = readCompleteFile(path.toStdString(), kLogoPictureLimit);

@@ -8,7 +8,7 @@
 // it changed since the caller last had it.
 // A thread of its own takes each look step by step through the folder's
 // worker (share_worker.h), so the caller never waits for the share; a step
-// that does not answer in time ends the look, and the caller learns how far
+// that stalls, not answering in time, ends the look, and the caller learns how far
 // it got and which copies did not answer. While the share stays silent,
 // each further look ends at once.
 

@@ -62,8 +62,8 @@ std::string serverOf(const Mount& mount) {
 
 // A share that stopped answering is mounted again once its server is back;
 // a lazy unmount never waits for the stalled one.
-Check stuck(const std::string& folder, const std::optional<Mount>& mount) {
-    const std::string detail = folder + " does not answer within 1 s: the board shows 未接続";
+Check stalled(const std::string& folder, const std::optional<Mount>& mount) {
+    const std::string detail = folder + " stalled, no answer within 1 s: the board shows 未接続 after 3 s";
     if (!mount || !isShare(*mount)) return fail("data-folder", detail, "ls " + quoted(folder));
     return fail("data-folder", detail,
                 "umount -l " + quoted(mount->point) + "; mount " + quoted(mount->point), true);
@@ -96,7 +96,7 @@ Check checkDataFolder(Survey& survey) {
     if (!survey.place.hasSettings) return noSettings(survey, name, Verdict::Fail);
     const FolderAnswer answer = survey.sources.readSchedule(folder + "/" + kScheduleFileName);
     const auto mount = dataMount(survey);
-    if (!answer.answered) return stuck(folder, mount);
+    if (!answer.answered) return stalled(folder, mount);
     const std::string on = mount ? " (" + mount->type + ")" : "";
     if (answer.status == FileBytes::Status::Missing)
         return fail(name,
@@ -149,7 +149,7 @@ Check checkStatusFolder(Survey& survey) {
     const std::string folder = boardFolderPath(survey.place, survey.place.settings.statusDir);
     if (folder.empty()) return ok(name, "no StatusDir: the board reports only on this PC");
     const auto facts = survey.sources.look(folder);
-    if (!facts) return fail(name, folder + " does not answer", "ls " + quoted(folder));
+    if (!facts) return fail(name, folder + " stalled: it does not answer", "ls " + quoted(folder));
     if (facts->kind == PathFacts::Kind::Nothing)
         return fail(name, folder + " does not exist", "mkdir -p " + quoted(folder));
     if (facts->kind != PathFacts::Kind::Folder)

@@ -14,7 +14,7 @@ namespace pelm::pc {
 
 /// How a read went, timed from the reader's side.
 struct FolderAnswer {
-    bool answered = false;  // within the wait; else the folder is stuck
+    bool answered = false;  // within the wait; else the folder stalled
     std::chrono::milliseconds took{0};
     FileBytes::Status status = FileBytes::Status::Stalled;
 };
@@ -22,7 +22,7 @@ struct FolderAnswer {
 /// Reads the start of the file at a native path as the board reads it.
 FolderAnswer timedRead(const std::string& nativePath);
 
-/// What stands at a native path; nothing when its folder does not answer.
+/// What stands at a native path; nothing when its folder stalled.
 std::optional<PathFacts> boundedLook(const std::string& nativePath);
 
 }  // namespace pelm::pc

@@ -330,10 +330,11 @@ TEST_F(BoardRunnerTest, RefreshesWithTheLastAnswerUntilTheNextComes) {
                 shown.upcoming->text(row, shown.upcoming->columnIndex("rmenu")).bytes());
         return titles;
     };
-    const auto hold = [&] {  // the read asked at the next beat waits for release()
+    const auto hold = [&] {  // from now on, a read waits for release()
         std::ofstream(data / "hold").close();
-        ASSERT_TRUE(slow.settle(10s));
-        slow.tick();
+        // The read in flight may be past its look at the hold: once it
+        // answers, the beat takes it and asks the next, which waits.
+        if (slow.settle(2s)) slow.tick();
     };
     const auto release = [&] {
         fs::remove(data / "hold");
@@ -343,8 +344,8 @@ TEST_F(BoardRunnerTest, RefreshesWithTheLastAnswerUntilTheNextComes) {
 
     ASSERT_TRUE(slow.start());
     slow.tick();
-    EXPECT_EQ(shown.clockText.bytes(), "10:40:00") << "the time before the first answer";
-    ASSERT_TRUE(slow.settle(10s));
+    EXPECT_EQ(shown.clockText.bytes(), "10:40:00") << "the time, whether the answer came or not";
+    slow.settle(10s);
     slow.tick();
     EXPECT_EQ(titles(), (std::vector<std::string>{"Race B"}));
 

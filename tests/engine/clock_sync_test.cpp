@@ -7,6 +7,7 @@
 
 #include "engine/board_health.h"
 #include "engine/clock_sync_watch.h"
+#include "platform/status_folder.h"
 #include "support/journal_capture.h"
 #include "support/manual_clock.h"
 #include "support/temp_folder.h"
@@ -33,8 +34,13 @@ protected:
         if (watch.check()) health.clockChecked(watch.current());
     }
 
+    QString localStatusFile() const {
+        return QString::fromStdString(statusFolder.path().string()) + "/" +
+               localStatusName(boardKey(QString::fromStdString(board.path().string())));
+    }
+
     BoardStatus onFile() const {
-        QFile file(health.statusFilePath());
+        QFile file(localStatusFile());
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         return parseStatus(file.readAll()).value_or(BoardStatus{});
     }

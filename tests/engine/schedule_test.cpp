@@ -18,13 +18,14 @@ namespace pelm {
 namespace {
 
 using testing::readDataFiles;
+using testing::readLines;
 
 using Fields = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
 // A fixture's lines as the board reads a schedule.
 Lines fixtureLines(std::string_view name) {
-    return readLinesWithin(utf8ToCp932(testing::fixturePath(name)), kScheduleLimits).lines;
+    return readLines(utf8ToCp932(testing::fixturePath(name)), kScheduleLimits).lines;
 }
 
 Fields split(std::string_view line) {

@@ -6,6 +6,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "support/cp932_bytes.h"
+#include "support/data_files.h"
 #include "support/error_message.h"
 #include "support/temp_folder.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using testing::fixturePath;
+using testing::readLines;
 
 TEST(SplitLines, BreaksAtCrLfLoneCrAndLoneLf) {
     EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
@@ -73,19 +75,19 @@ TEST(ReadLinesWithin, ReadsOnlyTheStartOfALargeFile) {
     for (int i = 0; i < 1000; ++i) text += "10:00:00,10:30:00,race " + std::to_string(i) + "\r\n";
     folder.write("RInfo.txt", text);
     const Cp932 schedule = utf8ToCp932(folder / "RInfo.txt");
-    const LimitedLines limited = readLinesWithin(schedule, {100, 10'000});
+    const LimitedLines limited = readLines(schedule, {100, 10'000});
     EXPECT_TRUE(limited.cut);
     EXPECT_EQ(limited.lines, (Lines{"10:00:00,10:30:00,race 0", "10:00:00,10:30:00,race 1",
                                     "10:00:00,10:30:00,race 2"}));
-    EXPECT_FALSE(readLinesWithin(schedule, {text.size(), 1000}).cut);
-    EXPECT_TRUE(readLinesWithin(schedule, {text.size(), 999}).cut);
+    EXPECT_FALSE(readLines(schedule, {text.size(), 1000}).cut);
+    EXPECT_TRUE(readLines(schedule, {text.size(), 999}).cut);
 }
 
 // Room for every fixture, so none is cut.
 constexpr TextLimits kRoomy{1 << 20, 1000};
 
 Lines fixtureLines(std::string_view name) {
-    const LimitedLines read = readLinesWithin(utf8ToCp932(fixturePath(name)), kRoomy);
+    const LimitedLines read = readLines(utf8ToCp932(fixturePath(name)), kRoomy);
     EXPECT_FALSE(read.cut) << name;
     return read.lines;
 }
@@ -106,19 +108,19 @@ TEST(ReadLinesWithin, ABoardPathWithBackslashesOpens) {
     testing::TempFolder folder;
     folder.write("RInfo.txt", "x\r\n");
     const Cp932 dataDir = utf8ToCp932(folder.path().string());
-    EXPECT_EQ(readLinesWithin(dataDir + cp932Ascii("\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
+    EXPECT_EQ(readLines(dataDir + cp932Ascii("\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
     // A data folder written with a trailing backslash doubles it; harmless here.
-    EXPECT_EQ(readLinesWithin(dataDir + cp932Ascii("\\\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
+    EXPECT_EQ(readLines(dataDir + cp932Ascii("\\\\RInfo.txt"), kRoomy).lines, (Lines{"x"}));
 }
 
 TEST(ReadLinesWithin, AFileThatCannotBeOpenedRaisesAnErrorNamingIt) {
     testing::TempFolder folder;
     const Cp932 missing = utf8ToCp932(folder / "RInfo.txt");
-    const std::string message = testing::errorMessage([&] { readLinesWithin(missing, kRoomy); });
+    const std::string message = testing::errorMessage([&] { readLines(missing, kRoomy); });
     EXPECT_NE(message.find(missing.view()), std::string::npos)
         << "no error naming it, but: " << message;
     // A folder is no file.
-    EXPECT_THROW(readLinesWithin(utf8ToCp932(folder.path().string()), kRoomy), Error);
+    EXPECT_THROW(readLines(utf8ToCp932(folder.path().string()), kRoomy), Error);
 }
 
 TEST(NativePath, TurnsBackslashCharactersIntoSlashesOnly) {

@@ -18,6 +18,16 @@
 namespace pelm::testing {
 namespace {
 
+// Design pixels to screen pixels, and where the board lies in the view, as
+// the view's own transform and scene say.
+qreal boardScale(const FullScreenBoard& view) {
+    return view.transform().m11();
+}
+
+QRect boardArea(const FullScreenBoard& view) {
+    return view.mapFromScene(view.sceneRect()).boundingRect();
+}
+
 bool isBlack(QRgb pixel) {
     return qRed(pixel) < 16 && qGreen(pixel) < 16 && qBlue(pixel) < 16;
 }
@@ -82,8 +92,8 @@ protected:
 
     // A design rectangle of the window, where the view shows it.
     QRect onScreen(const QRectF& design) const {
-        const QRect area = view->boardArea();
-        const qreal s = view->boardScale();
+        const QRect area = boardArea(*view);
+        const qreal s = boardScale(*view);
         return QRectF(area.left() + design.left() * s, area.top() + design.top() * s,
                       design.width() * s, design.height() * s)
             .toAlignedRect();
@@ -105,8 +115,8 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
         ASSERT_EQ(shot.size(), screen) << size;
 
         const qreal expected = std::min(screen.width() / 1005.0, screen.height() / 679.0);
-        EXPECT_NEAR(view->boardScale(), expected, 1e-9) << size;
-        const QRect area = view->boardArea();
+        EXPECT_NEAR(boardScale(*view), expected, 1e-9) << size;
+        const QRect area = boardArea(*view);
         EXPECT_NEAR(area.height(), 679 * expected, 1.5) << size;
         EXPECT_NEAR(area.center().x(), screen.width() / 2.0, 1.5) << size;
         // The margins either side hold nothing but black.
@@ -138,7 +148,7 @@ TEST_F(FullScreenBoardTest, TheDesignIsScaledToFitCentredOnBlackAtEachSize) {
 
 TEST_F(FullScreenBoardTest, BuiltInLogosAreDrawnAtTheScaleAndALoadedPictureIsLeft) {
     showAt(QSize(1920, 1080));
-    const qreal scale = view->boardScale();
+    const qreal scale = boardScale(*view);
     const QLabel& smallLogo = component<QLabel>(*form, "Image1");
     QLabel& largeLogo = component<QLabel>(*form, "Image2");
     const QPixmap small = smallLogo.pixmap();
@@ -154,7 +164,7 @@ TEST_F(FullScreenBoardTest, BuiltInLogosAreDrawnAtTheScaleAndALoadedPictureIsLef
     showAt(QSize(1280, 720));
     EXPECT_EQ(largeLogo.pixmap().size(), QSize(60, 30));
     EXPECT_DOUBLE_EQ(largeLogo.pixmap().devicePixelRatio(), 1.0);
-    EXPECT_DOUBLE_EQ(smallLogo.pixmap().devicePixelRatio(), view->boardScale());
+    EXPECT_DOUBLE_EQ(smallLogo.pixmap().devicePixelRatio(), boardScale(*view));
 }
 
 TEST_F(FullScreenBoardTest, TheBoardKeepsItsDesignSizeAndRulesAndIsHandedBack) {

@@ -8,8 +8,8 @@
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/journal.h"
+#include "platform/local_status_folder.h"
 #include "platform/process_alive.h"
-#include "platform/status_folder.h"
 
 namespace pelm {
 namespace {
@@ -17,10 +17,10 @@ namespace {
 constexpr qint64 kMinuteMs = 60 * 1000;
 
 QString localStatusPath(const BoardHealthConfig& config, const QString& key) {
-    QString folder = config.statusFolder;
+    QString folder = config.localStatusFolder;
     if (folder.isEmpty()) {
         QString problem;
-        const auto prepared = prepareStatusFolder(&problem);
+        const auto prepared = prepareLocalStatusFolder(&problem);
         if (!prepared) {
             qCWarning(lcBoard).noquote() << "no status file: " + problem;
             return {};

@@ -29,9 +29,9 @@ namespace pelm {
 struct BoardHealthConfig {
     QString workingFolder;  // the board's folder; keys its status file
     QString version;
-    QString venueFolder;   // [Env] StatusDir; empty: no status copy
-    QString statusFolder;  // empty: the user's status folder, made private
-    QString name;          // [Env] Name; empty: none
+    QString venueFolder;        // [Env] StatusDir; empty: no status copy
+    QString localStatusFolder;  // empty: the user's own, made private (local_status_folder.h)
+    QString name;               // [Env] Name; empty: none
     QString venueKey;  // [Env] VenueKey, the file of the key copies are signed with; empty: none
 };
 

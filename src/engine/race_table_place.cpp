@@ -5,8 +5,8 @@
 
 #include "platform/codepage.h"
 #include "platform/folder_kind.h"
+#include "platform/local_status_folder.h"
 #include "platform/paths.h"
-#include "platform/status_folder.h"
 
 namespace pelm {
 namespace {

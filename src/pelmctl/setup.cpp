@@ -16,7 +16,7 @@
 #include "pelmctl/setup_steps.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 #include "venuepc/autostart_entry.h"
 #include "venuepc/folder_safety.h"
 #include "venuepc/local_board.h"
@@ -140,7 +140,7 @@ void needSafeFolder(const std::string& folder) {
 }
 
 void needNoOtherBoard(const std::string& folder) {
-    const auto statusFolder = pelm::existingStatusFolder();
+    const auto statusFolder = pelm::existingLocalStatusFolder();
     if (!statusFolder) return;
     const QString ours = pelm::canonicalFolder(QString::fromStdString(folder));
     for (auto& status : pelm::pc::localStatuses(*statusFolder)) {

@@ -10,8 +10,8 @@
 
 #include "pelmctl/folder_preparation.h"
 #include "pelmctl/setup_steps.h"
+#include "platform/local_status_folder.h"
 #include "platform/process_alive.h"
-#include "platform/status_folder.h"
 #include "venue/verdict.h"
 #include "venuepc/local_board.h"
 
@@ -27,7 +27,7 @@ constexpr auto kUpWithin = 30s;
 constexpr auto kGoneWithin = 15s;
 
 std::optional<pelm::pc::LocalBoard> boardOf(const std::string& folder) {
-    const auto statusFolder = pelm::existingStatusFolder();
+    const auto statusFolder = pelm::existingLocalStatusFolder();
     if (!statusFolder) return std::nullopt;
     return pelm::pc::boardOfFolder(*statusFolder,
                                    pelm::canonicalFolder(QString::fromStdString(folder)));

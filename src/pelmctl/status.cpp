@@ -13,7 +13,7 @@
 #include "pelmctl/command.h"
 #include "pelmctl/status_venue.h"
 #include "pelmctl/venue_key_option.h"
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 #include "venue/verdict.h"
 #include "venuepc/local_board.h"
 
@@ -79,7 +79,7 @@ QString verdictName(Verdict verdict) {
 // when it is refused, so a folder another user made cannot say "fine".
 std::optional<QString> trustedStatusFolder(bool& refused) {
     QString problem;
-    const auto folder = pelm::existingStatusFolder(&problem);
+    const auto folder = pelm::existingLocalStatusFolder(&problem);
     refused = !folder && !problem.isEmpty();
     if (refused)
         std::cerr << "pelmctl: status folder refused, nothing in it is believed: "

@@ -121,12 +121,11 @@ QByteArray venueMetrics(const VenueView& view) {
                      "How long the board's last read of its data folder took: a share getting "
                      "slow shows here before the board loses it.",
                      [](const VenueBoard& b) { return readSeconds(b, &BoardStatus::dataReadMs); });
-    metrics.perBoard("pelm_board_data_read_slowest_seconds",
-                     "The board's slowest read of its data folder in the last minute, a read "
-                     "still unanswered counted as far as it got.",
-                     [](const VenueBoard& b) {
-                         return readSeconds(b, &BoardStatus::dataReadSlowestMs);
-                     });
+    metrics.perBoard(
+        "pelm_board_data_read_slowest_seconds",
+        "The board's slowest read of its data folder in the last minute, a read "
+        "still unanswered counted as far as it got.",
+        [](const VenueBoard& b) { return readSeconds(b, &BoardStatus::dataReadSlowestMs); });
     metrics.family("pelm_venue_folder_answering",
                    "1 while the status folder answers this server's looks in time.");
     metrics.sample("pelm_venue_folder_answering", {}, view.answering);

@@ -3,8 +3,8 @@
 #include <QDir>
 
 #include "platform/codepage.h"
+#include "platform/local_status_folder.h"
 #include "platform/paths.h"
-#include "platform/status_folder.h"
 #include "venuepc/autostart_entry.h"
 #include "venuepc/config_files.h"
 #include "venuepc/doctor_checks.h"

@@ -6,8 +6,8 @@
 
 #include "engine/schedule.h"
 #include "platform/codepage.h"
+#include "platform/local_status_folder.h"
 #include "platform/paths.h"
-#include "platform/status_folder.h"
 #include "venuepc/config_files.h"
 #include "venuepc/doctor_checks.h"
 #include "venuepc/share_mount.h"
@@ -63,7 +63,8 @@ std::string serverOf(const Mount& mount) {
 // A share that stopped answering is mounted again once its server is back;
 // a lazy unmount never waits for the stalled one.
 Check stalled(const std::string& folder, const std::optional<Mount>& mount) {
-    const std::string detail = folder + " stalled, no answer within 1 s: the board shows 未接続 after 3 s";
+    const std::string detail =
+        folder + " stalled, no answer within 1 s: the board shows 未接続 after 3 s";
     if (!mount || !isShare(*mount)) return fail("data-folder", detail, "ls " + quoted(folder));
     return fail("data-folder", detail,
                 "umount -l " + quoted(mount->point) + "; mount " + quoted(mount->point), true);

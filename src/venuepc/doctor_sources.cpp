@@ -5,7 +5,7 @@
 
 #include <QDir>
 
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 #include "venuepc/program_answer.h"
 #include "venuepc/share_look.h"
 
@@ -36,7 +36,7 @@ public:
         return shown->substr(shown->find('|') + 1);
     }
     std::optional<LocalBoard> board(const QString& folder) override {
-        const auto statusFolder = existingStatusFolder();
+        const auto statusFolder = existingLocalStatusFolder();
         if (!statusFolder) return std::nullopt;
         return boardOfFolder(*statusFolder, folder);
     }

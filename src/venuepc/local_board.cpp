@@ -5,8 +5,8 @@
 #include <QDateTime>
 #include <QFile>
 
+#include "platform/local_status_folder.h"
 #include "platform/process_alive.h"
-#include "platform/status_folder.h"
 #include "platform/untrusted_folder.h"
 
 namespace pelm::pc {

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 #include "support/journal_capture.h"
 #include "support/manual_clock.h"
 #include "support/temp_folder.h"
@@ -34,8 +34,12 @@ std::shared_ptr<const ResultSet> races(std::vector<std::string> titles) {
 class BoardHealthTest : public ::testing::Test {
 protected:
     BoardHealthConfig config(QString venue = {}) const {
-        return {QString::fromStdString(board.path().string()),        "1.3.0", std::move(venue),
-                QString::fromStdString(statusFolder.path().string()), {},      {}};
+        return {QString::fromStdString(board.path().string()),
+                "1.3.0",
+                std::move(venue),
+                QString::fromStdString(localStatusFolder.path().string()),
+                {},
+                {}};
     }
 
     BoardStatus fileStatus(const QString& path) const {
@@ -47,7 +51,7 @@ protected:
     }
     // The board's own status file, in the status folder it was given.
     QString localStatusFile() const {
-        return QString::fromStdString(statusFolder.path().string()) + "/" +
+        return QString::fromStdString(localStatusFolder.path().string()) + "/" +
                localStatusName(boardKey(QString::fromStdString(board.path().string())));
     }
     BoardStatus onFile() const { return fileStatus(localStatusFile()); }
@@ -66,7 +70,7 @@ protected:
     }
 
     JournalCapture journal;
-    TempFolder board, statusFolder;
+    TempFolder board, localStatusFolder;
     ManualClock time;
     BoardHealth health{time, config()};
 };
@@ -159,7 +163,7 @@ TEST_F(BoardHealthTest, EachWriteReplacesTheFileLeavingNothingElseBehind) {
     refresh();
     stat(QFile::encodeName(localStatusFile()).constData(), &after);
     EXPECT_NE(before.st_ino, after.st_ino);  // a new file renamed over the old one
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(statusFolder.path()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(localStatusFolder.path()), {}), 1);
 }
 
 TEST_F(BoardHealthTest, StoppingMarksTheFileStoppedAndSaysSo) {

@@ -7,7 +7,7 @@
 
 #include "engine/board_health.h"
 #include "engine/clock_sync_watch.h"
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 #include "support/journal_capture.h"
 #include "support/manual_clock.h"
 #include "support/temp_folder.h"
@@ -35,7 +35,7 @@ protected:
     }
 
     QString localStatusFile() const {
-        return QString::fromStdString(statusFolder.path().string()) + "/" +
+        return QString::fromStdString(localStatusFolder.path().string()) + "/" +
                localStatusName(boardKey(QString::fromStdString(board.path().string())));
     }
 
@@ -55,7 +55,7 @@ protected:
     }
 
     JournalCapture journal;
-    TempFolder board, statusFolder;
+    TempFolder board, localStatusFolder;
     ManualClock time;
     ToldClockSync source;
     ClockSyncWatch watch{source, time};
@@ -63,7 +63,7 @@ protected:
                        {QString::fromStdString(board.path().string()),
                         "1.3.0",
                         {},
-                        QString::fromStdString(statusFolder.path().string()),
+                        QString::fromStdString(localStatusFolder.path().string()),
                         {},
                         {}}};
 };

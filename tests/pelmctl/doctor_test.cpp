@@ -15,8 +15,8 @@
 #include <filesystem>
 
 #include "engine/board_status.h"
+#include "platform/local_status_folder.h"
 #include "platform/process_alive.h"
-#include "platform/status_folder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "engine/board_status.h"
+#include "platform/local_status_folder.h"
 #include "platform/process_alive.h"
-#include "platform/status_folder.h"
 #include "support/dead_process.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"

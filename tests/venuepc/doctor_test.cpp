@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 #include "venuepc/fake_pc.h"
 
 namespace pelm::pc {

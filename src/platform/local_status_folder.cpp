@@ -1,4 +1,4 @@
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,15 +33,15 @@ bool isPrivateFolder(const QByteArray& path, QString* problem) {
 
 }  // namespace
 
-QString statusFolderPath() {
+QString localStatusFolderPath() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(runtime)))
         return QString::fromLocal8Bit(runtime) + QStringLiteral("/pelm");
     return QStringLiteral("/tmp/pelm-%1").arg(getuid());
 }
 
-std::optional<QString> prepareStatusFolder(QString* problem) {
-    const QString folder = statusFolderPath();
+std::optional<QString> prepareLocalStatusFolder(QString* problem) {
+    const QString folder = localStatusFolderPath();
     const QByteArray path = QFile::encodeName(folder);
     if (mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
         setProblem(problem, folder + ": " + QString::fromLocal8Bit(std::strerror(errno)));
@@ -51,8 +51,8 @@ std::optional<QString> prepareStatusFolder(QString* problem) {
     return folder;
 }
 
-std::optional<QString> existingStatusFolder(QString* problem) {
-    const QString folder = statusFolderPath();
+std::optional<QString> existingLocalStatusFolder(QString* problem) {
+    const QString folder = localStatusFolderPath();
     const QByteArray path = QFile::encodeName(folder);
     struct stat status;
     if (lstat(path.constData(), &status) != 0 && errno == ENOENT) {

@@ -1,4 +1,4 @@
-#include "platform/status_folder.h"
+#include "platform/local_status_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -37,15 +37,15 @@ mode_t modeOf(const QString& path) {
 TEST(StatusFolder, IsMadePrivateUnderTheRuntimeFolderAndRefusedWhenOthersMayEnter) {
     TempFolder runtime;
     RuntimeDir environment(runtime.path().string());
-    const auto folder = prepareStatusFolder();
+    const auto folder = prepareLocalStatusFolder();
     ASSERT_TRUE(folder);
     EXPECT_EQ(*folder, QString::fromStdString(runtime / "pelm"));
     EXPECT_EQ(modeOf(*folder), 0700u);
-    EXPECT_EQ(prepareStatusFolder(), folder);  // a second board finds it ready
+    EXPECT_EQ(prepareLocalStatusFolder(), folder);  // a second board finds it ready
 
     chmod(QFile::encodeName(*folder).constData(), 0755);
     QString problem;
-    EXPECT_FALSE(prepareStatusFolder(&problem));
+    EXPECT_FALSE(prepareLocalStatusFolder(&problem));
     EXPECT_TRUE(problem.contains("other users")) << problem.toStdString();
 }
 
@@ -53,21 +53,21 @@ TEST(StatusFolder, ReadersRefuseWhatTheBoardRefusesAndCreateNothing) {
     TempFolder runtime;
     RuntimeDir environment(runtime.path().string());
     QString problem = "unset";
-    EXPECT_FALSE(existingStatusFolder(&problem));
+    EXPECT_FALSE(existingLocalStatusFolder(&problem));
     EXPECT_TRUE(problem.isEmpty()) << "no folder is no board, not a fault";
     EXPECT_FALSE(std::filesystem::exists(runtime / "pelm"));
 
     std::filesystem::create_directory(runtime / "pelm");
     chmod((runtime / "pelm").c_str(), 0777);
-    EXPECT_FALSE(existingStatusFolder(&problem));
+    EXPECT_FALSE(existingLocalStatusFolder(&problem));
     EXPECT_TRUE(problem.contains("other users")) << problem.toStdString();
     chmod((runtime / "pelm").c_str(), 0700);
-    EXPECT_EQ(existingStatusFolder(), QString::fromStdString(runtime / "pelm"));
+    EXPECT_EQ(existingLocalStatusFolder(), QString::fromStdString(runtime / "pelm"));
 }
 
 TEST(StatusFolder, WithoutARuntimeFolderFallsBackToOneOfThisUserUnderTmp) {
     RuntimeDir environment("");
-    EXPECT_EQ(statusFolderPath(), QStringLiteral("/tmp/pelm-%1").arg(getuid()));
+    EXPECT_EQ(localStatusFolderPath(), QStringLiteral("/tmp/pelm-%1").arg(getuid()));
 }
 
 TEST(BoardKey, SameForAFolderAndALinkToItDifferentForAnotherFolder) {

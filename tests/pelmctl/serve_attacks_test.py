@@ -11,17 +11,19 @@ bench/serve_attacks.
 import json
 import pathlib
 import sys
+import threading
 import time
 import unittest
 import urllib.request
 
 from venue_folder import BUILD, Server, Venue, png
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "bench"))
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "support"))
 from venue_attacks import ATTACKS, Attack, normal_request, resident_kib  # noqa: E402
 
 RACES = [("10:00:00", "10:20:00", "第1レース")]
 ATTACK_SECONDS = 8
+CHURN_SECONDS = 30
 # The README's bound on the server's memory, whatever its clients do. A
 # sanitizer build keeps freed memory aside on purpose and measures nothing
 # of the server's own: its run checks the answers only.
@@ -52,6 +54,34 @@ class ServeAttacks(unittest.TestCase):
                 self.assertTrue(all(status == 200 for status in answered), answered)
                 if not SANITIZED:
                     self.assertLess(peak, MEMORY_BOUND_KIB)
+        self.assertIsNone(self.server.process.poll(), "the server ended")
+
+    def test_copies_removed_and_replaced_100_times_a_second_end_nothing(self):
+        # The folder's writers at their busiest: a copy may go, or be
+        # another file, at any moment of a look.
+        churning = threading.Event()
+
+        def churn():
+            turn = 0
+            while not churning.wait(0.01):
+                turn += 1
+                name = f"pc-{turn % 8}-a.json"
+                (self.venue.folder / name).unlink(missing_ok=True)
+                with self.venue.lock:
+                    self.venue._write(name)
+        churner = threading.Thread(target=churn, daemon=True)
+        churner.start()
+        try:
+            answered = []
+            end = time.monotonic() + CHURN_SECONDS
+            while time.monotonic() < end:
+                answered.append(normal_request(self.server.port, "/venue.json")[0])
+                answered.append(normal_request(self.server.port, "/metrics")[0])
+                time.sleep(0.05)
+        finally:
+            churning.set()
+            churner.join()
+        self.assertTrue(all(status == 200 for status in answered), answered)
         self.assertIsNone(self.server.process.poll(), "the server ended")
 
     def test_copies_full_of_raw_control_characters_swell_nothing_under_the_flood(self):

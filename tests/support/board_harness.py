@@ -164,7 +164,7 @@ class Board:
                                         preexec_fn=self.as_its_user)
         if not wait:
             return
-        self.await_start()
+        self.await_start(lambda: self.window_ids(self.title) - before)
         try:
             wait_for(lambda: not self.alive() or self.window_ids(self.title) - before, 30)
         except TimeoutError:
@@ -173,11 +173,13 @@ class Board:
             raise RuntimeError(f"the board ended at start with status "
                                f"{self.process.returncode}: {self.journal()}")
 
-    def await_start(self):
+    def await_start(self, shown=lambda: False):
         """Waits while the board is still starting (alive, nothing said);
-        at once when it has said something. A board that ends first fails
-        with its state and whole journal."""
-        return await_start(lambda: said_anything(self.journal().splitlines()),
+        at once when it has said something, or `shown()` is true (a
+        program of the harness's that says nothing, such as the benches'
+        clock floor). A board that ends first fails with its state and
+        whole journal."""
+        return await_start(lambda: said_anything(self.journal().splitlines()) or shown(),
                            lambda: not self.alive(), self.start_report,
                            f"the board in {self.work}")
 

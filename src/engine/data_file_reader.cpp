@@ -5,19 +5,24 @@
 #include "platform/paths.h"
 
 namespace pelm {
-namespace {
-
 using std::chrono::milliseconds;
 
+namespace {
+
 constexpr std::chrono::minutes kMinute{1};
+
+bool answered(const std::future<ShareReply>& reply) {
+    return reply.valid() && reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
 
 }  // namespace
 
 std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
     std::optional<DataFiles> files = collect(dataDir);
-    if (inFlight_) return files;
+    if (inFlight_.valid()) return files;
+    askedAt_ = Clock::now();
     inFlight_ = workerFor_(nativePath(dataDir)).ask(dataFileCalls(dataDir), kLostAfter);
-    if (!unansweredSince_) unansweredSince_ = inFlight_->askedAt();
+    if (!unansweredSince_) unansweredSince_ = askedAt_;
     // A local folder has answered already: shown in this same beat.
     return files ? files : collect(dataDir);
 }
@@ -25,21 +30,18 @@ std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
 // The answer of the read in flight, when it has come. A worker stalled on
 // another call answers at once without the files: still unanswered.
 std::optional<DataFiles> DataFileReader::collect(const Cp932& dataDir) {
-    if (!inFlight_ || !inFlight_->ready()) return std::nullopt;
-    const Clock::time_point now = Clock::now();
-    const auto took =
-        std::chrono::duration_cast<milliseconds>(inFlight_->answeredAt() - inFlight_->askedAt());
-    std::optional<DataFiles> files = dataFilesOf(*inFlight_->take(), dataDir);
-    inFlight_.reset();
+    if (!answered(inFlight_)) return std::nullopt;
+    ShareReply reply = inFlight_.get();
+    std::optional<DataFiles> files = dataFilesOf(std::move(reply.answers), dataDir);
     if (files) {
         unansweredSince_.reset();
-        noteTime(now, took);
+        noteTime(reply.at, std::chrono::duration_cast<milliseconds>(reply.at - askedAt_));
     }
     return files;
 }
 
 bool DataFileReader::settle(milliseconds wait) {
-    return inFlight_ && inFlight_->waitReady(Clock::now() + wait);
+    return inFlight_.valid() && inFlight_.wait_for(wait) == std::future_status::ready;
 }
 
 milliseconds DataFileReader::unanswered() const {

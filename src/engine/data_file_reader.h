@@ -9,7 +9,6 @@
 #include <chrono>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <optional>
 
 #include "engine/schedule.h"
@@ -56,7 +55,8 @@ private:
     void noteTime(Clock::time_point now, std::chrono::milliseconds took);
 
     WorkerFor workerFor_;
-    std::shared_ptr<PendingAnswers> inFlight_;
+    std::future<ShareReply> inFlight_;  // not valid(): none in flight
+    Clock::time_point askedAt_;
     std::optional<Clock::time_point> unansweredSince_;
     std::optional<std::chrono::milliseconds> latest_;
     std::deque<std::pair<Clock::time_point, std::chrono::milliseconds>> lastMinute_;

@@ -15,7 +15,8 @@ bool SettingsWatch::changed() {
         seen_ = now;
     }
     const qint64 nowMs = time_.nowMs();
-    if (!look_ && !(lookedMs_ && nowMs >= *lookedMs_ && nowMs - *lookedMs_ < kLookIntervalMs)) {
+    if (!look_.valid() &&
+        !(lookedMs_ && nowMs >= *lookedMs_ && nowMs - *lookedMs_ < kLookIntervalMs)) {
         lookedMs_ = nowMs;
         look_ = ShareWorker::forFile(path_).ask({LookRequest{path_}}, ShareWorker::kDefaultWait);
         if (!change && !seen_) seen_ = answered();  // a local folder answers at once
@@ -26,9 +27,9 @@ bool SettingsWatch::changed() {
 // The stamp the look in flight found, once it answered: nothing inside
 // when no regular file stands there; nothing at all while unanswered.
 std::optional<std::optional<FileStamp>> SettingsWatch::answered() {
-    if (!look_ || !look_->ready()) return std::nullopt;
-    std::vector<ShareAnswer> answers = *look_->take();
-    look_.reset();
+    if (!look_.valid() || look_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return std::nullopt;
+    const std::vector<ShareAnswer> answers = look_.get().answers;
     const PathFacts* facts = std::get_if<PathFacts>(&answers.front());
     if (!facts) return std::nullopt;  // stalled or failed: no news
     if (facts->kind != PathFacts::Kind::RegularFile) return std::optional<FileStamp>();

@@ -6,7 +6,7 @@
 // on a share never waits for it on the window's thread, and learns of a
 // change at the look after the answer.
 
-#include <memory>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -32,7 +32,7 @@ private:
 
     std::string path_;
     const Clock& time_;
-    std::shared_ptr<PendingAnswers> look_;
+    std::future<ShareReply> look_;                  // not valid(): none in flight
     std::optional<std::optional<FileStamp>> seen_;  // nothing before the first answer
     std::optional<qint64> lookedMs_;
 };

@@ -34,7 +34,7 @@ enum class Links { Followed, NotFollowed };
 
 /// One file to read: at most `maxBytes` bytes of the file at a native path.
 struct FileRequest {
-    std::string nativePath;
+    std::string path;
     std::size_t maxBytes;
     Links links = Links::Followed;
 };

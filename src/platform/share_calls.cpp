@@ -2,18 +2,17 @@
 
 #include <cerrno>
 #include <exception>
-#include <type_traits>
 
 namespace pelm {
 namespace {
 
 ShareAnswer perform(const FileRequest& request) {
-    return readRegularFile(request.nativePath, request.maxBytes, request.links);
+    return readRegularFile(request.path, request.maxBytes, request.links);
 }
 
 ShareAnswer perform(const ListRequest& request) {
     errno = 0;
-    Listing listing{listFolder(request.folder, request.suffix), 0};
+    Listing listing{listFolder(request.path, request.suffix), 0};
     if (!listing.names) listing.error = errno ? errno : EIO;
     return listing;
 }
@@ -23,29 +22,10 @@ ShareAnswer perform(const LookRequest& request) {
 }
 
 ShareAnswer perform(const ReplaceRequest& request) {
-    return replaceFile(request.nativePath, request.bytes, request.durability);
+    return replaceFile(request.path, request.bytes, request.durability);
 }
 
 }  // namespace
-
-std::string& pathOf(ShareCall& call) {
-    return std::visit(
-        [](auto& request) -> std::string& {
-            using Request = std::decay_t<decltype(request)>;
-            if constexpr (std::is_same_v<Request, FileRequest> ||
-                          std::is_same_v<Request, ReplaceRequest>)
-                return request.nativePath;
-            else if constexpr (std::is_same_v<Request, LookRequest>)
-                return request.path;
-            else
-                return request.folder;
-        },
-        call);
-}
-
-const std::string& pathOf(const ShareCall& call) {
-    return pathOf(const_cast<ShareCall&>(call));
-}
 
 ShareAnswer performCall(const ShareCall& call) {
     try {

@@ -16,9 +16,9 @@
 
 namespace pelm {
 
-/// The names in `folder` that end in `suffix` (listFolder).
+/// The names in the folder at `path` that end in `suffix` (listFolder).
 struct ListRequest {
-    std::string folder;
+    std::string path;
     std::string suffix;
 };
 
@@ -29,7 +29,7 @@ struct LookRequest {
 
 /// A whole file replaced (replaceFile).
 struct ReplaceRequest {
-    std::string nativePath;
+    std::string path;
     std::string bytes;
     Durability durability = Durability::Visible;
 };
@@ -50,14 +50,16 @@ struct CallFailed {
     std::string reason;
 };
 
-/// What one call came to: the alternative that answers its request, or one
-/// of the two that say it has none. Take it with std::get_if, never
-/// std::get: any call of a batch may come back without its answer.
+/// What one call came to: the answer to its request, or why it has none.
+/// Take it with std::get_if: any call of a batch may come back without one.
 using ShareAnswer = std::variant<NoAnswer, CallFailed, FileBytes, Listing, PathFacts, Replacement>;
 
-/// The path a call names, whichever call it is.
-std::string& pathOf(ShareCall& call);
-const std::string& pathOf(const ShareCall& call);
+/// The native path a call names, whichever call it is.
+template <typename Call>
+auto& pathOf(Call& call) {
+    return std::visit(
+        [](auto& request) -> auto& { return request.path; }, call);
+}
 
 /// Does `call` in the calling thread, waiting as long as the file system
 /// does: only a folder's helper calls it on a folder that may stall.

@@ -27,38 +27,30 @@ namespace {
 // The helper's channel: the first descriptor after the standard streams.
 constexpr int kChannel = 3;
 
-class SpawnActions {
-public:
-    explicit SpawnActions(int theirs) {
-        posix_spawn_file_actions_init(&actions_);
-        for (int stream = 0; stream < kChannel; ++stream)
-            posix_spawn_file_actions_addopen(&actions_, stream, "/dev/null", O_RDWR, 0);
-        posix_spawn_file_actions_adddup2(&actions_, theirs, kChannel);
-        // Nothing else of the board's: no lock file, no display connection,
-        // no other helper's channel, whoever opened it without O_CLOEXEC.
-        posix_spawn_file_actions_addclosefrom_np(&actions_, kChannel + 1);
-        posix_spawnattr_init(&attributes_);
-        sigset_t all, none;
-        sigfillset(&all);
-        sigemptyset(&none);
-        posix_spawnattr_setsigdefault(&attributes_, &all);
-        posix_spawnattr_setsigmask(&attributes_, &none);
-        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    }
-    ~SpawnActions() {
-        posix_spawn_file_actions_destroy(&actions_);
-        posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-
-    const posix_spawn_file_actions_t* actions() const { return &actions_; }
-    const posix_spawnattr_t* attributes() const { return &attributes_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-    posix_spawnattr_t attributes_;
-};
+// Spawns `arguments[0]` with nothing of the board's but its channel: the
+// standard streams on /dev/null, no other descriptor (a lock file, the
+// display connection, another helper's channel, whoever opened it without
+// O_CLOEXEC), every signal at its default and none blocked.
+int spawn(pid_t& pid, int channel, char* const arguments[]) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int stream = 0; stream < kChannel; ++stream)
+        posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", O_RDWR, 0);
+    posix_spawn_file_actions_adddup2(&actions, channel, kChannel);
+    posix_spawn_file_actions_addclosefrom_np(&actions, kChannel + 1);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    const int error = posix_spawn(&pid, arguments[0], &actions, &attributes, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return error;
+}
 
 std::string limitText(const char* what, int resource, const char* name) {
     rlimit limit{};
@@ -76,8 +68,6 @@ std::string shortageText(int error) {
             return limitText("process", RLIMIT_NPROC, "RLIMIT_NPROC");
         case EMFILE:
             return limitText("open-file", RLIMIT_NOFILE, "RLIMIT_NOFILE");
-        case ENFILE:
-            return "the system's table of open files is full";
         default:
             return std::strerror(error);
     }
@@ -92,13 +82,11 @@ HelperProcess HelperProcess::start(const std::string& program, std::string& why)
     }
     helper.channel_.reset(ends[0]);
     const FileDescriptor theirs(ends[1]);
-    const SpawnActions spawn(theirs.get());
     const std::string parent = std::to_string(getpid());
     char* const arguments[] = {const_cast<char*>(program.c_str()),
                                const_cast<char*>(parent.c_str()), nullptr};
     pid_t pid = 0;
-    if (const int error = posix_spawn(&pid, program.c_str(), spawn.actions(), spawn.attributes(),
-                                      arguments, environ)) {
+    if (const int error = spawn(pid, theirs.get(), arguments)) {
         why = "no helper process (" + program + "): " + shortageText(error);
         helper.channel_.reset();
         return helper;

@@ -27,10 +27,8 @@ public:
     /// Ends the helper (see end()).
     ~HelperProcess() { end(); }
 
-    /// Starts `program` for the calling thread: the helper dies with that
-    /// thread. Nothing started when `why` is set: the resource that was
-    /// short and its limit, in English ("the process limit RLIMIT_NPROC
-    /// (5) is reached").
+    /// Starts `program`, to die with the calling thread. Nothing started
+    /// when `why` is set: what was short, and its limit, in English.
     static HelperProcess start(const std::string& program, std::string& why);
 
     bool running() const { return pidfd_.valid(); }

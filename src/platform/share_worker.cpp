@@ -17,47 +17,6 @@
 
 namespace pelm {
 
-// --- answers owed ------------------------------------------------------------
-
-bool PendingAnswers::ready() const {
-    const std::lock_guard lock(mutex_);
-    return answers_.has_value();
-}
-
-std::optional<std::vector<ShareAnswer>> PendingAnswers::take() {
-    const std::lock_guard lock(mutex_);
-    if (!answers_ || taken_) return std::nullopt;
-    taken_ = true;
-    return std::move(*answers_);
-}
-
-bool PendingAnswers::waitReady(Clock::time_point deadline) {
-    std::unique_lock lock(mutex_);
-    return arrived_.wait_until(lock, deadline, [&] { return answers_.has_value(); });
-}
-
-std::vector<ShareAnswer> PendingAnswers::await(Clock::time_point deadline) {
-    waitReady(deadline);
-    std::optional<std::vector<ShareAnswer>> answers = take();
-    return answers ? std::move(*answers) : std::vector<ShareAnswer>(calls_, NoAnswer{});
-}
-
-PendingAnswers::Clock::time_point PendingAnswers::answeredAt() const {
-    const std::lock_guard lock(mutex_);
-    return answered_;
-}
-
-void PendingAnswers::fulfil(std::vector<ShareAnswer> answers) {
-    const std::lock_guard lock(mutex_);
-    answered_ = Clock::now();
-    answers_ = std::move(answers);
-    arrived_.notify_all();
-}
-
-void PendingAnswers::fulfilAll(const ShareAnswer& answer) {
-    fulfil(std::vector<ShareAnswer>(calls_, answer));
-}
-
 // --- the worker's state and its thread ---------------------------------------
 
 namespace {
@@ -71,12 +30,16 @@ using std::chrono::milliseconds;
 constexpr milliseconds kFirstPause{250};
 constexpr milliseconds kLongestPause{8000};
 
-// Calls handed over together; without `answers`, the posted writes.
+// Calls handed over together; without `reply`, the posted writes.
 struct Exchange {
     std::vector<ShareCall> calls;
-    std::shared_ptr<PendingAnswers> answers;
+    std::optional<std::promise<ShareReply>> reply;
     Clock::time_point deadline;  // unanswered by then, the folder is stalled
 };
+
+void fulfil(std::promise<ShareReply>& reply, std::vector<ShareAnswer> answers) {
+    reply.set_value({std::move(answers), Clock::now()});
+}
 
 // A helper keeps the folder it started in: a relative name is made whole
 // here, against the caller's folder now.
@@ -91,7 +54,6 @@ void anchor(std::string& path) {
 
 struct ShareWorker::State {
     milliseconds wait;
-    milliseconds idle;
     std::string program;
 
     mutable std::mutex mutex;
@@ -104,7 +66,6 @@ struct ShareWorker::State {
     std::optional<HelperProcess> helper;
     bool helperReady = false;
     std::vector<HelperProcess> ended;  // let go of, not yet reaped
-    Clock::time_point lastUse;
     Clock::time_point pauseUntil;
     milliseconds pause{0};
     std::string shortage;
@@ -114,7 +75,7 @@ struct ShareWorker::State {
 
     bool stalledNow() const { return inFlight && Clock::now() >= inFlight->deadline; }
     bool hasWork() const { return !queued.empty() || !posted.empty(); }
-    bool writesLeft() const { return !posted.empty() || (inFlight && !inFlight->answers); }
+    bool writesLeft() const { return !posted.empty() || (inFlight && !inFlight->reply); }
     bool paused() const { return Clock::now() < pauseUntil; }
     void nudge() const {
         const std::uint64_t one = 1;
@@ -128,14 +89,14 @@ struct ShareWorker::State {
     // Callers waiting get `why` at once: the folder stalled (their calls
     // would only queue behind the one that hangs) or has no helper.
     void failQueued(const ShareAnswer& why) {
-        for (Exchange& waiting : queued) waiting.answers->fulfilAll(why);
+        for (Exchange& waiting : queued)
+            fulfil(*waiting.reply, std::vector<ShareAnswer>(waiting.calls.size(), why));
         queued.clear();
     }
     // Posted writes are given up on only when no helper can be had at all:
     // the writer hears why and posts its newest bytes again.
     void failPosted(const std::string& why) {
-        for (ReplaceRequest& write : posted)
-            outcomes.push_back({write.nativePath, CallFailed{why}});
+        for (ReplaceRequest& write : posted) outcomes.push_back({write.path, CallFailed{why}});
         posted.clear();
         writesDone.notify_all();
     }
@@ -146,7 +107,7 @@ namespace {
 using State = ShareWorker::State;
 
 void answer(State& state, Exchange done, std::vector<ShareAnswer> answers) {
-    if (done.answers) return done.answers->fulfil(std::move(answers));
+    if (done.reply) return fulfil(*done.reply, std::move(answers));
     for (std::size_t i = 0; i < done.calls.size(); ++i)
         state.outcomes.push_back({pathOf(done.calls[i]), std::move(answers[i])});
     state.writesDone.notify_all();
@@ -179,7 +140,6 @@ void startHelper(State& state, std::unique_lock<std::mutex>& lock) {
     }
     state.helper.emplace(std::move(started));
     state.helperReady = false;
-    state.lastUse = Clock::now();
 }
 
 // Callers' calls first: someone waits for them; the posted writes after.
@@ -188,7 +148,7 @@ void sendNext(State& state, std::unique_lock<std::mutex>& lock) {
         state.inFlight = std::move(state.queued.front());
         state.queued.pop_front();
     } else {
-        Exchange writes{{}, nullptr, Clock::now() + state.wait};
+        Exchange writes{{}, std::nullopt, Clock::now() + state.wait};
         for (ReplaceRequest& write : state.posted) writes.calls.emplace_back(std::move(write));
         state.posted.clear();
         state.inFlight = std::move(writes);
@@ -209,7 +169,6 @@ void takeAnswers(State& state, std::unique_lock<std::mutex>& lock) {
         return letGo(state, "the helper ended");
     Exchange done = std::move(*state.inFlight);
     state.inFlight.reset();
-    state.lastUse = Clock::now();
     state.pause = milliseconds(0);
     answer(state, std::move(done), std::move(*answers));
 }
@@ -228,7 +187,7 @@ void hearHelper(State& state, std::unique_lock<std::mutex>& lock) {
 }
 
 // The next moment the thread must look without being woken: a deadline
-// passing, a pause ending, a helper's idle time running out.
+// passing, a pause ending.
 int msUntilNextLook(const State& state) {
     std::optional<Clock::time_point> next;
     const auto sooner = [&](Clock::time_point moment) {
@@ -236,7 +195,6 @@ int msUntilNextLook(const State& state) {
     };
     if (state.inFlight && !state.stalledNow()) sooner(state.inFlight->deadline);
     if (!state.helper && state.hasWork()) sooner(state.pauseUntil);
-    if (state.helper && !state.inFlight && !state.hasWork()) sooner(state.lastUse + state.idle);
     if (!next) return -1;
     const auto left = std::chrono::ceil<milliseconds>(*next - Clock::now());
     return static_cast<int>(std::max<milliseconds::rep>(left.count(), 0));
@@ -272,12 +230,6 @@ void serve(State& state) {
             startHelper(state, lock);
         } else if (free && state.hasWork()) {
             sendNext(state, lock);
-        } else if (free && Clock::now() >= state.lastUse + state.idle) {
-            // Nobody asked anything for a while: a folder read only at
-            // start-up (the settings) keeps no process.
-            state.helper->end();
-            if (!state.helper->reap()) state.ended.push_back(std::move(*state.helper));
-            state.helper.reset();
         } else {
             awaitEvents(state, lock);
         }
@@ -314,11 +266,9 @@ bool threadRuns(State& state) {
 
 }  // namespace
 
-ShareWorker::ShareWorker(Where where, milliseconds wait, std::string helperProgram,
-                         milliseconds idle)
+ShareWorker::ShareWorker(Where where, milliseconds wait, std::string helperProgram)
     : where_(where), wait_(wait), state_(std::make_unique<State>()) {
     state_->wait = wait;
-    state_->idle = idle;
     state_->program = std::move(helperProgram);
 }
 
@@ -331,42 +281,40 @@ ShareWorker::~ShareWorker() {
     if (state_->thread.joinable()) state_->thread.join();  // at once: it never waits in the folder
 }
 
-std::shared_ptr<PendingAnswers> ShareWorker::ask(std::vector<ShareCall> calls,
-                                                 milliseconds stallAfter) {
-    auto answers = std::make_shared<PendingAnswers>(calls.size());
+std::future<ShareReply> ShareWorker::ask(std::vector<ShareCall> calls, milliseconds stallAfter) {
+    std::promise<ShareReply> reply;
+    std::future<ShareReply> answers = reply.get_future();
     if (where_ == Where::InProcess) {
         std::vector<ShareAnswer> done;
         for (const ShareCall& call : calls) done.push_back(performCall(call));
-        answers->fulfil(std::move(done));
+        fulfil(reply, std::move(done));
         return answers;
     }
     for (ShareCall& call : calls) anchor(pathOf(call));
     State& state = *state_;
     const std::lock_guard lock(state.mutex);
+    const std::size_t count = calls.size();
     if (state.stalledNow()) {
-        answers->fulfilAll(NoAnswer{});
+        fulfil(reply, std::vector<ShareAnswer>(count, NoAnswer{}));
     } else if (!threadRuns(state)) {
-        answers->fulfilAll(CallFailed{state.shortage});
+        fulfil(reply, std::vector<ShareAnswer>(count, CallFailed{state.shortage}));
     } else {
-        state.queued.push_back({std::move(calls), answers, Clock::now() + stallAfter});
+        state.queued.push_back({std::move(calls), std::move(reply), Clock::now() + stallAfter});
         state.nudge();
     }
     return answers;
 }
 
 std::vector<ShareAnswer> ShareWorker::call(std::vector<ShareCall> calls, milliseconds wait) {
-    return ask(std::move(calls), wait)->await(Clock::now() + wait);
-}
-
-std::vector<FileBytes> ShareWorker::readEach(std::vector<FileRequest> requests) {
-    std::vector<ShareAnswer> answers = call({requests.begin(), requests.end()}, wait_);
-    std::vector<FileBytes> files;
-    for (ShareAnswer& answer : answers) files.push_back(fileBytesOf(std::move(answer)));
-    return files;
+    const std::size_t count = calls.size();
+    std::future<ShareReply> reply = ask(std::move(calls), wait);
+    if (reply.wait_for(wait) != std::future_status::ready)
+        return std::vector<ShareAnswer>(count, NoAnswer{});
+    return reply.get().answers;
 }
 
 FileBytes ShareWorker::read(FileRequest request) {
-    return std::move(readEach({std::move(request)}).front());
+    return fileBytesOf(std::move(call({std::move(request)}, wait_).front()));
 }
 
 void ShareWorker::post(ReplaceRequest request) {
@@ -374,13 +322,12 @@ void ShareWorker::post(ReplaceRequest request) {
     if (where_ == Where::InProcess) {
         ShareAnswer done = performCall(request);
         const std::lock_guard lock(state.mutex);
-        state.outcomes.push_back({std::move(request.nativePath), std::move(done)});
+        state.outcomes.push_back({std::move(request.path), std::move(done)});
         return;
     }
-    anchor(request.nativePath);
+    anchor(request.path);
     const std::lock_guard lock(state.mutex);
-    std::erase_if(state.posted,
-                  [&](const auto& older) { return older.nativePath == request.nativePath; });
+    std::erase_if(state.posted, [&](const auto& older) { return older.path == request.path; });
     state.posted.push_back(std::move(request));
     if (!threadRuns(state)) return state.failPosted(state.shortage);
     state.nudge();
@@ -404,16 +351,6 @@ bool ShareWorker::waitIdle(milliseconds timeout) {
     return true;
 }
 
-bool ShareWorker::stalled() const {
-    const std::lock_guard lock(state_->mutex);
-    return state_->stalledNow();
-}
-
-std::string ShareWorker::shortage() const {
-    const std::lock_guard lock(state_->mutex);
-    return state_->shortage;
-}
-
 // --- one worker per folder ---------------------------------------------------
 
 namespace {
@@ -429,33 +366,20 @@ std::string folderKey(const std::string& nativeFolder) {
     return key;
 }
 
-struct Workers {
-    std::mutex mutex;
-    std::map<std::string, std::unique_ptr<ShareWorker>> byFolder;
-};
-
-// Never destroyed: a process may end while a worker's thread still waits
-// on its helper, and exit() must not pull the workers from under it.
-Workers& processWorkers() {
-    static Workers* const workers = new Workers;
-    return *workers;
-}
-
 }  // namespace
 
 ShareWorker& ShareWorker::forFolder(const std::string& nativeFolder) {
+    // Never destroyed: a process may end while a worker's thread still waits
+    // on its helper, and exit() must not pull the workers from under it.
+    static auto* const workers = new std::map<std::string, std::unique_ptr<ShareWorker>>;
+    static auto* const mutex = new std::mutex;
     const std::string key = folderKey(nativeFolder);
-    Workers& workers = processWorkers();
-    {
-        const std::lock_guard lock(workers.mutex);
-        if (const auto known = workers.byFolder.find(key); known != workers.byFolder.end())
-            return *known->second;
-    }
-    // Decided once per folder, outside the lock: the mount table is read.
-    const Where where = folderKind(key).mayStall ? Where::Helper : Where::InProcess;
-    const std::lock_guard lock(workers.mutex);
-    std::unique_ptr<ShareWorker>& worker = workers.byFolder[key];
-    if (!worker) worker = std::make_unique<ShareWorker>(where);
+    const std::lock_guard lock(*mutex);
+    std::unique_ptr<ShareWorker>& worker = (*workers)[key];
+    // Decided once per folder, from the mount table: nothing here waits.
+    if (!worker)
+        worker = std::make_unique<ShareWorker>(folderKind(key).mayStall ? Where::Helper
+                                                                        : Where::InProcess);
     return *worker;
 }
 

@@ -36,10 +36,17 @@ std::size_t threadsOfThisProcess() {
     return static_cast<std::size_t>(std::distance(tasks, {}));
 }
 
-// A process's state letter and its parent, from /proc/PID/stat.
+// A process's state letter and its parent, from /proc/PID/stat; '?' once it
+// is gone, even when it goes while the file is read (ESRCH, which a stream
+// would throw for).
 std::pair<char, pid_t> stateAndParent(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    const std::string line(std::istreambuf_iterator<char>(stat), {});
+    const int fd = open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {'?', 0};
+    char bytes[512];
+    const ssize_t got = read(fd, bytes, sizeof bytes);
+    close(fd);
+    if (got <= 0) return {'?', 0};
+    const std::string line(bytes, static_cast<std::size_t>(got));
     const std::size_t end = line.rfind(')');
     if (end == std::string::npos) return {'?', 0};
     char state = '?';
@@ -116,10 +123,8 @@ protected:
     const std::string fifo = folder / "fifo";
 };
 
-std::unique_ptr<ShareWorker> helpedWorker(
-    std::chrono::milliseconds wait, std::chrono::milliseconds idle = ShareWorker::kDefaultIdle) {
-    return std::make_unique<ShareWorker>(ShareWorker::Where::Helper, wait, STALLING_SHARE_HELPER,
-                                         idle);
+std::unique_ptr<ShareWorker> helpedWorker(std::chrono::milliseconds wait) {
+    return std::make_unique<ShareWorker>(ShareWorker::Where::Helper, wait, STALLING_SHARE_HELPER);
 }
 
 TEST_F(StalledShare, AHangingCallGivesUpAndTheWorkerGoesOnOnceItAnswers) {
@@ -130,12 +135,10 @@ TEST_F(StalledShare, AHangingCallGivesUpAndTheWorkerGoesOnOnceItAnswers) {
     ASSERT_TRUE(finishesInTime([&] { stalledRead = worker->read(stalled()); }));
     EXPECT_EQ(stalledRead.status, Status::Stalled);
     // While it hangs, every call answers at once that it has no answer.
-    EXPECT_TRUE(worker->stalled());
     EXPECT_EQ(worker->read(plain()).status, Status::Stalled);
 
     ASSERT_TRUE(endStall());
     ASSERT_TRUE(answersAgain(*worker));
-    EXPECT_FALSE(worker->stalled());
     const FileBytes after = worker->read(plain());
     EXPECT_EQ(after.bytes, "on the share");  // not the late answer of the stalled read
 }
@@ -159,11 +162,11 @@ TEST_F(StalledShare, EachCallOfABatchAnswersForItself) {
     EXPECT_EQ(fileBytesOf(std::move(answers[2])).status, Status::Missing);
     ASSERT_NE(std::get_if<Listing>(&answers[3]), nullptr);
 
-    std::vector<FileBytes> stalledBoth;
-    ASSERT_TRUE(finishesInTime([&] { stalledBoth = worker->readEach({plain(), stalled()}); }));
+    std::vector<ShareAnswer> stalledBoth;
+    ASSERT_TRUE(finishesInTime([&] { stalledBoth = worker->call({plain(), stalled()}, 50ms); }));
     ASSERT_EQ(stalledBoth.size(), 2u);
-    EXPECT_EQ(stalledBoth[0].status, Status::Stalled);
-    EXPECT_EQ(stalledBoth[1].status, Status::Stalled);
+    EXPECT_TRUE(std::holds_alternative<NoAnswer>(stalledBoth[0]));
+    EXPECT_TRUE(std::holds_alternative<NoAnswer>(stalledBoth[1]));
     ASSERT_TRUE(endStall());
     ASSERT_TRUE(answersAgain(*worker));
 }
@@ -225,9 +228,9 @@ TEST_F(StalledShare, AWorkerEndsAtOnceWithACallInFlightAndItsHelperWithIt) {
 
 // Ended by whatever means, a helper is reaped, never left a zombie, and
 // the next call has a new one.
-TEST_F(StalledShare, AHelperThatEndedOrIdledIsReapedAndReplacedAtTheNextCall) {
+TEST_F(StalledShare, AHelperThatEndedIsReapedAndReplacedAtTheNextCall) {
     const std::vector<pid_t> before = childrenOfThisProcess();
-    auto worker = helpedWorker(ShareWorker::kDefaultWait, 200ms);
+    auto worker = helpedWorker(ShareWorker::kDefaultWait);
     EXPECT_EQ(worker->read(plain()).status, Status::Read);
     const std::vector<pid_t> first = childrenSince(before);
     ASSERT_EQ(first.size(), 1u);
@@ -237,10 +240,6 @@ TEST_F(StalledShare, AHelperThatEndedOrIdledIsReapedAndReplacedAtTheNextCall) {
     const std::vector<pid_t> second = childrenSince(before);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_NE(second.front(), first.front());
-
-    EXPECT_TRUE(goneInTime(second.front())) << "let go once idle";
-    EXPECT_EQ(worker->read(plain()).bytes, "on the share");
-    EXPECT_EQ(childrenSince(before).size(), 1u);
 }
 
 TEST_F(StalledShare, CallersOnSeveralThreadsEachGetTheirOwnAnswer) {
@@ -277,7 +276,6 @@ TEST_F(StalledShare, AHelperThatCannotBeHadSaysWhy) {
         const CallFailed* failed = std::get_if<CallFailed>(&answers.front());
         ASSERT_NE(failed, nullptr) << c.program;
         EXPECT_NE(failed->reason.find(c.says), std::string::npos) << failed->reason;
-        EXPECT_NE(worker.shortage().find(c.says), std::string::npos) << worker.shortage();
     }
 }
 
@@ -287,7 +285,6 @@ TEST(ShareWorkers, ALocalFolderIsReadAtOnceWithNoThreadNorHelper) {
     const std::size_t threads = threadsOfThisProcess();
     const std::vector<pid_t> before = childrenOfThisProcess();
     ShareWorker& worker = ShareWorker::forFolder(local.path());
-    EXPECT_FALSE(worker.mayStall());
     EXPECT_EQ(worker.read({local / "RInfo.txt", 100}).bytes, "10:00:00,10:05:00,Race 1\r\n");
     worker.post({local / "copy.json", "{}", Durability::Visible});
     EXPECT_EQ(local.read("copy.json"), "{}");

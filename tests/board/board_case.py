@@ -66,7 +66,7 @@ class BoardCase(unittest.TestCase):
         try:
             return wait_until(condition, seconds, what, poll=0.1)
         except AssertionError as failure:
-            tail = "\n".join(self.watch.journal()[-15:])
+            tail = "\n".join(self.watch.journal()[-60:])
             raise AssertionError(f"{failure}\njournal:\n{tail}") from None
 
     def status(self):

@@ -60,6 +60,14 @@ def limited_user():
     return entry.pw_uid, entry.pw_gid
 
 
+def checks_objects_with_descriptors():
+    """Whether this build's board is under UBSan, whose check of an object
+    behind a virtual call opens a pipe to see whether the memory can be read:
+    out of descriptors, every such check not yet cached reports the object
+    as bad and ends the board, wherever the board is."""
+    return b"__ubsan_handle_dynamic_type_cache_miss" in (BUILD / "src/board/PelmDp").read_bytes()
+
+
 def helpers_of(board):
     """The board's live helper processes (pelm-share)."""
     return [pid for pid in board.family()[1:] if process_name(pid) == "pelm-share"]
@@ -196,6 +204,8 @@ class HelpersTest(ShareCase):
                  (resource.RLIMIT_NOFILE, 14, "RLIMIT_NOFILE")]
         for limit, value, name in cases:
             with self.subTest(limit=name, value=value):
+                if limit == resource.RLIMIT_NOFILE and checks_objects_with_descriptors():
+                    self.skipTest("UBSan itself needs descriptors; the build without it runs this case")
                 def as_limited_user(board):
                     for folder in (board.work, pathlib.Path(self.watch.runtime)):
                         for path in [folder] + list(folder.rglob("*")):

@@ -16,7 +16,6 @@ in the share ends once it answers.
 import fcntl
 import os
 import pathlib
-import pwd
 import resource
 import shutil
 import signal
@@ -31,6 +30,7 @@ sys.path.insert(0, str(HERE.parents[1] / "support"))
 from board_case import BUILD, CAPTION, BoardCase, main  # noqa: E402
 from fuse_share import Share  # noqa: E402
 from service_notify_test import NotifySocket  # noqa: E402
+from system_user import system_user  # noqa: E402
 
 # A share this slow answers a whole read (open, look, read, close of two
 # files) in seconds: still within the 3 s after which a board gives up.
@@ -51,13 +51,7 @@ LIMITED_USER = "pelm-limited"
 def limited_user():
     """(uid, gid) of an unprivileged user of its own: the process limit
     counts a user's processes, and root is never held to it."""
-    try:
-        entry = pwd.getpwnam(LIMITED_USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
-                        LIMITED_USER], check=True)
-        entry = pwd.getpwnam(LIMITED_USER)
-    return entry.pw_uid, entry.pw_gid
+    return system_user(LIMITED_USER)
 
 
 def checks_objects_with_descriptors():

@@ -13,7 +13,6 @@ user of its own (made here when missing), in a private runtime folder.
 
 import os
 import pathlib
-import pwd
 import re
 import shutil
 import signal
@@ -25,6 +24,7 @@ import unittest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 from board_case import BUILD, REPO, RECOVERY_SECONDS, main, wait_until  # noqa: E402
 from board_watch import await_start, process_state, said_anything  # noqa: E402
+from system_user import system_user  # noqa: E402
 
 KIOSK_USER = "pelm-kiosk"
 
@@ -33,13 +33,7 @@ def kiosk_user():
     """(uid, gid) to run the kiosk as: this user unless it is root."""
     if os.getuid() != 0:
         return os.getuid(), os.getgid()
-    try:
-        entry = pwd.getpwnam(KIOSK_USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
-                        KIOSK_USER], check=True)
-        entry = pwd.getpwnam(KIOSK_USER)
-    return entry.pw_uid, entry.pw_gid
+    return system_user(KIOSK_USER)
 
 
 def read_ppm(path):

@@ -16,7 +16,6 @@ import datetime
 import json
 import os
 import pathlib
-import pwd
 import shutil
 import signal
 import subprocess
@@ -28,8 +27,8 @@ import urllib.request
 
 from venue_folder import BUILD, PELMCTL, Server
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "bench"))
 from board_harness import Board  # noqa: E402
+from system_user import system_user  # noqa: E402
 
 BOARD_USER = "pelm-venue-board"
 FORGER_USER = "pelm-venue-forger"
@@ -56,16 +55,6 @@ while True:
     os.replace(target + ".tmp", target)
     time.sleep(0.2)
 """
-
-
-def system_user(name):
-    try:
-        entry = pwd.getpwnam(name)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
-                        name], check=True)
-        entry = pwd.getpwnam(name)
-    return entry.pw_uid, entry.pw_gid
 
 
 def as_user(uid, gid):

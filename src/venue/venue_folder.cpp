@@ -304,6 +304,7 @@ bool listed(Shared& shared) {
 }
 
 void lookOnce(Shared& shared, ShareWorker& worker, const LookHints& hints) {
+    for (const std::string& name : hints.unknownCopies) shared.digests.erase(name);
     bool complete = list(shared, worker);
     if (complete && listed(shared)) {
         std::vector<Candidate> chosen;

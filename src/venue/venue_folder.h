@@ -99,6 +99,9 @@ struct LookHints {
     std::set<std::string> expectedCopies;
     std::set<std::string> expectedPrefixes;
     std::set<uid_t> goodOwners;
+    // Copies the caller never had though a look read them (that look was
+    // not taken): read again, not passed over as unchanged.
+    std::set<std::string> unknownCopies;
 };
 
 /// Whether a look reads pictures whole (those changed since the caller had

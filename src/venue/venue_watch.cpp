@@ -121,6 +121,7 @@ void VenueWatch::take(FolderLook look, qint64 monotonicMs, qint64 wallMs) {
     }
     if (!look.listed) return;  // nothing learnt of the copies
     lastListedMs_ = monotonicMs;
+    unknownCopies_.clear();
     counts_ = {static_cast<int>(look.names.size()),
                static_cast<int>(look.copies.size()),
                look.unread,
@@ -152,7 +153,10 @@ void VenueWatch::lookHangs(qint64 wallMs) {
 void VenueWatch::takeCopy(CopyFile file, qint64 monotonicMs) {
     auto [at, fresh] = copies_.try_emplace(file.name);
     if (file.checked.unchanged && (fresh || at->second.digest != file.checked.digest)) {
-        if (fresh) copies_.erase(at);  // unchanged from a read this watch never had
+        if (fresh) {  // unchanged from a read this watch never had
+            copies_.erase(at);
+            unknownCopies_.insert(file.name);
+        }
         return;
     }
     Copy& copy = at->second;
@@ -235,6 +239,7 @@ void VenueWatch::takeExpected(ExpectedFile expected) {
 
 LookHints VenueWatch::hints() const {
     LookHints hints;
+    hints.unknownCopies = unknownCopies_;
     for (const auto& [name, picture] : pictures_) {
         if (picture.good && !picture.bytes.isEmpty()) hints.pictures.emplace(name, picture.stamp);
     }

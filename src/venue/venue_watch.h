@@ -20,6 +20,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "venue/expected_boards.h"
@@ -105,6 +106,7 @@ private:
     qint64 patienceMs_;
     bool keyed_;
     std::map<std::string, Copy> copies_;
+    std::set<std::string> unknownCopies_;  // read unchanged, never had: to read again
     std::map<std::string, Picture> pictures_;
     ExpectedFile expectedFile_;  // as last read, to parse it again only when it changed
     ExpectedBoards expected_;

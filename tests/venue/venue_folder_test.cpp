@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "support/temp_folder.h"
+#include "venue/venue_watch.h"
 
 namespace pelm::venue {
 namespace {
@@ -79,6 +80,25 @@ TEST_F(Choice, TheListedBoardsCopiesComeFirstThenGoodOwners) {
                                    [](const CopyFile& c) { return c.name == "zz-key.json"; });
     EXPECT_EQ(copy->owner, 0u);
     EXPECT_TRUE(copy->checked.status) << "read for the first time, so parsed";
+}
+
+// A look its watch never took (a look read past its deadline, say) read a
+// copy that does not change: the next look passes it over as unchanged,
+// and the watch asks for it again, so the board is not left out for good.
+TEST(LostLook, ACopyReadInALookTheWatchNeverTookIsReadAgain) {
+    testing::TempFolder folder;
+    BoardStatus board;
+    board.pid = 7;
+    board.state = BoardState::Running;
+    folder.write("pc-1-key - Copy.json", statusJson(board).toStdString());
+    VenueFolder reader(QString::fromStdString(folder.path().string()), PictureBytes::None);
+    VenueWatch watch("/venue", 10000);
+    reader.waitFor(5s);  // read, and never taken
+    for (int look = 0; look < 2; ++look) {
+        ASSERT_TRUE(reader.start(watch.hints()));
+        watch.take(reader.waitFor(5s), look * 1000, look * 1000);
+    }
+    EXPECT_EQ(watch.view(2000, 2000).boards.size(), 1u);
 }
 
 }  // namespace

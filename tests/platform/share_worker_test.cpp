@@ -129,7 +129,9 @@ std::unique_ptr<ShareWorker> helpedWorker(std::chrono::milliseconds wait) {
 
 TEST_F(StalledShare, AHangingCallGivesUpAndTheWorkerGoesOnOnceItAnswers) {
     auto worker = helpedWorker(20ms);
-    EXPECT_EQ(worker->read(plain()).bytes, "on the share");
+    // The first call starts the helper, which on a busy machine may take
+    // longer than the 20 ms the worker waits.
+    ASSERT_TRUE(answersAgain(*worker));
 
     FileBytes stalledRead;
     ASSERT_TRUE(finishesInTime([&] { stalledRead = worker->read(stalled()); }));

@@ -11,10 +11,6 @@ namespace {
 
 constexpr std::chrono::minutes kMinute{1};
 
-bool answered(const std::future<ShareReply>& reply) {
-    return reply.valid() && reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-}
-
 }  // namespace
 
 std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
@@ -30,7 +26,7 @@ std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
 // The answer of the read in flight, when it has come. A worker stalled on
 // another call answers at once without the files: still unanswered.
 std::optional<DataFiles> DataFileReader::collect(const Cp932& dataDir) {
-    if (!answered(inFlight_)) return std::nullopt;
+    if (!answeredNow(inFlight_)) return std::nullopt;
     ShareReply reply = inFlight_.get();
     std::optional<DataFiles> files = dataFilesOf(std::move(reply.answers), dataDir);
     if (files) {

@@ -27,8 +27,7 @@ bool SettingsWatch::changed() {
 // The stamp the look in flight found, once it answered: nothing inside
 // when no regular file stands there; nothing at all while unanswered.
 std::optional<std::optional<FileStamp>> SettingsWatch::answered() {
-    if (!look_.valid() || look_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-        return std::nullopt;
+    if (!answeredNow(look_)) return std::nullopt;
     const std::vector<ShareAnswer> answers = look_.get().answers;
     const PathFacts* facts = std::get_if<PathFacts>(&answers.front());
     if (!facts) return std::nullopt;  // stalled or failed: no news

@@ -37,6 +37,11 @@ struct ShareReply {
     std::chrono::steady_clock::time_point at;
 };
 
+/// Whether `reply` holds its answers now, without waiting for them.
+inline bool answeredNow(const std::future<ShareReply>& reply) {
+    return reply.valid() && reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
 /// What came of one posted write.
 struct PostedOutcome {
     std::string nativePath;

@@ -21,7 +21,6 @@ ControlRoom::ControlRoom(const QString& folder, std::optional<pelm::VenueKey> ke
 }
 
 bool ControlRoom::firstLook(QString& failure) {
-    folder_.start(watch_.hints());
     pelm::venue::FolderLook look = folder_.waitFor(std::chrono::milliseconds(kLookDeadlineMs));
     failure = look.failure;
     const bool readable = look.listed || !look.complete;

@@ -364,7 +364,7 @@ VenueFolder::~VenueFolder() {
 
 bool VenueFolder::start(LookHints hints) {
     std::lock_guard guard(shared_->lock);
-    if (shared_->underWay) return false;
+    if (shared_->underWay || shared_->ended) return false;
     shared_->look = FolderLook{};
     shared_->request = std::move(hints);
     shared_->underWay = true;

@@ -119,7 +119,9 @@ public:
     VenueFolder(const VenueFolder&) = delete;
     VenueFolder& operator=(const VenueFolder&) = delete;
 
-    /// Starts a look; false while the last one is still under way.
+    /// Starts a look; false while the last one is still under way, or
+    /// ended and not yet taken: a look's copies are known to the caller
+    /// only through its taking, so none is ever thrown away.
     bool start(LookHints hints = {});
     /// Waits at most `wait` for the look under way to end; the look as far
     /// as it got (complete when it ended). It is taken.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "support/temp_folder.h"
 #include "venue/venue_watch.h"
@@ -82,21 +83,45 @@ TEST_F(Choice, TheListedBoardsCopiesComeFirstThenGoodOwners) {
     EXPECT_TRUE(copy->checked.status) << "read for the first time, so parsed";
 }
 
-// A look its watch never took (a look read past its deadline, say) read a
-// copy that does not change: the next look passes it over as unchanged,
-// and the watch asks for it again, so the board is not left out for good.
-TEST(LostLook, ACopyReadInALookTheWatchNeverTookIsReadAgain) {
-    testing::TempFolder folder;
-    BoardStatus board;
-    board.pid = 7;
-    board.state = BoardState::Running;
-    folder.write("pc-1-key - Copy.json", statusJson(board).toStdString());
-    VenueFolder reader(QString::fromStdString(folder.path().string()), PictureBytes::None);
+class LostLook : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BoardStatus board;
+        board.pid = 7;
+        board.state = BoardState::Running;
+        folder_.write("pc-1-key - Copy.json", statusJson(board).toStdString());
+        reader_.emplace(QString::fromStdString(folder_.path().string()), PictureBytes::None);
+    }
+
+    testing::TempFolder folder_;
+    std::optional<VenueFolder> reader_;
+};
+
+// The first look ends on its own before anyone asks: a look started over it
+// would throw its copies away, and the board would be missing from the
+// first page a control room serves.
+TEST_F(LostLook, ALookThatEndedIsTakenBeforeAnotherStarts) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (reader_->underWayMs() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_FALSE(reader_->underWayMs()) << "the first look never ended";
+    EXPECT_FALSE(reader_->start());
+    const std::optional<FolderLook> first = reader_->ended();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->copies.size(), 1u);
+    EXPECT_TRUE(reader_->start());
+}
+
+// A caller that drops a look it took (a look read past its deadline, say)
+// never had a copy that does not change: the next look passes it over as
+// unchanged, and the watch asks for it again, so the board is not left out
+// for good.
+TEST_F(LostLook, ACopyReadInALookTheWatchNeverTookIsReadAgain) {
     VenueWatch watch("/venue", 10000);
-    reader.waitFor(5s);  // read, and never taken
+    reader_->waitFor(5s);  // read, and never taken
     for (int look = 0; look < 2; ++look) {
-        ASSERT_TRUE(reader.start(watch.hints()));
-        watch.take(reader.waitFor(5s), look * 1000, look * 1000);
+        ASSERT_TRUE(reader_->start(watch.hints()));
+        watch.take(reader_->waitFor(5s), look * 1000, look * 1000);
     }
     EXPECT_EQ(watch.view(2000, 2000).boards.size(), 1u);
 }

@@ -83,11 +83,12 @@ def marks(output):
 
 def schedule_around_now():
     """One race running now and one after it, in Shift-JIS as the writer
-    makes them."""
+    makes them; late in the day they end at midnight, never past it."""
     now = datetime.datetime.now()
-    times = [(now - datetime.timedelta(minutes=30)).strftime("%H:%M:%S"),
-             (now + datetime.timedelta(minutes=30)).strftime("%H:%M:%S"),
-             (now + datetime.timedelta(minutes=60)).strftime("%H:%M:%S")]
+    second = now.hour * 3600 + now.minute * 60 + now.second
+    times = [time.strftime("%H:%M:%S", time.gmtime(moment))
+             for moment in (max(0, second - 1800), min(86398, second + 1800),
+                            min(86399, second + 3600))]
     text = f"{times[0]},{times[1]},第1レース\r\n{times[1]},{times[2]},第2レース\r\n"
     return text.encode("cp932")
 

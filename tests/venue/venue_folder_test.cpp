@@ -27,14 +27,19 @@ bool read(const FolderLook& look, const std::string& name) {
                        [&](const CopyFile& copy) { return copy.name == name; });
 }
 
+// A running board's copy, as a board writes it.
+std::string runningCopy() {
+    BoardStatus board;
+    board.pid = 7;
+    board.state = BoardState::Running;
+    return statusJson(board).toStdString();
+}
+
 class Choice : public ::testing::Test {
 protected:
     void SetUp() override {
-        BoardStatus board;
-        board.pid = 7;
-        board.state = BoardState::Running;
         for (const char* name : {"pc-1-key.json", "zz-key.json"}) {
-            folder_.write(name, statusJson(board).toStdString());
+            folder_.write(name, runningCopy());
             std::filesystem::last_write_time(folder_ / name,
                                              std::filesystem::file_time_type::clock::now() - 1h);
         }
@@ -86,10 +91,7 @@ TEST_F(Choice, TheListedBoardsCopiesComeFirstThenGoodOwners) {
 class LostLook : public ::testing::Test {
 protected:
     void SetUp() override {
-        BoardStatus board;
-        board.pid = 7;
-        board.state = BoardState::Running;
-        folder_.write("pc-1-key - Copy.json", statusJson(board).toStdString());
+        folder_.write("pc-1-key - Copy.json", runningCopy());
         reader_.emplace(QString::fromStdString(folder_.path().string()), PictureBytes::None);
     }
 

@@ -15,29 +15,58 @@ constexpr std::chrono::minutes kMinute{1};
 
 std::optional<DataFiles> DataFileReader::take(const Cp932& dataDir) {
     std::optional<DataFiles> files = collect(dataDir);
-    if (inFlight_.valid()) return files;
-    askedAt_ = Clock::now();
-    inFlight_ = workerFor_(nativePath(dataDir)).ask(dataFileCalls(dataDir), kLostAfter);
-    if (!unansweredSince_) unansweredSince_ = askedAt_;
+    if (!inFlight_.empty()) return files;
+    ask(dataDir);
     // A local folder has answered already: shown in this same beat.
     return files ? files : collect(dataDir);
 }
 
-// The answer of the read in flight, when it has come. A worker stalled on
-// another call answers at once without the files: still unanswered.
+void DataFileReader::ask(const Cp932& dataDir) {
+    askedAt_ = Clock::now();
+    ShareWorker& worker = workerFor_(nativePath(dataDir));
+    for (ShareCall& call : dataFileCalls(dataDir))
+        inFlight_.push_back({worker.ask({std::move(call)}, kLostAfter), std::nullopt});
+    if (!unansweredSince_) unansweredSince_ = askedAt_;
+}
+
+// The answer of the read in flight, once every file has come. A worker
+// stalled on another call answers at once without the file: that is no
+// word from the share, and the read stays unanswered.
 std::optional<DataFiles> DataFileReader::collect(const Cp932& dataDir) {
-    if (!answeredNow(inFlight_)) return std::nullopt;
-    ShareReply reply = inFlight_.get();
-    std::optional<DataFiles> files = dataFilesOf(std::move(reply.answers), dataDir);
+    bool whole = !inFlight_.empty();
+    for (FileRead& file : inFlight_) {
+        if (!file.came && answeredNow(file.reply)) {
+            file.came = file.reply.get();
+            if (!std::holds_alternative<NoAnswer>(file.came->answers.front()))
+                heardAt(file.came->at);
+        }
+        whole = whole && file.came;
+    }
+    if (!whole) return std::nullopt;
+    std::vector<ShareAnswer> answers;
+    Clock::time_point answeredAt = askedAt_;
+    for (FileRead& file : inFlight_) {
+        answers.push_back(std::move(file.came->answers.front()));
+        answeredAt = std::max(answeredAt, file.came->at);
+    }
+    inFlight_.clear();
+    std::optional<DataFiles> files = dataFilesOf(std::move(answers), dataDir);
     if (files) {
         unansweredSince_.reset();
-        noteTime(reply.at, std::chrono::duration_cast<milliseconds>(reply.at - askedAt_));
+        noteTime(answeredAt, std::chrono::duration_cast<milliseconds>(answeredAt - askedAt_));
     }
     return files;
 }
 
+void DataFileReader::heardAt(Clock::time_point when) {
+    if (unansweredSince_) unansweredSince_ = std::max(*unansweredSince_, when);
+}
+
 bool DataFileReader::settle(milliseconds wait) {
-    return inFlight_.valid() && inFlight_.wait_for(wait) == std::future_status::ready;
+    const auto until = Clock::now() + wait;
+    for (FileRead& file : inFlight_)
+        if (!file.came && file.reply.wait_until(until) != std::future_status::ready) return false;
+    return !inFlight_.empty();
 }
 
 milliseconds DataFileReader::unanswered() const {

@@ -5,11 +5,16 @@
 // share. A local folder answers at once, within the same beat; a share in
 // its own time, however slowly. A read that has not answered is never
 // asked again: one is in flight at most.
+//
+// Each file is its own exchange with the worker, and the share is judged
+// by how long it leaves one file unanswered: a share slow enough that the
+// two files together take longer than kLostAfter is slow, not lost.
 
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "engine/schedule.h"
 #include "platform/share_worker.h"
@@ -45,17 +50,26 @@ public:
     /// outside, which has no next beat): true once it has.
     bool settle(std::chrono::milliseconds wait);
 
-    /// How long the files have gone unanswered: since the first read asked
-    /// after the last answer; zero when the last read answered.
+    /// How long the share has left the files unanswered: since the first
+    /// read asked after the last whole answer, or since the share last
+    /// answered a file of the read in flight; zero when the last read
+    /// answered.
     std::chrono::milliseconds unanswered() const;
     ReadTimes times() const;
 
 private:
+    struct FileRead {
+        std::future<ShareReply> reply;
+        std::optional<ShareReply> came;
+    };
+
+    void ask(const Cp932& dataDir);
     std::optional<DataFiles> collect(const Cp932& dataDir);
+    void heardAt(Clock::time_point when);
     void noteTime(Clock::time_point now, std::chrono::milliseconds took);
 
     WorkerFor workerFor_;
-    std::future<ShareReply> inFlight_;  // not valid(): none in flight
+    std::vector<FileRead> inFlight_;  // empty: none in flight
     Clock::time_point askedAt_;
     std::optional<Clock::time_point> unansweredSince_;
     std::optional<std::chrono::milliseconds> latest_;

@@ -1,5 +1,7 @@
 #include "engine/schedule.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 #include "platform/paths.h"
 
@@ -20,7 +22,10 @@ std::vector<ShareCall> dataFileCalls(const Cp932& dataDir) {
 }
 
 std::optional<DataFiles> dataFilesOf(std::vector<ShareAnswer> answers, const Cp932& dataDir) {
-    if (answers.size() != 2 || std::holds_alternative<NoAnswer>(answers[0])) return std::nullopt;
+    const auto unanswered = [](const ShareAnswer& answer) {
+        return std::holds_alternative<NoAnswer>(answer);
+    };
+    if (answers.size() != 2 || std::ranges::any_of(answers, unanswered)) return std::nullopt;
     DataFiles files;
     if (const CallFailed* failed = std::get_if<CallFailed>(&answers[0]))
         files.failure =

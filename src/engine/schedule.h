@@ -55,12 +55,12 @@ struct DataFiles {
     std::optional<Cp932> failure;
 };
 
-/// The reads of the schedule and the notice, asked together of the data
-/// folder's worker since every refresh reads both. The data folder is one
+/// The reads of the schedule and the notice, in that order: every refresh
+/// reads both. The data folder is one
 /// others may write: a link planted at either name is not followed, and
 /// the file reads as unreadable.
 std::vector<ShareCall> dataFileCalls(const Cp932& dataDir);
-/// The files those calls answered; nothing while they did not answer.
+/// The files those calls answered; nothing while either did not answer.
 std::optional<DataFiles> dataFilesOf(std::vector<ShareAnswer> answers, const Cp932& dataDir);
 
 /// The lines of schedule bytes within kScheduleLimits; `cut` when there was

@@ -34,7 +34,11 @@ constexpr milliseconds kLongestPause{8000};
 struct Exchange {
     std::vector<ShareCall> calls;
     std::optional<std::promise<ShareReply>> reply;
-    Clock::time_point deadline;  // unanswered by then, the folder is stalled
+    milliseconds stallAfter;
+    // Unanswered by then, the folder is stalled. Counted from when the
+    // helper is handed the calls: time spent queued behind another
+    // exchange is that exchange's to answer for, against its own deadline.
+    Clock::time_point deadline{};
 };
 
 void fulfil(std::promise<ShareReply>& reply, std::vector<ShareAnswer> answers) {
@@ -148,11 +152,12 @@ void sendNext(State& state, std::unique_lock<std::mutex>& lock) {
         state.inFlight = std::move(state.queued.front());
         state.queued.pop_front();
     } else {
-        Exchange writes{{}, std::nullopt, Clock::now() + state.wait};
+        Exchange writes{{}, std::nullopt, state.wait};
         for (ReplaceRequest& write : state.posted) writes.calls.emplace_back(std::move(write));
         state.posted.clear();
         state.inFlight = std::move(writes);
     }
+    state.inFlight->deadline = Clock::now() + state.inFlight->stallAfter;
     const int channel = state.helper->channel();
     lock.unlock();
     const bool sent = sendCalls(channel, state.inFlight->calls);
@@ -299,7 +304,7 @@ std::future<ShareReply> ShareWorker::ask(std::vector<ShareCall> calls, milliseco
     } else if (!threadRuns(state)) {
         fulfil(reply, std::vector<ShareAnswer>(count, CallFailed{state.shortage}));
     } else {
-        state.queued.push_back({std::move(calls), std::move(reply), Clock::now() + stallAfter});
+        state.queued.push_back({std::move(calls), std::move(reply), stallAfter});
         state.nudge();
     }
     return answers;

@@ -67,7 +67,8 @@ public:
     ShareWorker& operator=(const ShareWorker&) = delete;
 
     /// Hands `calls` over without waiting; the folder is stalled while they
-    /// are unanswered after `stallAfter`. A local folder answers at once.
+    /// are unanswered `stallAfter` after the helper took them up. A local
+    /// folder answers at once.
     std::future<ShareReply> ask(std::vector<ShareCall> calls, std::chrono::milliseconds stallAfter);
     /// Asks and waits at most `wait`: the answers, or NoAnswer for each.
     std::vector<ShareAnswer> call(std::vector<ShareCall> calls, std::chrono::milliseconds wait);

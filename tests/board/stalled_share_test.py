@@ -32,8 +32,9 @@ from fuse_share import Share  # noqa: E402
 from service_notify_test import NotifySocket  # noqa: E402
 from system_user import system_user  # noqa: E402
 
-# A share this slow answers a whole read (open, look, read, close of two
-# files) in seconds: still within the 3 s after which a board gives up.
+# A share this slow answers a read of each file (look, open, read, close)
+# in a second or two, and of both files in up to some 3 s: slow, and still
+# within the 3 s a board allows the share for each file.
 SLOW_CALL_MS = 300
 # With nothing of ours waiting in the share, a board is gone this soon after
 # a SIGTERM, and `pelmctl status --venue` within what a monitoring script

@@ -331,10 +331,11 @@ TEST_F(BoardRunnerTest, RefreshesWithTheLastAnswerUntilTheNextComes) {
         return titles;
     };
     const auto hold = [&] {  // from now on, a read waits for release()
+        // The read in flight answers whole before the hold, so no file of
+        // it is held; the beat takes it and asks the next, which waits.
+        ASSERT_TRUE(slow.settle(2s));
         std::ofstream(data / "hold").close();
-        // The read in flight may be past its look at the hold: once it
-        // answers, the beat takes it and asks the next, which waits.
-        if (slow.settle(2s)) slow.tick();
+        slow.tick();
     };
     const auto release = [&] {
         fs::remove(data / "hold");
@@ -372,6 +373,30 @@ TEST_F(BoardRunnerTest, RefreshesWithTheLastAnswerUntilTheNextComes) {
     slow.tick();
     EXPECT_EQ(said.lastState, BoardState::Running);
     EXPECT_EQ(shown.clockText.bytes(), "11:00:00");
+}
+
+// A share slow enough that the schedule and the notice together take
+// longer than kLostAfter, each file well within it, is slow, not lost: the
+// board shows the files and stays running throughout.
+TEST_F(BoardRunnerTest, AShareSlowerThanKLostAfterForBothFilesIsSlowNotLost) {
+    using namespace std::chrono_literals;
+    const auto perFile = DataFileReader::kLostAfter * 2 / 3;
+    std::ofstream(fs::path(folder.dataPath()) / "slow") << perFile.count();
+    ShareWorker share(ShareWorker::Where::Helper, 10s, STALLING_SHARE_HELPER);
+    RecordingBoard shown;
+    NotedEvents said;
+    BoardRunner slow(settings, clock, shown, said, connectBoardDatabase, TableUse::Held,
+                     currentDirectory(), [&](const std::string&) -> ShareWorker& { return share; });
+    ASSERT_TRUE(slow.start());
+    const auto until = std::chrono::steady_clock::now() + perFile * 2 + 1s;
+    while (std::chrono::steady_clock::now() < until) {
+        slow.tick();
+        ASSERT_NE(said.lastState, BoardState::NotConnected) << "a slow share, taken for a lost one";
+        std::this_thread::sleep_for(250ms);
+    }
+    EXPECT_EQ(said.lastState, BoardState::Running);
+    ASSERT_TRUE(shown.upcoming);
+    EXPECT_EQ(shown.upcoming->rows.size(), 1u) << "Race B, read through the slow share";
 }
 
 }  // namespace

@@ -173,6 +173,24 @@ TEST_F(StalledShare, EachCallOfABatchAnswersForItself) {
     ASSERT_TRUE(answersAgain(*worker));
 }
 
+// A slow folder is judged by how long the helper takes over one exchange,
+// not by how long an exchange waited in the queue behind another: two
+// reads asked at once, each within the wait, leave the folder answering.
+TEST_F(StalledShare, AnExchangeQueuedBehindASlowOneHasItsWholeWait) {
+    auto worker = helpedWorker(1500ms);
+    ASSERT_TRUE(answersAgain(*worker));
+    folder.write("slow", "1000");  // every call from now on takes a second
+    const auto asked = std::chrono::steady_clock::now();
+    std::future<ShareReply> first = worker->ask({plain()}, 1500ms);
+    std::future<ShareReply> second = worker->ask({plain()}, 1500ms);
+    ASSERT_EQ(first.wait_for(kWatchdog), std::future_status::ready);
+    std::this_thread::sleep_until(asked + 1600ms);  // past the second's wait, counted from asking
+    EXPECT_FALSE(answeredNow(second)) << "still at work on the second";
+    std::vector<ShareAnswer> third = worker->call({plain()}, kWatchdog);
+    EXPECT_TRUE(fileBytesOf(std::move(third.front())).read()) << "the folder taken for stalled";
+    EXPECT_EQ(fileBytesOf(std::move(second.get().answers.front())).bytes, "on the share");
+}
+
 TEST_F(StalledShare, AWriteAndAReadStalledAtOnceLoseNothingButTheOlderBytes) {
     auto worker = helpedWorker(50ms);
     worker->post({folder / "copy.stall", "stalled", Durability::Visible});

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <csignal>
 
 #include "board/board_command_line.h"
 #include "engine/board_settings.h"
@@ -28,6 +29,12 @@ int main(int argc, char** argv) {
     // freed, and the board's size flat from one refresh to the next.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     pelm::installJournal();
+    // A write to a socket or pipe whose other end went (an X server that
+    // resets as the board connects, a journal reader that was restarted)
+    // is an error its writer handles, never the board's end: a service
+    // manager ignores SIGPIPE for its services, and a kiosk session must
+    // not depend on that.
+    std::signal(SIGPIPE, SIG_IGN);
     pelm::neverLaunchSessionBus();
     const auto display = pelm::waitForDisplay();
     if (!display) return 0;

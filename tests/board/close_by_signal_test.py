@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """SIGTERM always ends the board, at once and without a box: with its
 schedule a FIFO nobody writes, and with a settings file it may not
-replace, whose failure it reports in the journal and its exit status. (A
+replace, whose failure it reports in the journal and its exit status. A
+broken pipe never ends it: a write to a display server resetting under it,
+or to a journal reader that went, is an error, not its end. (A
 service stop's SIGTERM to the board and its helpers at once is in
 stalled_share_test.py: only a board on a share has helpers.)
 
@@ -10,6 +12,7 @@ stalled_share_test.py: only a board on a share has helpers.)
 
 import os
 import pathlib
+import signal
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
@@ -59,6 +62,14 @@ class CloseBySignalTest(BoardCase):
         self.wait_for_refreshes(2)
         self.assertEqual(self.terminate(), 0)
         self.assertEqual(self.watch.journal()[-1], "<6>stopped")
+
+    def test_a_broken_pipe_does_not_end_the_board(self):
+        self.start_board()
+        self.wait_for_rows()
+        self.board.process.send_signal(signal.SIGPIPE)
+        self.wait_for_refreshes(2)
+        self.assertIsNone(self.board.process.poll(), "ended by SIGPIPE")
+        self.assertEqual(self.terminate(), 0)
 
 
 if __name__ == "__main__":

@@ -29,19 +29,10 @@ void DataFileReader::ask(const Cp932& dataDir) {
     if (!unansweredSince_) unansweredSince_ = askedAt_;
 }
 
-// The answer of the read in flight, once every file has come. A worker
-// stalled on another call answers at once without the file: that is no
-// word from the share, and the read stays unanswered.
+// The answer of the read in flight, once every file has come.
 std::optional<DataFiles> DataFileReader::collect(const Cp932& dataDir) {
     bool whole = !inFlight_.empty();
-    for (FileRead& file : inFlight_) {
-        if (!file.came && answeredNow(file.reply)) {
-            file.came = file.reply.get();
-            if (!std::holds_alternative<NoAnswer>(file.came->answers.front()))
-                heardAt(file.came->at);
-        }
-        whole = whole && file.came;
-    }
+    for (FileRead& file : inFlight_) whole = arrived(file) && whole;
     if (!whole) return std::nullopt;
     std::vector<ShareAnswer> answers;
     Clock::time_point answeredAt = askedAt_;
@@ -58,8 +49,15 @@ std::optional<DataFiles> DataFileReader::collect(const Cp932& dataDir) {
     return files;
 }
 
-void DataFileReader::heardAt(Clock::time_point when) {
-    if (unansweredSince_) unansweredSince_ = std::max(*unansweredSince_, when);
+// Takes a file's answer once it has come. A worker stalled on another call
+// answers at once without the file: that is no word from the share, and
+// the time unanswered goes on from its last.
+bool DataFileReader::arrived(FileRead& file) {
+    if (file.came || !answeredNow(file.reply)) return file.came.has_value();
+    file.came = file.reply.get();
+    const bool heard = !std::holds_alternative<NoAnswer>(file.came->answers.front());
+    if (heard && unansweredSince_) unansweredSince_ = std::max(*unansweredSince_, file.came->at);
+    return true;
 }
 
 bool DataFileReader::settle(milliseconds wait) {

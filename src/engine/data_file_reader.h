@@ -65,7 +65,7 @@ private:
 
     void ask(const Cp932& dataDir);
     std::optional<DataFiles> collect(const Cp932& dataDir);
-    void heardAt(Clock::time_point when);
+    bool arrived(FileRead& file);
     void noteTime(Clock::time_point now, std::chrono::milliseconds took);
 
     WorkerFor workerFor_;

@@ -56,9 +56,8 @@ struct DataFiles {
 };
 
 /// The reads of the schedule and the notice, in that order: every refresh
-/// reads both. The data folder is one
-/// others may write: a link planted at either name is not followed, and
-/// the file reads as unreadable.
+/// reads both. The data folder is one others may write: a link planted at
+/// either name is not followed, and the file reads as unreadable.
 std::vector<ShareCall> dataFileCalls(const Cp932& dataDir);
 /// The files those calls answered; nothing while either did not answer.
 std::optional<DataFiles> dataFilesOf(std::vector<ShareAnswer> answers, const Cp932& dataDir);

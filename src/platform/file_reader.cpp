@@ -33,6 +33,16 @@ bool readUpTo(int fd, std::size_t sizeHint, std::size_t maxBytes, std::string& b
     return true;
 }
 
+// A writer's rename over the file can leave a share's server naming the
+// old file, gone, for the length of one call: the open then says ENOENT or
+// ESTALE for a file that is there. A second look by name finds the new one;
+// a file really missing is missing twice. Nothing on a local disk does this.
+int openByName(const std::string& nativePath, int flags) {
+    const int fd = open(nativePath.c_str(), flags);
+    if (fd >= 0 || (errno != ENOENT && errno != ESTALE)) return fd;
+    return open(nativePath.c_str(), flags);
+}
+
 }  // namespace
 
 FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes, Links links,
@@ -41,7 +51,7 @@ FileBytes readRegularFile(const std::string& nativePath, std::size_t maxBytes, L
     // nothing to a regular file, the only kind read below.
     const int noLink = links == Links::NotFollowed ? O_NOFOLLOW : 0;
     const FileDescriptor file(
-        open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | noLink));
+        openByName(nativePath, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | noLink));
     if (!file) {
         const bool missing = errno == ENOENT || errno == ENOTDIR;
         return failed(missing ? FileBytes::Status::Missing : FileBytes::Status::Unreadable);

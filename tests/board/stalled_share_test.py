@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """A board on a share in the test's hands (tests/support/fuse_share.py): a
 slow share is read, shown and reported fine, the clock ticking all along;
-a stalled one makes the board not connected after 3 s and back within a
-second of its answer; the window keeps beating whatever the share does.
+an open that races a writer's rename is tried again, not taken for a lost
+schedule; a stalled share makes the board not connected after 3 s and back
+within a second of its answer; the window keeps beating whatever the share
+does.
 Helpers run only for folders that may stall, none outlives the board, and
 one that cannot be had (the process or open-file limit) costs the board
 its rows, never its clock. Nothing of ours waits in a stalled share: a
@@ -121,6 +123,15 @@ class SlowAndStalledShareTest(ShareCase):
         lines = [line.replace("組", "レース") for line in self.lines]
         self.replace_schedule(lines)
         self.wait_for_rows(lines)
+        self.assertFalse(self.watch.journal_has("not connected"))
+
+    def test_an_open_that_races_a_writers_rename_is_not_a_lost_schedule(self):
+        self.start_on_share()
+        self.wait_for_rows()
+        self.share.vanish_once("RInfo.txt")
+        self.wait(self.share.vanished, "the board's open of the schedule, failed once")
+        self.wait_for_refreshes()
+        self.assertEqual(self.status()["state"], "running")
         self.assertFalse(self.watch.journal_has("not connected"))
 
     def test_a_stalled_share_is_not_connected_after_3_s_and_back_when_it_answers(self):

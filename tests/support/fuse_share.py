@@ -7,7 +7,9 @@ breaks while it runs, through files beside the mount:
   its open and its read);
 - `delay`: milliseconds every call first waits, as a slow link or a loaded
   NAS answers;
-- `failing`: the percentage of calls that fail with EIO, as a flaky share.
+- `failing`: the percentage of calls that fail with EIO, as a flaky share;
+- `vanishing`: names, one per line, whose next open fails with ENOENT, as
+  a server does for an open that races a writer's rename over the file.
 
 With interrupts honoured, a call whose caller is killed gives up, as a
 kernel network file system's killable wait does; with interrupts ignored,
@@ -42,6 +44,7 @@ class Controls:
         self.frozen = os.path.join(root, "frozen")
         self.delay = os.path.join(root, "delay")
         self.failing = os.path.join(root, "failing")
+        self.vanishing = os.path.join(root, "vanishing")
 
     @staticmethod
     def number(path):
@@ -50,6 +53,21 @@ class Controls:
                 return float(text.read() or 0)
         except (OSError, ValueError):
             return 0.0
+
+    def vanishes(self, path):
+        """Whether this open of `path` fails, once for each time listed."""
+        try:
+            with open(self.vanishing) as text:
+                listed = text.read().split()
+        except OSError:
+            return False
+        name = os.path.basename(path)
+        if name not in listed:
+            return False
+        listed.remove(name)
+        with open(self.vanishing, "w") as text:
+            text.write("\n".join(listed))
+        return True
 
     def frozen_for(self, operation):
         try:
@@ -82,6 +100,8 @@ def serve(backing, mount, root, interrupts):
             time.sleep(controls.number(controls.delay) / 1000)
             if random.uniform(0, 100) < controls.number(controls.failing):
                 raise FuseOSError(errno.EIO)
+            if operation == "open" and controls.vanishes(path):
+                raise FuseOSError(errno.ENOENT)
             try:
                 return getattr(self, operation)(os.path.join(backing, path.lstrip("/")),
                                                 *arguments)
@@ -204,6 +224,14 @@ class Share:
     def fail(self, percent):
         """`percent` of the calls fail with EIO (0: none)."""
         pathlib.Path(self.controls.failing).write_text(str(percent))
+
+    def vanish_once(self, name):
+        """The next open of `name` fails with ENOENT, the file still there."""
+        pathlib.Path(self.controls.vanishing).write_text(name)
+
+    def vanished(self):
+        """Whether every open asked to fail has failed."""
+        return not pathlib.Path(self.controls.vanishing).read_text().split()
 
     def remove(self):
         """Thaws and mends first, so nothing stays waiting on the share,

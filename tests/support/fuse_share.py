@@ -54,13 +54,18 @@ class Controls:
         except (OSError, ValueError):
             return 0.0
 
+    @staticmethod
+    def words(path):
+        """The words of a control file, or None when there is none."""
+        try:
+            with open(path) as text:
+                return text.read().split()
+        except OSError:
+            return None
+
     def vanishes(self, path):
         """Whether this open of `path` fails, once for each time listed."""
-        try:
-            with open(self.vanishing) as text:
-                listed = text.read().split()
-        except OSError:
-            return False
+        listed = self.words(self.vanishing) or []
         name = os.path.basename(path)
         if name not in listed:
             return False
@@ -70,12 +75,8 @@ class Controls:
         return True
 
     def frozen_for(self, operation):
-        try:
-            with open(self.frozen) as text:
-                listed = text.read().split()
-        except OSError:
-            return False
-        return not listed or operation in listed
+        listed = self.words(self.frozen)
+        return listed is not None and (not listed or operation in listed)
 
 
 def serve(backing, mount, root, interrupts):

@@ -29,7 +29,7 @@ import time
 HERE = pathlib.Path(__file__).resolve()
 sys.path.insert(0, str(HERE.parent))
 sys.path.insert(0, str(HERE.parents[1] / "support"))
-from board_case import BUILD, CAPTION, BoardCase, main  # noqa: E402
+from board_case import BUILD, CAPTION, BoardCase, main, schedule_bytes  # noqa: E402
 from fuse_share import Share  # noqa: E402
 from service_notify_test import NotifySocket  # noqa: E402
 from system_user import system_user  # noqa: E402
@@ -87,6 +87,18 @@ class ShareCase(BoardCase):
     def start_on_share(self, **options):
         self.start_board(data=self.share.mount, **options)
         self.addCleanup(self.share.thaw)  # before the board stops
+
+    def replace_schedule(self, lines):
+        """As a venue's writer does from another PC: the new file renamed
+        over the old on the server, in the folder the share shows. A rename
+        made through this test share's own mount leaves this PC's name cache
+        on the old file for a moment after the share has forgotten it, and
+        an open in that moment fails, and again when tried at once: a race of
+        the test share's making (the rename-race case holds the board to
+        what a real share does)."""
+        fresh = self.share.backing / "RInfo.txt.new"
+        fresh.write_bytes(schedule_bytes(lines))
+        os.replace(fresh, self.share.backing / "RInfo.txt")
 
     def listen(self):
         folder = pathlib.Path(tempfile.mkdtemp(prefix="pelm-notify-"))

@@ -139,11 +139,13 @@ class BoardCase(unittest.TestCase):
         self.board.process.send_signal(signal.SIGTERM)
         return self.wait_for_exit()
 
-    def replace_schedule(self, lines):
-        """Puts a new schedule in place as a writer does: written beside, renamed over."""
-        fresh = self.schedule.with_name("RInfo.txt.new")
+    def replace_schedule(self, lines, folder=None):
+        """Puts a new schedule in place as a writer does: written beside,
+        renamed over; in `folder` when given, else where the board reads."""
+        schedule = pathlib.Path(folder) / "RInfo.txt" if folder else self.schedule
+        fresh = schedule.with_name("RInfo.txt.new")
         fresh.write_bytes(schedule_bytes(lines))
-        os.replace(fresh, self.schedule)
+        os.replace(fresh, schedule)
 
 
 def main():

@@ -29,7 +29,7 @@ import time
 HERE = pathlib.Path(__file__).resolve()
 sys.path.insert(0, str(HERE.parent))
 sys.path.insert(0, str(HERE.parents[1] / "support"))
-from board_case import BUILD, CAPTION, BoardCase, main, schedule_bytes  # noqa: E402
+from board_case import BUILD, CAPTION, BoardCase, main  # noqa: E402
 from fuse_share import Share  # noqa: E402
 from service_notify_test import NotifySocket  # noqa: E402
 from system_user import system_user  # noqa: E402
@@ -96,9 +96,7 @@ class ShareCase(BoardCase):
         an open in that moment fails, and again when tried at once: a race of
         the test share's making (the rename-race case holds the board to
         what a real share does)."""
-        fresh = self.share.backing / "RInfo.txt.new"
-        fresh.write_bytes(schedule_bytes(lines))
-        os.replace(fresh, self.share.backing / "RInfo.txt")
+        super().replace_schedule(lines, folder=self.share.backing)
 
     def listen(self):
         folder = pathlib.Path(tempfile.mkdtemp(prefix="pelm-notify-"))

@@ -165,17 +165,25 @@ class Attack:
 
 def normal_request(port, path="/venue.json", timeout=5):
     """One request as a browser makes it: (status, seconds) of the answer;
-    the status None for an empty reply (the connection closed unanswered)."""
+    the status None for an empty reply (the connection closed unanswered).
+    A wait past `timeout` (for the connection, or for any next bytes)
+    raises TimeoutError saying how far the request got."""
     started = time.monotonic()
-    with connect(port, "127.0.0.1", timeout) as connection:
-        connection.sendall(
-            f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n".encode())
-        answer = b""
-        try:
-            while chunk := connection.recv(65536):
-                answer += chunk
-        except ConnectionResetError:
-            pass  # closed unanswered: an empty reply, as a browser sees it
+    answer, stage = b"", "connecting"
+    try:
+        with connect(port, "127.0.0.1", timeout) as connection:
+            connection.sendall(
+                f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n".encode())
+            stage = "awaiting the answer"
+            try:
+                while chunk := connection.recv(65536):
+                    answer += chunk
+            except ConnectionResetError:
+                pass  # closed unanswered: an empty reply, as a browser sees it
+    except TimeoutError as error:
+        raise TimeoutError(f"GET {path}: nothing for {timeout} s while {stage}, "
+                           f"{len(answer)} bytes of the answer come "
+                           f"after {time.monotonic() - started:.1f} s") from error
     status = int(answer.split(b" ", 2)[1]) if answer.startswith(b"HTTP/") else None
     return status, time.monotonic() - started
 
